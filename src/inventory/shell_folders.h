@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/file_system.h"
+#include "platform/shell.h"
+
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+inline constexpr std::string_view kShortcutDescription = "Shortcut created by Quillbrook";
+
+// The all-users or current user's startup folder as the shell names it, without a trailing backslash;
+// "" when the shell cannot give it.
+std::string StartupFolderPath(Shell& shell, bool allUsers);
+
+// Writes "<name>.lnk" into the chosen startup folder, replacing a file of that name, shown normally.
+// The link starts the command's program with the rest of the command as its arguments: a shell link
+// whose path holds a whole command line starts nothing. Nothing is written anywhere when the folder
+// cannot be determined. Returns whether the shortcut was saved.
+bool CreateStartupShortcut(Shell& shell, std::string_view command, std::string_view name,
+                           std::string_view description, bool allUsers);
+
+// Copies a file unless the destination exists; false when nothing was copied.
+bool CopyFileNoOverwrite(FileSystem& files, std::string_view source, std::string_view destination);
+
+} // namespace qb

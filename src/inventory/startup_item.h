@@ -1,0 +1,59 @@
+#pragma once
+
+#include "inventory/field_text.h"
+#include "platform/processes.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace qb {
+
+// The state an entry should have (State) or had on the system when loaded (LoadedState).
+// In LoadedState, Deleted means "not on the system": added in the editor or taken from a backup.
+enum class ItemState : std::int32_t { Deleted = 0, Enabled = 1, Disabled = 2 };
+
+enum class Rating : std::int32_t { Required = 1, UserChoice = 2, NotRequired = 3, Harmful = 4, Unknown = 5 };
+
+// One startup entry. A record has no identity of its own: rows find their record by Name, Location and
+// Command.
+struct StartupItem {
+    qb::Rating Rating = qb::Rating::Unknown;
+    ItemState State = ItemState::Enabled;
+    ItemState LoadedState = ItemState::Deleted;
+    std::int32_t IconIndex = 0;
+    // 0: no running program matched; -1: matched, size not measurable (Windows 95 family); else KB.
+    std::int32_t MemoryKB = 0;
+    std::int32_t PeakMemoryKB = 0;
+    // The matched running process, opened to wait for and end it. Shared, so that copies of a record
+    // never close it twice; released with the last record that holds it.
+    std::shared_ptr<RunningProcess> ProcessHandle;
+    bool Edited = false;
+    bool PathValid = false;
+    FieldText Name;
+    FieldText Command;  // a registry value with empty data is held as " "
+    FieldText Location; // a label of the StartupLocation table
+};
+
+using StartupItemPtr = std::unique_ptr<StartupItem>;
+
+// The three lists of the inventory. Items owns every record of the last load plus those added since;
+// LoadedItems refers to the records of the last load (the same objects, so changes show through);
+// EditedOriginals owns copies of entries taken just before their first edit.
+struct Inventory {
+    std::vector<StartupItemPtr> Items;
+    std::vector<StartupItem*> LoadedItems;
+    std::vector<StartupItemPtr> EditedOriginals;
+
+    // Empties all three lists, discarding their records.
+    void Clear();
+    // Appends a record to Items and returns it.
+    StartupItem& Append(StartupItem item);
+    // Records LoadedItems as the references of Items as they now stand.
+    void MarkLoaded();
+    // Keeps a copy of the entry as it is now in EditedOriginals, unless it was edited already; the copy
+    // carries no process data and no edit mark.
+    void RememberOriginal(const StartupItem& item);
+};
+
+} // namespace qb

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace qb {
+
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    friend bool operator==(const LocalTime&, const LocalTime&) = default;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalTime Now() = 0;
+};
+
+} // namespace qb

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+// INI-style profile files addressed by full path, read and written key by key with the semantics of
+// the Windows profile functions.
+class ProfileFiles {
+public:
+    virtual ~ProfileFiles() = default;
+
+    // The value as GetPrivateProfileString gives it (blanks trimmed, one enclosing pair of quotes dropped,
+    // at most 2047 bytes), or nullopt when the file, section or key is missing. Names match without
+    // regard to case.
+    virtual std::optional<std::string> ReadValue(std::string_view file, std::string_view section,
+                                                 std::string_view key) = 0;
+    // Creates the file and section when missing, replaces the key in place or appends it at the end of
+    // its section. Throws PlatformError::ProfileWriteFailed(file) when the file cannot be written.
+    virtual void WriteString(std::string_view file, std::string_view section, std::string_view key,
+                             std::string_view value) = 0;
+
+    std::string ReadString(std::string_view file, std::string_view section, std::string_view key,
+                           std::string_view defaultValue);
+    // Decimal, or hexadecimal after "0x"; the default when missing or not a number.
+    int ReadInteger(std::string_view file, std::string_view section, std::string_view key, int defaultValue);
+    void WriteInteger(std::string_view file, std::string_view section, std::string_view key, int value);
+};
+
+// GetPrivateProfileInt's reading of a value: optional blanks and sign, then decimal digits or "0x" and
+// hexadecimal digits, up to the first other character; nullopt when no digit was read.
+std::optional<int> ParseProfileInteger(std::string_view text);
+
+} // namespace qb

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace qb {
+
+// Profile (INI) file content read and written as the Windows profile functions do, on text in memory.
+//
+// How a file reads:
+// - CR, LF and CRLF all end a line, mixed freely. A UTF-8 byte order mark at the very start is not part of
+//   the first line. NUL bytes are ordinary characters.
+// - A section header is `[` after optional blanks, with the name up to the last `]` on the line, trimmed
+//   (`[a]b]` names `a]b`); the rest of the line is ignored. A `[` line without any `]` is no header: it
+//   reads like any other line, so the keys after it stay in the section before it.
+// - A key line is any other line holding `=`: the name is what stands before the first `=`, the value what
+//   follows, both trimmed of blanks and tabs. A line without `=` is no key. `;` starts no comment: `;x=1`
+//   is the key `;x`, as GetPrivateProfileString finds it by that name.
+// - Keys above the first header belong to the section "". When the file also has an explicit `[]` header,
+//   "" means that section instead: Windows reads the `[]` section and Wine the keys above (Wine's own
+//   conformance test marks its answer as wrong), and we follow Windows.
+// - Only the first of sections with the same name counts; within it the first of keys with the same name.
+// - Names match without regard to case (qb::UpperCase); names given by callers are trimmed first.
+
+// A parsed profile file for repeated lookups: a lookup costs a hash probe, not a scan of the file.
+class ProfileDocument {
+public:
+    static ProfileDocument Parse(std::string_view content);
+
+    // The value as GetPrivateProfileString gives it: trimmed, and one enclosing pair of equal quotes
+    // (' or ") dropped, so `"x'`, `"open` and `a"b"c` stay as written. Not cut to any length; the caller
+    // caps it. An empty value (`key=`) is "", not nullopt; nullopt means the section or key is missing.
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+    // An empty section (a header with no key below it) exists.
+    bool HasSection(std::string_view section) const;
+    // The sections a lookup can reach, in file order: a name appears once, spelled as in the file at the
+    // occurrence that lookups use. "" is listed when the file has keys above the first header or a `[]`.
+    std::vector<std::string> SectionNames() const;
+    // The keys a lookup can reach in that section, in file order, each once, spelled as at its first
+    // occurrence; empty when the section is missing. A key line with nothing before `=` lists as "".
+    std::vector<std::string> KeyNames(std::string_view section) const;
+
+private:
+    struct Key {
+        std::string name;
+        std::string value;
+    };
+    struct Section {
+        std::string name;
+        std::vector<Key> keys;
+        std::unordered_map<std::string, std::size_t> keyIndex; // upper-cased name -> keys
+    };
+
+    const Section* FindSection(std::string_view section) const;
+
+    std::vector<Section> sections_;
+    std::unordered_map<std::string, std::size_t> sectionIndex_; // upper-cased name -> sections_
+};
+
+// One lookup without building a document; the same answer as ProfileDocument::Parse(content).Find(…).
+std::optional<std::string> ProfileLookup(std::string_view content, std::string_view section,
+                                         std::string_view key);
+
+// WritePrivateProfileString applied to a file's content; returns the new content. As Windows does, every
+// byte outside the lines that must change is kept (line ends, blank lines, spacing, a byte order mark):
+// - a key that exists (first occurrence, any letter case) has its line rewritten as `Key=value`, keeping
+//   the key's spelling in the file and the line's own line end;
+// - a missing key goes on a new line after the last non-blank line of its section, so blank lines that
+//   separate it from the next header stay below the new key; a section with only its header gets the key
+//   right below the header;
+// - a missing section is appended at the end of the file as `[section]` and `key=value`, after a CRLF when
+//   the content does not end with a line end, with no blank line before it; empty content (or a lone byte
+//   order mark) becomes `[section]\r\nkey=value\r\n`.
+// New lines end in CRLF. The section and key names are trimmed, the value is written as given, and a key
+// holding `=` is written as is (it reads back as the shorter key, as on Windows). The caller keeps CR and
+// LF out of names and values: they would be written as is and start new lines.
+std::string ProfileUpdate(std::string_view content, std::string_view section, std::string_view key,
+                          std::string_view value);
+
+} // namespace qb

@@ -1,0 +1,140 @@
+#include "platform/sandbox/host_files.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <random>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qb::sandbox {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string TemporaryName(const fs::path& target) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    return "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+           std::to_string(random() % 1000000000ULL);
+}
+
+void SyncDirectory(const fs::path& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::optional<std::string> ReadHostFile(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string content;
+    content.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return content;
+}
+
+bool WriteHostFileAtomically(const fs::path& path, std::string_view bytes) {
+    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const fs::path temporary = dir / TemporaryName(path);
+    mode_t mode = 0644;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) {
+            return false; // never replace a directory or a device by a file
+        }
+        mode = info.st_mode & 07777;
+    }
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    ::fchmod(fd, mode);
+    if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    SyncDirectory(dir);
+    return true;
+}
+
+bool IsReadOnlyHostFile(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0;
+}
+
+std::optional<HostFileLock> HostFileLock::Acquire(const fs::path& lockFile) {
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    return HostFileLock(fd);
+}
+
+HostFileLock::HostFileLock(HostFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+HostFileLock& HostFileLock::operator=(HostFileLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+HostFileLock::~HostFileLock() {
+    if (fd_ >= 0) {
+        ::close(fd_); // closing the descriptor releases the lock
+    }
+}
+
+} // namespace qb::sandbox

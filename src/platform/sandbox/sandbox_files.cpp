@@ -1,0 +1,127 @@
+#include "platform/sandbox/sandbox_files.h"
+
+#include "platform/sandbox/host_files.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qb::sandbox {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::optional<struct stat> StatOf(const std::optional<fs::path>& host) {
+    struct stat info {};
+    if (!host || ::stat(host->c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return info;
+}
+} // namespace
+
+SandboxFiles::SandboxFiles(const PathMap& paths, std::string toolDirectory)
+    : paths_(paths), toolDirectory_(std::move(toolDirectory)) {}
+
+std::string SandboxFiles::ExecutableDirectory() { return toolDirectory_; }
+
+bool SandboxFiles::FileExists(std::string_view path) {
+    const auto info = StatOf(paths_.ToHost(path));
+    return info && S_ISREG(info->st_mode);
+}
+
+bool SandboxFiles::DirectoryExists(std::string_view path) {
+    const auto info = StatOf(paths_.ToHost(path));
+    return info && S_ISDIR(info->st_mode);
+}
+
+bool SandboxFiles::CreateDirectory(std::string_view path) {
+    const auto host = paths_.ToHost(path);
+    if (!host) {
+        return false;
+    }
+    if (::mkdir(host->c_str(), 0755) == 0) {
+        return true;
+    }
+    return DirectoryExists(path);
+}
+
+bool SandboxFiles::CopyFile(std::string_view source, std::string_view destination, bool failIfExists) {
+    const auto from = paths_.ToHost(source);
+    const auto to = paths_.ToHost(destination);
+    if (!from || !to || !FileExists(source) || DirectoryExists(destination)) {
+        return false;
+    }
+    const auto bytes = ReadHostFile(*from);
+    if (!bytes) {
+        return false;
+    }
+    if (!failIfExists) {
+        return !IsReadOnlyHostFile(*to) && WriteHostFileAtomically(*to, *bytes);
+    }
+    // Create the destination exclusively so that a file appearing meanwhile is never overwritten.
+    const int fd = ::open(to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    if (!WriteHostFileAtomically(*to, *bytes)) {
+        ::unlink(to->c_str());
+        return false;
+    }
+    return true;
+}
+
+bool SandboxFiles::DeleteFile(std::string_view path) {
+    const auto host = paths_.ToHost(path);
+    return host && FileExists(path) && !IsReadOnlyHostFile(*host) && ::unlink(host->c_str()) == 0;
+}
+
+std::vector<FileEntry> SandboxFiles::FindFiles(std::string_view directory, std::string_view pattern) {
+    std::vector<FileEntry> entries;
+    const auto host = paths_.ToHost(directory);
+    std::error_code ec;
+    if (!host || !fs::is_directory(*host, ec)) {
+        return entries;
+    }
+    for (fs::directory_iterator it(*host, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (MatchesWildcard(name, pattern)) {
+            entries.push_back({std::move(name), it->is_directory(ec)});
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const FileEntry& a, const FileEntry& b) {
+        if (EqualsIgnoreCase(a.name, b.name)) {
+            return a.name < b.name;
+        }
+        return LessIgnoreCase(a.name, b.name);
+    });
+    return entries;
+}
+
+bool SandboxFiles::WriteFile(std::string_view path, std::string_view bytes) {
+    const auto host = paths_.ToHost(path);
+    return host && !DirectoryExists(path) && !IsReadOnlyHostFile(*host) && WriteHostFileAtomically(*host, bytes);
+}
+
+std::optional<std::string> SandboxFiles::ReadFile(std::string_view path) {
+    const auto host = paths_.ToHost(path);
+    return host ? ReadHostFile(*host) : std::nullopt;
+}
+
+std::optional<FileStamp> SandboxFiles::Stamp(std::string_view path) {
+    const auto info = StatOf(paths_.ToHost(path));
+    if (!info || !S_ISREG(info->st_mode)) {
+        return std::nullopt;
+    }
+    FileStamp stamp;
+    stamp.size = static_cast<std::uint64_t>(info->st_size);
+    stamp.modifiedNanoseconds =
+        static_cast<std::int64_t>(info->st_mtim.tv_sec) * 1000000000 + info->st_mtim.tv_nsec;
+    stamp.identity = static_cast<std::uint64_t>(info->st_ino);
+    return stamp;
+}
+
+} // namespace qb::sandbox

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/file_system.h"
+#include "platform/sandbox/path_map.h"
+
+namespace qb::sandbox {
+
+// Files and directories of the sandbox's drives.
+class SandboxFiles : public FileSystem {
+public:
+    SandboxFiles(const PathMap& paths, std::string toolDirectory);
+
+    std::string ExecutableDirectory() override;
+    bool FileExists(std::string_view path) override;
+    bool DirectoryExists(std::string_view path) override;
+    bool CreateDirectory(std::string_view path) override;
+    bool CopyFile(std::string_view source, std::string_view destination, bool failIfExists) override;
+    bool DeleteFile(std::string_view path) override;
+    // Sorted without regard to case, the order NTFS returns a directory in.
+    std::vector<FileEntry> FindFiles(std::string_view directory, std::string_view pattern) override;
+    bool WriteFile(std::string_view path, std::string_view bytes) override;
+    std::optional<std::string> ReadFile(std::string_view path) override;
+    std::optional<FileStamp> Stamp(std::string_view path) override;
+
+private:
+    const PathMap& paths_;
+    std::string toolDirectory_;
+};
+
+} // namespace qb::sandbox

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/processes.h"
+
+#include <filesystem>
+
+namespace qb::sandbox {
+
+// The processes of the simulated machine: the fixed table "processes.txt" of the root when it exists
+// (one process a line: pid, executable name, working set and peak working set in bytes, tab-separated),
+// otherwise the host's own processes.
+class SandboxProcesses : public Processes {
+public:
+    explicit SandboxProcesses(std::filesystem::path root);
+
+    std::optional<std::vector<ProcessEntry>> List() override;
+    bool HasMemoryCounters() override { return true; }
+    std::optional<MemoryCounters> ReadMemory(std::uint32_t pid) override;
+    std::unique_ptr<RunningProcess> Open(std::uint32_t pid) override;
+
+private:
+    bool UsesTable() const;
+    std::filesystem::path table_;
+};
+
+// One line of processes.txt.
+struct TableProcess {
+    std::uint32_t pid = 0;
+    std::string executable;
+    std::uint64_t workingSet = 0;
+    std::uint64_t peakWorkingSet = 0;
+};
+// Lines that do not parse are skipped.
+std::vector<TableProcess> ParseProcessTable(std::string_view content);
+std::string FormatProcessTable(const std::vector<TableProcess>& processes);
+
+} // namespace qb::sandbox

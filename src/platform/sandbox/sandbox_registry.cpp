@@ -1,0 +1,267 @@
+#include "platform/sandbox/sandbox_registry.h"
+
+#include "platform/platform_error.h"
+#include "platform/sandbox/host_files.h"
+
+#include <sys/stat.h>
+
+namespace qb::sandbox {
+
+namespace fs = std::filesystem;
+
+std::string TreePath(RegistryRoot root, std::string_view path) {
+    std::string out(RootName(root));
+    if (!path.empty()) {
+        out += '\\';
+        out += path;
+    }
+    return out;
+}
+
+namespace {
+
+std::optional<FileStamp> StampOf(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    FileStamp stamp;
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.modifiedNanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.identity = static_cast<std::uint64_t>(info.st_ino);
+    return stamp;
+}
+
+RegNode EmptyRegistry() {
+    RegNode tree;
+    tree.CreatePath(RootName(RegistryRoot::LocalMachine));
+    tree.CreatePath(RootName(RegistryRoot::CurrentUser));
+    return tree;
+}
+
+// Splits "a\b\c" into "a\b" and "c".
+std::pair<std::string, std::string> SplitLast(std::string_view path) {
+    const auto cut = path.find_last_of('\\');
+    if (cut == std::string_view::npos) {
+        return {"", std::string(path)};
+    }
+    return {std::string(path.substr(0, cut)), std::string(path.substr(cut + 1))};
+}
+
+std::string TrimSeparators(std::string_view path) {
+    while (!path.empty() && path.front() == '\\') {
+        path.remove_prefix(1);
+    }
+    while (!path.empty() && path.back() == '\\') {
+        path.remove_suffix(1);
+    }
+    return std::string(path);
+}
+
+} // namespace
+
+class SandboxKey : public RegistryKey {
+public:
+    SandboxKey(SandboxRegistry& registry, std::string treePath, bool writable)
+        : registry_(registry), treePath_(std::move(treePath)), writable_(writable) {}
+
+    std::vector<std::string> ValueNames() override {
+        std::vector<std::string> names;
+        registry_.Read([&](const RegNode& tree) {
+            if (const RegNode* node = tree.FindPath(treePath_)) {
+                for (const auto& [name, value] : node->Values()) {
+                    names.push_back(name);
+                }
+            }
+        });
+        return names;
+    }
+
+    std::vector<std::string> SubkeyNames() override {
+        std::vector<std::string> names;
+        registry_.Read([&](const RegNode& tree) {
+            if (const RegNode* node = tree.FindPath(treePath_)) {
+                for (const RegNode* child : node->Subkeys()) {
+                    names.push_back(child->Name());
+                }
+            }
+        });
+        return names;
+    }
+
+    std::optional<RegistryValue> ReadValue(std::string_view name) override {
+        std::optional<RegistryValue> out;
+        registry_.Read([&](const RegNode& tree) {
+            if (const RegNode* node = tree.FindPath(treePath_)) {
+                if (const RegistryValue* value = node->FindValue(name)) {
+                    out = *value;
+                }
+            }
+        });
+        return out;
+    }
+
+    void WriteValue(std::string_view name, const RegistryValue& value) override {
+        const bool written = writable_ && registry_.Modify([&](RegNode& tree) {
+            RegNode* node = tree.FindPath(treePath_);
+            if (node == nullptr) {
+                return false; // the key was deleted since it was opened
+            }
+            node->SetValue(name, value);
+            return true;
+        });
+        if (!written) {
+            throw PlatformError::SetDataFailed(name);
+        }
+    }
+
+    bool DeleteValue(std::string_view name) override {
+        return writable_ && registry_.Modify([&](RegNode& tree) {
+            RegNode* node = tree.FindPath(treePath_);
+            return node != nullptr && node->RemoveValue(name);
+        });
+    }
+
+    bool DeleteSubkey(std::string_view relativePath) override {
+        const std::string relative = TrimSeparators(relativePath);
+        if (!writable_ || relative.empty()) {
+            return false;
+        }
+        const auto [parent, last] = SplitLast(treePath_ + "\\" + relative);
+        return registry_.Modify([&](RegNode& tree) {
+            RegNode* node = tree.FindPath(parent);
+            return node != nullptr && node->RemoveSubkey(last);
+        });
+    }
+
+private:
+    SandboxRegistry& registry_;
+    std::string treePath_;
+    bool writable_;
+};
+
+SandboxRegistry::SandboxRegistry(fs::path file, bool administrator)
+    : file_(std::move(file)), lockFile_(file_.string() + ".lock"), administrator_(administrator),
+      tree_(EmptyRegistry()) {}
+
+bool SandboxRegistry::MayWrite(RegistryRoot root) const {
+    return administrator_ || root != RegistryRoot::LocalMachine;
+}
+
+bool SandboxRegistry::Refresh(bool force) {
+    const auto stamp = StampOf(file_);
+    if (!stamp) {
+        if (!missing_ || error_) {
+            tree_ = EmptyRegistry();
+            missing_ = true;
+            stamp_.reset();
+            error_.reset();
+        }
+        return true;
+    }
+    if (!force && stamp_ && *stamp_ == *stamp) {
+        return !error_;
+    }
+    const auto content = ReadHostFile(file_);
+    if (!content) {
+        error_ = RegParseError{0, "cannot read the file"};
+        stamp_.reset();
+        return false;
+    }
+    auto parsed = ParseRegFile(*content);
+    if (auto* error = std::get_if<RegParseError>(&parsed)) {
+        error_ = *error;
+        stamp_ = stamp;
+        return false;
+    }
+    tree_ = std::move(std::get<RegNode>(parsed));
+    // Both hives exist on every machine, whatever the file holds.
+    tree_.CreatePath(RootName(RegistryRoot::LocalMachine));
+    tree_.CreatePath(RootName(RegistryRoot::CurrentUser));
+    stamp_ = stamp;
+    missing_ = false;
+    error_.reset();
+    return true;
+}
+
+bool SandboxRegistry::Read(const std::function<void(const RegNode&)>& f) {
+    std::lock_guard guard(mutex_);
+    if (!Refresh()) {
+        return false;
+    }
+    f(tree_);
+    return true;
+}
+
+bool SandboxRegistry::Modify(const std::function<bool(RegNode&)>& f) {
+    std::lock_guard guard(mutex_);
+    auto lock = HostFileLock::Acquire(lockFile_);
+    // Under the lock the file is always read again: a stamp can repeat (coarse clocks, reused inodes),
+    // and a change built on a stale tree would undo another process's write.
+    if (!lock || !Refresh(true)) {
+        return false;
+    }
+    if (!f(tree_)) {
+        return false;
+    }
+    if (!WriteHostFileAtomically(file_, FormatRegFile(tree_))) {
+        stamp_.reset(); // the tree holds a change the file does not: read it again next time
+        missing_ = false;
+        Refresh();
+        return false;
+    }
+    stamp_ = StampOf(file_);
+    missing_ = false;
+    return true;
+}
+
+std::optional<RegParseError> SandboxRegistry::Check() {
+    std::lock_guard guard(mutex_);
+    Refresh();
+    return error_;
+}
+
+std::unique_ptr<RegistryKey> SandboxRegistry::OpenForReading(RegistryRoot root, std::string_view path) {
+    const std::string treePath = TreePath(root, TrimSeparators(path));
+    bool exists = false;
+    Read([&](const RegNode& tree) { exists = tree.FindPath(treePath) != nullptr; });
+    if (!exists) {
+        return nullptr;
+    }
+    return std::make_unique<SandboxKey>(*this, treePath, false);
+}
+
+std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, std::string_view path,
+                                                             bool createIfMissing) {
+    if (!MayWrite(root)) {
+        return nullptr;
+    }
+    const std::string treePath = TreePath(root, TrimSeparators(path));
+    bool exists = false;
+    if (!Read([&](const RegNode& tree) { exists = tree.FindPath(treePath) != nullptr; })) {
+        return nullptr;
+    }
+    if (!exists) {
+        if (!createIfMissing || !Modify([&](RegNode& tree) {
+                tree.CreatePath(treePath);
+                return true;
+            })) {
+            return nullptr;
+        }
+    }
+    return std::make_unique<SandboxKey>(*this, treePath, true);
+}
+
+bool SandboxRegistry::DeleteKey(RegistryRoot root, std::string_view path) {
+    const std::string relative = TrimSeparators(path);
+    if (!MayWrite(root) || relative.empty()) {
+        return false;
+    }
+    const auto [parent, last] = SplitLast(TreePath(root, relative));
+    return Modify([&](RegNode& tree) {
+        RegNode* node = tree.FindPath(parent);
+        return node != nullptr && node->RemoveSubkey(last);
+    });
+}
+
+} // namespace qb::sandbox

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/sandbox/reg_file.h"
+#include "platform/sandbox/reg_tree.h"
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+namespace qb::sandbox {
+
+// The registry of a sandbox, stored in one .reg file. Every change is a read-modify-write of the whole
+// file under an exclusive lock, and the file is replaced atomically, so two processes working on one root
+// lose none of each other's writes and a reader never sees half a file. Between changes the parsed tree
+// is reused for as long as the file stays the same.
+class SandboxRegistry : public Registry {
+public:
+    // With administrator false, HKEY_LOCAL_MACHINE can be read but not opened for writing.
+    SandboxRegistry(std::filesystem::path file, bool administrator);
+
+    std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path) override;
+    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
+                                                bool createIfMissing) override;
+    bool DeleteKey(RegistryRoot root, std::string_view path) override;
+
+    // Why the file cannot be used, or nullopt when it can (a missing file is an empty registry). A file
+    // that does not parse is never written over: reads find nothing and writes fail until it is mended.
+    std::optional<RegParseError> Check();
+
+    const std::filesystem::path& File() const { return file_; }
+
+private:
+    friend class SandboxKey;
+
+    // Runs f on the current tree; false (f not run) when the file does not parse.
+    bool Read(const std::function<void(const RegNode& tree)>& f);
+    // Runs f on the current tree under the file lock and saves the tree when f returns true. False when
+    // the file does not parse, f refused, or the save failed (then the file is as it was).
+    bool Modify(const std::function<bool(RegNode& tree)>& f);
+    // Brings tree_ up to date with the file (re-reading it even when its stamp is unchanged when forced);
+    // false when it does not parse.
+    bool Refresh(bool force = false);
+    bool MayWrite(RegistryRoot root) const;
+
+    std::filesystem::path file_;
+    std::filesystem::path lockFile_;
+    bool administrator_;
+    std::recursive_mutex mutex_;
+    RegNode tree_;
+    std::optional<FileStamp> stamp_; // of the file tree_ was read from; nullopt: nothing read yet
+    bool missing_ = false;           // tree_ stands for a file that does not exist
+    std::optional<RegParseError> error_;
+};
+
+// The path of a key in the tree: the hive's name, then the key path.
+std::string TreePath(RegistryRoot root, std::string_view path);
+
+} // namespace qb::sandbox

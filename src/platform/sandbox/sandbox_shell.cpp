@@ -1,0 +1,189 @@
+#include "platform/sandbox/sandbox_shell.h"
+
+#include "platform/file_system.h"
+#include "platform/sandbox/command_line_words.h"
+#include "platform/sandbox/host_files.h"
+#include "platform/sandbox/host_process.h"
+#include "platform/sandbox/shell_link_format.h"
+#include "platform/text.h"
+
+#include <sys/stat.h>
+
+namespace qb::sandbox {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsHostFile(const std::optional<fs::path>& host) {
+    struct stat info {};
+    return host && ::stat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsHostDirectory(const std::optional<fs::path>& host) {
+    struct stat info {};
+    return host && ::stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool HasPathSeparator(std::string_view text) { return text.find_first_of("\\/") != std::string_view::npos; }
+
+bool HasExtension(std::string_view name) {
+    const auto slash = name.find_last_of("\\/");
+    const auto dot = name.find_last_of('.');
+    return dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+}
+
+bool LooksLikeUrl(std::string_view target) {
+    const auto colon = target.find(':');
+    // "C:\..." has its colon at position 1; a scheme is longer than one letter.
+    return colon != std::string_view::npos && colon > 1 &&
+           target.find_first_of("\\/") > colon;
+}
+
+} // namespace
+
+SandboxShell::SandboxShell(const PathMap& paths, const SandboxSettings& settings, DesktopHandoff& desktop)
+    : paths_(paths), settings_(settings), desktop_(&desktop) {}
+
+std::string SandboxShell::StartupFolderPath(bool allUsers) {
+    return allUsers ? settings_.commonStartup : settings_.startup;
+}
+
+std::optional<ShortcutInfo> SandboxShell::LoadShortcut(std::string_view path) {
+    const auto host = paths_.ToHost(path);
+    if (!IsHostFile(host)) {
+        return std::nullopt;
+    }
+    const auto bytes = ReadHostFile(*host);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    const auto link = DecodeShellLink(*bytes);
+    if (!link) {
+        return std::nullopt;
+    }
+    ShortcutInfo info;
+    info.target = link->targetPath;
+    info.arguments = link->arguments;
+    info.description = link->description;
+    info.workingDirectory = link->workingDirectory;
+    info.iconLocation = link->iconLocation;
+    info.iconIndex = link->iconIndex;
+    info.showCommand = link->showCommand;
+    return info;
+}
+
+bool SandboxShell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {
+    const auto host = paths_.ToHost(path);
+    if (!host || !IsHostDirectory(host->parent_path()) || IsHostDirectory(host) || IsReadOnlyHostFile(*host)) {
+        return false;
+    }
+    ShellLinkData link;
+    link.targetPath = info.target;
+    link.arguments = info.arguments;
+    link.description = info.description;
+    link.workingDirectory = info.workingDirectory;
+    link.iconLocation = info.iconLocation;
+    link.iconIndex = info.iconIndex;
+    link.showCommand = info.showCommand;
+    return WriteHostFileAtomically(*host, EncodeShellLink(link));
+}
+
+std::optional<ProgramIcon> SandboxShell::ExtractIcon(std::string_view) { return std::nullopt; }
+
+ProgramIcon SandboxShell::StandardApplicationIcon() {
+    // A small window: grey frame, blue title bar, white client area.
+    constexpr int size = 32;
+    ProgramIcon icon;
+    icon.width = size;
+    icon.height = size;
+    icon.standardApplication = true;
+    icon.pixels.assign(size * size, 0x00000000u);
+    for (int y = 3; y < 29; ++y) {
+        for (int x = 2; x < 30; ++x) {
+            const bool frame = y == 3 || y == 28 || x == 2 || x == 29;
+            const bool title = y > 3 && y < 9;
+            icon.pixels[static_cast<std::size_t>(y * size + x)] =
+                frame ? 0xFF5A5A5Au : (title ? 0xFF2F6FD0u : 0xFFFFFFFFu);
+        }
+    }
+    return icon;
+}
+
+std::optional<std::string> SandboxShell::LocateProgram(const std::string& program) {
+    std::vector<std::string> names{program};
+    if (!HasExtension(program)) {
+        names.insert(names.begin(), program + ".exe");
+    }
+    for (const auto& name : names) {
+        if (HasPathSeparator(name)) {
+            if (IsHostFile(paths_.ToHost(name))) {
+                return name;
+            }
+            continue;
+        }
+        for (const auto& dir : {settings_.systemDirectory, settings_.windowsDirectory}) {
+            const std::string candidate = JoinPath(dir, name);
+            if (IsHostFile(paths_.ToHost(candidate))) {
+                return candidate;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+int SandboxShell::RunCommand(std::string_view commandLine, int) {
+    const auto candidates = ProgramCandidates(commandLine);
+    if (candidates.empty()) {
+        return kWinExecFileNotFound;
+    }
+    for (const auto& candidate : candidates) {
+        const auto program = LocateProgram(candidate.program);
+        if (!program) {
+            continue;
+        }
+        const auto host = paths_.ToHost(*program);
+        switch (SpawnHostProgram(*host, SplitCommandLineWords(candidate.arguments))) {
+        case SpawnResult::Started:
+            return kWinExecStarted;
+        case SpawnResult::NotExecutable:
+            return kWinExecBadFormat;
+        case SpawnResult::NotFound:
+            return kWinExecFileNotFound;
+        case SpawnResult::Failed:
+            return 0;
+        }
+    }
+    // Tell a missing folder from a missing file by the longest reading of the program's path.
+    const std::string& first = candidates.back().program;
+    const auto cut = first.find_last_of("\\/");
+    if (cut != std::string::npos && !IsHostDirectory(paths_.ToHost(first.substr(0, cut + 1)))) {
+        return kWinExecPathNotFound;
+    }
+    return kWinExecFileNotFound;
+}
+
+int SandboxShell::OpenWithVerb(std::string_view verb, std::string_view target) {
+    constexpr int kOk = 42, kFileNotFound = 2, kNoAssociation = 31;
+    if (!EqualsIgnoreCase(verb, "open") && !EqualsIgnoreCase(verb, "explore")) {
+        return kNoAssociation;
+    }
+    if (LooksLikeUrl(target)) {
+        return desktop_->Open(target) ? kOk : kNoAssociation;
+    }
+    const auto host = paths_.ToHost(target);
+    if (!host || (!IsHostFile(host) && !IsHostDirectory(host))) {
+        return kFileNotFound;
+    }
+    return desktop_->Open(host->string()) ? kOk : kNoAssociation;
+}
+
+bool SandboxShell::ShowProperties(std::string_view path) {
+    const auto host = paths_.ToHost(path);
+    if (!host || (!IsHostFile(host) && !IsHostDirectory(host))) {
+        return false;
+    }
+    return desktop_->ShowProperties(path, *host);
+}
+
+} // namespace qb::sandbox

@@ -1,0 +1,53 @@
+#include "platform/sandbox/sandbox_system.h"
+
+#include <cstdlib>
+
+namespace qb::sandbox {
+
+namespace fs = std::filesystem;
+
+SandboxSystem::SandboxSystem(const fs::path& root)
+    : paths_(root), settings_(SandboxSettings::Load(root)), registry_(root / "registry.reg", settings_.administrator),
+      files_(paths_, settings_.toolDirectory), profiles_(paths_), shell_(paths_, settings_, xdg_), processes_(root),
+      systemInfo_(settings_) {}
+
+std::variant<std::unique_ptr<SandboxSystem>, std::string> SandboxSystem::Open(const fs::path& root) {
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        return "The system root " + root.string() + " is not a directory.";
+    }
+    std::unique_ptr<SandboxSystem> system(new SandboxSystem(fs::absolute(root, ec)));
+    if (const auto error = system->registry_.Check()) {
+        return "The registry file " + system->registry_.File().string() + " cannot be read (line " +
+               std::to_string(error->line) + ": " + error->message + "). It is left as it is.";
+    }
+    return system;
+}
+
+std::variant<std::unique_ptr<SandboxSystem>, std::string> SandboxSystem::OpenOrSeed(const fs::path& root) {
+    std::error_code ec;
+    if (!fs::exists(root, ec)) {
+        std::string error;
+        if (!SeedDemoSystem(root, error)) {
+            return error;
+        }
+    }
+    return Open(root);
+}
+
+PlatformServices SandboxSystem::Services() {
+    return {registry_, profiles_, files_, shell_, processes_, systemInfo_, *dialogs_, *browser_, clock_};
+}
+
+fs::path DefaultSandboxRoot() {
+    if (const char* root = std::getenv("QUILLBROOK_SYSTEM_ROOT"); root != nullptr && *root != '\0') {
+        return root;
+    }
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0') {
+        return fs::path(data) / "quillbrook" / "system";
+    }
+    const char* home = std::getenv("HOME");
+    return fs::path(home != nullptr && *home != '\0' ? home : ".") / ".local" / "share" / "quillbrook" / "system";
+}
+
+} // namespace qb::sandbox

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+// Text is UTF-8 throughout (the tool's ANSI code page). These helpers are the only place that knows it.
+
+// Cuts text to at most maxBytes bytes without splitting a UTF-8 sequence.
+std::string CutAtCharBoundary(std::string_view text, std::size_t maxBytes);
+
+// The one upper-case mapping of the tool: ASCII letters and the Latin-1 small letters (U+00E0..U+00FE
+// except U+00F7), as the Windows ANSI mapping does. The byte length never changes.
+std::string UpperCase(std::string_view text);
+
+// Comparison as Windows compares registry, file and profile names.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+bool LessIgnoreCase(std::string_view a, std::string_view b);
+
+struct LessIgnoreCaseOrder {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return LessIgnoreCase(a, b); }
+};
+
+// Invalid UTF-8 becomes U+FFFD; unpaired surrogates become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// Little-endian UTF-16 bytes, as files store them.
+std::string Utf16LeBytes(std::u16string_view text);
+std::u16string FromUtf16LeBytes(std::string_view bytes);
+
+} // namespace qb

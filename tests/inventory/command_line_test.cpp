@@ -1,0 +1,107 @@
+#include "inventory/command_line.h"
+#include "support/sandbox_root.h"
+
+#include <gtest/gtest.h>
+
+namespace qb {
+
+TEST(FindExtension, TheListOrderDecidesNotThePlaceInTheText) {
+    const struct {
+        const char* command;
+        int position;
+    } cases[] = {
+        {"C:\\APP.EXE /X", 7},
+        {"C:\\TOOL.COM /A C:\\B.EXE /X", 20},       // ".EXE " comes before ".COM " in the list
+        {"\"C:\\APP.EXE\" /X", 8},                  // followed by a quote: second pass
+        {"C:\\APP.EXE\"", 7},
+        {"C:\\SCRIPTS\\START.BAT", 17},             // at the very end: third pass
+        {"C:\\OLD.EXE\\RUN.EXE", 0},               // only the first ".EXE" is tested against the end
+        {"C:\\OLD.EXE\\RUN.EXE /X", 15},
+        {"C:\\PROGRAM", 0},
+        {"", 0},
+        {".EXE", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(FindExtension(c.command), c.position);
+    }
+}
+
+TEST(CommandLine, TargetsAreFoundAsTheWorkedTableSays) {
+    test::SandboxRoot root;
+    const struct {
+        const char* command;
+        std::vector<const char*> files; // present on the sandbox's drives
+        const char* targetPath;
+        const char* targetFileName;
+    } cases[] = {
+        {"c:\\windows\\notepad.exe", {"C:\\WINDOWS\\notepad.exe"}, "C:\\WINDOWS\\NOTEPAD.EXE", "NOTEPAD.EXE"},
+        {"c:\\windows\\notepad.exe", {}, "", "NOTEPAD.EXE"},
+        {"notepad", {"C:\\WINDOWS\\SYSTEM32\\notepad.exe"}, "C:\\WINDOWS\\SYSTEM32\\NOTEPAD.EXE", "NOTEPAD"},
+        {"notepad", {"C:\\WINDOWS\\notepad.exe"}, "C:\\WINDOWS\\NOTEPAD.EXE", "NOTEPAD"},
+        {"notepad", {}, "", "NOTEPAD"},
+        {"notepad /p x", {"C:\\WINDOWS\\notepad.exe"}, "C:\\WINDOWS\\NOTEPAD.EXE", "NOTEPAD"},
+        {"\"C:\\Program Files\\App\\app.exe\" /min", {"C:\\Program Files\\App\\app.exe"},
+         "C:\\PROGRAM FILES\\APP\\APP.EXE", "APP.EXE"},
+        {"C:\\Program Files\\App\\app.exe /min", {"C:\\Program Files\\App\\app.exe"},
+         "C:\\PROGRAM FILES\\APP\\APP.EXE", "APP.EXE"},
+        {"C:\\App\\app.exe \"arg\"", {"C:\\App\\app.exe"}, "", ""},
+        {"\"notepad.exe\"", {"C:\\WINDOWS\\SYSTEM32\\notepad.exe"}, "", "NOTEPAD.EXE"},
+        {"C:\\Scripts\\start.bat", {"C:\\Scripts\\start.bat"}, "C:\\SCRIPTS\\START.BAT", "START.BAT"},
+        {"rundll32.exe shell32.dll,Control_RunDLL", {}, "RUNDLL32.EXE SHELL32.DLL,CONTROL_RUNDLL",
+         "RUNDLL32.EXE SHELL32.DLL,CONTROL_RUNDLL"},
+        {"[Invalid Path]C:\\X.EXE", {"C:\\X.EXE"}, "C:\\X.EXE", "X.EXE"},
+        {"", {}, "", ""},
+        {"C:\\Old.exe\\Run.exe", {}, "", "RUN.EXE"},
+        {"\\APP.EXE", {}, "", "\\APP.EXE"},
+        {"Visit http://example.org", {}, "VISIT HTTP://EXAMPLE.ORG", "VISIT HTTP://EXAMPLE.ORG"},
+        {"regedit", {}, "", "REGEDIT"},                      // a bare host program matches no marker
+        {"c:\\zürich\\äpp.exe", {"C:\\Zürich\\äpp.exe"}, "C:\\ZÜRICH\\ÄPP.EXE", "ÄPP.EXE"},
+    };
+    auto services = root.Services();
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        // Each row gets its own files; earlier rows' files are removed.
+        std::filesystem::remove_all(root.Path() / "drive_c");
+        for (const char* file : c.files) {
+            root.File(file);
+        }
+        EXPECT_EQ(TargetPath(c.command, services.system, services.files), c.targetPath) << "row " << round;
+        EXPECT_EQ(TargetFileName(c.command), c.targetFileName) << "row " << round;
+        ++round;
+    }
+}
+
+TEST(CommandLine, AFolderNamedLikeAProgramIsNoTarget) {
+    test::SandboxRoot root;
+    root.Folder("C:\\Tools\\app.exe");
+    auto services = root.Services();
+    EXPECT_EQ(TargetPath("C:\\Tools\\app.exe", services.system, services.files), "");
+}
+
+TEST(CommandLine, ACommandSplitsIntoItsProgramAndArguments) {
+    const struct {
+        const char* command;
+        const char* program;
+        const char* arguments;
+    } cases[] = {
+        {"C:\\Program Files\\App\\app.exe /min", "C:\\Program Files\\App\\app.exe", "/min"},
+        {"\"C:\\Program Files\\App\\app.exe\" /min \"x y\"", "C:\\Program Files\\App\\app.exe", "/min \"x y\""},
+        {"C:\\App\\app.exe", "C:\\App\\app.exe", ""},
+        {"  C:\\App\\app.exe   -a  ", "C:\\App\\app.exe", "-a"},
+        {"rundll32.exe shell32.dll,Control_RunDLL", "rundll32.exe", "shell32.dll,Control_RunDLL"},
+        {"C:\\Tools\\run /now", "C:\\Tools\\run", "/now"}, // no extension: the first word
+        {"C:\\Scripts\\start.bat", "C:\\Scripts\\start.bat", ""},
+        {"\"unterminated", "unterminated", ""},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const auto split = SplitProgramAndArguments(c.command);
+        EXPECT_EQ(split.program, c.program);
+        EXPECT_EQ(split.arguments, c.arguments);
+    }
+}
+
+} // namespace qb

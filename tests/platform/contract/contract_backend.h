@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/file_system.h"
+#include "platform/profile_files.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace qb::test {
+
+// What the shared platform tests need of a backend. Every backend runs the same suite; what differs
+// between them (the order values enumerate in, the 8.3 form of paths) is tested per backend.
+class ContractBackend {
+public:
+    virtual ~ContractBackend() = default;
+
+    virtual Registry& Reg() = 0;
+    virtual ProfileFiles& Profiles() = 0;
+    virtual FileSystem& Files() = 0;
+    virtual Shell& ShellService() = 0;
+
+    // A fresh, empty folder (a Windows path) for one test's files.
+    virtual std::string ScratchFolder() = 0;
+    // A fresh key path under HKEY_CURRENT_USER (and the same path under HKEY_LOCAL_MACHINE) for one test.
+    virtual std::string ScratchKey() = 0;
+    // Copies a file of tests/data into the backend's file system and gives its Windows path.
+    virtual std::string PlaceFixture(const std::string& dataRelativePath, const std::string& folder) = 0;
+    // Sets the read-only attribute of a file.
+    virtual void MakeReadOnly(const std::string& path) = 0;
+    // The same registry as a standard user sees it, or nullptr where the backend cannot simulate one.
+    virtual std::unique_ptr<Registry> StandardUserRegistry() { return nullptr; }
+};
+
+struct BackendFactory {
+    std::string name;
+    std::function<std::unique_ptr<ContractBackend>()> make;
+};
+
+inline std::string BackendName(const ::testing::TestParamInfo<BackendFactory>& info) { return info.param.name; }
+
+class ContractTest : public ::testing::TestWithParam<BackendFactory> {
+protected:
+    void SetUp() override { backend = GetParam().make(); }
+    std::unique_ptr<ContractBackend> backend;
+};
+
+// One suite per service, so that a backend instantiates each for itself.
+class RegistryContract : public ContractTest {};
+class ProfileContract : public ContractTest {};
+class FilesContract : public ContractTest {};
+class ShellContract : public ContractTest {};
+
+// Runs f and gives the message of the platform error it threw, or "" when it threw none.
+std::string PlatformErrorOf(const std::function<void()>& f);
+
+} // namespace qb::test
+
+// Makes every contract suite run against one backend factory.
+#define QB_INSTANTIATE_PLATFORM_CONTRACT(prefix, factory)                                                   \
+    INSTANTIATE_TEST_SUITE_P(prefix, RegistryContract, ::testing::Values(factory), ::qb::test::BackendName); \
+    INSTANTIATE_TEST_SUITE_P(prefix, ProfileContract, ::testing::Values(factory), ::qb::test::BackendName);  \
+    INSTANTIATE_TEST_SUITE_P(prefix, FilesContract, ::testing::Values(factory), ::qb::test::BackendName);    \
+    INSTANTIATE_TEST_SUITE_P(prefix, ShellContract, ::testing::Values(factory), ::qb::test::BackendName)

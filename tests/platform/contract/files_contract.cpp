@@ -1,0 +1,102 @@
+#include "platform/contract/contract_backend.h"
+
+#include <gmock/gmock.h>
+
+namespace qb::test {
+
+using ::testing::ElementsAre;
+
+TEST_P(FilesContract, NamesMatchWithoutRegardToLetterCase) {
+    const std::string folder = backend->ScratchFolder();
+    ASSERT_TRUE(backend->Files().WriteFile(JoinPath(folder, "MixedCase.TXT"), "content"));
+    EXPECT_TRUE(backend->Files().FileExists(JoinPath(folder, "mixedcase.txt")));
+    EXPECT_EQ(backend->Files().ReadFile(JoinPath(folder, "MIXEDCASE.txt")), "content");
+    ASSERT_TRUE(backend->Files().WriteFile(JoinPath(folder, "MIXEDCASE.TXT"), "replaced"));
+    EXPECT_EQ(backend->Files().FindFiles(folder, "*.*").size(), 1u); // the same file, not a second one
+}
+
+TEST_P(FilesContract, FilesAndDirectoriesAreToldApart) {
+    const std::string folder = backend->ScratchFolder();
+    const std::string sub = JoinPath(folder, "Sub");
+    const std::string file = JoinPath(folder, "file.exe");
+    ASSERT_TRUE(backend->Files().CreateDirectory(sub));
+    ASSERT_TRUE(backend->Files().WriteFile(file, "x"));
+    EXPECT_TRUE(backend->Files().DirectoryExists(sub));
+    EXPECT_FALSE(backend->Files().FileExists(sub));
+    EXPECT_TRUE(backend->Files().FileExists(file));
+    EXPECT_FALSE(backend->Files().DirectoryExists(file));
+    EXPECT_FALSE(backend->Files().FileExists(JoinPath(folder, "absent.exe")));
+}
+
+TEST_P(FilesContract, CreatingADirectoryMakesOneLevel) {
+    const std::string folder = backend->ScratchFolder();
+    EXPECT_FALSE(backend->Files().CreateDirectory(JoinPath(folder, "a\\b")));
+    EXPECT_TRUE(backend->Files().CreateDirectory(JoinPath(folder, "a")));
+    EXPECT_TRUE(backend->Files().CreateDirectory(JoinPath(folder, "a\\b")));
+}
+
+TEST_P(FilesContract, CopyWithoutOverwriteLeavesAnExistingDestinationAlone) {
+    const std::string folder = backend->ScratchFolder();
+    const std::string source = JoinPath(folder, "source.lnk");
+    const std::string destination = JoinPath(folder, "dest.lnk");
+    ASSERT_TRUE(backend->Files().WriteFile(source, "new bytes"));
+    ASSERT_TRUE(backend->Files().WriteFile(destination, "old bytes"));
+    EXPECT_FALSE(backend->Files().CopyFile(source, destination, true));
+    EXPECT_EQ(backend->Files().ReadFile(destination), "old bytes");
+    EXPECT_EQ(backend->Files().ReadFile(source), "new bytes");
+
+    EXPECT_TRUE(backend->Files().CopyFile(source, JoinPath(folder, "fresh.lnk"), true));
+    EXPECT_EQ(backend->Files().ReadFile(JoinPath(folder, "fresh.lnk")), "new bytes");
+    EXPECT_TRUE(backend->Files().CopyFile(source, destination, false));
+    EXPECT_EQ(backend->Files().ReadFile(destination), "new bytes");
+    EXPECT_FALSE(backend->Files().CopyFile(JoinPath(folder, "absent"), JoinPath(folder, "x"), true));
+}
+
+TEST_P(FilesContract, DeletedFilesAreGone) {
+    const std::string folder = backend->ScratchFolder();
+    const std::string file = JoinPath(folder, "gone.txt");
+    ASSERT_TRUE(backend->Files().WriteFile(file, "x"));
+    EXPECT_TRUE(backend->Files().DeleteFile(file));
+    EXPECT_FALSE(backend->Files().FileExists(file));
+    EXPECT_FALSE(backend->Files().DeleteFile(file));
+}
+
+TEST_P(FilesContract, FindingFilesFollowsTheWildcardAndMarksDirectories) {
+    const std::string folder = backend->ScratchFolder();
+    for (const char* name : {"b.lnk", "A.LNK", "readme", "notes.txt"}) {
+        ASSERT_TRUE(backend->Files().WriteFile(JoinPath(folder, name), "x"));
+    }
+    ASSERT_TRUE(backend->Files().CreateDirectory(JoinPath(folder, "dir.lnk")));
+
+    std::vector<std::string> all;
+    for (const auto& entry : backend->Files().FindFiles(folder, "*.*")) {
+        all.push_back(entry.name + (entry.isDirectory ? "/" : ""));
+    }
+    std::sort(all.begin(), all.end()); // the order is the file system's own
+    EXPECT_THAT(all, ElementsAre("A.LNK", "b.lnk", "dir.lnk/", "notes.txt", "readme"));
+
+    std::vector<std::string> links;
+    for (const auto& entry : backend->Files().FindFiles(folder, "*.lnk")) {
+        links.push_back(entry.name);
+    }
+    std::sort(links.begin(), links.end());
+    EXPECT_THAT(links, ElementsAre("A.LNK", "b.lnk", "dir.lnk"));
+    EXPECT_TRUE(backend->Files().FindFiles(JoinPath(folder, "absent"), "*.*").empty());
+}
+
+TEST_P(FilesContract, WritingReplacesTheContentAndTheStampShowsIt) {
+    const std::string file = JoinPath(backend->ScratchFolder(), "data.bin");
+    ASSERT_TRUE(backend->Files().WriteFile(file, std::string("a\0b", 3)));
+    const auto before = backend->Files().Stamp(file);
+    ASSERT_TRUE(before.has_value());
+    EXPECT_EQ(before->size, 3u);
+    ASSERT_TRUE(backend->Files().WriteFile(file, "longer content"));
+    const auto after = backend->Files().Stamp(file);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_NE(*before, *after);
+    EXPECT_EQ(backend->Files().ReadFile(file), "longer content");
+    EXPECT_FALSE(backend->Files().Stamp(JoinPath(backend->ScratchFolder(), "absent")).has_value());
+    EXPECT_FALSE(backend->Files().ReadFile(JoinPath(backend->ScratchFolder(), "absent")).has_value());
+}
+
+} // namespace qb::test

@@ -1,0 +1,173 @@
+#include "platform/platform_error.h"
+#include "platform/sandbox/sandbox_registry.h"
+#include "platform/sandbox/host_files.h"
+#include "platform/text.h"
+#include "support/temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace qb::sandbox {
+
+using ::testing::ElementsAre;
+using test::ReadText;
+using test::TempDir;
+using test::WriteText;
+
+namespace {
+constexpr auto HKCU = RegistryRoot::CurrentUser;
+constexpr const char* kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+} // namespace
+
+TEST(SandboxRegistry, ValuesEnumerateInTheOrderTheyWereAddedAcrossRewrites) {
+    TempDir dir;
+    {
+        SandboxRegistry registry(dir.Path() / "registry.reg", true);
+        auto key = registry.OpenForWriting(HKCU, kRun, true);
+        ASSERT_NE(key, nullptr);
+        for (const char* name : {"Zulu", "alpha", "Mike", ""}) {
+            key->WriteString(name, "x");
+        }
+        key->WriteString("ALPHA", "replaced in place");
+        key->DeleteValue("Mike");
+        key->WriteString("Mike", "back at the end");
+    }
+    SandboxRegistry reopened(dir.Path() / "registry.reg", true);
+    auto key = reopened.OpenForReading(HKCU, kRun);
+    ASSERT_NE(key, nullptr);
+    EXPECT_THAT(key->ValueNames(), ElementsAre("Zulu", "alpha", "", "Mike"));
+    EXPECT_EQ(key->ReadString("alpha"), "replaced in place");
+}
+
+TEST(SandboxRegistry, TheFileIsARegeditExportInUtf16WithCrlf) {
+    TempDir dir;
+    SandboxRegistry registry(dir.Path() / "registry.reg", true);
+    registry.OpenForWriting(HKCU, kRun, true)->WriteString("Tool", "C:\\tool.exe");
+    const std::string bytes = ReadText(dir.Path() / "registry.reg");
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    const std::string text = Utf16ToUtf8(FromUtf16LeBytes(bytes.substr(2)));
+    EXPECT_TRUE(text.starts_with("Windows Registry Editor Version 5.00\r\n\r\n")) << text;
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
+                        "\"Tool\"=\"C:\\\\tool.exe\"\r\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST(SandboxRegistry, AMissingFileIsAnEmptyRegistryWithBothHives) {
+    TempDir dir;
+    SandboxRegistry registry(dir.Path() / "registry.reg", true);
+    EXPECT_FALSE(registry.Check().has_value());
+    EXPECT_NE(registry.OpenForReading(RegistryRoot::LocalMachine, ""), nullptr);
+    EXPECT_NE(registry.OpenForReading(HKCU, ""), nullptr);
+    EXPECT_EQ(registry.OpenForReading(HKCU, kRun), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "registry.reg")); // reading writes nothing
+}
+
+TEST(SandboxRegistry, ACorruptFileIsReportedAndNeverOverwritten) {
+    const std::string corrupt[] = {
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"a\"=\"unterminated\r\n",
+        "Not a registry file at all\r\n",
+        std::string("\xFF\xFEW\0i\0n\0", 8), // UTF-16 cut off inside its header
+    };
+    for (const auto& content : corrupt) {
+        SCOPED_TRACE(content);
+        TempDir dir;
+        const auto file = dir.Path() / "registry.reg";
+        WriteText(file, content);
+        SandboxRegistry registry(file, true);
+        const auto error = registry.Check();
+        ASSERT_TRUE(error.has_value());
+        EXPECT_FALSE(error->message.empty());
+        EXPECT_EQ(registry.OpenForWriting(HKCU, "SOFTWARE\\New", true), nullptr);
+        EXPECT_FALSE(registry.DeleteKey(HKCU, "SOFTWARE"));
+        EXPECT_EQ(ReadText(file), content);
+    }
+}
+
+TEST(SandboxRegistry, ChangesMadeByAnotherWriterShowAtTheNextRead) {
+    TempDir dir;
+    const auto file = dir.Path() / "registry.reg";
+    SandboxRegistry mine(file, true);
+    SandboxRegistry theirs(file, true);
+    auto key = mine.OpenForWriting(HKCU, kRun, true);
+    key->WriteString("Mine", "1");
+    theirs.OpenForWriting(HKCU, kRun, false)->WriteString("Theirs", "2");
+    EXPECT_THAT(key->ValueNames(), ElementsAre("Mine", "Theirs"));
+    key->WriteString("Mine", "3"); // a write built on the other's change keeps it
+    EXPECT_EQ(theirs.OpenForReading(HKCU, kRun)->ReadString("Theirs"), "2");
+}
+
+TEST(SandboxRegistry, AKeyDeletedMeanwhileCannotBeWritten) {
+    TempDir dir;
+    SandboxRegistry registry(dir.Path() / "registry.reg", true);
+    auto key = registry.OpenForWriting(HKCU, kRun, true);
+    ASSERT_TRUE(registry.DeleteKey(HKCU, kRun));
+    try {
+        key->WriteString("v", "x");
+        ADD_FAILURE() << "the write did not fail";
+    } catch (const PlatformError& error) {
+        EXPECT_STREQ(error.what(), "Failed to set data for 'v'");
+    }
+    EXPECT_EQ(registry.OpenForReading(HKCU, kRun), nullptr); // not brought back by the failed write
+}
+
+// Two processes hammering one registry file: every write of both must survive.
+TEST(SandboxRegistry, TwoProcessesWritingAtOnceLoseNothing) {
+    TempDir dir;
+    const auto file = dir.Path() / "registry.reg";
+    constexpr int kWrites = 100;
+    pid_t children[2];
+    for (int child = 0; child < 2; ++child) {
+        children[child] = ::fork();
+        ASSERT_GE(children[child], 0);
+        if (children[child] == 0) {
+            SandboxRegistry registry(file, true);
+            for (int i = 0; i < kWrites; ++i) {
+                auto key = registry.OpenForWriting(HKCU, kRun, true);
+                if (!key) {
+                    ::_exit(2);
+                }
+                key->WriteString("p" + std::to_string(child) + "-" + std::to_string(i), "C:\\x.exe");
+            }
+            ::_exit(0);
+        }
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    SandboxRegistry registry(file, true);
+    EXPECT_EQ(registry.OpenForReading(HKCU, kRun)->ValueNames().size(), 2u * kWrites);
+}
+
+TEST(SandboxRegistry, ALockLeftByAKilledProcessDoesNotBlockTheNextWriter) {
+    TempDir dir;
+    const auto file = dir.Path() / "registry.reg";
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        auto lock = HostFileLock::Acquire(file.string() + ".lock");
+        [[maybe_unused]] const auto written = ::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    SandboxRegistry registry(file, true);
+    auto key = registry.OpenForWriting(HKCU, kRun, true); // would hang forever on a stale lock
+    ASSERT_NE(key, nullptr);
+    key->WriteString("after", "1");
+    EXPECT_TRUE(std::filesystem::exists(file.string() + ".lock"));
+}
+
+} // namespace qb::sandbox

@@ -1,0 +1,123 @@
+#include "platform/sandbox/command_line_words.h"
+#include "platform/sandbox/sandbox_shell.h"
+#include "support/temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace qb::sandbox {
+
+using ::testing::ElementsAre;
+using test::ReadText;
+using test::TempDir;
+using test::WriteText;
+
+namespace {
+
+class RecordingDesktop : public DesktopHandoff {
+public:
+    bool Open(std::string_view target) override {
+        opened.emplace_back(target);
+        return true;
+    }
+    bool ShowProperties(std::string_view windowsPath, const std::filesystem::path&) override {
+        properties.emplace_back(windowsPath);
+        return true;
+    }
+    std::vector<std::string> opened;
+    std::vector<std::string> properties;
+};
+
+struct ShellFixture {
+    ShellFixture() : paths(dir.Path()), shell(paths, settings, desktop) {}
+    std::filesystem::path Host(const std::string& windows) { return *paths.ToHost(windows); }
+    // A host program that writes its arguments, one a line, into a file beside it.
+    void MakeRecorder(const std::string& windowsPath) {
+        const auto host = Host(windowsPath);
+        WriteText(host, "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"$0.args\"\n");
+        std::filesystem::permissions(host, std::filesystem::perms::owner_all);
+    }
+    std::string WaitForArguments(const std::string& windowsPath) {
+        const auto file = Host(windowsPath).string() + ".args";
+        for (int i = 0; i < 250 && !std::filesystem::exists(file); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return ReadText(file);
+    }
+    TempDir dir;
+    SandboxSettings settings;
+    PathMap paths;
+    RecordingDesktop desktop;
+    SandboxShell shell;
+};
+
+} // namespace
+
+TEST(CommandLineWords, SplitLikeWindowsPrograms) {
+    EXPECT_THAT(SplitCommandLineWords(R"(/min --profile "Work Files" a\"b "c\\" d\\e)"),
+                ElementsAre("/min", "--profile", "Work Files", "a\"b", "c\\", "d\\\\e"));
+    EXPECT_THAT(SplitCommandLineWords("  "), ElementsAre());
+    EXPECT_THAT(SplitCommandLineWords(R"("say ""hi""")"), ElementsAre("say \"hi\""));
+}
+
+TEST(CommandLineWords, ProgramCandidatesAreTheQuotedPartOrEveryPrefix) {
+    const auto quoted = ProgramCandidates(R"("C:\Program Files\App\app.exe" /min)");
+    ASSERT_EQ(quoted.size(), 1u);
+    EXPECT_EQ(quoted[0].program, "C:\\Program Files\\App\\app.exe");
+    EXPECT_EQ(quoted[0].arguments, "/min");
+    const auto bare = ProgramCandidates(R"(C:\Program Files\App\app.exe /min)");
+    ASSERT_EQ(bare.size(), 3u);
+    EXPECT_EQ(bare[0].program, "C:\\Program");
+    EXPECT_EQ(bare[1].program, "C:\\Program Files\\App\\app.exe");
+    EXPECT_EQ(bare[1].arguments, "/min");
+}
+
+TEST(SandboxShell, RunningACommandStartsTheHostProgramWithItsArguments) {
+    ShellFixture f;
+    std::filesystem::create_directories(f.Host("C:\\Program Files\\App"));
+    f.MakeRecorder("C:\\Program Files\\App\\app.exe");
+    EXPECT_EQ(f.shell.RunCommand(R"(C:\Program Files\App\app.exe /min "two words")", 1), kWinExecStarted);
+    EXPECT_EQ(f.WaitForArguments("C:\\Program Files\\App\\app.exe"), "/min\ntwo words\n");
+}
+
+TEST(SandboxShell, WinExecResultsForWhatCannotStart) {
+    ShellFixture f;
+    std::filesystem::create_directories(f.Host("C:\\WINDOWS\\SYSTEM32"));
+    std::filesystem::create_directories(f.Host("C:\\Tools"));
+    f.MakeRecorder("C:\\WINDOWS\\SYSTEM32\\helper.exe");
+    WriteText(f.Host("C:\\Tools\\plain.exe"), "MZ not for this host");
+    std::filesystem::permissions(f.Host("C:\\Tools\\plain.exe"), std::filesystem::perms::owner_read);
+    const struct {
+        const char* command;
+        int result;
+    } cases[] = {
+        {"helper /x", kWinExecStarted},              // a bare name is found in the system directory
+        {"\"helper.exe\"", kWinExecStarted},
+        {"C:\\Tools\\absent.exe", kWinExecFileNotFound},
+        {"C:\\No Such Folder\\app.exe", kWinExecPathNotFound},
+        {"C:\\Tools\\plain.exe", kWinExecBadFormat},
+        {"", kWinExecFileNotFound},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(f.shell.RunCommand(c.command, 1), c.result);
+    }
+}
+
+TEST(SandboxShell, OpeningHandsFoldersAndAddressesToTheDesktop) {
+    ShellFixture f;
+    std::filesystem::create_directories(f.Host("C:\\Program Files\\App"));
+    EXPECT_GT(f.shell.OpenWithVerb("explore", "C:\\program files\\app"), 32);
+    EXPECT_GT(f.shell.OpenWithVerb("open", "https://example.org/?as_q=x"), 32);
+    EXPECT_LE(f.shell.OpenWithVerb("open", "C:\\Missing\\doc.txt"), 32);
+    EXPECT_THAT(f.desktop.opened,
+                ElementsAre(f.Host("C:\\Program Files\\App").string(), "https://example.org/?as_q=x"));
+    EXPECT_TRUE(f.shell.ShowProperties("C:\\Program Files\\App"));
+    EXPECT_FALSE(f.shell.ShowProperties("C:\\Missing"));
+    EXPECT_THAT(f.desktop.properties, ElementsAre("C:\\Program Files\\App"));
+}
+
+} // namespace qb::sandbox

@@ -1,0 +1,104 @@
+#include "platform/sandbox/sandbox_system.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace qb::sandbox {
+
+using test::TempDir;
+using test::WriteText;
+
+namespace {
+std::unique_ptr<SandboxSystem> OpenOrFail(const std::filesystem::path& root, bool seed) {
+    auto opened = seed ? SandboxSystem::OpenOrSeed(root) : SandboxSystem::Open(root);
+    if (auto* error = std::get_if<std::string>(&opened)) {
+        ADD_FAILURE() << *error;
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<SandboxSystem>>(opened));
+}
+} // namespace
+
+TEST(SandboxSystem, SettingsComeFromSandboxIniWithDefaultsForTheRest) {
+    TempDir dir;
+    WriteText(dir.Path() / "sandbox.ini", "[System]\r\nPlatform=9x\r\nMajorVersion=4\r\n"
+                                          "Startup=D:\\Start\\\r\nAdministrator=0\r\n");
+    auto system = OpenOrFail(dir.Path(), false);
+    ASSERT_NE(system, nullptr);
+    const auto services = system->Services();
+    EXPECT_EQ(services.system.Version().family, PlatformFamily::Windows9x);
+    EXPECT_EQ(services.system.Version().majorVersion, 4);
+    EXPECT_EQ(services.system.SystemDirectory(), "C:\\WINDOWS\\SYSTEM32");
+    EXPECT_EQ(services.shell.StartupFolderPath(false), "D:\\Start");
+    EXPECT_EQ(services.shell.StartupFolderPath(true),
+              "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp");
+    EXPECT_EQ(services.files.ExecutableDirectory(), "C:\\Program Files\\Quillbrook");
+    EXPECT_EQ(services.registry.OpenForWriting(RegistryRoot::LocalMachine, "SOFTWARE", true), nullptr);
+    EXPECT_NE(services.registry.OpenForWriting(RegistryRoot::CurrentUser, "SOFTWARE", true), nullptr);
+}
+
+TEST(SandboxSystem, ANewRootIsSeededWithTheDemoSystem) {
+    TempDir dir;
+    const auto root = dir.Path() / "new" / "root";
+    auto system = OpenOrFail(root, true);
+    ASSERT_NE(system, nullptr);
+    auto services = system->Services();
+    const std::string tool = services.files.ExecutableDirectory();
+    for (const char* file : {"st.dat", "sn.dat", "fn.dat", "sp.dat", "infotpl.dat", "mess.htm"}) {
+        EXPECT_TRUE(services.files.FileExists(JoinPath(tool, file))) << file;
+    }
+    EXPECT_FALSE(services.files.FileExists(JoinPath(tool, "README.md")));
+    EXPECT_TRUE(services.files.DirectoryExists(JoinPath(tool, "ShortCutCurrUser")));
+
+    // The Shell Folders values agree with the shell's folders.
+    auto shellFolders = services.registry.OpenForReading(
+        RegistryRoot::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+    ASSERT_NE(shellFolders, nullptr);
+    EXPECT_EQ(shellFolders->ReadString("Startup"), services.shell.StartupFolderPath(false));
+
+    // Every demo shortcut is a link the shell loads.
+    int links = 0;
+    for (const auto& folder : {services.shell.StartupFolderPath(true), services.shell.StartupFolderPath(false),
+                                     JoinPath(tool, "ShortCutCurrUser")}) {
+        for (const auto& entry : services.files.FindFiles(folder, "*.lnk")) {
+            EXPECT_TRUE(services.shell.LoadShortcut(JoinPath(folder, entry.name)).has_value()) << entry.name;
+            ++links;
+        }
+    }
+    EXPECT_GE(links, 3);
+
+    // The demo's programs are executables of the host.
+    const auto program = system->Paths().ToHost("C:\\Program Files\\Tallybird\\tallybird.exe");
+    ASSERT_TRUE(program.has_value());
+    EXPECT_NE(std::filesystem::status(*program).permissions() & std::filesystem::perms::owner_exec,
+              std::filesystem::perms::none);
+}
+
+TEST(SandboxSystem, AnExistingRootIsUsedAsItIs) {
+    TempDir dir;
+    WriteText(dir.Path() / "marker.txt", "mine");
+    auto system = OpenOrFail(dir.Path(), true);
+    ASSERT_NE(system, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "registry.reg"));
+    EXPECT_EQ(system->Registry().OpenForReading(RegistryRoot::CurrentUser, "SOFTWARE"), nullptr);
+}
+
+TEST(SandboxSystem, AnUnreadableRegistryStopsTheOpeningWithTheReason) {
+    TempDir dir;
+    WriteText(dir.Path() / "registry.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\"v\"=hex:zz\r\n");
+    auto opened = SandboxSystem::Open(dir.Path());
+    ASSERT_TRUE(std::holds_alternative<std::string>(opened));
+    EXPECT_NE(std::get<std::string>(opened).find("registry.reg"), std::string::npos);
+    EXPECT_NE(std::get<std::string>(opened).find("line 4"), std::string::npos);
+}
+
+TEST(SandboxSystem, TheDefaultRootFollowsTheEnvironment) {
+    ::setenv("QUILLBROOK_SYSTEM_ROOT", "/tmp/some root", 1);
+    EXPECT_EQ(DefaultSandboxRoot(), "/tmp/some root");
+    ::unsetenv("QUILLBROOK_SYSTEM_ROOT");
+    ::setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
+    EXPECT_EQ(DefaultSandboxRoot(), "/tmp/xdg/quillbrook/system");
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+} // namespace qb::sandbox

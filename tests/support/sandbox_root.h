@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/sandbox/sandbox_system.h"
+#include "support/temp_dir.h"
+
+#include <memory>
+#include <string>
+
+namespace qb::test {
+
+// A sandbox machine on a temporary root for one test, built up with small calls:
+//   SandboxRoot root; root.Settings("Platform=9x").File("C:\\Tools\\a.exe");
+// The system is opened on first use, after the settings are written.
+class SandboxRoot {
+public:
+    SandboxRoot() = default;
+
+    // Lines for the [System] section of sandbox.ini.
+    SandboxRoot& Settings(const std::string& lines);
+    // A file of the simulated drives (folders are created).
+    SandboxRoot& File(const std::string& windowsPath, std::string_view content = "MZ");
+    SandboxRoot& Folder(const std::string& windowsPath);
+
+    sandbox::SandboxSystem& System();
+    PlatformServices Services() { return System().Services(); }
+    std::filesystem::path Host(const std::string& windowsPath);
+    const std::filesystem::path& Path() const { return dir_.Path(); }
+
+private:
+    TempDir dir_;
+    std::unique_ptr<sandbox::SandboxSystem> system_;
+};
+
+} // namespace qb::test
