@@ -58,6 +58,28 @@ std::string TrimSeparators(std::string_view path) {
     return std::string(path);
 }
 
+// Names Windows itself refuses, and names the .reg file could not hold: creating them fails, as
+// RegCreateKeyEx and RegSetValueEx fail.
+bool IsValidKeyPath(std::string_view path) {
+    std::size_t depth = 0;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const auto end = std::min(path.find('\\', start), path.size());
+        const std::string_view name = path.substr(start, end - start);
+        if (name.empty() || Utf16Length(name) > kMaxKeyNameLength ||
+            name.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos) {
+            return false;
+        }
+        ++depth;
+        start = end + 1;
+    }
+    return depth <= kMaxKeyDepth + 1; // the hive itself is the first component
+}
+
+bool IsValidValueName(std::string_view name) {
+    return Utf16Length(name) <= kMaxValueNameLength && name.find('\0') == std::string_view::npos;
+}
+
 } // namespace
 
 class SandboxKey : public RegistryKey {
@@ -102,7 +124,7 @@ public:
     }
 
     void WriteValue(std::string_view name, const RegistryValue& value) override {
-        const bool written = writable_ && registry_.Modify([&](RegNode& tree) {
+        const bool written = writable_ && IsValidValueName(name) && registry_.Modify([&](RegNode& tree) {
             RegNode* node = tree.FindPath(treePath_);
             if (node == nullptr) {
                 return false; // the key was deleted since it was opened
@@ -242,7 +264,7 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, 
         return nullptr;
     }
     if (!exists) {
-        if (!createIfMissing || !Modify([&](RegNode& tree) {
+        if (!createIfMissing || !IsValidKeyPath(treePath) || !Modify([&](RegNode& tree) {
                 tree.CreatePath(treePath);
                 return true;
             })) {

@@ -90,3 +90,36 @@ TEST_P(ShellContract, TheStandardApplicationIconHasPixels) {
 }
 
 } // namespace qb::test
+
+namespace qb::test {
+
+// Links saved by the Windows shell itself (see tests/data/lnk/README.md).
+TEST_P(ShellContract, ShortcutsWrittenByTheWindowsShellLoad) {
+    const struct {
+        const char* file;
+        const char* target;
+        const char* description;
+        const char* arguments;
+    } cases[] = {
+        {"lnk/plain.lnk", "C:\\windows\\notepad.exe", "Edit text files", ""},
+        {"lnk/all_fields.lnk", "C:\\windows\\system32\\cmd.exe", "", "/k echo hello"},
+        {"lnk/spaces.lnk", "C:\\Program Files\\Common Files\\My App\\run me.exe", "", ""},
+        {"lnk/missing_target.lnk", "C:\\No Such Folder\\gone.exe", "", "--quiet"},
+        {"lnk/non_ascii.lnk", "C:\\Program Files\\Zürich Tools\\app.exe", "Zürich – 日本", "--stadt=Zürich"},
+    };
+    const std::string folder = backend->ScratchFolder();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = backend->PlaceFixture(c.file, folder);
+        const auto link = backend->ShellService().LoadShortcut(path);
+        ASSERT_TRUE(link.has_value());
+        EXPECT_TRUE(EqualsIgnoreCase(link->target, c.target) || link->target.find('~') != std::string::npos)
+            << link->target;
+        if (*c.description != '\0') {
+            EXPECT_EQ(link->description, c.description);
+        }
+        EXPECT_EQ(link->arguments, c.arguments);
+    }
+}
+
+} // namespace qb::test

@@ -116,6 +116,25 @@ TEST(SandboxRegistry, AKeyDeletedMeanwhileCannotBeWritten) {
     EXPECT_EQ(registry.OpenForReading(HKCU, kRun), nullptr); // not brought back by the failed write
 }
 
+TEST(SandboxRegistry, NamesWindowsRefusesCannotBeCreated) {
+    TempDir dir;
+    SandboxRegistry registry(dir.Path() / "registry.reg", true);
+    const std::string base = "SOFTWARE\\Names\\";
+    EXPECT_NE(registry.OpenForWriting(HKCU, base + std::string(255, 'k'), true), nullptr);
+    for (const std::string& bad : {std::string(256, 'k'), std::string("line\nbreak"), std::string("nul\0x", 5)}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(registry.OpenForWriting(HKCU, base + bad, true), nullptr);
+    }
+    auto key = registry.OpenForWriting(HKCU, base + "Values", true);
+    ASSERT_NE(key, nullptr);
+    key->WriteString("line\r\nbreak is fine", "x"); // escaped in the file
+    EXPECT_THROW(key->WriteString(std::string("nul\0x", 5), "x"), PlatformError);
+    EXPECT_THROW(key->WriteString(std::string(16384, 'v'), "x"), PlatformError);
+    SandboxRegistry reread(dir.Path() / "registry.reg", true);
+    EXPECT_FALSE(reread.Check().has_value());
+    EXPECT_EQ(reread.OpenForReading(HKCU, base + "Values")->ReadString("line\r\nbreak is fine"), "x");
+}
+
 // Two processes hammering one registry file: every write of both must survive.
 TEST(SandboxRegistry, TwoProcessesWritingAtOnceLoseNothing) {
     TempDir dir;
