@@ -19,7 +19,9 @@ std::string Slice(std::string_view s, int a, int b) {
     return std::string(s.substr(static_cast<std::size_t>(a - 1), static_cast<std::size_t>(b - a + 1)));
 }
 
-bool Contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
+bool Contains(std::string_view s, std::string_view part) {
+    return s.find(part) != std::string_view::npos;
+}
 
 bool HasHostProgram(std::string_view s) {
     for (const auto marker : kHostProgramList) {
@@ -150,7 +152,8 @@ ProgramAndArguments SplitProgramAndArguments(std::string_view command) {
         if (close == std::string_view::npos) {
             return {std::string(trimmed.substr(1)), {}};
         }
-        return {std::string(trimmed.substr(1, close - 1)), std::string(trimRight(trimLeft(trimmed.substr(close + 1))))};
+        return {std::string(trimmed.substr(1, close - 1)),
+                std::string(trimRight(trimLeft(trimmed.substr(close + 1))))};
     }
     if (e > 0 && static_cast<std::size_t>(e) > lead) {
         const std::size_t end = std::min(command.size(), static_cast<std::size_t>(e) + 3);

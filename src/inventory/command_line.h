@@ -13,8 +13,9 @@ namespace qb {
 // order; all but the last end in one blank, so "RUNDLL32 " matches the third but not the first, and a bare
 // "REGEDIT" with nothing after it matches none.
 inline constexpr std::array<std::string_view, 15> kHostProgramList = {
-    "RUNDLL ",  "RUNDLL.EXE ",  "RUNDLL32 ", "RUNDLL32.EXE ", "WINUP2DATE ", "WINUP2DATE.EXE ", "REGEDIT ",
-    "REGEDIT.EXE ", "REGSVR ", "REGSVR.EXE ", "REGSVR32 ", "REGSVR32.EXE ", "WSCRIPT ", "WSCRIPT.EXE ", "HTTP:"};
+    "RUNDLL ",         "RUNDLL.EXE ",   "RUNDLL32 ",    "RUNDLL32.EXE ", "WINUP2DATE ",
+    "WINUP2DATE.EXE ", "REGEDIT ",      "REGEDIT.EXE ", "REGSVR ",       "REGSVR.EXE ",
+    "REGSVR32 ",       "REGSVR32.EXE ", "WSCRIPT ",     "WSCRIPT.EXE ",  "HTTP:"};
 
 // The extensions that end a program's path, in the order they are looked for.
 inline constexpr std::array<std::string_view, 12> kExtensionList = {

@@ -14,7 +14,7 @@ public:
     static constexpr std::size_t kLimit = 259;
 
     FieldText() = default;
-    FieldText(std::string_view text);  // NOLINT(google-explicit-constructor): fields are assigned from text
+    FieldText(std::string_view text); // NOLINT(google-explicit-constructor): fields are assigned from text
     FieldText(const char* text) : FieldText(std::string_view(text)) {}
     FieldText(const std::string& text) : FieldText(std::string_view(text)) {}
 

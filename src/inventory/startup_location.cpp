@@ -14,14 +14,16 @@ constexpr StartupLocation Reg(std::string_view label, RegistryRoot hive, std::st
 
 constexpr StartupLocation Folder(std::string_view label, RegistryRoot hive, std::string_view valueName,
                                  std::string_view disabledFolder, TreeNode node) {
-    return {label, LocationKind::Folder, hive, kShellFoldersKey, {}, valueName, disabledFolder, true, node, true};
+    return {label, LocationKind::Folder, hive, kShellFoldersKey, {}, valueName, disabledFolder, true, node,
+            true};
 }
 
 constexpr auto HKLM = RegistryRoot::LocalMachine;
 constexpr auto HKCU = RegistryRoot::CurrentUser;
 
 constexpr std::array<StartupLocation, 14> kLocations = {{
-    Reg("All Users\\Registry\\Run", HKLM, QB_CV "Run", QB_CV "RunDisabled", true, TreeNode::AllUsersRun, true),
+    Reg("All Users\\Registry\\Run", HKLM, QB_CV "Run", QB_CV "RunDisabled", true, TreeNode::AllUsersRun,
+        true),
     Reg("Current User\\Registry\\Run", HKCU, QB_CV "Run", QB_CV "RunDisabled", true, TreeNode::CurrentUserRun,
         true),
     Reg("Current User\\Registry\\Explorer Run", HKLM, QB_CV "Policies\\Explorer\\Run",
@@ -36,8 +38,8 @@ constexpr std::array<StartupLocation, 14> kLocations = {{
         TreeNode::AllUsersRunOnceEx, true),
     Reg("Current User\\Registry\\RunOnce Ex", HKCU, QB_CV "RunOnceEx", QB_CV "RunOnceExDisabled", false,
         std::nullopt, false),
-    Reg("All Users\\Registry\\Run Services Once", HKLM, QB_CV "RunServicesOnce", QB_CV "RunServicesOnceDisabled",
-        true, TreeNode::AllUsersServicesOnce, true),
+    Reg("All Users\\Registry\\Run Services Once", HKLM, QB_CV "RunServicesOnce",
+        QB_CV "RunServicesOnceDisabled", true, TreeNode::AllUsersServicesOnce, true),
     Reg("Current User\\Registry\\Run Services Once", HKCU, QB_CV "RunServicesOnce",
         QB_CV "RunServicesOnceDisabled", false, std::nullopt, false),
     Reg("All Users\\Registry\\Run Services", HKLM, QB_CV "RunServices", QB_CV "RunServicesDisabled", true,
@@ -50,7 +52,9 @@ constexpr std::array<StartupLocation, 14> kLocations = {{
 
 #undef QB_CV
 
-bool IsAllUsersLeaf(TreeNode node) { return node >= TreeNode::AllUsersRun && node <= TreeNode::AllUsersStartupMenu; }
+bool IsAllUsersLeaf(TreeNode node) {
+    return node >= TreeNode::AllUsersRun && node <= TreeNode::AllUsersStartupMenu;
+}
 
 bool IsCurrentUserLeaf(TreeNode node) {
     return node >= TreeNode::CurrentUserRun && node <= TreeNode::CurrentUserStartupMenu;
@@ -58,7 +62,9 @@ bool IsCurrentUserLeaf(TreeNode node) {
 
 } // namespace
 
-std::span<const StartupLocation> StartupLocations() { return kLocations; }
+std::span<const StartupLocation> StartupLocations() {
+    return kLocations;
+}
 
 const StartupLocation* FindLocation(std::string_view label) {
     for (const auto& location : kLocations) {

@@ -62,7 +62,8 @@ int ProfileFiles::ReadInteger(std::string_view file, std::string_view section, s
     return ParseProfileInteger(*value).value_or(defaultValue);
 }
 
-void ProfileFiles::WriteInteger(std::string_view file, std::string_view section, std::string_view key, int value) {
+void ProfileFiles::WriteInteger(std::string_view file, std::string_view section, std::string_view key,
+                                int value) {
     WriteString(file, section, key, std::to_string(value));
 }
 

@@ -26,9 +26,13 @@ std::uint64_t FromLittleEndian(std::string_view data) {
 }
 } // namespace
 
-RegistryValue RegistryValue::Dword(std::uint32_t value) { return {ValueType::Dword, LittleEndian(value, 4)}; }
+RegistryValue RegistryValue::Dword(std::uint32_t value) {
+    return {ValueType::Dword, LittleEndian(value, 4)};
+}
 
-RegistryValue RegistryValue::Qword(std::uint64_t value) { return {ValueType::Qword, LittleEndian(value, 8)}; }
+RegistryValue RegistryValue::Qword(std::uint64_t value) {
+    return {ValueType::Qword, LittleEndian(value, 8)};
+}
 
 RegistryValue RegistryValue::MultiString(const std::vector<std::string>& strings) {
     std::string data;
@@ -73,7 +77,9 @@ std::vector<std::string> RegistryValue::AsMultiString() const {
     return out;
 }
 
-bool RegistryKey::ValueExists(std::string_view name) { return ReadValue(name).has_value(); }
+bool RegistryKey::ValueExists(std::string_view name) {
+    return ReadValue(name).has_value();
+}
 
 std::string RegistryKey::ReadString(std::string_view name) {
     const auto value = ReadValue(name);

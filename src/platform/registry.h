@@ -38,7 +38,9 @@ struct RegistryValue {
     std::string data;
 
     static RegistryValue String(std::string_view text) { return {ValueType::String, std::string(text)}; }
-    static RegistryValue ExpandString(std::string_view text) { return {ValueType::ExpandString, std::string(text)}; }
+    static RegistryValue ExpandString(std::string_view text) {
+        return {ValueType::ExpandString, std::string(text)};
+    }
     static RegistryValue Dword(std::uint32_t value);
     static RegistryValue Qword(std::uint64_t value);
     static RegistryValue MultiString(const std::vector<std::string>& strings);

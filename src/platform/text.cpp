@@ -6,9 +6,13 @@ namespace qb {
 
 namespace {
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
-char32_t Replacement() { return 0xFFFD; }
+char32_t Replacement() {
+    return 0xFFFD;
+}
 
 // Decodes one code point at text[i], advancing i; malformed input yields U+FFFD and skips one byte.
 char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
@@ -43,7 +47,8 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
         }
         cp = (cp << 6) | (c & 0x3Fu);
     }
-    const bool overlong = (length == 2 && cp < 0x80) || (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+    const bool overlong =
+        (length == 2 && cp < 0x80) || (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
     if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         ++i;
         return Replacement();
@@ -113,7 +118,8 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
-    if (std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); })) {
+    if (std::equal(a.begin(), a.end(), b.begin(),
+                   [](char x, char y) { return FoldAscii(x) == FoldAscii(y); })) {
         return true;
     }
     return UpperCase(a) == UpperCase(b);
@@ -149,8 +155,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            const char32_t cp =
+                0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             AppendUtf8(out, cp);
             ++i;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {

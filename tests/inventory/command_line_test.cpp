@@ -11,11 +11,11 @@ TEST(FindExtension, TheListOrderDecidesNotThePlaceInTheText) {
         int position;
     } cases[] = {
         {"C:\\APP.EXE /X", 7},
-        {"C:\\TOOL.COM /A C:\\B.EXE /X", 20},       // ".EXE " comes before ".COM " in the list
-        {"\"C:\\APP.EXE\" /X", 8},                  // followed by a quote: second pass
+        {"C:\\TOOL.COM /A C:\\B.EXE /X", 20}, // ".EXE " comes before ".COM " in the list
+        {"\"C:\\APP.EXE\" /X", 8},            // followed by a quote: second pass
         {"C:\\APP.EXE\"", 7},
-        {"C:\\SCRIPTS\\START.BAT", 17},             // at the very end: third pass
-        {"C:\\OLD.EXE\\RUN.EXE", 0},               // only the first ".EXE" is tested against the end
+        {"C:\\SCRIPTS\\START.BAT", 17}, // at the very end: third pass
+        {"C:\\OLD.EXE\\RUN.EXE", 0},    // only the first ".EXE" is tested against the end
         {"C:\\OLD.EXE\\RUN.EXE /X", 15},
         {"C:\\PROGRAM", 0},
         {"", 0},
@@ -41,21 +41,27 @@ TEST(CommandLine, TargetsAreFoundAsTheWorkedTableSays) {
         {"notepad", {"C:\\WINDOWS\\notepad.exe"}, "C:\\WINDOWS\\NOTEPAD.EXE", "NOTEPAD"},
         {"notepad", {}, "", "NOTEPAD"},
         {"notepad /p x", {"C:\\WINDOWS\\notepad.exe"}, "C:\\WINDOWS\\NOTEPAD.EXE", "NOTEPAD"},
-        {"\"C:\\Program Files\\App\\app.exe\" /min", {"C:\\Program Files\\App\\app.exe"},
-         "C:\\PROGRAM FILES\\APP\\APP.EXE", "APP.EXE"},
-        {"C:\\Program Files\\App\\app.exe /min", {"C:\\Program Files\\App\\app.exe"},
-         "C:\\PROGRAM FILES\\APP\\APP.EXE", "APP.EXE"},
+        {"\"C:\\Program Files\\App\\app.exe\" /min",
+         {"C:\\Program Files\\App\\app.exe"},
+         "C:\\PROGRAM FILES\\APP\\APP.EXE",
+         "APP.EXE"},
+        {"C:\\Program Files\\App\\app.exe /min",
+         {"C:\\Program Files\\App\\app.exe"},
+         "C:\\PROGRAM FILES\\APP\\APP.EXE",
+         "APP.EXE"},
         {"C:\\App\\app.exe \"arg\"", {"C:\\App\\app.exe"}, "", ""},
         {"\"notepad.exe\"", {"C:\\WINDOWS\\SYSTEM32\\notepad.exe"}, "", "NOTEPAD.EXE"},
         {"C:\\Scripts\\start.bat", {"C:\\Scripts\\start.bat"}, "C:\\SCRIPTS\\START.BAT", "START.BAT"},
-        {"rundll32.exe shell32.dll,Control_RunDLL", {}, "RUNDLL32.EXE SHELL32.DLL,CONTROL_RUNDLL",
+        {"rundll32.exe shell32.dll,Control_RunDLL",
+         {},
+         "RUNDLL32.EXE SHELL32.DLL,CONTROL_RUNDLL",
          "RUNDLL32.EXE SHELL32.DLL,CONTROL_RUNDLL"},
         {"[Invalid Path]C:\\X.EXE", {"C:\\X.EXE"}, "C:\\X.EXE", "X.EXE"},
         {"", {}, "", ""},
         {"C:\\Old.exe\\Run.exe", {}, "", "RUN.EXE"},
         {"\\APP.EXE", {}, "", "\\APP.EXE"},
         {"Visit http://example.org", {}, "VISIT HTTP://EXAMPLE.ORG", "VISIT HTTP://EXAMPLE.ORG"},
-        {"regedit", {}, "", "REGEDIT"},                      // a bare host program matches no marker
+        {"regedit", {}, "", "REGEDIT"}, // a bare host program matches no marker
         {"c:\\zürich\\äpp.exe", {"C:\\Zürich\\äpp.exe"}, "C:\\ZÜRICH\\ÄPP.EXE", "ÄPP.EXE"},
     };
     auto services = root.Services();
@@ -87,7 +93,8 @@ TEST(CommandLine, ACommandSplitsIntoItsProgramAndArguments) {
         const char* arguments;
     } cases[] = {
         {"C:\\Program Files\\App\\app.exe /min", "C:\\Program Files\\App\\app.exe", "/min"},
-        {"\"C:\\Program Files\\App\\app.exe\" /min \"x y\"", "C:\\Program Files\\App\\app.exe", "/min \"x y\""},
+        {"\"C:\\Program Files\\App\\app.exe\" /min \"x y\"", "C:\\Program Files\\App\\app.exe",
+         "/min \"x y\""},
         {"C:\\App\\app.exe", "C:\\App\\app.exe", ""},
         {"  C:\\App\\app.exe   -a  ", "C:\\App\\app.exe", "-a"},
         {"rundll32.exe shell32.dll,Control_RunDLL", "rundll32.exe", "shell32.dll,Control_RunDLL"},

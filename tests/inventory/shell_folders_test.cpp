@@ -7,7 +7,8 @@
 namespace qb {
 
 namespace {
-const std::string kUserStartup = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+const std::string kUserStartup =
+    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
 const std::string kCommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
 } // namespace
 
@@ -29,8 +30,10 @@ TEST(ShellFolders, AShortcutStartsTheProgramWithTheRestOfTheCommandAsArguments) 
         const char* target;
         const char* arguments;
     } cases[] = {
-        {"\"C:\\Program Files\\App\\app.exe\" /min", false, kUserStartup, "C:\\Program Files\\App\\app.exe", "/min"},
-        {"C:\\Program Files\\App\\app.exe --tray", true, kCommonStartup, "C:\\Program Files\\App\\app.exe", "--tray"},
+        {"\"C:\\Program Files\\App\\app.exe\" /min", false, kUserStartup, "C:\\Program Files\\App\\app.exe",
+         "/min"},
+        {"C:\\Program Files\\App\\app.exe --tray", true, kCommonStartup, "C:\\Program Files\\App\\app.exe",
+         "--tray"},
         {"C:\\Tools\\plain.exe", false, kUserStartup, "C:\\Tools\\plain.exe", ""},
     };
     int i = 0;

@@ -21,7 +21,8 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
         bool offered;
     } expected[] = {
         {"All Users\\Registry\\Run", HKLM, CV + "Run", CV + "RunDisabled", true, TreeNode::AllUsersRun, true},
-        {"Current User\\Registry\\Run", HKCU, CV + "Run", CV + "RunDisabled", true, TreeNode::CurrentUserRun, true},
+        {"Current User\\Registry\\Run", HKCU, CV + "Run", CV + "RunDisabled", true, TreeNode::CurrentUserRun,
+         true},
         // The two Explorer Run rows pair their labels with the other user's hive.
         {"Current User\\Registry\\Explorer Run", HKLM, CV + "Policies\\Explorer\\Run",
          CV + "Policies\\Explorer\\RunDisabled", true, std::nullopt, false},
@@ -35,8 +36,8 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
          TreeNode::AllUsersRunOnceEx, true},
         {"Current User\\Registry\\RunOnce Ex", HKCU, CV + "RunOnceEx", CV + "RunOnceExDisabled", false,
          std::nullopt, false},
-        {"All Users\\Registry\\Run Services Once", HKLM, CV + "RunServicesOnce", CV + "RunServicesOnceDisabled",
-         true, TreeNode::AllUsersServicesOnce, true},
+        {"All Users\\Registry\\Run Services Once", HKLM, CV + "RunServicesOnce",
+         CV + "RunServicesOnceDisabled", true, TreeNode::AllUsersServicesOnce, true},
         {"Current User\\Registry\\Run Services Once", HKCU, CV + "RunServicesOnce",
          CV + "RunServicesOnceDisabled", false, std::nullopt, false},
         {"All Users\\Registry\\Run Services", HKLM, CV + "RunServices", CV + "RunServicesDisabled", true,
@@ -96,12 +97,13 @@ TEST(StartupLocation, EachTreeNodeListsItsLocations) {
     using V = std::vector<std::string>;
     EXPECT_EQ(listed(TreeNode::AllPrograms).size(), 9u); // never the five rows without a node
     EXPECT_EQ(listed(TreeNode::AllUsers),
-              (V{"All Users\\Registry\\Run", "All Users\\Registry\\RunOnce", "All Users\\Registry\\RunOnce Ex",
-                 "All Users\\Registry\\Run Services Once", "All Users\\Registry\\Run Services",
-                 "All Users\\Startup Menu"}));
+              (V{"All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
+                 "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
+                 "All Users\\Registry\\Run Services", "All Users\\Startup Menu"}));
     EXPECT_EQ(listed(TreeNode::AllUsersRegistry).size(), 5u);
-    EXPECT_EQ(listed(TreeNode::CurrentUser),
-              (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce", "Current User\\Startup Menu"}));
+    EXPECT_EQ(
+        listed(TreeNode::CurrentUser),
+        (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce", "Current User\\Startup Menu"}));
     EXPECT_EQ(listed(TreeNode::CurrentUserRegistry),
               (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce"}));
     EXPECT_EQ(listed(TreeNode::AllUsersServices), (V{"All Users\\Registry\\Run Services"}));

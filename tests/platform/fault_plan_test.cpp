@@ -20,7 +20,8 @@ TEST(FaultPlan, FailsTheChosenChangeOnly) {
 TEST(FaultPlan, FailsOperationsByNameOrRule) {
     FaultPlan plan;
     plan.FailOperation("files.copy");
-    plan.FailWhen([](const FaultPlan::Operation& op) { return op.subject.find("Disabled") != std::string::npos; });
+    plan.FailWhen(
+        [](const FaultPlan::Operation& op) { return op.subject.find("Disabled") != std::string::npos; });
     EXPECT_TRUE(plan.ShouldFail("files.copy", "x", true));
     EXPECT_TRUE(plan.ShouldFail("files.copy", "y", true));
     EXPECT_TRUE(plan.ShouldFail("registry.write-value", "RunDisabled\\x", true));

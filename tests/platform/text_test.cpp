@@ -13,10 +13,10 @@ TEST(Text, CuttingNeverSplitsACharacter) {
     } cases[] = {
         {"short", 259, "short"},
         {std::string(300, 'a'), 259, std::string(259, 'a')},
-        {"ab\xC3\xBC", 3, "ab"},                 // ü would be split after its lead byte
+        {"ab\xC3\xBC", 3, "ab"}, // ü would be split after its lead byte
         {"ab\xC3\xBC", 4, "ab\xC3\xBC"},
         {"\xE6\x9D\xB1\xE4\xBA\xAC", 5, "\xE6\x9D\xB1"}, // 東京 cut inside the second character
-        {"\xF0\x9F\x98\x80x", 2, ""},             // a four-byte character does not fit at all
+        {"\xF0\x9F\x98\x80x", 2, ""},                    // a four-byte character does not fit at all
         {"", 0, ""},
     };
     for (const auto& c : cases) {
@@ -47,7 +47,10 @@ TEST(Text, Utf16RoundTripAndRepairsBrokenInput) {
         EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(text)), text);
         EXPECT_EQ(Utf16ToUtf8(FromUtf16LeBytes(Utf16LeBytes(Utf8ToUtf16(text)))), text);
     }
-    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("a\xFF" "b")), "a\xEF\xBF\xBD" "b");   // invalid byte
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("a\xFF"
+                                      "b")),
+              "a\xEF\xBF\xBD"
+              "b");                                                              // invalid byte
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xC0\x80")), "\xEF\xBF\xBD\xEF\xBF\xBD"); // overlong NUL
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD"); // lone surrogate
     EXPECT_EQ(FromUtf16LeBytes(std::string("a\0b", 3)), u"a"); // an odd last byte is dropped
@@ -59,9 +62,15 @@ TEST(Wildcard, MatchesAsFindFirstFileDoes) {
         const char* pattern;
         bool matches;
     } cases[] = {
-        {"Tool.lnk", "*.*", true},  {"README", "*.*", true},        {"Tool.lnk", "*.lnk", true},
-        {"Tool.LNK", "*.lnk", true}, {"Tool.lnk.txt", "*.lnk", false}, {"a.txt", "?.txt", true},
-        {"ab.txt", "?.txt", false}, {"Auto-7.qbk", "Auto-*.qbk", true}, {"", "*", true},
+        {"Tool.lnk", "*.*", true},
+        {"README", "*.*", true},
+        {"Tool.lnk", "*.lnk", true},
+        {"Tool.LNK", "*.lnk", true},
+        {"Tool.lnk.txt", "*.lnk", false},
+        {"a.txt", "?.txt", true},
+        {"ab.txt", "?.txt", false},
+        {"Auto-7.qbk", "Auto-*.qbk", true},
+        {"", "*", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " ~ " + c.pattern);

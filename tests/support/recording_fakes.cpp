@@ -25,7 +25,8 @@ DialogResult ScriptedDialogs::ShowMessage(std::string_view text, MessageKind kin
 }
 
 DialogResult ScriptedDialogs::ShowTitledMessage(std::string_view title, std::string_view text) {
-    shown_.push_back({std::string(text), MessageKind::Information, MessageButtons::OkCancel, std::string(title)});
+    shown_.push_back(
+        {std::string(text), MessageKind::Information, MessageButtons::OkCancel, std::string(title)});
     return Next(MessageButtons::OkCancel);
 }
 

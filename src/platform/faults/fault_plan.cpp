@@ -18,8 +18,9 @@ bool FaultPlan::ShouldFail(std::string_view name, std::string_view subject, bool
         operation.failed = changesSeen_ == failChange_;
         ++changesSeen_;
     }
-    operation.failed = operation.failed || std::find(failNames_.begin(), failNames_.end(), name) != failNames_.end() ||
-                       std::any_of(rules_.begin(), rules_.end(), [&](const Rule& rule) { return rule(operation); });
+    operation.failed =
+        operation.failed || std::find(failNames_.begin(), failNames_.end(), name) != failNames_.end() ||
+        std::any_of(rules_.begin(), rules_.end(), [&](const Rule& rule) { return rule(operation); });
     log_.push_back(operation);
     return operation.failed;
 }

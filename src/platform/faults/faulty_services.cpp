@@ -121,7 +121,8 @@ bool FaultyFileSystem::CreateDirectory(std::string_view path) {
 }
 
 bool FaultyFileSystem::CopyFile(std::string_view source, std::string_view destination, bool failIfExists) {
-    return !plan_.ShouldFail("files.copy", destination, true) && inner_.CopyFile(source, destination, failIfExists);
+    return !plan_.ShouldFail("files.copy", destination, true) &&
+           inner_.CopyFile(source, destination, failIfExists);
 }
 
 bool FaultyFileSystem::DeleteFile(std::string_view path) {

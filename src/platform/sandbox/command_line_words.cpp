@@ -3,7 +3,9 @@
 namespace qb::sandbox {
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimLeft(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) {
@@ -68,7 +70,8 @@ std::vector<ProgramCandidate> ProgramCandidates(std::string_view commandLine) {
         if (close == std::string_view::npos) {
             out.push_back({std::string(line.substr(1)), ""});
         } else {
-            out.push_back({std::string(line.substr(1, close - 1)), std::string(TrimLeft(line.substr(close + 1)))});
+            out.push_back(
+                {std::string(line.substr(1, close - 1)), std::string(TrimLeft(line.substr(close + 1)))});
         }
         return out;
     }

@@ -21,7 +21,8 @@ std::vector<std::string> SplitTabs(std::string_view line) {
     std::size_t start = 0;
     for (;;) {
         const auto tab = line.find('\t', start);
-        out.emplace_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+        out.emplace_back(
+            line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
         if (tab == std::string_view::npos) {
             return out;
         }
@@ -42,14 +43,16 @@ bool WriteSeedFile(const fs::path& path, std::string_view bytes, bool executable
     return !ec;
 }
 
-bool MakeShortcuts(const fs::path& root, const SandboxSettings& settings, std::string_view list, std::string& error) {
+bool MakeShortcuts(const fs::path& root, const SandboxSettings& settings, std::string_view list,
+                   std::string& error) {
     PathMap paths(root);
     XdgDesktopHandoff unused;
     SandboxShell shell(paths, settings, unused);
     std::size_t start = 0;
     while (start < list.size()) {
         const auto end = list.find('\n', start);
-        std::string_view line = list.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view line =
+            list.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         start = end == std::string_view::npos ? list.size() : end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
@@ -82,7 +85,8 @@ bool MakeShortcuts(const fs::path& root, const SandboxSettings& settings, std::s
 bool FillRoot(const fs::path& root, std::string& error) {
     for (const auto& file : ShippedDataFiles()) {
         if (file.path.starts_with(kDemoPrefix) && file.path != kShortcutList) {
-            if (!WriteSeedFile(root / std::string(file.path.substr(kDemoPrefix.size())), file.bytes, file.executable)) {
+            if (!WriteSeedFile(root / std::string(file.path.substr(kDemoPrefix.size())), file.bytes,
+                               file.executable)) {
                 error = "Cannot write " + std::string(file.path) + " into " + root.string();
                 return false;
             }
@@ -132,7 +136,8 @@ bool SeedDemoSystem(const fs::path& root, std::string& error) {
     const fs::path target = fs::absolute(root, ec);
     fs::create_directories(target.parent_path(), ec);
     // Built beside the root and renamed into place, so that a root either is whole or does not exist.
-    const fs::path staging = target.parent_path() / ("." + target.filename().string() + ".seeding-" + std::to_string(::getpid()));
+    const fs::path staging =
+        target.parent_path() / ("." + target.filename().string() + ".seeding-" + std::to_string(::getpid()));
     fs::remove_all(staging, ec);
     if (!fs::create_directory(staging, ec)) {
         error = "Cannot create the system root " + root.string() + ": " + ec.message();

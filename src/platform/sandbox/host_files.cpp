@@ -118,7 +118,9 @@ std::optional<HostFileLock> HostFileLock::Acquire(const fs::path& lockFile) {
     return HostFileLock(fd);
 }
 
-HostFileLock::HostFileLock(HostFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+HostFileLock::HostFileLock(HostFileLock&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
 
 HostFileLock& HostFileLock::operator=(HostFileLock&& other) noexcept {
     if (this != &other) {

@@ -76,7 +76,8 @@ public:
         }
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             pollfd entry{pidfd_, POLLIN, 0};
             const int ready = ::poll(&entry, 1, static_cast<int>(std::max<std::int64_t>(0, left.count())));
             if (ready > 0) {

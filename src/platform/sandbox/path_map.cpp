@@ -26,7 +26,8 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path) {
     std::size_t i = 0;
     while (i <= rest.size()) {
         const std::size_t end = rest.find_first_of("\\/", i);
-        std::string_view part = rest.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i);
+        std::string_view part =
+            rest.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i);
         // Windows drops trailing dots and blanks of every component ("a. " is "a"), except "." and "..".
         if (part != "." && part != "..") {
             while (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
@@ -76,7 +77,8 @@ std::optional<fs::path> PathMap::ToHost(std::string_view windowsPath) const {
     if (!parsed) {
         return std::nullopt;
     }
-    const char driveName[] = {'d', 'r', 'i', 'v', 'e', '_', static_cast<char>(parsed->drive - 'A' + 'a'), '\0'};
+    const char driveName[] = {'d', 'r', 'i', 'v', 'e', '_', static_cast<char>(parsed->drive - 'A' + 'a'),
+                              '\0'};
     fs::path host = root_ / driveName;
     bool existing = true;
     for (const auto& component : parsed->components) {

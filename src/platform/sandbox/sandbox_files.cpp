@@ -25,7 +25,9 @@ std::optional<struct stat> StatOf(const std::optional<fs::path>& host) {
 SandboxFiles::SandboxFiles(const PathMap& paths, std::string toolDirectory)
     : paths_(paths), toolDirectory_(std::move(toolDirectory)) {}
 
-std::string SandboxFiles::ExecutableDirectory() { return toolDirectory_; }
+std::string SandboxFiles::ExecutableDirectory() {
+    return toolDirectory_;
+}
 
 bool SandboxFiles::FileExists(std::string_view path) {
     const auto info = StatOf(paths_.ToHost(path));
@@ -103,7 +105,8 @@ std::vector<FileEntry> SandboxFiles::FindFiles(std::string_view directory, std::
 
 bool SandboxFiles::WriteFile(std::string_view path, std::string_view bytes) {
     const auto host = paths_.ToHost(path);
-    return host && !DirectoryExists(path) && !IsReadOnlyHostFile(*host) && WriteHostFileAtomically(*host, bytes);
+    return host && !DirectoryExists(path) && !IsReadOnlyHostFile(*host) &&
+           WriteHostFileAtomically(*host, bytes);
 }
 
 std::optional<std::string> SandboxFiles::ReadFile(std::string_view path) {

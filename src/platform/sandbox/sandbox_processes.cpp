@@ -26,7 +26,8 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
     std::size_t start = 0;
     for (;;) {
         const auto tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+        fields.push_back(
+            line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
         if (tab == std::string_view::npos) {
             return fields;
         }
@@ -91,7 +92,8 @@ std::vector<TableProcess> ParseProcessTable(std::string_view content) {
     std::size_t start = 0;
     while (start < content.size()) {
         auto end = content.find('\n', start);
-        std::string_view line = content.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view line =
+            content.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         start = end == std::string_view::npos ? content.size() : end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);

@@ -27,7 +27,8 @@ std::optional<FileStamp> StampOf(const fs::path& file) {
     }
     FileStamp stamp;
     stamp.size = static_cast<std::uint64_t>(info.st_size);
-    stamp.modifiedNanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.modifiedNanoseconds =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     stamp.identity = static_cast<std::uint64_t>(info.st_ino);
     return stamp;
 }

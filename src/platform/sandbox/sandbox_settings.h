@@ -15,7 +15,8 @@ struct SandboxSettings {
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string toolDirectory = "C:\\Program Files\\Quillbrook";
     std::string commonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
-    std::string startup = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+    std::string startup =
+        "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
     // A standard user (false) may read HKEY_LOCAL_MACHINE and the all-users startup folder, not change them.
     bool administrator = true;
 

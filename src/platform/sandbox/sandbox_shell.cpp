@@ -25,7 +25,9 @@ bool IsHostDirectory(const std::optional<fs::path>& host) {
     return host && ::stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool HasPathSeparator(std::string_view text) { return text.find_first_of("\\/") != std::string_view::npos; }
+bool HasPathSeparator(std::string_view text) {
+    return text.find_first_of("\\/") != std::string_view::npos;
+}
 
 bool HasExtension(std::string_view name) {
     const auto slash = name.find_last_of("\\/");
@@ -36,8 +38,7 @@ bool HasExtension(std::string_view name) {
 bool LooksLikeUrl(std::string_view target) {
     const auto colon = target.find(':');
     // "C:\..." has its colon at position 1; a scheme is longer than one letter.
-    return colon != std::string_view::npos && colon > 1 &&
-           target.find_first_of("\\/") > colon;
+    return colon != std::string_view::npos && colon > 1 && target.find_first_of("\\/") > colon;
 }
 
 } // namespace
@@ -75,7 +76,8 @@ std::optional<ShortcutInfo> SandboxShell::LoadShortcut(std::string_view path) {
 
 bool SandboxShell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {
     const auto host = paths_.ToHost(path);
-    if (!host || !IsHostDirectory(host->parent_path()) || IsHostDirectory(host) || IsReadOnlyHostFile(*host)) {
+    if (!host || !IsHostDirectory(host->parent_path()) || IsHostDirectory(host) ||
+        IsReadOnlyHostFile(*host)) {
         return false;
     }
     ShellLinkData link;
@@ -89,7 +91,9 @@ bool SandboxShell::SaveShortcut(std::string_view path, const ShortcutInfo& info)
     return WriteHostFileAtomically(*host, EncodeShellLink(link));
 }
 
-std::optional<ProgramIcon> SandboxShell::ExtractIcon(std::string_view) { return std::nullopt; }
+std::optional<ProgramIcon> SandboxShell::ExtractIcon(std::string_view) {
+    return std::nullopt;
+}
 
 ProgramIcon SandboxShell::StandardApplicationIcon() {
     // A small window: grey frame, blue title bar, white client area.

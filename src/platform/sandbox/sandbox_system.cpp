@@ -7,9 +7,9 @@ namespace qb::sandbox {
 namespace fs = std::filesystem;
 
 SandboxSystem::SandboxSystem(const fs::path& root)
-    : paths_(root), settings_(SandboxSettings::Load(root)), registry_(root / "registry.reg", settings_.administrator),
-      files_(paths_, settings_.toolDirectory), profiles_(paths_), shell_(paths_, settings_, xdg_), processes_(root),
-      systemInfo_(settings_) {}
+    : paths_(root), settings_(SandboxSettings::Load(root)),
+      registry_(root / "registry.reg", settings_.administrator), files_(paths_, settings_.toolDirectory),
+      profiles_(paths_), shell_(paths_, settings_, xdg_), processes_(root), systemInfo_(settings_) {}
 
 std::variant<std::unique_ptr<SandboxSystem>, std::string> SandboxSystem::Open(const fs::path& root) {
     std::error_code ec;
@@ -47,7 +47,8 @@ fs::path DefaultSandboxRoot() {
         return fs::path(data) / "quillbrook" / "system";
     }
     const char* home = std::getenv("HOME");
-    return fs::path(home != nullptr && *home != '\0' ? home : ".") / ".local" / "share" / "quillbrook" / "system";
+    return fs::path(home != nullptr && *home != '\0' ? home : ".") / ".local" / "share" / "quillbrook" /
+           "system";
 }
 
 } // namespace qb::sandbox

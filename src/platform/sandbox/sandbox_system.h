@@ -26,7 +26,8 @@ public:
     // parse, a root that is no directory).
     static std::variant<std::unique_ptr<SandboxSystem>, std::string> Open(const std::filesystem::path& root);
     // Opens the root, first creating it with the demo system when it does not exist.
-    static std::variant<std::unique_ptr<SandboxSystem>, std::string> OpenOrSeed(const std::filesystem::path& root);
+    static std::variant<std::unique_ptr<SandboxSystem>, std::string>
+    OpenOrSeed(const std::filesystem::path& root);
 
     SandboxSystem(const SandboxSystem&) = delete;
     SandboxSystem& operator=(const SandboxSystem&) = delete;

@@ -5,9 +5,8 @@
 #include "platform/registry.h"
 #include "platform/shell.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
@@ -41,7 +40,9 @@ struct BackendFactory {
     std::function<std::unique_ptr<ContractBackend>()> make;
 };
 
-inline std::string BackendName(const ::testing::TestParamInfo<BackendFactory>& info) { return info.param.name; }
+inline std::string BackendName(const ::testing::TestParamInfo<BackendFactory>& info) {
+    return info.param.name;
+}
 
 class ContractTest : public ::testing::TestWithParam<BackendFactory> {
 protected:
@@ -61,7 +62,7 @@ std::string PlatformErrorOf(const std::function<void()>& f);
 } // namespace qb::test
 
 // Makes every contract suite run against one backend factory.
-#define QB_INSTANTIATE_PLATFORM_CONTRACT(prefix, factory)                                                   \
+#define QB_INSTANTIATE_PLATFORM_CONTRACT(prefix, factory)                                                    \
     INSTANTIATE_TEST_SUITE_P(prefix, RegistryContract, ::testing::Values(factory), ::qb::test::BackendName); \
     INSTANTIATE_TEST_SUITE_P(prefix, ProfileContract, ::testing::Values(factory), ::qb::test::BackendName);  \
     INSTANTIATE_TEST_SUITE_P(prefix, FilesContract, ::testing::Values(factory), ::qb::test::BackendName);    \

@@ -21,22 +21,22 @@ struct LookupCase {
 TEST_P(ProfileContract, ReadsWithTheSemanticsOfTheWindowsProfileFunctions) {
     const LookupCase cases[] = {
         {"[S]\r\nk=v\r\n", "S", "k", "v"},
-        {"[S]\r\nk=v\r\n", "s", "K", "v"},                       // names without regard to case
-        {"[S]\r\nk=v\r\n", "  S ", " k\t", "v"},                 // names given are trimmed
+        {"[S]\r\nk=v\r\n", "s", "K", "v"},       // names without regard to case
+        {"[S]\r\nk=v\r\n", "  S ", " k\t", "v"}, // names given are trimmed
         {"[S]\r\n  k \t=  spaced value \t\r\n", "S", "k", "spaced value"},
-        {"[S]\r\nk=\"quoted\"\r\n", "S", "k", "quoted"},         // one enclosing pair goes
+        {"[S]\r\nk=\"quoted\"\r\n", "S", "k", "quoted"}, // one enclosing pair goes
         {"[S]\r\nk='single'\r\n", "S", "k", "single"},
-        {"[S]\r\nk=\"x'\r\n", "S", "k", "\"x'"},                 // unequal quotes stay
+        {"[S]\r\nk=\"x'\r\n", "S", "k", "\"x'"}, // unequal quotes stay
         {"[S]\r\nk=\"open\r\n", "S", "k", "\"open"},
-        {"[S]\r\nk=a \"in\" b\r\n", "S", "k", "a \"in\" b"},     // quotes inside stay
-        {"[S]\r\nk=first\r\nk=second\r\n", "S", "k", "first"},   // first duplicate key wins
+        {"[S]\r\nk=a \"in\" b\r\n", "S", "k", "a \"in\" b"},      // quotes inside stay
+        {"[S]\r\nk=first\r\nk=second\r\n", "S", "k", "first"},    // first duplicate key wins
         {"[S]\r\na=1\r\n[S]\r\nb=2\r\n", "S", "b", std::nullopt}, // only the first section is searched
         {"[S]\r\neq=a=b\r\n", "S", "eq", "a=b"},
         {"[S]\r\nnoequals\r\n", "S", "noequals", std::nullopt},
-        {"[S]\r\nk=\r\n", "S", "k", ""},                         // empty, not the default
-        {"[a]b]\r\nk=v\r\n", "a]b", "k", "v"},                   // the name runs to the last ]
+        {"[S]\r\nk=\r\n", "S", "k", ""},       // empty, not the default
+        {"[a]b]\r\nk=v\r\n", "a]b", "k", "v"}, // the name runs to the last ]
         {"  [ s ]\r\nk=v\r\n", "s", "k", "v"},
-        {"top=1\r\n[S]\r\nk=v\r\n", "", "top", "1"},             // keys before any section
+        {"top=1\r\n[S]\r\nk=v\r\n", "", "top", "1"}, // keys before any section
         {"[S]\nk=lf\n", "S", "k", "lf"},
         {"[S]\rk=cr\r", "S", "k", "cr"},
         {"[S]\r\nk=v\r\n", "Other", "k", std::nullopt},

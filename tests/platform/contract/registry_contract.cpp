@@ -64,7 +64,8 @@ struct ReadCase {
 
 TEST_P(RegistryContract, ReadsGiveTheTextOrNumberOrTheExactError) {
     const ReadCase cases[] = {
-        {"plain string", RegistryValue::String("C:\\App\\app.exe /min"), false, "C:\\App\\app.exe /min", 0, ""},
+        {"plain string", RegistryValue::String("C:\\App\\app.exe /min"), false, "C:\\App\\app.exe /min", 0,
+         ""},
         {"expandable string stays unexpanded", RegistryValue::ExpandString("%windir%\\x.exe"), false,
          "%windir%\\x.exe", 0, ""},
         {"empty string", RegistryValue::String(""), false, "", 0, ""},

@@ -11,7 +11,8 @@ TEST_P(ShellContract, StartupFoldersAreFullPathsWithoutATrailingBackslash) {
         EXPECT_EQ(folder[1], ':');
         EXPECT_NE(folder.back(), '\\');
     }
-    EXPECT_NE(backend->ShellService().StartupFolderPath(true), backend->ShellService().StartupFolderPath(false));
+    EXPECT_NE(backend->ShellService().StartupFolderPath(true),
+              backend->ShellService().StartupFolderPath(false));
 }
 
 TEST_P(ShellContract, ASavedShortcutLoadsBackWithWhatItHolds) {
@@ -56,7 +57,8 @@ TEST_P(ShellContract, SavingOverAnExistingShortcutReplacesIt) {
 
 TEST_P(ShellContract, AShortcutToAMissingFileStillLoads) {
     const std::string path = JoinPath(backend->ScratchFolder(), "Dangling.lnk");
-    ASSERT_TRUE(backend->ShellService().SaveShortcut(path, {"C:\\Nowhere\\gone.exe", "", "gone", "", "", 0, 1}));
+    ASSERT_TRUE(
+        backend->ShellService().SaveShortcut(path, {"C:\\Nowhere\\gone.exe", "", "gone", "", "", 0, 1}));
     const auto loaded = backend->ShellService().LoadShortcut(path);
     ASSERT_TRUE(loaded.has_value());
     EXPECT_TRUE(EqualsIgnoreCase(loaded->target, "C:\\Nowhere\\gone.exe")) << loaded->target;

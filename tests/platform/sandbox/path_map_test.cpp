@@ -15,11 +15,12 @@ TEST(PathMap, MapsDrivesAndResolvesPathsAsWindowsDoes) {
         std::optional<std::filesystem::path> host;
     } cases[] = {
         {"C:\\Program Files\\App\\app.exe", root / "drive_c/Program Files/App/app.exe"},
-        {"c:\\PROGRAM FILES\\app\\New.exe", root / "drive_c/Program Files/App/New.exe"}, // existing spelling kept
+        {"c:\\PROGRAM FILES\\app\\New.exe",
+         root / "drive_c/Program Files/App/New.exe"}, // existing spelling kept
         {"C:/Program Files/App", root / "drive_c/Program Files/App"},
         {"C:\\\\Program Files\\.\\App\\\\", root / "drive_c/Program Files/App"},
-        {"C:\\a\\..\\..\\..\\Program Files", root / "drive_c/Program Files"},     // never above the drive
-        {"C:\\Program Files\\App. \\x", root / "drive_c/Program Files/App/x"},  // trailing dot and blank go
+        {"C:\\a\\..\\..\\..\\Program Files", root / "drive_c/Program Files"},  // never above the drive
+        {"C:\\Program Files\\App. \\x", root / "drive_c/Program Files/App/x"}, // trailing dot and blank go
         {"D:\\data", root / "drive_d/data"},
         {"C:\\", root / "drive_c"},
         {"relative\\path", std::nullopt},

@@ -57,7 +57,7 @@ private:
 
 } // namespace
 
-QB_INSTANTIATE_PLATFORM_CONTRACT(Sandbox,
-                                 (BackendFactory{"Sandbox", [] { return std::make_unique<SandboxBackend>(); }}));
+QB_INSTANTIATE_PLATFORM_CONTRACT(Sandbox, (BackendFactory{
+                                              "Sandbox", [] { return std::make_unique<SandboxBackend>(); }}));
 
 } // namespace qb::test

@@ -2,7 +2,6 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,12 +12,11 @@ using test::WriteText;
 
 TEST(SandboxProcesses, TheFixedTableStandsForTheHostsProcesses) {
     TempDir dir;
-    WriteText(dir.Path() / "processes.txt",
-              "4\tsystem\t0\t0\n"
-              "1200\ttallybird.exe\t5242880\t8388608\r\n"
-              "garbage line\n"
-              "1300\tlfsync.exe\tnot-a-number\t1\n"
-              "1400\tPadnote.EXE\t1024\t2048\n");
+    WriteText(dir.Path() / "processes.txt", "4\tsystem\t0\t0\n"
+                                            "1200\ttallybird.exe\t5242880\t8388608\r\n"
+                                            "garbage line\n"
+                                            "1300\tlfsync.exe\tnot-a-number\t1\n"
+                                            "1400\tPadnote.EXE\t1024\t2048\n");
     SandboxProcesses processes(dir.Path());
     const auto list = processes.List();
     ASSERT_TRUE(list.has_value());
@@ -61,7 +59,8 @@ TEST(SandboxProcesses, SeesARealHostProcessWithItsMemoryAndEndsIt) {
     bool seen = false;
     for (int attempt = 0; attempt < 100 && !seen; ++attempt) {
         for (const auto& entry : processes.List().value_or(std::vector<ProcessEntry>{})) {
-            seen = seen || (entry.pid == static_cast<std::uint32_t>(pid) && entry.executable == "qbprobe.exe");
+            seen =
+                seen || (entry.pid == static_cast<std::uint32_t>(pid) && entry.executable == "qbprobe.exe");
         }
         if (!seen) {
             ::usleep(20000);

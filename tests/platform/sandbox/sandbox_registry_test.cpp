@@ -1,22 +1,21 @@
 #include "platform/platform_error.h"
-#include "platform/sandbox/sandbox_registry.h"
 #include "platform/sandbox/host_files.h"
+#include "platform/sandbox/sandbox_registry.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
 
+#include <csignal>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace qb::sandbox {
 
-using ::testing::ElementsAre;
 using test::ReadText;
 using test::TempDir;
 using test::WriteText;
+using ::testing::ElementsAre;
 
 namespace {
 constexpr auto HKCU = RegistryRoot::CurrentUser;
@@ -70,7 +69,8 @@ TEST(SandboxRegistry, AMissingFileIsAnEmptyRegistryWithBothHives) {
 
 TEST(SandboxRegistry, ACorruptFileIsReportedAndNeverOverwritten) {
     const std::string corrupt[] = {
-        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"a\"=\"unterminated\r\n",
+        "Windows Registry Editor Version "
+        "5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"a\"=\"unterminated\r\n",
         "Not a registry file at all\r\n",
         std::string("\xFF\xFEW\0i\0n\0", 8), // UTF-16 cut off inside its header
     };
@@ -121,7 +121,8 @@ TEST(SandboxRegistry, NamesWindowsRefusesCannotBeCreated) {
     SandboxRegistry registry(dir.Path() / "registry.reg", true);
     const std::string base = "SOFTWARE\\Names\\";
     EXPECT_NE(registry.OpenForWriting(HKCU, base + std::string(255, 'k'), true), nullptr);
-    for (const std::string& bad : {std::string(256, 'k'), std::string("line\nbreak"), std::string("nul\0x", 5)}) {
+    for (const std::string& bad :
+         {std::string(256, 'k'), std::string("line\nbreak"), std::string("nul\0x", 5)}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(registry.OpenForWriting(HKCU, base + bad, true), nullptr);
     }

@@ -4,15 +4,14 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <thread>
 
 namespace qb::sandbox {
 
-using ::testing::ElementsAre;
 using test::ReadText;
 using test::TempDir;
 using test::WriteText;
+using ::testing::ElementsAre;
 
 namespace {
 
@@ -94,7 +93,7 @@ TEST(SandboxShell, WinExecResultsForWhatCannotStart) {
         const char* command;
         int result;
     } cases[] = {
-        {"helper /x", kWinExecStarted},              // a bare name is found in the system directory
+        {"helper /x", kWinExecStarted}, // a bare name is found in the system directory
         {"\"helper.exe\"", kWinExecStarted},
         {"C:\\Tools\\absent.exe", kWinExecFileNotFound},
         {"C:\\No Such Folder\\app.exe", kWinExecPathNotFound},

@@ -58,8 +58,8 @@ TEST(SandboxSystem, ANewRootIsSeededWithTheDemoSystem) {
 
     // Every demo shortcut is a link the shell loads.
     int links = 0;
-    for (const auto& folder : {services.shell.StartupFolderPath(true), services.shell.StartupFolderPath(false),
-                                     JoinPath(tool, "ShortCutCurrUser")}) {
+    for (const auto& folder : {services.shell.StartupFolderPath(true),
+                               services.shell.StartupFolderPath(false), JoinPath(tool, "ShortCutCurrUser")}) {
         for (const auto& entry : services.files.FindFiles(folder, "*.lnk")) {
             EXPECT_TRUE(services.shell.LoadShortcut(JoinPath(folder, entry.name)).has_value()) << entry.name;
             ++links;
