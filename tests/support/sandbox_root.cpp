@@ -22,6 +22,33 @@ SandboxRoot& SandboxRoot::Folder(const std::string& windowsPath) {
     return *this;
 }
 
+SandboxRoot& SandboxRoot::Value(RegistryRoot root, const std::string& key, const std::string& name,
+                               const RegistryValue& value) {
+    // Written with administrator rights, whatever the root's user may do.
+    sandbox::SandboxRegistry registry(dir_.Path() / "registry.reg", true);
+    auto opened = registry.OpenForWriting(root, key, true);
+    if (!opened) {
+        throw std::runtime_error("cannot create the key " + key);
+    }
+    opened->WriteValue(name, value);
+    return *this;
+}
+
+SandboxRoot& SandboxRoot::Shortcut(const std::string& windowsPath, const std::string& target) {
+    std::filesystem::create_directories(Host(windowsPath).parent_path());
+    ShortcutInfo link;
+    link.target = target;
+    if (!System().Shell().SaveShortcut(windowsPath, link)) {
+        throw std::runtime_error("cannot save the shortcut " + windowsPath);
+    }
+    return *this;
+}
+
+SandboxRoot& SandboxRoot::Processes(const std::string& lines) {
+    WriteText(dir_.Path() / "processes.txt", lines);
+    return *this;
+}
+
 sandbox::SandboxSystem& SandboxRoot::System() {
     if (!system_) {
         auto opened = sandbox::SandboxSystem::Open(dir_.Path());

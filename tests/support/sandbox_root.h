@@ -20,6 +20,15 @@ public:
     // A file of the simulated drives (folders are created).
     SandboxRoot& File(const std::string& windowsPath, std::string_view content = "MZ");
     SandboxRoot& Folder(const std::string& windowsPath);
+    // A registry value; the key is created.
+    SandboxRoot& Value(RegistryRoot root, const std::string& key, const std::string& name, const RegistryValue& value);
+    SandboxRoot& Value(RegistryRoot root, const std::string& key, const std::string& name, const std::string& text) {
+        return Value(root, key, name, RegistryValue::String(text));
+    }
+    // A shortcut file to a target, made by the sandbox's shell (folders are created).
+    SandboxRoot& Shortcut(const std::string& windowsPath, const std::string& target);
+    // The fixed process table: one (pid, executable, working set, peak) a line.
+    SandboxRoot& Processes(const std::string& lines);
 
     sandbox::SandboxSystem& System();
     PlatformServices Services() { return System().Services(); }

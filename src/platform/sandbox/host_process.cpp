@@ -120,13 +120,21 @@ std::optional<std::vector<ProcessEntry>> ListHostProcesses() {
         if (!pid) {
             continue;
         }
-        auto comm = ReadHostFile(it->path() / "comm");
-        if (!comm) {
+        // "pid (comm) state ...": the name may hold blanks and parentheses, so it ends at the last ')'.
+        const auto stat = ReadHostFile(it->path() / "stat");
+        if (!stat) {
             continue; // ended meanwhile
         }
-        while (!comm->empty() && comm->back() == '\n') {
-            comm->pop_back();
+        const auto open = stat->find('(');
+        const auto close = stat->rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close < open || close + 2 >= stat->size()) {
+            continue;
         }
+        // A zombie has ended; only its exit status is left for a parent that may never collect it.
+        if ((*stat)[close + 2] == 'Z' || (*stat)[close + 2] == 'X') {
+            continue;
+        }
+        auto comm = std::optional<std::string>(stat->substr(open + 1, close - open - 1));
         out.push_back({*pid, std::move(*comm)});
     }
     if (ec && out.empty()) {

@@ -1,0 +1,45 @@
+#include "inventory/row_texts.h"
+
+#include "inventory/command_line.h"
+
+namespace qb {
+
+std::string FormatMemory(std::int32_t kilobytes) {
+    if (kilobytes < 1024) {
+        return std::to_string(kilobytes) + " KB";
+    }
+    // Tenths of a megabyte, in integers: kilobytes * 10 / 1024, rounded to nearest with halves down.
+    const std::int64_t scaled = static_cast<std::int64_t>(kilobytes) * 10;
+    std::int64_t tenths = scaled / 1024;
+    if (scaled % 1024 > 512) {
+        ++tenths;
+    }
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) {
+        text += "." + std::to_string(tenths % 10);
+    }
+    return text + " MB";
+}
+
+std::string MemoryCellText(const StartupItem& item) {
+    if (item.MemoryKB == 0) {
+        return {};
+    }
+    if (item.MemoryKB == -1) {
+        return "Running";
+    }
+    return FormatMemory(item.MemoryKB);
+}
+
+std::string CommandCellText(const StartupItem& item) {
+    return item.PathValid ? item.Command.str() : std::string(kInvalidPathMarker) + item.Command.str();
+}
+
+std::string_view RowCommand(std::string_view commandCell) {
+    if (commandCell.starts_with(kInvalidPathMarker)) {
+        commandCell.remove_prefix(kInvalidPathMarker.size());
+    }
+    return commandCell;
+}
+
+} // namespace qb

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "inventory/startup_item.h"
+
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+// A KB count as the list shows it: "512 KB" below 1024, else megabytes with at most one decimal, a value
+// exactly halfway between two tenths rounding down ("1 MB", "1.5 MB", "2.3 MB").
+std::string FormatMemory(std::int32_t kilobytes);
+
+// The Memory cell: empty when no program runs, "Running" when its size is unknown, else its size.
+std::string MemoryCellText(const StartupItem& item);
+
+// The Command Path cell: the command, behind "[Invalid Path]" when its target was not found.
+std::string CommandCellText(const StartupItem& item);
+
+// A Command Path cell's command: the cell without a leading "[Invalid Path]".
+std::string_view RowCommand(std::string_view commandCell);
+
+} // namespace qb

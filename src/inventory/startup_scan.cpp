@@ -1,0 +1,153 @@
+#include "inventory/startup_scan.h"
+
+#include "inventory/command_line.h"
+#include "inventory/process_scan.h"
+#include "inventory/startup_location.h"
+
+namespace qb {
+
+namespace {
+
+const StartupLocation& Location(std::string_view label) {
+    const StartupLocation* location = FindLocation(label);
+    return *location; // the labels below are the table's own
+}
+
+// The value as text, or nullopt when it is not a string value (or missing, when that is asked for).
+std::optional<std::string> TextOf(const std::optional<RegistryValue>& value) {
+    if (!value || !value->IsText()) {
+        return std::nullopt;
+    }
+    return value->data;
+}
+
+} // namespace
+
+std::string ShortcutEntryName(std::string_view fileName) {
+    std::string name(fileName);
+    if (const auto at = name.find(".lnk"); at != std::string::npos) {
+        name.erase(at, 4);
+    }
+    return name;
+}
+
+StartupScanner::StartupScanner(Inventory& inventory, PlatformServices services, RatingSource& ratings,
+                               IconSink& icons)
+    : inventory_(inventory), services_(services), ratings_(ratings), icons_(icons) {}
+
+void StartupScanner::LoadInventory() {
+    inventory_.Clear();
+    icons_.Clear();
+
+    const auto registryRow = [&](std::string_view label) {
+        const StartupLocation& row = Location(label);
+        ScanRegistryLocation(row.hive, row.key, row.label);
+    };
+    const auto folderRows = [&](std::string_view label) {
+        const StartupLocation& row = Location(label);
+        ScanShortcutFolder(ShellFolder(row.hive, row.shellFolderValue), row.label, true);
+        ScanShortcutFolder(JoinPath(services_.files.ExecutableDirectory(), row.disabledFolder), row.label, false);
+    };
+    registryRow("All Users\\Registry\\Run");
+    registryRow("Current User\\Registry\\Explorer Run"); // the machine's Explorer Run key
+    registryRow("All Users\\Registry\\RunOnce");
+    registryRow("All Users\\Registry\\Run Services Once");
+    registryRow("All Users\\Registry\\Run Services");
+    registryRow("All Users\\Registry\\RunOnce Ex");
+    folderRows(kAllUsersStartupMenu);
+    registryRow("Current User\\Registry\\Run");
+    registryRow("All Users\\Registry\\Explorer Run"); // the user's Explorer Run key
+    registryRow("Current User\\Registry\\RunOnce");
+    folderRows(kCurrentUserStartupMenu);
+
+    ScanProcesses(inventory_.Items, services_.processes, services_.system, services_.files);
+    inventory_.MarkLoaded();
+}
+
+std::string StartupScanner::ShellFolder(RegistryRoot hive, std::string_view valueName) {
+    const auto key = services_.registry.OpenForReading(hive, kShellFoldersKey);
+    if (!key) {
+        return {};
+    }
+    return TextOf(key->ReadValue(valueName)).value_or(std::string());
+}
+
+void StartupScanner::ScanRegistryLocation(RegistryRoot hive, std::string_view key, std::string_view label) {
+    const std::string twinPath = std::string(key) + "Disabled";
+    const auto run = services_.registry.OpenForReading(hive, key);
+    // Full access without creating: a standard user cannot open the machine's twin, which then
+    // contributes nothing and loses nothing.
+    const auto twin = services_.registry.OpenForWriting(hive, twinPath, false);
+
+    if (run) {
+        for (const std::string& name : run->ValueNames()) {
+            const auto command = TextOf(run->ReadValue(name));
+            if (!command) {
+                continue; // not a string: skipped before its twin is touched
+            }
+            if (twin) {
+                const auto twinCommand = TextOf(twin->ReadValue(name));
+                if (twinCommand && !twinCommand->empty()) {
+                    twin->DeleteValue(name);
+                }
+            }
+            AddLoadedItem(name, command->empty() ? " " : *command, label, true);
+        }
+    }
+    if (twin) {
+        for (const std::string& name : twin->ValueNames()) {
+            const auto command = TextOf(twin->ReadValue(name));
+            if (!command) {
+                continue;
+            }
+            AddLoadedItem(name, command->empty() ? " " : *command, label, false);
+        }
+    }
+}
+
+void StartupScanner::ScanShortcutFolder(std::string_view folder, std::string_view label, bool enabled) {
+    if (folder.empty()) {
+        return;
+    }
+    for (const FileEntry& entry : services_.files.FindFiles(folder, "*.*")) {
+        if (entry.isDirectory) {
+            continue;
+        }
+        const auto link = services_.shell.LoadShortcut(JoinPath(folder, entry.name));
+        if (!link) {
+            continue; // a desktop.ini, a document: not a link
+        }
+        AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled);
+    }
+}
+
+void StartupScanner::AddLoadedItem(std::string_view name, std::string_view command, std::string_view label,
+                                   bool enabled) {
+    const std::string target = TargetPath(command, services_.system, services_.files);
+    StartupItem item;
+    item.IconIndex = LoadItemIcon(target);
+    item.State = enabled ? ItemState::Enabled : ItemState::Disabled;
+    item.LoadedState = item.State;
+    item.PathValid = !target.empty();
+    item.Rating = ratings_.LookupRating(name, command);
+    item.Name = name;
+    item.Command = command;
+    item.Location = label;
+    inventory_.Append(std::move(item));
+}
+
+std::int32_t StartupScanner::LoadItemIcon(std::string_view targetPath) {
+    if (auto icon = services_.shell.ExtractIcon(targetPath)) {
+        return icons_.Add(*icon);
+    }
+    if (!standardIcon_) {
+        standardIcon_ = services_.shell.StandardApplicationIcon();
+    }
+    return icons_.Add(*standardIcon_);
+}
+
+void LoadInventory(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons) {
+    StartupScanner(inventory, services, ratings, icons).LoadInventory();
+}
+
+} // namespace qb

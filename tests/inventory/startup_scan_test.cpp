@@ -1,0 +1,227 @@
+#include "inventory/startup_scan.h"
+#include "support/sandbox_root.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace qb {
+
+using ::testing::ElementsAre;
+
+namespace {
+
+constexpr auto HKLM = RegistryRoot::LocalMachine;
+constexpr auto HKCU = RegistryRoot::CurrentUser;
+const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kTool = "C:\\Program Files\\Quillbrook";
+const std::string kCommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+const std::string kUserStartup = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+
+class FixedRatings : public RatingSource {
+public:
+    Rating LookupRating(std::string_view name, std::string_view command) override {
+        asked.emplace_back(std::string(name) + "|" + std::string(command));
+        const auto it = ratings.find(std::string(name));
+        return it == ratings.end() ? Rating::Unknown : it->second;
+    }
+    std::map<std::string, Rating> ratings;
+    std::vector<std::string> asked;
+};
+
+class RecordingIcons : public IconSink {
+public:
+    void Clear() override { added = 0; }
+    std::int32_t Add(const ProgramIcon&) override { return added++; }
+    std::int32_t added = 0;
+};
+
+// A root whose shell folders are registered, as on every Windows machine.
+test::SandboxRoot& WithShellFolders(test::SandboxRoot& root) {
+    root.Value(HKLM, CV + "Explorer\\Shell Folders", "Common Startup", kCommonStartup)
+        .Value(HKCU, CV + "Explorer\\Shell Folders", "Startup", kUserStartup)
+        .Folder(kCommonStartup)
+        .Folder(kUserStartup);
+    return root;
+}
+
+struct Loaded {
+    Inventory inventory;
+    FixedRatings ratings;
+    RecordingIcons icons;
+};
+
+std::unique_ptr<Loaded> Load(test::SandboxRoot& root) {
+    auto loaded = std::make_unique<Loaded>();
+    LoadInventory(loaded->inventory, root.Services(), loaded->ratings, loaded->icons);
+    return loaded;
+}
+
+std::vector<std::string> Rows(const Inventory& inventory) {
+    std::vector<std::string> rows;
+    for (const auto& item : inventory.Items) {
+        rows.push_back(item->Name.str() + (item->State == ItemState::Enabled ? " +" : " -") + " @ " +
+                       item->Location.str());
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(StartupScan, AllThirteenSourcesAreReadInTheirFixedOrder) {
+    test::SandboxRoot root;
+    WithShellFolders(root);
+    // Written in reverse, so that the order comes from the scan and not from the file.
+    root.Shortcut(kTool + "\\ShortCutCurrUser\\UserOff.lnk", "C:\\x.exe")
+        .Shortcut(kUserStartup + "\\UserOn.lnk", "C:\\x.exe")
+        .Value(HKCU, CV + "RunOnce", "CuOnce", "x")
+        .Value(HKCU, CV + "Policies\\Explorer\\RunDisabled", "CuPolicyOff", "x")
+        .Value(HKCU, CV + "Policies\\Explorer\\Run", "CuPolicy", "x")
+        .Value(HKCU, CV + "RunDisabled", "CuRunOff", "x")
+        .Value(HKCU, CV + "Run", "CuRun", "x")
+        .Shortcut(kTool + "\\ShortCutAllUser\\AllOff.lnk", "C:\\x.exe")
+        .Shortcut(kCommonStartup + "\\AllOn.lnk", "C:\\x.exe")
+        .Value(HKLM, CV + "RunOnceEx", "LmOnceEx", "x")
+        .Value(HKLM, CV + "RunServices", "LmServices", "x")
+        .Value(HKLM, CV + "RunServicesOnce", "LmServicesOnce", "x")
+        .Value(HKLM, CV + "RunOnce", "LmOnce", "x")
+        .Value(HKLM, CV + "Policies\\Explorer\\Run", "LmPolicy", "x")
+        .Value(HKLM, CV + "RunDisabled", "LmRunOff", "x")
+        .Value(HKLM, CV + "Run", "LmRun", "x")
+        // Never read at load: the user's RunOnceEx, RunServices and RunServicesOnce.
+        .Value(HKCU, CV + "RunOnceEx", "Ignored1", "x")
+        .Value(HKCU, CV + "RunServices", "Ignored2", "x")
+        .Value(HKCU, CV + "RunServicesOnce", "Ignored3", "x");
+    const auto loaded = Load(root);
+    EXPECT_THAT(Rows(loaded->inventory),
+                ElementsAre("LmRun + @ All Users\\Registry\\Run", "LmRunOff - @ All Users\\Registry\\Run",
+                            "LmPolicy + @ Current User\\Registry\\Explorer Run",
+                            "LmOnce + @ All Users\\Registry\\RunOnce",
+                            "LmServicesOnce + @ All Users\\Registry\\Run Services Once",
+                            "LmServices + @ All Users\\Registry\\Run Services",
+                            "LmOnceEx + @ All Users\\Registry\\RunOnce Ex", "AllOn + @ All Users\\Startup Menu",
+                            "AllOff - @ All Users\\Startup Menu", "CuRun + @ Current User\\Registry\\Run",
+                            "CuRunOff - @ Current User\\Registry\\Run",
+                            "CuPolicy + @ All Users\\Registry\\Explorer Run",
+                            "CuPolicyOff - @ All Users\\Registry\\Explorer Run",
+                            "CuOnce + @ Current User\\Registry\\RunOnce", "UserOn + @ Current User\\Startup Menu",
+                            "UserOff - @ Current User\\Startup Menu"));
+    EXPECT_EQ(loaded->inventory.LoadedItems.size(), loaded->inventory.Items.size());
+    EXPECT_EQ(loaded->icons.added, 16); // one icon per record
+    EXPECT_EQ(loaded->inventory.Items.back()->IconIndex, 15);
+}
+
+TEST(StartupScan, AnEntryInBothKeysIsListedOnceAndItsTwinCopyGoes) {
+    test::SandboxRoot root;
+    root.Value(HKCU, CV + "Run", "Both", "C:\\new.exe")
+        .Value(HKCU, CV + "RunDisabled", "Both", "C:\\old.exe")
+        .Value(HKCU, CV + "RunDisabled", "OnlyOff", "C:\\off.exe");
+    const auto loaded = Load(root);
+    EXPECT_THAT(Rows(loaded->inventory),
+                ElementsAre("Both + @ Current User\\Registry\\Run", "OnlyOff - @ Current User\\Registry\\Run"));
+    auto twin = root.Services().registry.OpenForReading(HKCU, CV + "RunDisabled");
+    EXPECT_THAT(twin->ValueNames(), ElementsAre("OnlyOff"));
+}
+
+TEST(StartupScan, ATwinCopyWithoutDataStaysAndTheEntryShowsTwice) {
+    test::SandboxRoot root;
+    root.Value(HKCU, CV + "Run", "Both", "C:\\new.exe").Value(HKCU, CV + "RunDisabled", "Both", "");
+    const auto loaded = Load(root);
+    EXPECT_THAT(Rows(loaded->inventory),
+                ElementsAre("Both + @ Current User\\Registry\\Run", "Both - @ Current User\\Registry\\Run"));
+    EXPECT_EQ(loaded->inventory.Items[1]->Command, " ");
+}
+
+TEST(StartupScan, AStandardUserSeesNoDisabledMachineEntriesAndRemovesNothing) {
+    test::SandboxRoot root;
+    root.Settings("Administrator=0")
+        .Value(HKLM, CV + "Run", "Both", "C:\\new.exe")
+        .Value(HKLM, CV + "RunDisabled", "Both", "C:\\old.exe");
+    const std::string before = test::ReadText(root.Path() / "registry.reg");
+    const auto loaded = Load(root);
+    EXPECT_THAT(Rows(loaded->inventory), ElementsAre("Both + @ All Users\\Registry\\Run"));
+    EXPECT_EQ(test::ReadText(root.Path() / "registry.reg"), before);
+}
+
+TEST(StartupScan, ValuesBecomeEntriesAsTheyStand) {
+    test::SandboxRoot root;
+    root.File("C:\\Apps\\tool.exe")
+        .Value(HKCU, CV + "Run", "", "C:\\Apps\\tool.exe")      // the unnamed default value
+        .Value(HKCU, CV + "Run", "Empty", "")                     // empty data
+        .Value(HKCU, CV + "Run", "Binary", RegistryValue::Binary("\x01\x02"))
+        .Value(HKCU, CV + "Run", "Number", RegistryValue::Dword(1))
+        .Value(HKCU, CV + "RunDisabled", "Binary", "C:\\kept.exe") // the skipped value's twin copy
+        .Value(HKCU, CV + "Run", "Expand", RegistryValue::ExpandString("%windir%\\x.exe"))
+        .Value(HKCU, CV + "Run\\Sub", "InSubkey", "C:\\Apps\\tool.exe"); // subkeys are never read
+    const auto loaded = Load(root);
+    const auto& items = loaded->inventory.Items;
+    EXPECT_THAT(Rows(loaded->inventory),
+                ElementsAre(" + @ Current User\\Registry\\Run", "Empty + @ Current User\\Registry\\Run",
+                            "Expand + @ Current User\\Registry\\Run", "Binary - @ Current User\\Registry\\Run"));
+    EXPECT_TRUE(items[0]->PathValid);
+    EXPECT_EQ(items[1]->Command, " ");
+    EXPECT_FALSE(items[1]->PathValid);
+    EXPECT_EQ(items[2]->Command, "%windir%\\x.exe");
+    EXPECT_EQ(items[3]->Command, "C:\\kept.exe"); // a skipped value costs its twin nothing
+    for (const auto& item : items) {
+        EXPECT_EQ(item->LoadedState, item->State);
+        EXPECT_FALSE(item->Edited);
+    }
+}
+
+TEST(StartupScan, ShortcutsAreNamedByTheirFileAndOtherFilesArePassedOver) {
+    test::SandboxRoot root;
+    WithShellFolders(root);
+    root.File("C:\\Apps\\tool.exe")
+        .Shortcut(kUserStartup + "\\Tool.lnk", "C:\\Apps\\tool.exe")
+        .Shortcut(kUserStartup + "\\Upper.LNK", "C:\\Apps\\gone.exe")
+        .Shortcut(kUserStartup + "\\double.lnk.lnk", "C:\\Apps\\tool.exe")
+        .File(kUserStartup + "\\desktop.ini", "[.ShellClassInfo]\r\n")
+        .File(kUserStartup + "\\notes.lnk", "not a link")
+        .Folder(kUserStartup + "\\Folder.lnk");
+    const auto loaded = Load(root);
+    // In the order NTFS lists a folder: by name without regard to case.
+    EXPECT_THAT(Rows(loaded->inventory), ElementsAre("double.lnk + @ Current User\\Startup Menu",
+                                                     "Tool + @ Current User\\Startup Menu",
+                                                     "Upper.LNK + @ Current User\\Startup Menu"));
+    EXPECT_EQ(loaded->inventory.Items[1]->Command, "C:\\Apps\\tool.exe");
+    EXPECT_TRUE(loaded->inventory.Items[1]->PathValid);
+    EXPECT_FALSE(loaded->inventory.Items[2]->PathValid);
+}
+
+TEST(StartupScan, StartupFoldersComeFromTheShellFoldersValues) {
+    test::SandboxRoot root;
+    // No Shell Folders values: the folders the shell knows are not read.
+    root.Shortcut(kUserStartup + "\\Tool.lnk", "C:\\x.exe").Shortcut("C:\\Elsewhere\\Other.lnk", "C:\\x.exe");
+    EXPECT_TRUE(Load(root)->inventory.Items.empty());
+    root.Value(HKCU, CV + "Explorer\\Shell Folders", "Startup", "C:\\Elsewhere");
+    EXPECT_THAT(Rows(Load(root)->inventory), ElementsAre("Other + @ Current User\\Startup Menu"));
+}
+
+TEST(StartupScan, EachRecordIsRatedByItsNameAndCommand) {
+    test::SandboxRoot root;
+    root.Value(HKCU, CV + "Run", "Agent", "C:\\agent.exe /q");
+    Loaded loaded;
+    loaded.ratings.ratings["Agent"] = Rating::Harmful;
+    LoadInventory(loaded.inventory, root.Services(), loaded.ratings, loaded.icons);
+    ASSERT_EQ(loaded.inventory.Items.size(), 1u);
+    EXPECT_EQ(loaded.inventory.Items[0]->Rating, Rating::Harmful);
+    EXPECT_THAT(loaded.ratings.asked, ElementsAre("Agent|C:\\agent.exe /q"));
+}
+
+TEST(StartupScan, AReloadStartsAfresh) {
+    test::SandboxRoot root;
+    root.Value(HKCU, CV + "Run", "Agent", "C:\\agent.exe");
+    Loaded loaded;
+    LoadInventory(loaded.inventory, root.Services(), loaded.ratings, loaded.icons);
+    loaded.inventory.Append({}).Name = "Added";
+    loaded.inventory.RememberOriginal(*loaded.inventory.Items[0]);
+    LoadInventory(loaded.inventory, root.Services(), loaded.ratings, loaded.icons);
+    EXPECT_EQ(loaded.inventory.Items.size(), 1u);
+    EXPECT_EQ(loaded.inventory.LoadedItems.size(), 1u);
+    EXPECT_TRUE(loaded.inventory.EditedOriginals.empty());
+    EXPECT_EQ(loaded.icons.added, 1);
+}
+
+} // namespace qb
