@@ -29,9 +29,8 @@ std::optional<int> RuleNumber(std::string_view name) {
 } // namespace
 
 std::size_t CharacterCount(std::string_view text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 RulePattern::RulePattern(std::string pattern) : pattern_(std::move(pattern)) {
@@ -70,12 +69,10 @@ void PatternTable::Rebuild() {
         if (!number || *number >= count) {
             continue;
         }
-        rules_.push_back(Rule{name, RulePattern(UpperCase(profile_.Value(name, "Section"))),
+        rules_.push_back(Rule{*number, name, RulePattern(UpperCase(profile_.Value(name, "Section"))),
                               RulePattern(UpperCase(profile_.Value(name, "Filename")))});
     }
-    std::sort(rules_.begin(), rules_.end(), [](const Rule& a, const Rule& b) {
-        return a.section.size() != b.section.size() ? a.section.size() < b.section.size() : a.section < b.section;
-    });
+    std::sort(rules_.begin(), rules_.end(), [](const Rule& a, const Rule& b) { return a.number < b.number; });
 }
 
 std::string PatternTable::SearchPatterns(std::string_view name, std::string_view fileName,

@@ -50,7 +50,8 @@ public:
 
 private:
     struct Rule {
-        std::string section; // the rule's section name: its number in decimal
+        int number = 0;
+        std::string section; // the number in decimal, as a lookup spells it
         RulePattern namePattern;
         RulePattern filePattern;
     };

@@ -6,8 +6,8 @@ namespace qb {
 
 namespace {
 
-constexpr std::array<std::string_view, 6> kFilterItems = {"All Types",  "Required", "User's Choice",
-                                                          "Not required", "Harmful", "Unknown"};
+constexpr std::array<std::string_view, 6> kFilterItems = {"All Types",    "Required", "User's Choice",
+                                                          "Not required", "Harmful",  "Unknown"};
 
 } // namespace
 

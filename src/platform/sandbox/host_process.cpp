@@ -134,8 +134,7 @@ std::optional<std::vector<ProcessEntry>> ListHostProcesses() {
         if ((*stat)[close + 2] == 'Z' || (*stat)[close + 2] == 'X') {
             continue;
         }
-        auto comm = std::optional<std::string>(stat->substr(open + 1, close - open - 1));
-        out.push_back({*pid, std::move(*comm)});
+        out.push_back({*pid, stat->substr(open + 1, close - open - 1)});
     }
     if (ec && out.empty()) {
         return std::nullopt;

@@ -1,0 +1,120 @@
+#include "cli/list_output.h"
+
+#include "inventory/row_texts.h"
+#include "inventory/startup_location.h"
+#include "knowledge/ratings.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <ostream>
+
+namespace qb::cli {
+
+namespace {
+
+std::string StateText(ItemState state) { return state == ItemState::Enabled ? "Enabled" : "Disabled"; }
+
+// Characters, not bytes: a column of names with accents still lines up.
+std::size_t DisplayWidth(std::string_view text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(text);
+    }
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"') {
+            out += '"';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) {
+    auto rows = nlohmann::ordered_json::array();
+    for (const StartupItem* item : items) {
+        rows.push_back({{"name", item->Name.str()},
+                        {"command", item->Command.str()},
+                        {"location", item->Location.str()},
+                        {"state", StateText(item->State)},
+                        {"rating", RatingText(item->Rating)},
+                        {"pathValid", item->PathValid},
+                        {"memoryKB", item->MemoryKB},
+                        {"peakMemoryKB", item->PeakMemoryKB}});
+    }
+    // Text that is not valid UTF-8 is replaced rather than ending the listing.
+    out << rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+void PrintCsv(std::ostream& out, const std::vector<const StartupItem*>& items) {
+    out << "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB\r\n";
+    for (const StartupItem* item : items) {
+        out << CsvField(item->Name) << ',' << CsvField(item->Command) << ',' << CsvField(item->Location) << ','
+            << StateText(item->State) << ',' << CsvField(RatingText(item->Rating)) << ','
+            << (item->PathValid ? "true" : "false") << ',' << item->MemoryKB << ',' << item->PeakMemoryKB << "\r\n";
+    }
+}
+
+void PrintTable(std::ostream& out, const std::vector<const StartupItem*>& items, bool statusOnly) {
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({"State", "Program Name", "Rating", statusOnly ? "Status" : "Memory", "Location", "Command Path"});
+    for (const StartupItem* item : items) {
+        rows.push_back({StateText(item->State), item->Name.empty() ? "(Default)" : item->Name.str(),
+                        std::string(RatingText(item->Rating)), MemoryCellText(*item), item->Location.str(),
+                        CommandCellText(*item)});
+    }
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+        }
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            line += row[c];
+            if (c + 1 < row.size()) {
+                line.append(widths[c] - DisplayWidth(row[c]) + 2, ' ');
+            }
+        }
+        out << line << '\n';
+    }
+    out << items.size() << (items.size() == 1 ? " entry" : " entries") << '\n';
+}
+
+} // namespace
+
+std::vector<const StartupItem*> ListedItems(const Inventory& inventory, bool all) {
+    std::vector<const StartupItem*> listed;
+    for (const auto& item : inventory.Items) {
+        if (item->State == ItemState::Deleted) {
+            continue;
+        }
+        const StartupLocation* location = FindLocation(item->Location);
+        if (all || (location != nullptr && NodeListsLocation(TreeNode::AllPrograms, *location))) {
+            listed.push_back(item.get());
+        }
+    }
+    return listed;
+}
+
+void PrintList(std::ostream& out, const std::vector<const StartupItem*>& items, ListFormat format, bool statusOnly) {
+    switch (format) {
+    case ListFormat::Json:
+        PrintJson(out, items);
+        break;
+    case ListFormat::Csv:
+        PrintCsv(out, items);
+        break;
+    case ListFormat::Table:
+        PrintTable(out, items, statusOnly);
+        break;
+    }
+}
+
+} // namespace qb::cli

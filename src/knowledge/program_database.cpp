@@ -1,0 +1,76 @@
+#include "knowledge/program_database.h"
+
+#include "inventory/command_line.h"
+#include "knowledge/ratings.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace qb {
+
+namespace {
+
+constexpr std::string_view kUnknownApplication = "Unknown Application";
+
+EntryTable LoadEntryTable(FileSystem& files, const std::string& path) {
+    const std::optional<std::string> content = files.ReadFile(path);
+    return content ? EntryTable::Parse(*content) : EntryTable();
+}
+
+} // namespace
+
+ProgramDatabase::ProgramDatabase(FileSystem& files)
+    : entries_(LoadEntryTable(files, JoinPath(files.ExecutableDirectory(), "st.dat"))),
+      names_(files, JoinPath(files.ExecutableDirectory(), "sn.dat")),
+      fileNames_(files, JoinPath(files.ExecutableDirectory(), "fn.dat")),
+      patterns_(files, JoinPath(files.ExecutableDirectory(), "sp.dat")) {}
+
+Rating ProgramDatabase::LookupRating(std::string_view name, std::string_view command) {
+    return RatingFromLetter(Search(name, command, "Confirmed", EmptyFileName::Skip));
+}
+
+std::string ProgramDatabase::LookupDescription(std::string_view caption, std::string_view commandCell) {
+    std::string_view command = commandCell;
+    if (command.find(kInvalidPathMarker) != std::string_view::npos) {
+        command.remove_prefix(std::min(command.size(), kInvalidPathMarker.size()));
+    }
+    std::string text = Search(caption, command, "Description", EmptyFileName::Read);
+    return text.empty() ? std::string(kUnknownApplication) : text;
+}
+
+std::string ProgramDatabase::LookupValue(std::string_view name, std::string_view command,
+                                         std::string_view key) {
+    return Search(name, command, key, EmptyFileName::Skip);
+}
+
+std::string ProgramDatabase::SearchPatterns(std::string_view name, std::string_view fileName,
+                                            std::string_view key) {
+    return patterns_.SearchPatterns(name, fileName, key);
+}
+
+std::string ProgramDatabase::Search(std::string_view name, std::string_view command, std::string_view key,
+                                    EmptyFileName emptyFileName) {
+    const std::string fileName = TargetFileName(command);
+    if (const std::string_view value = entries_.Value(name, key); !value.empty()) {
+        return std::string(value);
+    }
+    std::string pair;
+    pair.reserve(name.size() + 1 + fileName.size());
+    pair.append(name).append("|").append(fileName);
+    if (const std::string_view value = entries_.Value(pair, key); !value.empty()) {
+        return std::string(value);
+    }
+    names_.Refresh();
+    if (std::string value = names_.Value(name, key); !value.empty()) {
+        return value;
+    }
+    if (!fileName.empty() || emptyFileName == EmptyFileName::Read) {
+        fileNames_.Refresh();
+        if (std::string value = fileNames_.Value(fileName, key); !value.empty()) {
+            return value;
+        }
+    }
+    return patterns_.SearchPatterns(name, fileName, key);
+}
+
+} // namespace qb
