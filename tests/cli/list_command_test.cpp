@@ -1,0 +1,129 @@
+#include "cli/cli_app.h"
+#include "support/sandbox_root.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+namespace qb::cli {
+
+namespace {
+
+const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result RunCli(std::vector<std::string> args) {
+    args.insert(args.begin(), "quillbrook-cli");
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    std::ostringstream out, err;
+    const int status = Run(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+}
+
+} // namespace
+
+TEST(ListCommand, JsonHoldsTheEightKeysOfEveryListedEntryInInventoryOrder) {
+    test::SandboxRoot root;
+    root.File("C:\\Apps\\agent.exe")
+        .Processes("7\tagent.exe\t2097152\t3145728\n")
+        .Value(RegistryRoot::LocalMachine, CV + "Run", "Agent", "C:\\Apps\\agent.exe /q")
+        .Value(RegistryRoot::LocalMachine, CV + "Policies\\Explorer\\Run", "Hidden", "C:\\hidden.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "RunDisabled", "Off \"quoted\"", "C:\\gone.exe");
+    const auto result = RunCli({"--system-root", root.Path().string(), "list", "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto rows = nlohmann::json::parse(result.out);
+    ASSERT_EQ(rows.size(), 2u); // the machine's Explorer Run key has no tree node
+    const nlohmann::json expected = {
+        {"name", "Agent"},      {"command", "C:\\Apps\\agent.exe /q"}, {"location", "All Users\\Registry\\Run"},
+        {"state", "Enabled"},   {"rating", "Unknown"},                 {"pathValid", true},
+        {"memoryKB", 2048},     {"peakMemoryKB", 3072}};
+    EXPECT_EQ(rows[0], expected);
+    EXPECT_EQ(rows[1]["name"], "Off \"quoted\"");
+    EXPECT_EQ(rows[1]["state"], "Disabled");
+    EXPECT_EQ(rows[1]["command"], "C:\\gone.exe"); // without the list's invalid-path marker
+    EXPECT_EQ(rows[1]["pathValid"], false);
+
+    const auto all = nlohmann::json::parse(RunCli({"--system-root", root.Path().string(), "list", "--all", "--json"}).out);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[1]["location"], "Current User\\Registry\\Explorer Run");
+}
+
+TEST(ListCommand, CsvQuotesFieldsThatNeedIt) {
+    test::SandboxRoot root;
+    root.Value(RegistryRoot::CurrentUser, CV + "Run", "a,b", "\"C:\\x y\\app.exe\" /q");
+    const auto result = RunCli({"--system-root", root.Path().string(), "list", "--csv"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB\r\n"
+                          "\"a,b\",\"\"\"C:\\x y\\app.exe\"\" /q\",Current User\\Registry\\Run,Enabled,Unknown,"
+                          "false,0,0\r\n");
+}
+
+TEST(ListCommand, TheTableLinesUpItsColumns) {
+    test::SandboxRoot root;
+    root.Value(RegistryRoot::CurrentUser, CV + "Run", "Zürich", "C:\\z.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "B", "C:\\b.exe");
+    const auto result = RunCli({"--system-root", root.Path().string(), "list"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::string header, first, second;
+    std::getline(lines, header);
+    std::getline(lines, first);
+    std::getline(lines, second);
+    EXPECT_TRUE(header.starts_with("State    Program Name  Rating   Memory  Location")) << header;
+    // "Rating" starts in the same column on every line, counted in characters.
+    const auto column = [](const std::string& line, const std::string& word) {
+        const auto at = line.find(word);
+        return std::count_if(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(at),
+                             [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    };
+    EXPECT_EQ(column(first, "Unknown"), column(header, "Rating"));
+    EXPECT_EQ(column(second, "Unknown"), column(header, "Rating"));
+    EXPECT_NE(result.out.find("2 entries"), std::string::npos);
+}
+
+TEST(ListCommand, StartsAsTheMainWindowDoes) {
+    test::SandboxRoot root;
+    root.Folder("C:\\Program Files\\Quillbrook");
+    ASSERT_EQ(RunCli({"--system-root", root.Path().string(), "list"}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(root.Host("C:\\Program Files\\Quillbrook\\backup")));
+}
+
+TEST(ListCommand, ANewRootIsSeededWithTheDemoSystem) {
+    test::TempDir dir;
+    const auto result = RunCli({"--system-root", (dir.Path() / "demo").string(), "list", "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_GE(nlohmann::json::parse(result.out).size(), 10u);
+}
+
+TEST(ListCommand, ExitStatusesTellUsageFromFailure) {
+    test::TempDir dir;
+    test::WriteText(dir.Path() / "registry.reg", "garbage");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"--system-root", dir.Path().string(), "list"}, kExitFailed}, // the registry cannot be read
+        {{"--system-root", dir.Path().string(), "list", "--json", "--csv"}, kExitUsage},
+        {{"list", "--unknown"}, kExitUsage},
+        {{}, kExitUsage},
+        {{"frobnicate"}, kExitUsage},
+        {{"--help"}, kExitOk},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        EXPECT_EQ(RunCli(c.args).status, c.status);
+    }
+    EXPECT_EQ(test::ReadText(dir.Path() / "registry.reg"), "garbage");
+}
+
+} // namespace qb::cli
