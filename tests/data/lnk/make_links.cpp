@@ -73,34 +73,34 @@ const AnsiLink kAnsiLinks[] = {
     {"network.lnk", "\\\\server\\share\\app.exe", "Network path", nullptr, nullptr, nullptr, 0, 0, 0},
 };
 
-bool MakeAnsi(const AnsiLink& spec, const std::wstring& outDir) {
+bool MakeAnsi(const AnsiLink& wanted, const std::wstring& outDir) {
     IShellLinkA* link = nullptr;
     if (!Check(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 reinterpret_cast<void**>(&link)),
                "CoCreateInstance")) {
         return false;
     }
-    bool ok = Check(link->SetPath(spec.path), "SetPath");
-    if (ok && spec.description) {
-        ok = Check(link->SetDescription(spec.description), "SetDescription");
+    bool ok = Check(link->SetPath(wanted.path), "SetPath");
+    if (ok && wanted.description) {
+        ok = Check(link->SetDescription(wanted.description), "SetDescription");
     }
-    if (ok && spec.arguments) {
-        ok = Check(link->SetArguments(spec.arguments), "SetArguments");
+    if (ok && wanted.arguments) {
+        ok = Check(link->SetArguments(wanted.arguments), "SetArguments");
     }
-    if (ok && spec.workingDirectory) {
-        ok = Check(link->SetWorkingDirectory(spec.workingDirectory), "SetWorkingDirectory");
+    if (ok && wanted.workingDirectory) {
+        ok = Check(link->SetWorkingDirectory(wanted.workingDirectory), "SetWorkingDirectory");
     }
-    if (ok && spec.iconLocation) {
-        ok = Check(link->SetIconLocation(spec.iconLocation, spec.iconIndex), "SetIconLocation");
+    if (ok && wanted.iconLocation) {
+        ok = Check(link->SetIconLocation(wanted.iconLocation, wanted.iconIndex), "SetIconLocation");
     }
-    if (ok && spec.showCommand) {
-        ok = Check(link->SetShowCmd(spec.showCommand), "SetShowCmd");
+    if (ok && wanted.showCommand) {
+        ok = Check(link->SetShowCmd(wanted.showCommand), "SetShowCmd");
     }
-    if (ok && spec.hotKey) {
-        ok = Check(link->SetHotkey(spec.hotKey), "SetHotkey");
+    if (ok && wanted.hotKey) {
+        ok = Check(link->SetHotkey(wanted.hotKey), "SetHotkey");
     }
     if (ok) {
-        ok = SaveAs(link, outDir + L"\\" + Widen(spec.file));
+        ok = SaveAs(link, outDir + L"\\" + Widen(wanted.file));
     }
     link->Release();
     return ok;
@@ -214,8 +214,8 @@ int main() {
     bool ok = true;
     if (wcscmp(argv[1], L"make") == 0) {
         const std::wstring outDir = argv[2];
-        for (const AnsiLink& spec : kAnsiLinks) {
-            ok = MakeAnsi(spec, outDir) && ok;
+        for (const AnsiLink& link : kAnsiLinks) {
+            ok = MakeAnsi(link, outDir) && ok;
         }
         ok = MakeUnicode(outDir) && ok;
     } else {
