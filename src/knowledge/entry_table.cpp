@@ -65,8 +65,4 @@ std::string_view EntryTable::Value(std::string_view section, std::string_view ke
     return value == found->second.end() ? std::string_view() : std::string_view(value->second);
 }
 
-bool EntryTable::HasSection(std::string_view section) const {
-    return sections_.contains(UpperCase(section));
-}
-
 } // namespace qb

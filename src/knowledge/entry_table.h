@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -24,7 +25,6 @@ public:
 
     // The value, or the empty text when the section or the key is missing.
     std::string_view Value(std::string_view section, std::string_view key) const;
-    bool HasSection(std::string_view section) const;
     std::size_t SectionCount() const { return sections_.size(); }
 
 private:

@@ -1,7 +1,6 @@
 #include "knowledge/entry_table.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace qb {
@@ -44,10 +43,7 @@ TEST(EntryTable, ReadsLinesByItsOwnRules) {
         {"empty section name", "[]\r\nk=v\r\n", "", "k", "v"},
         {"section with a pipe", "[Foo|FOO.EXE]\r\nk=v\r\n", "foo|foo.exe", "k", "v"},
         {"caller name is not trimmed", "[Foo]\r\nk=v\r\n", " Foo", "k", ""},
-        {"unclosed header is a key line of the section before",
-         "[Foo]\r\n[Bar=1\r\nk=v\r\n",
-         "Foo",
-         "[Bar",
+        {"unclosed header is a key line of the section before", "[Foo]\r\n[Bar=1\r\nk=v\r\n", "Foo", "[Bar",
          "1"},
         {"line without = ignored", "[Foo]\r\njunk\r\nk=v\r\n", "Foo", "junk", ""},
         {"empty value", "[Foo]\r\nk=\r\n", "Foo", "k", ""},
@@ -66,13 +62,6 @@ TEST(EntryTable, EmptyAndMissingContentHasNoSections) {
     EXPECT_EQ(EntryTable::Parse("").SectionCount(), 0u);
     EXPECT_EQ(EntryTable::Parse("\r\n\r\n;only a comment\r\nk=v\r\n").SectionCount(), 0u);
     EXPECT_EQ(EntryTable().Value("Foo", "k"), "");
-}
-
-TEST(EntryTable, RepeatedSectionsCountOnce) {
-    const EntryTable table = EntryTable::Parse("[A]\r\n[a]\r\n[B]\r\n");
-    EXPECT_EQ(table.SectionCount(), 2u);
-    EXPECT_TRUE(table.HasSection("a"));
-    EXPECT_FALSE(table.HasSection("C"));
 }
 
 } // namespace qb

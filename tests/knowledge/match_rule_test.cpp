@@ -56,11 +56,4 @@ TEST(MatchRule, OnlyPrefixSuffixAndLengthCount) {
     }
 }
 
-TEST(MatchRule, CharacterCountSkipsContinuationBytes) {
-    EXPECT_EQ(CharacterCount(""), 0u);
-    EXPECT_EQ(CharacterCount("ABC"), 3u);
-    EXPECT_EQ(CharacterCount("\xC3\x89\xE2\x82\xAC"), 2u);
-    EXPECT_EQ(CharacterCount("\xFF\xFE"), 2u);
-}
-
 } // namespace qb
