@@ -1,0 +1,91 @@
+#include "app/list_rows.h"
+
+#include "inventory/row_texts.h"
+#include "knowledge/ratings.h"
+
+#include <algorithm>
+#include <array>
+
+namespace qb {
+
+namespace {
+
+constexpr std::array<TreeNodeInfo, kTreeNodeCount> kTreeNodes = {{
+    {TreeNode::AllPrograms, "All Programs", -1},
+    {TreeNode::AllUsers, "All Users", 0},
+    {TreeNode::AllUsersRegistry, "Registry", 1},
+    {TreeNode::AllUsersRun, "Run", 2},
+    {TreeNode::AllUsersRunOnce, "RunOnce", 2},
+    {TreeNode::AllUsersRunOnceEx, "RunOnceEx", 2},
+    {TreeNode::AllUsersServices, "Services", 2},
+    {TreeNode::AllUsersServicesOnce, "ServicesOnce", 2},
+    {TreeNode::AllUsersStartupMenu, "Startup Menu", 1},
+    {TreeNode::CurrentUser, "Current User", 0},
+    {TreeNode::CurrentUserRegistry, "Registry", 9},
+    {TreeNode::CurrentUserRun, "Run", 10},
+    {TreeNode::CurrentUserRunOnce, "RunOnce", 10},
+    {TreeNode::CurrentUserStartupMenu, "Startup Menu", 9},
+}};
+
+} // namespace
+
+const std::string& ListRow::Cell(int column) const {
+    switch (column) {
+    case 1:
+        return commandCell;
+    case 2:
+        return location;
+    case 3:
+        return rating;
+    case 4:
+        return memory;
+    default:
+        return caption;
+    }
+}
+
+std::span<const TreeNodeInfo> TreeNodes() { return kTreeNodes; }
+
+std::vector<std::string_view> TreeFilter(int position) {
+    std::vector<std::string_view> labels;
+    if (position < 0 || position >= kTreeNodeCount) {
+        return labels;
+    }
+    for (const auto& location : StartupLocations()) {
+        if (NodeListsLocation(kTreeNodes[static_cast<std::size_t>(position)].node, location)) {
+            labels.push_back(location.label);
+        }
+    }
+    return labels;
+}
+
+std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
+    if ((ratingItem != 0 && ratingItem != static_cast<int>(item.Rating)) || item.State == ItemState::Deleted) {
+        return std::nullopt;
+    }
+    ListRow row;
+    row.caption = item.Name;
+    row.iconIndex = item.IconIndex;
+    row.commandCell = CommandCellText(item);
+    row.location = item.Location;
+    row.rating = RatingText(item.Rating);
+    row.checked = item.State == ItemState::Enabled;
+    row.memory = MemoryCellText(item);
+    return row;
+}
+
+std::vector<ListRow> RefreshRows(const Inventory& inventory, int treePosition, int ratingItem) {
+    const auto labels = TreeFilter(treePosition);
+    std::vector<ListRow> rows;
+    for (const auto& item : inventory.Items) {
+        if (std::find(labels.begin(), labels.end(), std::string_view(item->Location)) == labels.end()) {
+            continue;
+        }
+        if (auto row = AddListRow(*item, ratingItem)) {
+            rows.push_back(std::move(*row));
+        }
+    }
+    return rows;
+}
+
+} // namespace qb

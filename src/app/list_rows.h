@@ -1,0 +1,49 @@
+#pragma once
+
+#include "inventory/startup_item.h"
+#include "inventory/startup_location.h"
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qb {
+
+// One row of the main list: a caption and four cells, as shown. A row holds no reference to its record;
+// operations find the record by the row's texts.
+struct ListRow {
+    std::string caption;     // Name
+    std::int32_t iconIndex = 0;
+    std::string commandCell; // the command, behind "[Invalid Path]" when its target was not found
+    std::string location;
+    std::string rating;      // the rating's column text
+    std::string memory;      // "", "Running" or a size
+    bool checked = false;    // Enabled
+
+    // Cell k as the sort compares it: 0 the caption, 1 to 4 the cells.
+    const std::string& Cell(int column) const;
+};
+
+// The location tree: fourteen nodes in display order, identified by position; each with its caption and
+// depth (0 for All Programs, All Users and Current User... as shown) for building the tree.
+struct TreeNodeInfo {
+    TreeNode node;
+    std::string_view caption;
+    int parent; // position of the parent node, -1 for the top
+};
+std::span<const TreeNodeInfo> TreeNodes();
+
+// The labels a node lists, by position; position 0 lists every label of positions 3 to 8 and 11 to 13.
+std::vector<std::string_view> TreeFilter(int position);
+
+// The rating filter's item: 0 lets every rating through, 1 to 5 only that rating.
+// The row of a record, or nullopt when the filter or its Deleted state hides it.
+std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem);
+
+// Every row of the node and rating item, in inventory order.
+std::vector<ListRow> RefreshRows(const Inventory& inventory, int treePosition, int ratingItem);
+
+} // namespace qb

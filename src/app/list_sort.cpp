@@ -1,0 +1,54 @@
+#include "app/list_sort.h"
+
+#include <algorithm>
+
+namespace qb {
+
+namespace {
+unsigned char Fold(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+}
+} // namespace
+
+int CompareCellTexts(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = Fold(a[i]);
+        const unsigned char y = Fold(b[i]);
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    if (a.size() == b.size()) {
+        return 0;
+    }
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::array<std::string, kColumnCount> ColumnTitles(bool win9x) {
+    return {"Program Name", "Command Path", "Location", "Rating", win9x ? "Status" : "Memory"};
+}
+
+std::array<std::string, kColumnCount> SortState::Click(int column, std::vector<ListRow>& rows, bool win9x) {
+    auto titles = ColumnTitles(win9x);
+    if (column < 0 || column >= kColumnCount) {
+        return titles;
+    }
+    int& state = state_[static_cast<std::size_t>(column)];
+    if (state > 0) {
+        state = -state;
+        titles[static_cast<std::size_t>(column)] += kDescendingMark;
+    } else {
+        state = 1;
+        titles[static_cast<std::size_t>(column)] += kAscendingMark;
+    }
+    const int sign = state;
+    // Equal rows keep their order: the stable sort is this list's choice for ties.
+    std::stable_sort(rows.begin(), rows.end(), [&](const ListRow& a, const ListRow& b) {
+        return sign * CompareCellTexts(a.Cell(column), b.Cell(column)) < 0;
+    });
+    return titles;
+}
+
+} // namespace qb
