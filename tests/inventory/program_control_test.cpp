@@ -1,0 +1,155 @@
+#include "inventory/process_scan.h"
+#include "inventory/program_control.h"
+#include "platform/faults/faulty_services.h"
+#include "support/recording_fakes.h"
+#include "support/sandbox_root.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace qb {
+
+namespace {
+
+struct Fixture {
+    Fixture() { root.System().SetDialogs(dialogs); }
+    PlatformServices Services() { return root.Services(); }
+    StartupItem& Record(const std::string& name, const std::string& command) {
+        StartupItem& item = inventory.Append({});
+        item.Name = name;
+        item.Command = command;
+        item.Location = "Current User\\Registry\\Run";
+        return item;
+    }
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> out;
+        for (const auto& shown : dialogs.Messages()) {
+            out.push_back(shown.text);
+        }
+        return out;
+    }
+    test::SandboxRoot root;
+    test::ScriptedDialogs dialogs;
+    Inventory inventory;
+};
+
+// A process that ignores close requests and cannot be ended.
+class StubbornProcess : public RunningProcess {
+public:
+    std::uint32_t Pid() const override { return 42; }
+    void RequestClose() override { ++closeRequests; }
+    WaitResult WaitForExit(std::chrono::milliseconds timeout) override {
+        std::this_thread::sleep_for(timeout);
+        return WaitResult::TimedOut;
+    }
+    bool Terminate(std::uint32_t) override { return false; }
+    int closeRequests = 0;
+};
+
+void MakeProgram(test::SandboxRoot& root, const std::string& path) {
+    root.File(path, "#!/bin/sh\ntrap 'exit 0' TERM\nwhile :; do sleep 1; done\n");
+    std::filesystem::permissions(root.Host(path), std::filesystem::perms::owner_all);
+}
+
+} // namespace
+
+TEST(ProgramControl, NothingStartsWithoutARowOrWithAnInvalidPath) {
+    Fixture f;
+    FaultPlan plan;
+    FaultyShell shell(f.root.Services().shell, plan);
+    PlatformServices services = f.Services();
+    PlatformServices watched{services.registry, services.profiles, services.files, shell, services.processes,
+                             services.system, services.dialogs, services.browser, services.clock};
+    EXPECT_EQ(StartProgram(nullptr, f.inventory, watched), ProgramControlResult::NothingDone);
+    const SelectedRow invalid{"Gone", "[Invalid Path]C:\\Gone\\app.exe", "Current User\\Registry\\Run"};
+    EXPECT_EQ(StartProgram(&invalid, f.inventory, watched), ProgramControlResult::NothingDone);
+    EXPECT_EQ(f.Messages(), (std::vector<std::string>{"Please select an item.",
+                                                      "Cannot start a program with an invalid path."}));
+    for (const auto& op : plan.Log()) { // the system was never asked to run anything
+        EXPECT_NE(op.name, "shell.run");
+    }
+}
+
+TEST(ProgramControl, EachStartFailureHasItsMessage) {
+    const struct {
+        int result;
+        const char* message;
+    } cases[] = {{0, "The system is out of memory or resources."},
+                 {11, "The .exe file is invalid."},
+                 {2, "The specified file was not found."},
+                 {3, "The specified path was not found."},
+                 {5, "Cannot start the program."},
+                 {31, "Cannot start the program."}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(StartFailureMessage(c.result), c.message);
+    }
+    Fixture f;
+    f.root.File("C:\\Tools\\plain.exe", "MZ");
+    std::filesystem::permissions(f.root.Host("C:\\Tools\\plain.exe"), std::filesystem::perms::owner_read);
+    const SelectedRow row{"Plain", "C:\\Tools\\plain.exe", "Current User\\Registry\\Run"};
+    EXPECT_EQ(StartProgram(&row, f.inventory, f.Services()), ProgramControlResult::NothingDone);
+    EXPECT_EQ(f.Messages(), std::vector<std::string>{"The .exe file is invalid."});
+}
+
+TEST(ProgramControl, AStartedProgramShowsItsMemoryAndStopsOnRequest) {
+    Fixture f;
+    MakeProgram(f.root, "C:\\Apps\\qbstartstop.exe");
+    StartupItem& record = f.Record("Probe", "C:\\Apps\\qbstartstop.exe /tray");
+    const SelectedRow row{"Probe", "C:\\Apps\\qbstartstop.exe /tray", "Current User\\Registry\\Run"};
+    ASSERT_EQ(StartProgram(&row, f.inventory, f.Services()), ProgramControlResult::Refresh);
+    for (int i = 0; i < 100 && record.MemoryKB == 0; ++i) { // the process takes a moment to appear
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ScanProcesses(f.inventory.Items, f.Services().processes, f.Services().system, f.Services().files);
+    }
+    ASSERT_GT(record.MemoryKB, 0);
+    int pumps = 0;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), [&] { ++pumps; }), ProgramControlResult::Refresh);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4)); // it closed when asked
+    EXPECT_EQ(record.MemoryKB, 0);
+    EXPECT_EQ(record.ProcessHandle, nullptr);
+    EXPECT_TRUE(f.Messages().empty());
+}
+
+TEST(ProgramControl, AProgramThatDoesNotCloseIsEndedAfterTheWait) {
+    Fixture f;
+    f.root.Processes("77\tstuck.exe\t4194304\t4194304\n");
+    StartupItem& record = f.Record("Stuck", "C:\\stuck.exe");
+    ScanProcesses(f.inventory.Items, f.Services().processes, f.Services().system, f.Services().files);
+    ASSERT_EQ(record.MemoryKB, 4096);
+    const SelectedRow row{"Stuck", "C:\\stuck.exe", "Current User\\Registry\\Run"};
+    int pumps = 0;
+    EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), [&] { ++pumps; }, std::chrono::milliseconds(200)),
+              ProgramControlResult::Refresh);
+    EXPECT_GT(pumps, 0); // the window could repaint during the wait
+    EXPECT_EQ(record.MemoryKB, 0);
+    EXPECT_TRUE(f.Services().processes.List()->empty()); // ended by force
+}
+
+TEST(ProgramControl, AFailedForcedEndKeepsTheFiguresAndSaysSo) {
+    Fixture f;
+    StartupItem& record = f.Record("Stubborn", "C:\\stubborn.exe");
+    auto process = std::make_shared<StubbornProcess>();
+    record.ProcessHandle = process;
+    record.MemoryKB = 100;
+    const SelectedRow row{"Stubborn", "C:\\stubborn.exe", "Current User\\Registry\\Run"};
+    EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), {}, std::chrono::milliseconds(60)),
+              ProgramControlResult::NothingDone);
+    EXPECT_EQ(process->closeRequests, 1);
+    EXPECT_EQ(record.MemoryKB, 100);
+    EXPECT_EQ(f.Messages(), std::vector<std::string>{"Cannot close the program!"});
+}
+
+TEST(ProgramControl, StoppingAnEntryWithoutAProcessClearsAndRefreshes) {
+    Fixture f;
+    f.Record("Idle", "C:\\idle.exe");
+    const SelectedRow row{"Idle", "C:\\idle.exe", "Current User\\Registry\\Run"};
+    EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), {}), ProgramControlResult::Refresh);
+    const SelectedRow unknown{"Nobody", "C:\\x.exe", "Current User\\Registry\\Run"};
+    EXPECT_EQ(StopProgram(&unknown, f.inventory, f.Services(), {}), ProgramControlResult::NothingDone);
+    EXPECT_EQ(StopProgram(nullptr, f.inventory, f.Services(), {}), ProgramControlResult::NothingDone);
+    EXPECT_EQ(f.Messages(), std::vector<std::string>{"Please select an item."});
+}
+
+} // namespace qb
