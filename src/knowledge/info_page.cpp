@@ -1,0 +1,119 @@
+#include "knowledge/info_page.h"
+
+#include "inventory/command_line.h"
+#include "inventory/process_scan.h"
+#include "inventory/row_texts.h"
+#include "knowledge/html_text.h"
+#include "platform/text.h"
+
+#include <exception>
+
+namespace qb {
+
+namespace {
+
+constexpr std::string_view kTemplateFile = "infotpl.dat";
+constexpr std::string_view kPageFile = "info.htm";
+constexpr std::string_view kPageEnd = "</html>";
+constexpr std::string_view kFileErrorTitle = "File Error";
+constexpr std::string_view kFileErrorText = "Can't open or write the information file.";
+
+// A template without the marker still shows the value: at the very start, ahead of everything else.
+void InsertBefore(std::string& page, std::string_view marker, std::string_view value) {
+    const auto at = page.find(marker);
+    page.insert(at == std::string::npos ? 0 : at, value);
+}
+
+void ReplaceFirst(std::string& page, std::string_view marker, std::string_view value) {
+    const auto at = page.find(marker);
+    if (at != std::string::npos) {
+        page.replace(at, marker.size(), value);
+    }
+}
+
+} // namespace
+
+std::string SearchWords(std::string_view caption) {
+    return EncodeSearchTerm(caption);
+}
+
+std::string InfoCommandText(std::string_view commandCell) {
+    std::string text = UpperCase(commandCell);
+    const auto first = text.find('"');
+    if (first == std::string::npos) {
+        return text;
+    }
+    const auto last = text.rfind('"');
+    return last > first ? text.substr(first + 1, last - first - 1) : std::string();
+}
+
+std::string SearchPhrase(std::string_view command) {
+    return EncodeSearchTerm(TargetFileName(command));
+}
+
+std::string FillInfoTemplate(std::string_view templateText, const InfoRow& row, std::string_view description,
+                             std::string_view memoryText) {
+    std::string page(templateText.substr(0, templateText.find('\0')));
+    const std::string command = InfoCommandText(row.commandCell);
+
+    // Escaped values hold no "<", so none of them can carry a marker that a later step would find.
+    InsertBefore(page, "<!--name-->", EscapeHtml(row.caption));
+    InsertBefore(page, "<!--path-->", EscapeHtml(row.commandCell));
+    InsertBefore(page, "<!--locate-->", EscapeHtml(row.location));
+    InsertBefore(page, "<!--rate-->", EscapeHtml(row.rating));
+    InsertBefore(page, "<!--comment-->", description);
+    InsertBefore(page, "<!--Memory-->", memoryText);
+    ReplaceFirst(page, "<!--title-->", SearchWords(row.caption));
+    ReplaceFirst(page, "<!--sec-->", EscapeHtml(row.caption));
+    ReplaceFirst(page, "<!--file-->", SearchPhrase(command));
+    ReplaceFirst(page, "<!--exe-->", EscapeHtml(command));
+
+    const auto end = page.find(kPageEnd);
+    if (end != std::string::npos) {
+        page.resize(end + kPageEnd.size());
+    }
+    return page;
+}
+
+std::string InfoMemoryText(const InfoRow& row, const Inventory& inventory, SystemInfo& system) {
+    // Both N/A texts are the tool's established wording, misspellings included, and are kept byte for byte.
+    if (IsWin9xFamily(system) || IsLegacyNT(system)) {
+        return "N/A (Cannot get memery inforamtion in Windows 9X/ME/NT)";
+    }
+    for (const auto& item : inventory.Items) {
+        if (item->Name == row.caption && item->Location == row.location) {
+            if (item->MemoryKB < 1) {
+                break;
+            }
+            return FormatMemory(item->MemoryKB) + " / " + FormatMemory(item->PeakMemoryKB) +
+                   " (Current / Peak)";
+        }
+    }
+    return "N/A (This program is not running)";
+}
+
+bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDatabase& database,
+                   PlatformServices services) {
+    // Runs inside the list's selection handler: whatever goes wrong ends in the one message box, never in
+    // an exception through the list, and the pane is only moved once the page is on disk.
+    try {
+        const std::string directory = services.files.ExecutableDirectory();
+        const auto templateText = services.files.ReadFile(JoinPath(directory, kTemplateFile));
+        if (templateText) {
+            const std::string page =
+                FillInfoTemplate(*templateText, row, database.LookupDescription(row.caption, row.commandCell),
+                                 InfoMemoryText(row, inventory, services.system));
+            const std::string pagePath = JoinPath(directory, kPageFile);
+            if (services.files.WriteFile(pagePath, page)) {
+                services.browser.Navigate("file:///" + pagePath);
+                return true;
+            }
+        }
+    } catch (const std::exception&) {
+        // Reported below, like a file that cannot be read or written.
+    }
+    services.dialogs.ShowTitledMessage(kFileErrorTitle, kFileErrorText);
+    return false;
+}
+
+} // namespace qb

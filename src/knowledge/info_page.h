@@ -1,0 +1,55 @@
+#pragma once
+
+#include "inventory/startup_item.h"
+#include "knowledge/program_database.h"
+#include "platform/platform_services.h"
+#include "platform/system_info.h"
+
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+// The texts of one list row, as the main list shows them.
+struct InfoRow {
+    std::string caption;
+    std::string commandCell; // "[Invalid Path]" prefix included
+    std::string location;
+    std::string rating;
+};
+
+// The page of one row from the template. The markers are handled in this order, each at its first
+// occurrence (case-sensitive) in the page as it stands at that moment:
+//   "<!--name-->", "<!--path-->", "<!--locate-->", "<!--rate-->", "<!--comment-->", "<!--Memory-->" get
+//   their value inserted just before them and stay (a missing marker puts the value at the very start);
+//   "<!--title-->", "<!--sec-->", "<!--file-->", "<!--exe-->" are replaced by theirs (nothing happens when
+//   missing).
+// Every value taken from the entry is HTML-escaped and the search terms are percent-encoded, so an entry
+// can neither inject markup nor forge a marker a later step would find; the description keeps its markup,
+// as it is the tool's own shipped data. The template ends at its first NUL byte; the page is cut after
+// its first "</html>" (the whole text when there is none).
+std::string FillInfoTemplate(std::string_view templateText, const InfoRow& row, std::string_view description,
+                             std::string_view memoryText);
+
+// The memory line of a row: current and peak use of the first record with the row's name and location, or
+// the "N/A (...)" text for a program that is not running and for systems without memory counters.
+std::string InfoMemoryText(const InfoRow& row, const Inventory& inventory, SystemInfo& system);
+
+// Reads "infotpl.dat" from the tool's directory, fills it, writes "info.htm" there and shows that in the
+// browser pane. On any failure the "File Error" box says so and the pane keeps its page. Nothing is cached:
+// an edited template takes effect at the next call. True when the page was shown.
+bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDatabase& database,
+                   PlatformServices services);
+
+// The search words of a caption: EncodeSearchTerm of it ("My App 2.0" gives "My+App+2%2E0").
+std::string SearchWords(std::string_view caption);
+
+// The command text of a Command Path cell: the cell upper-cased, narrowed to the characters strictly
+// between its first and last double quote when it has one (empty when it has only one). Raw text; escape
+// it before it goes into a page.
+std::string InfoCommandText(std::string_view commandCell);
+
+// The search phrase of a command: EncodeSearchTerm of its TargetFileName ("FOO.EXE" gives "FOO%2EEXE").
+std::string SearchPhrase(std::string_view command);
+
+} // namespace qb
