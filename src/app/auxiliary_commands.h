@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/list_rows.h"
+#include "platform/platform_services.h"
+
+#include <string>
+
+namespace qb {
+
+// The small commands that hand the selected entry, or the tool, to the shell or the browser pane. Shell
+// failures are silent; messages are information boxes.
+
+// "explore" on the folder of the row's program file.
+void OpenProgramFolder(const ListRow* row, PlatformServices services);
+// The shell's properties sheet of the row's program file.
+void ShowProgramProperties(const ListRow* row, PlatformServices services);
+// A web search for the row's name and program file.
+void SearchWeb(const ListRow* row, PlatformServices services);
+// "Quillbrook.chm" in the tool's directory.
+void OpenHelp(PlatformServices services);
+// The start page in the browser pane.
+void ShowAbout(PlatformServices services);
+void OpenDonationPage(PlatformServices services);
+void OpenRecommendation(PlatformServices services);
+
+// The address a web search opens: all the caption's words and the exact phrase of its program file.
+std::string WebSearchAddress(std::string_view caption, std::string_view commandCell);
+// The address of the start page the window shows ("file:///" + tool directory + "\mess.htm").
+std::string StartPageAddress(FileSystem& files);
+
+inline constexpr std::string_view kSearchEngine = "https://www.google.com/search";
+inline constexpr std::string_view kDonationPage = "https://quillbrook.org/donate";
+
+} // namespace qb

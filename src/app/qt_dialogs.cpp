@@ -1,0 +1,111 @@
+#include "app/qt_dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace qb {
+
+namespace {
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+} // namespace
+
+QString QtFileFilter(std::string_view windowsFilter) {
+    const QStringList parts = Q(windowsFilter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (!description.contains(QLatin1Char('('))) {
+            description += QStringLiteral(" (") + patterns + QLatin1Char(')');
+        } else {
+            // Qt takes the patterns from the parentheses: make them the real ones.
+            description = description.left(description.indexOf(QLatin1Char('('))).trimmed() + QStringLiteral(" (") +
+                          patterns + QLatin1Char(')');
+        }
+        filters << description;
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+DialogResult QtDialogs::ShowMessage(std::string_view text, MessageKind kind, MessageButtons buttons) {
+    QMessageBox box(owner_);
+    box.setWindowTitle(QStringLiteral("Quillbrook"));
+    box.setText(Q(text));
+    switch (kind) {
+    case MessageKind::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MessageKind::Confirmation:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MessageKind::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageKind::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    switch (buttons) {
+    case MessageButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MessageButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MessageButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return DialogResult::Yes;
+    case QMessageBox::No:
+        return DialogResult::No;
+    case QMessageBox::Cancel:
+        return DialogResult::Cancel;
+    default:
+        return DialogResult::Ok;
+    }
+}
+
+DialogResult QtDialogs::ShowTitledMessage(std::string_view title, std::string_view text) {
+    const auto answer = QMessageBox::warning(owner_, Q(title), Q(text), QMessageBox::Ok | QMessageBox::Cancel);
+    return answer == QMessageBox::Ok ? DialogResult::Ok : DialogResult::Cancel;
+}
+
+std::optional<std::string> QtDialogs::Choose(const FileDialogOptions& options, bool save) {
+    QString start;
+    if (!options.initialDirectory.empty()) {
+        if (auto local = paths_.toLocal(options.initialDirectory)) {
+            start = Q(*local);
+        }
+    }
+    if (!options.fileName.empty()) {
+        start = start.isEmpty() ? Q(options.fileName) : start + QLatin1Char('/') + Q(options.fileName);
+    }
+    QFileDialog dialog(owner_, Q(options.title), start, QtFileFilter(options.filter));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!options.defaultExtension.empty()) {
+        dialog.setDefaultSuffix(Q(options.defaultExtension));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const std::string chosen = dialog.selectedFiles().front().toStdString();
+    auto windows = paths_.toWindows(chosen);
+    if (!windows) {
+        ShowMessage("The file must lie on one of the system's drives.", MessageKind::Warning, MessageButtons::Ok);
+    }
+    return windows;
+}
+
+std::optional<std::string> QtDialogs::ChooseFileToOpen(const FileDialogOptions& options) {
+    return Choose(options, false);
+}
+
+std::optional<std::string> QtDialogs::ChooseFileToSave(const FileDialogOptions& options) {
+    return Choose(options, true);
+}
+
+} // namespace qb

@@ -1,0 +1,287 @@
+#include "app/t_main_form.h"
+
+#include "app/auxiliary_commands.h"
+#include "app/command_availability.h"
+#include "app/rating_colours.h"
+#include "inventory/process_scan.h"
+#include "inventory/program_control.h"
+#include "inventory/startup_scan.h"
+#include "knowledge/info_page.h"
+#include "platform/platform_error.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+namespace qb {
+
+namespace {
+
+constexpr int kPositionRole = Qt::UserRole + 1; // a tree node's position in display order
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QColor ToColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+
+SelectedRow ToSelectedRow(const ListRow& row) { return {row.caption, row.commandCell, row.location}; }
+
+} // namespace
+
+TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* parent)
+    : QMainWindow(parent), paths_(paths), pane_(paths),
+      services_{services.registry, services.profiles, services.files,  services.shell, services.processes,
+                services.system,   services.dialogs,  pane_,          services.clock},
+      database_(services.files) {
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(QStringLiteral("Quillbrook"));
+    resize(778, 593);
+    BuildLayout();
+    pane_.Attach(browser_);
+    Guard([&] {
+        // The folder that receives automatic backups; a failure here is not reported.
+        services_.files.CreateDirectory(JoinPath(services_.files.ExecutableDirectory(), "backup"));
+        treeViewMain_->expandAll();
+        treeViewMain_->setCurrentItem(nullptr);
+        treeViewMain_->clearSelection();
+        LoadInventory(inventory_, services_, database_, icons_);
+        RefreshList();
+        services_.browser.Navigate(StartPageAddress(services_.files));
+    });
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::Guard(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const PlatformError& error) {
+        services_.dialogs.ShowMessage(error.what(), MessageKind::Error, MessageButtons::Ok);
+    } catch (const std::exception& error) {
+        services_.dialogs.ShowMessage(error.what(), MessageKind::Error, MessageButtons::Ok);
+    }
+}
+
+int TMainForm::SelectedNodePosition() const {
+    const QTreeWidgetItem* item = treeViewMain_->currentItem();
+    if (item == nullptr || !item->isSelected()) {
+        return 0;
+    }
+    return item->data(0, kPositionRole).toInt();
+}
+
+void TMainForm::RefreshList() {
+    building_ = true;
+    listViewFix_->clear();
+    rows_.clear();
+    building_ = false;
+    const int ratingItem = std::max(0, ratingButtons_->checkedId());
+    for (auto& row : RefreshRows(inventory_, SelectedNodePosition(), ratingItem)) {
+        rows_.push_back(std::move(row));
+        ShowRow(rows_.back());
+    }
+    ResetColumnTitles();
+    UpdateCommandAvailability();
+}
+
+bool TMainForm::AddListRow(const StartupItem& item) {
+    auto row = qb::AddListRow(item, std::max(0, ratingButtons_->checkedId()));
+    if (!row) {
+        return false;
+    }
+    rows_.push_back(std::move(*row));
+    ShowRow(rows_.back());
+    return true;
+}
+
+void TMainForm::ShowRow(const ListRow& row) {
+    building_ = true;
+    auto* item = new QTreeWidgetItem(listViewFix_);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    item->setIcon(0, icons_.At(row.iconIndex));
+    for (int column = 0; column < kColumnCount; ++column) {
+        item->setText(column, Q(row.Cell(column)));
+        if (column == 0) {
+            continue;
+        }
+        const CellStyle style = StyleOfCell(row, column);
+        if (style.text) {
+            item->setForeground(column, ToColor(*style.text));
+        }
+        if (style.background) {
+            item->setBackground(column, ToColor(*style.background));
+        }
+    }
+    item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+    building_ = false;
+}
+
+void TMainForm::ResetColumnTitles() {
+    QStringList titles;
+    for (const auto& title : ColumnTitles(IsWin9xFamily(services_.system))) {
+        titles << Q(title);
+    }
+    listViewFix_->setHeaderLabels(titles);
+}
+
+const ListRow* TMainForm::SelectedRow() const {
+    const auto selected = listViewFix_->selectedItems();
+    if (selected.isEmpty()) {
+        return nullptr;
+    }
+    const int index = listViewFix_->indexOfTopLevelItem(selected.front());
+    return index >= 0 && static_cast<std::size_t>(index) < rows_.size() ? &rows_[static_cast<std::size_t>(index)]
+                                                                        : nullptr;
+}
+
+void TMainForm::UpdateCommandAvailability() {
+    const CommandAvailability a = AvailableCommands(SelectedRow(), IsLegacyNT(services_.system));
+    buttonEdit_->setEnabled(a.edit);
+    menuEdit_->setEnabled(a.edit);
+    buttonBrowse_->setEnabled(a.browse);
+    menuFind_->setEnabled(a.browse);
+    buttonProperties_->setEnabled(a.properties);
+    menuProperties_->setEnabled(a.properties);
+    buttonDelete_->setEnabled(a.remove);
+    menuDelete_->setEnabled(a.remove);
+    menuSearch_->setEnabled(a.search);
+    if (a.start) {
+        buttonRun_->setEnabled(*a.start);
+        menuRun_->setEnabled(*a.start);
+    }
+    if (a.stop) {
+        buttonClose_->setEnabled(*a.stop);
+        menuClose_->setEnabled(*a.stop);
+    }
+}
+
+void TMainForm::TreeViewMainMouseUp(QTreeWidgetItem*) {
+    Guard([&] { RefreshList(); });
+}
+
+void TMainForm::RadioButtonGroupClick() {
+    Guard([&] { RefreshList(); });
+}
+
+void TMainForm::ListViewFixSelectItem() {
+    Guard([&] {
+        const ListRow* row = SelectedRow();
+        if (row == nullptr) {
+            return;
+        }
+        BuildInfoPage({row->caption, row->commandCell, row->location, row->rating}, inventory_, database_, services_);
+    });
+}
+
+void TMainForm::ListViewFixColumnClick(int column) {
+    Guard([&] {
+        const auto titles = sort_.Click(column, rows_, IsWin9xFamily(services_.system));
+        building_ = true;
+        listViewFix_->clear();
+        building_ = false;
+        for (const auto& row : rows_) {
+            ShowRow(row);
+        }
+        QStringList labels;
+        for (const auto& title : titles) {
+            labels << Q(title);
+        }
+        listViewFix_->setHeaderLabels(labels);
+        UpdateCommandAvailability();
+    });
+}
+
+void TMainForm::ListViewFixChange() {
+    if (building_) {
+        return;
+    }
+    Guard([&] {
+        // Keep the rows' check marks as the list shows them.
+        for (int i = 0; i < listViewFix_->topLevelItemCount() && static_cast<std::size_t>(i) < rows_.size(); ++i) {
+            rows_[static_cast<std::size_t>(i)].checked = listViewFix_->topLevelItem(i)->checkState(0) == Qt::Checked;
+        }
+        UpdateCommandAvailability();
+    });
+}
+
+void TMainForm::ToolButtonHelpClick() {
+    Guard([&] { OpenHelp(services_); });
+}
+
+void TMainForm::ToolButtonAboutClick() {
+    Guard([&] { ShowAbout(services_); });
+}
+
+void TMainForm::ButtonPropertiesClick() {
+    Guard([&] { ShowProgramProperties(SelectedRow(), services_); });
+}
+
+void TMainForm::ButtonBrowseClick() {
+    Guard([&] { OpenProgramFolder(SelectedRow(), services_); });
+}
+
+void TMainForm::MenuSearchClick() {
+    Guard([&] { SearchWeb(SelectedRow(), services_); });
+}
+
+void TMainForm::ImageDonateClick() {
+    Guard([&] { OpenDonationPage(services_); });
+}
+
+void TMainForm::ImageTellClick() {
+    Guard([&] { OpenRecommendation(services_); });
+}
+
+void TMainForm::SnButtonRunClick() {
+    Guard([&] {
+        const ListRow* row = SelectedRow();
+        const auto selected = row ? std::optional(ToSelectedRow(*row)) : std::nullopt;
+        if (StartProgram(selected ? &*selected : nullptr, inventory_, services_) == ProgramControlResult::Refresh) {
+            RefreshList();
+        }
+    });
+}
+
+void TMainForm::SnButtonCloseClick() {
+    Guard([&] {
+        const ListRow* row = SelectedRow();
+        const auto selected = row ? std::optional(ToSelectedRow(*row)) : std::nullopt;
+        // The window keeps painting while it waits for the program to close.
+        const auto pump = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+        if (StopProgram(selected ? &*selected : nullptr, inventory_, services_, pump) ==
+            ProgramControlResult::Refresh) {
+            RefreshList();
+        }
+    });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease && watched == treeViewMain_->viewport()) {
+        const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (QTreeWidgetItem* item = treeViewMain_->itemAt(pos)) {
+            // Only a release over the node's picture or label counts, not over the empty rest of its line.
+            const QRect rect = treeViewMain_->visualItemRect(item);
+            const int labelWidth = treeViewMain_->iconSize().width() + 8 +
+                                   treeViewMain_->fontMetrics().horizontalAdvance(item->text(0));
+            if (pos.x() >= rect.left() && pos.x() <= rect.left() + labelWidth) {
+                TreeViewMainMouseUp(item);
+            }
+        }
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched->objectName() == QLatin1String("ImageDonate")) {
+            ImageDonateClick();
+        } else if (watched->objectName() == QLatin1String("ImageTell")) {
+            ImageTellClick();
+        } else if (watched->objectName() == QLatin1String("ImageLogo")) {
+            ImageLogoClick();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace qb

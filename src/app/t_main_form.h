@@ -1,0 +1,121 @@
+#pragma once
+
+#include "app/app_icons.h"
+#include "app/list_rows.h"
+#include "app/list_sort.h"
+#include "app/path_mapping.h"
+#include "app/text_browser_pane.h"
+#include "inventory/startup_item.h"
+#include "knowledge/program_database.h"
+#include "platform/platform_services.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTextBrowser;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace qb {
+
+// The tool's main window: the location tree and rating filter on the left, the checkable list of startup
+// entries with its button column, and the information pane below it. It owns the program database, the
+// inventory and the program icons. Every control carries its design name as its object name.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The dialogs come from the caller (the app's message boxes, or a script in tests); the browser pane
+    // is the window's own.
+    TMainForm(PlatformServices services, PathMapping paths, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    Inventory& Items() { return inventory_; }
+    ProgramDatabase& Database() { return database_; }
+    PlatformServices Services() { return services_; }
+    const std::vector<ListRow>& Rows() const { return rows_; }
+    const TextBrowserPane& Pane() const { return pane_; }
+
+    void RefreshList();
+    // Appends the record's row unless the rating filter or its Deleted state hides it.
+    bool AddListRow(const StartupItem& item);
+    void ResetColumnTitles();
+    // The selected tree node's position, 0 when none is selected.
+    int SelectedNodePosition() const;
+
+public slots:
+    void TreeViewMainMouseUp(QTreeWidgetItem* item);
+    void RadioButtonGroupClick();
+    void ListViewFixSelectItem();
+    void ListViewFixColumnClick(int column);
+    void ListViewFixChange();
+    void ListViewFixDblClick() {}
+    void ImageLogoClick() {}
+    void ToolButtonHelpClick();
+    void ToolButtonAboutClick();
+    void ButtonPropertiesClick();
+    void ButtonBrowseClick();
+    void SnButtonRunClick();
+    void SnButtonCloseClick();
+    void MenuPropertiesClick() { ButtonPropertiesClick(); }
+    void MenuSearchClick();
+    void MenuFindClick() { ButtonBrowseClick(); }
+    void MenuRunClick() { SnButtonRunClick(); }
+    void MenuCloseClick() { SnButtonCloseClick(); }
+    void ImageDonateClick();
+    void ImageTellClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();
+    QWidget* BuildTitlePanel();
+    QWidget* BuildLeftPanel();
+    QWidget* BuildListPanel();
+    void BuildPopupMenu();
+    void ShowRow(const ListRow& row);
+    void UpdateCommandAvailability();
+    const ListRow* SelectedRow() const;
+    // Runs an event handler; a platform error ends it and is shown, as the window's general error display.
+    void Guard(const std::function<void()>& handler);
+
+    PathMapping paths_;
+    TextBrowserPane pane_;
+    PlatformServices services_;
+    ProgramDatabase database_;
+    Inventory inventory_;
+    QtIconSink icons_;
+    SortState sort_;
+    std::vector<ListRow> rows_; // in display order, row i is the list's item i
+    bool building_ = false;     // rows being built: check-box changes are not the user's
+
+    QTreeWidget* treeViewMain_ = nullptr;
+    QButtonGroup* ratingButtons_ = nullptr;
+    QTreeWidget* listViewFix_ = nullptr;
+    QTextBrowser* browser_ = nullptr;
+    QMenu* popupMenu_ = nullptr;
+    QPushButton* buttonEdit_ = nullptr;
+    QPushButton* buttonDelete_ = nullptr;
+    QPushButton* buttonProperties_ = nullptr;
+    QPushButton* buttonBrowse_ = nullptr;
+    QPushButton* buttonRun_ = nullptr;
+    QPushButton* buttonClose_ = nullptr;
+    QAction* menuEdit_ = nullptr;
+    QAction* menuDelete_ = nullptr;
+    QAction* menuProperties_ = nullptr;
+    QAction* menuSearch_ = nullptr;
+    QAction* menuFind_ = nullptr;
+    QAction* menuRun_ = nullptr;
+    QAction* menuClose_ = nullptr;
+};
+
+} // namespace qb

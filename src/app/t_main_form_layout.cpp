@@ -1,0 +1,310 @@
+#include "app/jpeg_image.h"
+#include "app/list_sort.h"
+#include "app/rating_colours.h"
+#include "app/t_main_form.h"
+#include "knowledge/ratings.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace qb {
+
+namespace {
+
+constexpr int kPositionRole = Qt::UserRole + 1;
+
+// A picture shipped with the tool, decoded by libjpeg; an empty pixmap when it is missing.
+QPixmap Picture(const QString& name) {
+    QFile file(QStringLiteral(":/pictures/") + name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    return QPixmap::fromImage(DecodeJpeg(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+}
+
+QToolButton* ToolButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint, Glyph glyph) {
+    auto* button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setToolTip(hint);
+    button->setIcon(DrawnIcon(glyph, 32));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setMinimumSize(56, 52);
+    bar->addWidget(button);
+    return button;
+}
+
+QPushButton* ColumnButton(QWidget* parent, QVBoxLayout* layout, const char* name, const QString& caption,
+                          const QString& hint) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(hint);
+    button->setMinimumSize(54, 25);
+    layout->addWidget(button);
+    return button;
+}
+
+QAction* MenuItem(QMenu* menu, const char* name, const QString& caption, Glyph glyph) {
+    QAction* action = menu->addAction(DrawnIcon(glyph, 16), caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+} // namespace
+
+void TMainForm::BuildLayout() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(BuildTitlePanel());
+
+    auto* body = new QSplitter(Qt::Horizontal, central);
+    body->setHandleWidth(3);
+    body->addWidget(BuildLeftPanel());
+
+    auto* right = new QSplitter(Qt::Vertical, body);
+    right->setHandleWidth(3);
+    right->addWidget(BuildListPanel());
+    browser_ = new QTextBrowser(right);
+    browser_->setObjectName(QStringLiteral("CppWebBrowserInfo"));
+    // Links in the page open in the user's browser, through the shell.
+    browser_->setOpenLinks(false);
+    connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+        Guard([&] { services_.shell.OpenWithVerb("open", url.toString().toStdString()); });
+    });
+    right->addWidget(browser_);
+    right->setSizes({247, 250});
+    right->setStretchFactor(0, 1);
+    right->setStretchFactor(1, 1);
+    body->addWidget(right);
+    body->setSizes({161, 617});
+    body->setStretchFactor(1, 1);
+    layout->addWidget(body, 1);
+    setCentralWidget(central);
+    BuildPopupMenu();
+}
+
+QWidget* TMainForm::BuildTitlePanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("PanelTitle"));
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    panel->setPalette(palette);
+    panel->setFixedHeight(57);
+    auto* layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(4, 1, 4, 1);
+
+    auto* logo = new QLabel(panel);
+    logo->setObjectName(QStringLiteral("ImageLogo"));
+    logo->setFixedSize(56, 54);
+    logo->setPixmap(Picture(QStringLiteral("logo.jpg")));
+    logo->installEventFilter(this);
+    layout->addWidget(logo);
+
+    auto* name = new QLabel(QStringLiteral("Quillbrook"), panel);
+    name->setObjectName(QStringLiteral("LabelProduct"));
+    QFont font = name->font();
+    font.setPointSizeF(font.pointSizeF() * 2.0);
+    font.setBold(true);
+    name->setFont(font);
+    QPalette namePalette = name->palette();
+    namePalette.setColor(QPalette::WindowText, QColor(0x1F, 0x3A, 0x68));
+    name->setPalette(namePalette);
+    layout->addWidget(name);
+    layout->addStretch(1);
+
+    auto* bar = new QToolBar(panel);
+    bar->setObjectName(QStringLiteral("ToolBarMain"));
+    bar->setIconSize(QSize(32, 32));
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: white; }"));
+    ToolButton(bar, "ToolButtonApply", QStringLiteral("Apply"), QStringLiteral("Apply changes"), Glyph::Apply);
+    ToolButton(bar, "ToolButtonRefresh", QStringLiteral("Refresh"), QStringLiteral("Refresh the current startup setting"),
+               Glyph::Refresh);
+    ToolButton(bar, "ToolButtonBackup", QStringLiteral("  Backup  "), QStringLiteral("Backup current startup setting"),
+               Glyph::Backup);
+    bar->addSeparator();
+    connect(ToolButton(bar, "ToolButtonHelp", QStringLiteral("Help"), QStringLiteral("Help of Quillbrook"), Glyph::Help),
+            &QToolButton::clicked, this, &TMainForm::ToolButtonHelpClick);
+    connect(ToolButton(bar, "ToolButtonAbout", QStringLiteral("About"), QStringLiteral("About Quillbrook"), Glyph::About),
+            &QToolButton::clicked, this, &TMainForm::ToolButtonAboutClick);
+    layout->addWidget(bar);
+    return panel;
+}
+
+QWidget* TMainForm::BuildLeftPanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("PanelLeft"));
+    panel->setMinimumWidth(150);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(4, 4, 2, 4);
+
+    treeViewMain_ = new QTreeWidget(panel);
+    treeViewMain_->setObjectName(QStringLiteral("TreeViewMain"));
+    treeViewMain_->setHeaderHidden(true);
+    treeViewMain_->setRootIsDecorated(false);
+    treeViewMain_->setIndentation(12);
+    treeViewMain_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    std::vector<QTreeWidgetItem*> nodes;
+    for (const auto& info : TreeNodes()) {
+        QTreeWidgetItem* item = info.parent < 0 ? new QTreeWidgetItem(treeViewMain_)
+                                                : new QTreeWidgetItem(nodes[static_cast<std::size_t>(info.parent)]);
+        item->setText(0, QString::fromUtf8(info.caption.data(), static_cast<qsizetype>(info.caption.size())));
+        item->setData(0, kPositionRole, static_cast<int>(nodes.size()));
+        const Glyph glyph = info.node == TreeNode::AllPrograms                                     ? Glyph::Programs
+                            : info.node == TreeNode::AllUsers                                      ? Glyph::Users
+                            : info.node == TreeNode::CurrentUser                                   ? Glyph::User
+                            : info.node == TreeNode::AllUsersRegistry || info.node == TreeNode::CurrentUserRegistry ? Glyph::Registry
+                            : info.node == TreeNode::AllUsersStartupMenu || info.node == TreeNode::CurrentUserStartupMenu
+                                ? Glyph::Folder
+                                : Glyph::Key;
+        item->setIcon(0, DrawnIcon(glyph, 16));
+        nodes.push_back(item);
+    }
+    treeViewMain_->viewport()->installEventFilter(this);
+    layout->addWidget(treeViewMain_, 1);
+
+    auto* group = new QGroupBox(QStringLiteral("Rating"), panel);
+    group->setObjectName(QStringLiteral("RadioButtonGroup"));
+    auto* grid = new QGridLayout(group);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setVerticalSpacing(2);
+    ratingButtons_ = new QButtonGroup(group);
+    const auto items = RatingFilterItems();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        auto* radio = new QRadioButton(QString::fromUtf8(items[i].data(), static_cast<qsizetype>(items[i].size())), group);
+        radio->setObjectName(QStringLiteral("RadioRating%1").arg(i));
+        ratingButtons_->addButton(radio, static_cast<int>(i));
+        grid->addWidget(radio, static_cast<int>(i), 0);
+        if (i > 0) {
+            auto* swatch = new QLabel(group);
+            swatch->setObjectName(QStringLiteral("ShapeRating%1").arg(i));
+            swatch->setFixedSize(17, 17);
+            const Rgb colour = RatingColour(static_cast<Rating>(i));
+            swatch->setStyleSheet(QStringLiteral("background-color: rgb(%1,%2,%3); border: 1px solid #9aa4b2;")
+                                      .arg(colour.red)
+                                      .arg(colour.green)
+                                      .arg(colour.blue));
+            grid->addWidget(swatch, static_cast<int>(i), 1);
+        }
+    }
+    ratingButtons_->button(0)->setChecked(true);
+    connect(ratingButtons_, &QButtonGroup::idClicked, this, [this](int) { RadioButtonGroupClick(); });
+    layout->addWidget(group);
+
+    for (const auto& [name, file, hint] :
+         {std::tuple{"ImageDonate", "donate.jpg", "Like Quillbrook? Support its development with a donation."},
+          std::tuple{"ImageTell", "tell.jpg", "Tell a friend about Quillbrook"}}) {
+        auto* picture = new QLabel(panel);
+        picture->setObjectName(QLatin1String(name));
+        picture->setPixmap(Picture(QLatin1String(file)));
+        picture->setToolTip(QLatin1String(hint));
+        picture->setCursor(Qt::PointingHandCursor);
+        picture->setAlignment(Qt::AlignCenter);
+        picture->installEventFilter(this);
+        layout->addWidget(picture);
+    }
+    return panel;
+}
+
+QWidget* TMainForm::BuildListPanel() {
+    auto* panel = new QWidget(this);
+    auto* layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 4, 0);
+
+    listViewFix_ = new QTreeWidget(panel);
+    listViewFix_->setObjectName(QStringLiteral("ListViewFix"));
+    listViewFix_->setColumnCount(kColumnCount);
+    listViewFix_->setRootIsDecorated(false);
+    listViewFix_->setUniformRowHeights(true);
+    listViewFix_->setAllColumnsShowFocus(true);
+    listViewFix_->setSelectionMode(QAbstractItemView::SingleSelection);
+    listViewFix_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    listViewFix_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    listViewFix_->setToolTip(QStringLiteral("Right click for more operation."));
+    listViewFix_->setContextMenuPolicy(Qt::CustomContextMenu);
+    listViewFix_->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #dde1e6; "
+                                               "border-bottom: 1px solid #dde1e6; padding: 1px 2px; }"));
+    QHeaderView* header = listViewFix_->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setStretchLastSection(false);
+    header->resizeSection(0, 150);
+    header->resizeSection(1, 250);
+    header->resizeSection(2, 170);
+    header->resizeSection(3, 78);
+    header->resizeSection(4, 53);
+    ResetColumnTitles();
+    connect(header, &QHeaderView::sectionClicked, this, &TMainForm::ListViewFixColumnClick);
+    connect(listViewFix_, &QTreeWidget::itemSelectionChanged, this, [this] {
+        ListViewFixSelectItem();
+        ListViewFixChange();
+    });
+    connect(listViewFix_, &QTreeWidget::itemChanged, this, [this] { ListViewFixChange(); });
+    connect(listViewFix_, &QTreeWidget::itemDoubleClicked, this, [this] { ListViewFixDblClick(); });
+    connect(listViewFix_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(pos)); });
+    layout->addWidget(listViewFix_, 1);
+
+    auto* column = new QVBoxLayout();
+    column->setSpacing(4);
+    ColumnButton(panel, column, "ButtonAdd", QStringLiteral("Add"), QStringLiteral("Add entry..."));
+    buttonEdit_ = ColumnButton(panel, column, "ButtonEdit", QStringLiteral("Edit"), QStringLiteral("Edit entry..."));
+    buttonDelete_ = ColumnButton(panel, column, "ButtonDelete", QStringLiteral("Delete"), QStringLiteral("Delete entry"));
+    buttonProperties_ = ColumnButton(panel, column, "ButtonProperties", QStringLiteral("Properties"),
+                                     QStringLiteral("Show properties of the program"));
+    buttonBrowse_ = ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("Open"), QStringLiteral("Open program folder"));
+    buttonRun_ = ColumnButton(panel, column, "SnButtonRun", QStringLiteral("Start"), QString());
+    buttonClose_ = ColumnButton(panel, column, "SnButtonClose", QStringLiteral("Stop"), QString());
+    column->addStretch(1);
+    connect(buttonProperties_, &QPushButton::clicked, this, &TMainForm::ButtonPropertiesClick);
+    connect(buttonBrowse_, &QPushButton::clicked, this, &TMainForm::ButtonBrowseClick);
+    connect(buttonRun_, &QPushButton::clicked, this, &TMainForm::SnButtonRunClick);
+    connect(buttonClose_, &QPushButton::clicked, this, &TMainForm::SnButtonCloseClick);
+    layout->addLayout(column);
+    return panel;
+}
+
+void TMainForm::BuildPopupMenu() {
+    popupMenu_ = new QMenu(this);
+    popupMenu_->setObjectName(QStringLiteral("SnPopupMenuStartup"));
+    MenuItem(popupMenu_, "MenuAdd", QStringLiteral("Add entry..."), Glyph::Add);
+    menuEdit_ = MenuItem(popupMenu_, "MenuEdit", QStringLiteral("Edit entry..."), Glyph::Edit);
+    popupMenu_->addSeparator();
+    menuDelete_ = MenuItem(popupMenu_, "MenuDelete", QStringLiteral("Delete entry"), Glyph::Delete);
+    MenuItem(popupMenu_, "MenuDeleteInvaild", QStringLiteral("Delete all invaild entries"), Glyph::Delete);
+    MenuItem(popupMenu_, "MenuDeleteHarmful", QStringLiteral("Delete all harmful entries"), Glyph::Delete);
+    MenuItem(popupMenu_, "MenuDeleteDisabled", QStringLiteral("Delete all disabled entries"), Glyph::Delete);
+    popupMenu_->addSeparator();
+    menuProperties_ = MenuItem(popupMenu_, "MenuProperties", QStringLiteral("Properties"), Glyph::Properties);
+    menuSearch_ = MenuItem(popupMenu_, "MenuSearch", QStringLiteral("Search in Google"), Glyph::Search);
+    popupMenu_->addSeparator();
+    menuFind_ = MenuItem(popupMenu_, "MenuFind", QStringLiteral("Open program folder"), Glyph::Open);
+    menuRun_ = MenuItem(popupMenu_, "MenuRun", QStringLiteral("Start this program"), Glyph::Start);
+    menuClose_ = MenuItem(popupMenu_, "MenuClose", QStringLiteral("Stop this program"), Glyph::Stop);
+    connect(menuProperties_, &QAction::triggered, this, &TMainForm::MenuPropertiesClick);
+    connect(menuSearch_, &QAction::triggered, this, &TMainForm::MenuSearchClick);
+    connect(menuFind_, &QAction::triggered, this, &TMainForm::MenuFindClick);
+    connect(menuRun_, &QAction::triggered, this, &TMainForm::MenuRunClick);
+    connect(menuClose_, &QAction::triggered, this, &TMainForm::MenuCloseClick);
+}
+
+} // namespace qb
