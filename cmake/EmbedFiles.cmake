@@ -1,11 +1,22 @@
 # Writes a C++ source that holds files as byte arrays, so that the programs carry their data with them.
-# Called as: cmake -DOUTPUT=out.cpp -DBASE=dir -DFILES="a;b" -DFUNCTION=Name -DNAMESPACE=ns -P EmbedFiles.cmake
+# Called as: cmake -DOUTPUT=out.cpp -DBASE=dir -DFILES="a;b" -DEXTRA="name=/full/path;..." -DFUNCTION=Name
+#            -DNAMESPACE=ns -P EmbedFiles.cmake
+# EXTRA names files from elsewhere (built ones) under the name they get among the others.
 # Files whose names end in ".exe" are marked executable: in the sandbox they are the host's programs.
 set(body "")
 set(table "")
 set(index 0)
+set(entries "")
 foreach(relative IN LISTS FILES)
-  file(READ "${BASE}/${relative}" hex HEX)
+  list(APPEND entries "${relative}=${BASE}/${relative}")
+endforeach()
+list(APPEND entries ${EXTRA})
+foreach(entry IN LISTS entries)
+  string(FIND "${entry}" "=" cut)
+  string(SUBSTRING "${entry}" 0 ${cut} relative)
+  math(EXPR start "${cut} + 1")
+  string(SUBSTRING "${entry}" ${start} -1 source)
+  file(READ "${source}" hex HEX)
   string(LENGTH "${hex}" hexLength)
   math(EXPR size "${hexLength} / 2")
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")

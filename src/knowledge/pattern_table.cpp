@@ -72,6 +72,12 @@ void PatternTable::Rebuild() {
                               RulePattern(UpperCase(profile_.Value(name, "Filename")))});
     }
     std::sort(rules_.begin(), rules_.end(), [](const Rule& a, const Rule& b) { return a.number < b.number; });
+    byNameLength_.clear();
+    byFileLength_.clear();
+    for (std::size_t i = 0; i < rules_.size(); ++i) {
+        byNameLength_[rules_[i].namePattern.Length()].push_back(i);
+        byFileLength_[rules_[i].filePattern.Length()].push_back(i);
+    }
 }
 
 std::string PatternTable::SearchPatterns(std::string_view name, std::string_view fileName,
@@ -86,7 +92,29 @@ std::string PatternTable::SearchPatterns(std::string_view name, std::string_view
     const std::string upperFileName = UpperCase(fileName);
     const std::size_t nameLength = CharacterCount(upperName);
     const std::size_t fileNameLength = CharacterCount(upperFileName);
-    for (const Rule& rule : rules_) {
+    static const std::vector<std::size_t> kNone;
+    const auto candidates = [](const auto& index, std::size_t length) -> const std::vector<std::size_t>& {
+        const auto it = index.find(length);
+        return it == index.end() ? kNone : it->second;
+    };
+    const auto& byName = candidates(byNameLength_, nameLength);
+    const auto& byFile = candidates(byFileLength_, fileNameLength);
+    // Both lists ascend: walking them together visits the candidates in rule-number order.
+    std::size_t i = 0, j = 0;
+    while (i < byName.size() || j < byFile.size()) {
+        std::size_t position = 0;
+        if (j == byFile.size() || (i < byName.size() && byName[i] <= byFile[j])) {
+            position = byName[i];
+        } else {
+            position = byFile[j];
+        }
+        while (i < byName.size() && byName[i] == position) {
+            ++i;
+        }
+        while (j < byFile.size() && byFile[j] == position) {
+            ++j;
+        }
+        const Rule& rule = rules_[position];
         // Matching by name or by file name reads the same value, so either match is enough.
         if (rule.namePattern.Matches(upperName, nameLength) ||
             rule.filePattern.Matches(upperFileName, fileNameLength)) {

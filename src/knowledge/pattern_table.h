@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qb {
@@ -21,6 +22,8 @@ public:
 
     // textLength is CharacterCount(text), passed in so that a walk over many rules counts once.
     bool Matches(std::string_view text, std::size_t textLength) const;
+    // Every text the pattern matches has this many characters.
+    std::size_t Length() const { return length_; }
 
 private:
     std::string pattern_;
@@ -62,6 +65,10 @@ private:
     // Only rules whose section exists, below the count, in number order: a missing section has no
     // patterns and can match nothing, so a count far above the sections present costs nothing.
     std::vector<Rule> rules_;
+    // Positions in rules_, ascending, by the length of the name and of the file-name pattern: a pattern
+    // matches only text of its own length, so a lookup visits only the rules that could match it.
+    std::unordered_map<std::size_t, std::vector<std::size_t>> byNameLength_;
+    std::unordered_map<std::size_t, std::vector<std::size_t>> byFileLength_;
 };
 
 } // namespace qb

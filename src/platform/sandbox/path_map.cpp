@@ -2,6 +2,8 @@
 
 #include "platform/text.h"
 
+#include <ctime>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace qb::sandbox {
@@ -52,25 +54,54 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path) {
 PathMap::PathMap(fs::path root) : root_(std::move(root)) {}
 
 namespace {
-// The entry of dir whose name equals name without regard to case; the exact spelling wins.
-std::optional<std::string> FindEntry(const fs::path& dir, const std::string& name) {
-    std::error_code ec;
-    if (fs::exists(dir / name, ec)) {
+// A directory changed within this many nanoseconds of now may change again within the same tick of a coarse
+// file-system clock, unseen: its index is not kept.
+constexpr std::int64_t kSettledNanoseconds = 2'000'000'000;
+
+std::int64_t Nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+} // namespace
+
+std::optional<std::string> PathMap::FindEntry(const fs::path& dir, const std::string& name) const {
+    struct stat info {};
+    if (::lstat((dir / name).c_str(), &info) == 0) {
         return name;
     }
-    std::optional<std::string> found;
+    if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return std::nullopt;
+    }
+    const std::string key = dir.string();
+    const std::string wanted = UpperCase(name);
+    std::lock_guard guard(cacheMutex_);
+    auto cached = cache_.find(key);
+    const bool fresh = cached != cache_.end() && cached->second.device == info.st_dev &&
+                       cached->second.inode == info.st_ino && cached->second.modified == Nanoseconds(info.st_mtim);
+    if (fresh) {
+        const auto hit = cached->second.names.find(wanted);
+        return hit == cached->second.names.end() ? std::nullopt : std::optional(hit->second);
+    }
+    DirectoryIndex index{info.st_dev, info.st_ino, Nanoseconds(info.st_mtim), {}};
+    std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string candidate = it->path().filename().string();
-        if (EqualsIgnoreCase(candidate, name)) {
-            // Several spellings can only exist on a case-sensitive host; take the first in byte order.
-            if (!found || candidate < *found) {
-                found = candidate;
-            }
+        std::string entry = it->path().filename().string();
+        auto [slot, added] = index.names.try_emplace(UpperCase(entry), entry);
+        // Several spellings can only exist on a case-sensitive host; take the first in byte order.
+        if (!added && entry < slot->second) {
+            slot->second = std::move(entry);
         }
+    }
+    const auto hit = index.names.find(wanted);
+    std::optional<std::string> found = hit == index.names.end() ? std::nullopt : std::optional(hit->second);
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (Nanoseconds(now) - index.modified > kSettledNanoseconds) {
+        cache_[key] = std::move(index);
+    } else if (cached != cache_.end()) {
+        cache_.erase(cached);
     }
     return found;
 }
-} // namespace
 
 std::optional<fs::path> PathMap::ToHost(std::string_view windowsPath) const {
     const auto parsed = ParseWindowsPath(windowsPath);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <mutex>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,7 +29,21 @@ public:
     std::optional<std::string> ToWindows(const std::filesystem::path& hostPath) const;
 
 private:
+    // The entry of dir whose name equals name without regard to case; the exact spelling wins.
+    std::optional<std::string> FindEntry(const std::filesystem::path& dir, const std::string& name) const;
+
+    // Upper-cased name -> name of every entry of a directory, kept while the directory is unchanged, so
+    // that a path in other letters than the disk's costs a lookup, not a scan of its folders.
+    struct DirectoryIndex {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t modified = 0;
+        std::unordered_map<std::string, std::string> names;
+    };
+
     std::filesystem::path root_;
+    mutable std::mutex cacheMutex_;
+    mutable std::unordered_map<std::string, DirectoryIndex> cache_;
 };
 
 // Splits a Windows path into its drive letter (upper-case) and normalised components.

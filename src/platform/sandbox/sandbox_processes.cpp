@@ -4,6 +4,7 @@
 #include "platform/sandbox/host_process.h"
 
 #include <charconv>
+#include <sys/stat.h>
 #include <thread>
 
 namespace qb::sandbox {
@@ -123,6 +124,30 @@ std::string FormatProcessTable(const std::vector<TableProcess>& processes) {
 
 SandboxProcesses::SandboxProcesses(fs::path root) : table_(std::move(root) / "processes.txt") {}
 
+const std::vector<TableProcess>& SandboxProcesses::Table() {
+    struct stat info {};
+    if (::stat(table_.c_str(), &info) != 0) {
+        parsed_.clear();
+        parsedStamp_.reset();
+        return parsed_;
+    }
+    const std::int64_t modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    const FileStamp stamp{static_cast<std::uint64_t>(info.st_size), modified, static_cast<std::uint64_t>(info.st_ino)};
+    // A file changed within the last two seconds may change again unseen by a coarse clock: read it again.
+    const bool settled = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                                 .count() -
+                             modified >
+                         2'000'000'000;
+    if (parsedStamp_ && *parsedStamp_ == stamp && settled) {
+        return parsed_;
+    }
+    const auto content = ReadHostFile(table_);
+    parsed_ = content ? ParseProcessTable(*content) : std::vector<TableProcess>{};
+    parsedStamp_ = stamp;
+    return parsed_;
+}
+
 bool SandboxProcesses::UsesTable() const {
     std::error_code ec;
     return fs::is_regular_file(table_, ec);
@@ -133,10 +158,8 @@ std::optional<std::vector<ProcessEntry>> SandboxProcesses::List() {
         return ListHostProcesses();
     }
     std::vector<ProcessEntry> out;
-    if (const auto content = ReadHostFile(table_)) {
-        for (auto& p : ParseProcessTable(*content)) {
-            out.push_back({p.pid, std::move(p.executable)});
-        }
+    for (const auto& p : Table()) {
+        out.push_back({p.pid, p.executable});
     }
     return out;
 }
@@ -145,11 +168,9 @@ std::optional<MemoryCounters> SandboxProcesses::ReadMemory(std::uint32_t pid) {
     if (!UsesTable()) {
         return ReadHostProcessMemory(pid);
     }
-    if (const auto content = ReadHostFile(table_)) {
-        for (const auto& p : ParseProcessTable(*content)) {
-            if (p.pid == pid) {
-                return MemoryCounters{p.workingSet, p.peakWorkingSet};
-            }
+    for (const auto& p : Table()) {
+        if (p.pid == pid) {
+            return MemoryCounters{p.workingSet, p.peakWorkingSet};
         }
     }
     return std::nullopt;
@@ -159,11 +180,9 @@ std::unique_ptr<RunningProcess> SandboxProcesses::Open(std::uint32_t pid) {
     if (!UsesTable()) {
         return OpenHostProcess(pid);
     }
-    if (const auto content = ReadHostFile(table_)) {
-        for (const auto& p : ParseProcessTable(*content)) {
-            if (p.pid == pid) {
-                return std::make_unique<TableRunningProcess>(table_, pid);
-            }
+    for (const auto& p : Table()) {
+        if (p.pid == pid) {
+            return std::make_unique<TableRunningProcess>(table_, pid);
         }
     }
     return nullptr;

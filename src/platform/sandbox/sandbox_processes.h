@@ -1,11 +1,19 @@
 #pragma once
 
+#include "platform/file_system.h"
 #include "platform/processes.h"
 
 #include <filesystem>
 
 namespace qb::sandbox {
 
+// One line of processes.txt.
+struct TableProcess {
+    std::uint32_t pid = 0;
+    std::string executable;
+    std::uint64_t workingSet = 0;
+    std::uint64_t peakWorkingSet = 0;
+};
 // The processes of the simulated machine: the fixed table "processes.txt" of the root when it exists
 // (one process a line: pid, executable name, working set and peak working set in bytes, tab-separated),
 // otherwise the host's own processes.
@@ -20,16 +28,15 @@ public:
 
 private:
     bool UsesTable() const;
+    // The table as it stands, parsed once for as long as the file stays the same: a scan asks for the
+    // counters of every matched process.
+    const std::vector<TableProcess>& Table();
+
     std::filesystem::path table_;
+    std::vector<TableProcess> parsed_;
+    std::optional<FileStamp> parsedStamp_;
 };
 
-// One line of processes.txt.
-struct TableProcess {
-    std::uint32_t pid = 0;
-    std::string executable;
-    std::uint64_t workingSet = 0;
-    std::uint64_t peakWorkingSet = 0;
-};
 // Lines that do not parse are skipped.
 std::vector<TableProcess> ParseProcessTable(std::string_view content);
 std::string FormatProcessTable(const std::vector<TableProcess>& processes);
