@@ -14,6 +14,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <system_error>
 
 namespace {
@@ -33,6 +34,9 @@ public:
         root_ = pattern;
         generated_ = qb::bench::GenerateRoot(
             root_, {entries, entries / 10, kProcesses, 20000, 10000, 10000, 2000, 7, systemFiles});
+        // A real machine's folders were not written a moment ago; the sandbox does not trust its folder
+        // indexes for folders changed within the last second, so let the new ones settle first.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         auto opened = qb::sandbox::SandboxSystem::Open(root_);
         if (auto* error = std::get_if<std::string>(&opened)) {
             throw std::runtime_error(*error);

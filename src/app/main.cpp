@@ -19,8 +19,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
                                               QStringLiteral("Save a picture of the main window to FILE and quit."),
                                               QStringLiteral("FILE"));
+    const QCommandLineOption selectOption(QStringLiteral("select"),
+                                          QStringLiteral("Select the entry NAME before the picture is taken."),
+                                          QStringLiteral("NAME"));
     parser.addOption(rootOption);
     parser.addOption(screenshotOption);
+    parser.addOption(selectOption);
     parser.process(app);
 
     std::string error;
@@ -39,6 +43,9 @@ int main(int argc, char** argv) {
     dialogs.SetOwner(&form);
     form.show();
     if (parser.isSet(screenshotOption)) {
+        if (parser.isSet(selectOption)) {
+            form.SelectRow(parser.value(selectOption).toStdString());
+        }
         QApplication::processEvents();
         return form.grab().save(parser.value(screenshotOption)) ? 0 : 1;
     }

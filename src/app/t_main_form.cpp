@@ -128,6 +128,16 @@ void TMainForm::ResetColumnTitles() {
     listViewFix_->setHeaderLabels(titles);
 }
 
+bool TMainForm::SelectRow(const std::string& caption) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].caption == caption) {
+            listViewFix_->setCurrentItem(listViewFix_->topLevelItem(static_cast<int>(i)));
+            return true;
+        }
+    }
+    return false;
+}
+
 const ListRow* TMainForm::SelectedRow() const {
     const auto selected = listViewFix_->selectedItems();
     if (selected.isEmpty()) {

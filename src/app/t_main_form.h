@@ -50,6 +50,8 @@ public:
     void ResetColumnTitles();
     // The selected tree node's position, 0 when none is selected.
     int SelectedNodePosition() const;
+    // Selects the first row with this caption, as a click on it would.
+    bool SelectRow(const std::string& caption);
 
 public slots:
     void TreeViewMainMouseUp(QTreeWidgetItem* item);

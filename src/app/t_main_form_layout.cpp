@@ -12,7 +12,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QTextBrowser>
@@ -66,6 +68,24 @@ QAction* MenuItem(QMenu* menu, const char* name, const QString& caption, Glyph g
     action->setObjectName(QLatin1String(name));
     return action;
 }
+
+// Draws each cell as usual, then the grid lines of a report list at its right and bottom edges. (A style
+// sheet for the items could draw them too, but would then paint over the rating colours.)
+class GridLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(QColor(0xDD, 0xE1, 0xE6));
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 2);
+    }
+};
 
 } // namespace
 
@@ -241,15 +261,14 @@ QWidget* TMainForm::BuildListPanel() {
     listViewFix_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listViewFix_->setToolTip(QStringLiteral("Right click for more operation."));
     listViewFix_->setContextMenuPolicy(Qt::CustomContextMenu);
-    listViewFix_->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #dde1e6; "
-                                               "border-bottom: 1px solid #dde1e6; padding: 1px 2px; }"));
+    listViewFix_->setItemDelegate(new GridLineDelegate(listViewFix_));
     QHeaderView* header = listViewFix_->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
     header->setStretchLastSection(false);
-    header->resizeSection(0, 150);
-    header->resizeSection(1, 250);
-    header->resizeSection(2, 170);
+    header->resizeSection(0, 118);
+    header->resizeSection(1, 150);
+    header->resizeSection(2, 118);
     header->resizeSection(3, 78);
     header->resizeSection(4, 53);
     ResetColumnTitles();
