@@ -55,8 +55,8 @@ PathMap::PathMap(fs::path root) : root_(std::move(root)) {}
 
 namespace {
 // A directory changed within this many nanoseconds of now may change again within the same tick of a coarse
-// file-system clock, unseen: its index is not kept.
-constexpr std::int64_t kSettledNanoseconds = 2'000'000'000;
+// file-system clock, unseen: its index is not kept. Linux file systems tick in milliseconds.
+constexpr std::int64_t kSettledNanoseconds = 1'000'000'000;
 
 std::int64_t Nanoseconds(const struct timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;

@@ -133,12 +133,12 @@ const std::vector<TableProcess>& SandboxProcesses::Table() {
     }
     const std::int64_t modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
     const FileStamp stamp{static_cast<std::uint64_t>(info.st_size), modified, static_cast<std::uint64_t>(info.st_ino)};
-    // A file changed within the last two seconds may change again unseen by a coarse clock: read it again.
+    // A file changed within the last second may change again unseen by a coarse clock: read it again.
     const bool settled = std::chrono::duration_cast<std::chrono::nanoseconds>(
                              std::chrono::system_clock::now().time_since_epoch())
                                  .count() -
                              modified >
-                         2'000'000'000;
+                         1'000'000'000;
     if (parsedStamp_ && *parsedStamp_ == stamp && settled) {
         return parsed_;
     }
