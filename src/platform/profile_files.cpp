@@ -47,6 +47,22 @@ std::optional<int> ParseProfileInteger(std::string_view text) {
     return static_cast<int>(static_cast<std::int32_t>(value));
 }
 
+std::vector<std::optional<std::string>> ProfileFiles::ReadValues(std::string_view file,
+                                                                 const std::vector<ProfileKey>& keys) {
+    std::vector<std::optional<std::string>> values;
+    values.reserve(keys.size());
+    for (const auto& key : keys) {
+        values.push_back(ReadValue(file, key.section, key.key));
+    }
+    return values;
+}
+
+void ProfileFiles::WriteValues(std::string_view file, const std::vector<ProfileEntry>& entries) {
+    for (const auto& entry : entries) {
+        WriteString(file, entry.section, entry.key, entry.value);
+    }
+}
+
 std::string ProfileFiles::ReadString(std::string_view file, std::string_view section, std::string_view key,
                                      std::string_view defaultValue) {
     auto value = ReadValue(file, section, key);

@@ -1,5 +1,7 @@
 #include "platform/profile_text.h"
 
+#include "platform/profile_files.h"
+
 #include "platform/text.h"
 
 namespace qb {
@@ -286,6 +288,53 @@ std::string ProfileUpdate(std::string_view content, std::string_view section, st
     out.append(keyName).append("=").append(value).append(kLineEnd);
     out.append(content.substr(anchor.next));
     return out;
+}
+
+std::string ProfileBuild(const std::vector<ProfileEntry>& entries) {
+    struct Key {
+        std::string name;
+        std::string value;
+    };
+    struct Section {
+        std::string name;
+        std::vector<Key> keys;
+        std::unordered_map<std::string, std::size_t> keyIndex;
+    };
+    std::vector<Section> sections;
+    std::unordered_map<std::string, std::size_t> sectionIndex;
+    for (const auto& entry : entries) {
+        const std::string_view sectionName = Trim(entry.section);
+        const std::string_view trimmedKey = Trim(entry.key);
+        if (sectionName.empty() || trimmedKey.empty() || trimmedKey.find('=') != std::string_view::npos) {
+            // Keys outside any named section, and keys that do not read back as themselves, follow rules of
+            // their own: let the one-at-a-time writer decide.
+            std::string content;
+            for (const auto& each : entries) {
+                content = ProfileUpdate(content, each.section, each.key, each.value);
+            }
+            return content;
+        }
+        auto [slot, added] = sectionIndex.try_emplace(UpperCase(sectionName), sections.size());
+        if (added) {
+            sections.push_back({std::string(sectionName), {}, {}});
+        }
+        Section& section = sections[slot->second];
+        const std::string_view keyName = Trim(entry.key);
+        auto [keySlot, keyAdded] = section.keyIndex.try_emplace(UpperCase(keyName), section.keys.size());
+        if (keyAdded) {
+            section.keys.push_back({std::string(keyName), entry.value});
+        } else {
+            section.keys[keySlot->second].value = entry.value;
+        }
+    }
+    std::string content;
+    for (const auto& section : sections) {
+        content += "[" + section.name + "]\r\n";
+        for (const auto& key : section.keys) {
+            content += key.name + "=" + key.value + "\r\n";
+        }
+    }
+    return content;
 }
 
 } // namespace qb

@@ -81,4 +81,10 @@ std::optional<std::string> ProfileLookup(std::string_view content, std::string_v
 std::string ProfileUpdate(std::string_view content, std::string_view section, std::string_view key,
                           std::string_view value);
 
+// A new file made by writing the entries one after another into empty content, as ProfileUpdate would,
+// built in one pass: sections in the order they first appear, each key once (the spelling it first came
+// with, the value it last got).
+struct ProfileEntry;
+std::string ProfileBuild(const std::vector<ProfileEntry>& entries);
+
 } // namespace qb

@@ -1,3 +1,4 @@
+#include "platform/profile_files.h"
 #include "platform/profile_text.h"
 #include "platform/text.h"
 
@@ -267,4 +268,27 @@ TEST(ProfileText, HundredThousandLinesParseInLinearTime) {
 }
 
 } // namespace
+} // namespace qb
+
+namespace qb {
+
+// Building a new file in one pass gives the bytes that one write after another gives.
+TEST(ProfileBuild, MatchesWritingTheEntriesOneAfterAnother) {
+    const std::vector<std::vector<ProfileEntry>> cases = {
+        {},
+        {{"General Info", "Description", "x"}, {"General Info", "Count", "2"}, {"Item 0", "Name", "a"}},
+        {{"S", "k", "1"}, {"s", "K", "2"}, {" T ", " key ", " spaced "}, {"S", "other", ""}},
+        {{"S", "a=b", "1"}, {"S", "a", "2"}},  // a key that reads back as a shorter one
+        {{"", "top", "1"}, {"S", "k", "v"}},   // outside any section
+        {{"Zürich", "Straße", "Größe"}, {"ZÜRICH", "STRASSE", "x"}},
+    };
+    for (const auto& entries : cases) {
+        std::string expected;
+        for (const auto& e : entries) {
+            expected = ProfileUpdate(expected, e.section, e.key, e.value);
+        }
+        EXPECT_EQ(ProfileBuild(entries), expected);
+    }
+}
+
 } // namespace qb

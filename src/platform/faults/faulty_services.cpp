@@ -108,6 +108,13 @@ void FaultyProfileFiles::WriteString(std::string_view file, std::string_view sec
     inner_.WriteString(file, section, key, value);
 }
 
+std::vector<std::string> FaultyProfileFiles::SectionNames(std::string_view file) {
+    if (plan_.ShouldFail("profile.read", file, false)) {
+        return {};
+    }
+    return inner_.SectionNames(file);
+}
+
 bool FaultyFileSystem::FileExists(std::string_view path) {
     return !plan_.ShouldFail("files.file-exists", path, false) && inner_.FileExists(path);
 }

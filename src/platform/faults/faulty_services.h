@@ -31,6 +31,7 @@ public:
                                          std::string_view key) override;
     void WriteString(std::string_view file, std::string_view section, std::string_view key,
                      std::string_view value) override;
+    std::vector<std::string> SectionNames(std::string_view file) override;
 
 private:
     ProfileFiles& inner_;

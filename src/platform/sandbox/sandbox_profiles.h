@@ -14,8 +14,17 @@ public:
                                          std::string_view key) override;
     void WriteString(std::string_view file, std::string_view section, std::string_view key,
                      std::string_view value) override;
+    std::vector<std::string> SectionNames(std::string_view file) override;
+    // The file is read once for all keys.
+    std::vector<std::optional<std::string>> ReadValues(std::string_view file,
+                                                       const std::vector<ProfileKey>& keys) override;
+    // The file is read and written once: it holds all the new values or, when the write fails, none.
+    void WriteValues(std::string_view file, const std::vector<ProfileEntry>& entries) override;
 
 private:
+    // The content of a file about to be written, "" for a new one; throws when it cannot be written.
+    std::string ContentForWriting(std::string_view file, std::filesystem::path& host);
+
     const PathMap& paths_;
 };
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace qb::test {
@@ -29,8 +30,9 @@ public:
     virtual std::string ScratchKey() = 0;
     // Copies a file of tests/data into the backend's file system and gives its Windows path.
     virtual std::string PlaceFixture(const std::string& dataRelativePath, const std::string& folder) = 0;
-    // Sets the read-only attribute of a file.
-    virtual void MakeReadOnly(const std::string& path) = 0;
+    // Sets the read-only attribute of a file; false when the system would still let this process write it
+    // (Wine maps the attribute to Unix permissions, which do not hold back root).
+    virtual bool MakeReadOnly(const std::string& path) = 0;
     // The same registry as a standard user sees it, or nullptr where the backend cannot simulate one.
     virtual std::unique_ptr<Registry> StandardUserRegistry() { return nullptr; }
 };
@@ -39,6 +41,11 @@ struct BackendFactory {
     std::string name;
     std::function<std::unique_ptr<ContractBackend>()> make;
 };
+
+// Test listings (and so CTest's test names) show the backend's name rather than the factory's bytes.
+inline void PrintTo(const BackendFactory& factory, std::ostream* out) {
+    *out << factory.name;
+}
 
 inline std::string BackendName(const ::testing::TestParamInfo<BackendFactory>& info) {
     return info.param.name;

@@ -90,13 +90,17 @@ TEST_P(ProfileContract, AKeyIsAddedAtTheEndOfItsOwnSection) {
     EXPECT_EQ(backend->Files().ReadFile(path), "[A]\r\na=1\r\nnew=2\r\n[B]\r\nb=1\r\n");
 }
 
-TEST_P(ProfileContract, AWriteThatCannotBeDoneRaisesTheErrorWithThePath) {
+TEST_P(ProfileContract, AWriteIntoAMissingFolderRaisesTheErrorWithThePath) {
     const std::string noFolder = JoinPath(JoinPath(backend->ScratchFolder(), "no such folder"), "x.ini");
     EXPECT_EQ(PlatformErrorOf([&] { backend->Profiles().WriteString(noFolder, "S", "k", "v"); }),
               "Unable to write to " + noFolder);
+}
 
+TEST_P(ProfileContract, AWriteToAReadOnlyFileRaisesTheErrorAndChangesNothing) {
     const std::string readOnly = PutFile(*backend, "ro.ini", "[S]\r\nk=old\r\n");
-    backend->MakeReadOnly(readOnly);
+    if (!backend->MakeReadOnly(readOnly)) {
+        GTEST_SKIP() << "read-only files are writable here (Wine running as root)";
+    }
     EXPECT_EQ(PlatformErrorOf([&] { backend->Profiles().WriteString(readOnly, "S", "k", "new"); }),
               "Unable to write to " + readOnly);
     EXPECT_EQ(backend->Profiles().ReadString(readOnly, "S", "k", ""), "old");

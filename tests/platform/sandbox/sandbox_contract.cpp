@@ -39,9 +39,10 @@ public:
         return path;
     }
 
-    void MakeReadOnly(const std::string& path) override {
+    // The sandbox reads the permission bits itself, so the file is read-only for root too.
+    bool MakeReadOnly(const std::string& path) override {
         const auto host = system_->Paths().ToHost(path);
-        ::chmod(host->c_str(), 0444);
+        return ::chmod(host->c_str(), 0444) == 0;
     }
 
     std::unique_ptr<Registry> StandardUserRegistry() override {

@@ -1,0 +1,51 @@
+#include "inventory/shortcut_names.h"
+
+#include "platform/text.h"
+
+#include <array>
+
+namespace qb {
+
+namespace {
+constexpr std::array<std::string_view, 22> kReservedNames = {
+    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+    "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+// A shortcut's file name is the entry's name and ".lnk": 255 characters at most in one component.
+constexpr std::size_t kMaxNameBytes = 251;
+} // namespace
+
+std::optional<std::string> ShortcutNameProblem(std::string_view name) {
+    if (name.empty()) {
+        return "The name is empty.";
+    }
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) {
+            return "A name for the startup folder cannot contain any of the characters \\ / : * ? \" < > | or "
+                   "control characters.";
+        }
+    }
+    if (name == "." || name == "..") {
+        return "A name for the startup folder cannot be \".\" or \"..\".";
+    }
+    if (name.back() == '.' || name.back() == ' ') {
+        return "A name for the startup folder cannot end with a dot or a blank.";
+    }
+    // "CON" and "CON.txt" alike name the device, whatever follows the first dot.
+    const std::string stem = UpperCase(name.substr(0, name.find('.')));
+    std::string_view trimmed = stem;
+    while (!trimmed.empty() && trimmed.back() == ' ') {
+        trimmed.remove_suffix(1);
+    }
+    for (const auto reserved : kReservedNames) {
+        if (trimmed == reserved) {
+            return "\"" + std::string(name) + "\" is a name Windows reserves for a device.";
+        }
+    }
+    if (name.size() > kMaxNameBytes) {
+        return "The name is too long for a file name.";
+    }
+    return std::nullopt;
+}
+
+} // namespace qb

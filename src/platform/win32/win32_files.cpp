@@ -1,0 +1,170 @@
+#include "platform/win32/win32_files.h"
+
+#include "platform/win32/win32_handles.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace qb::win32 {
+
+namespace {
+
+DWORD AttributesOf(std::string_view path) {
+    return ::GetFileAttributesA(std::string(path).c_str());
+}
+
+// 100-nanosecond ticks since 1601 to nanoseconds since 1970.
+std::int64_t UnixNanoseconds(const FILETIME& time) {
+    constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+    const std::int64_t ticks = static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) |
+                                                         time.dwLowDateTime);
+    return (ticks - kTicksFrom1601To1970) * 100;
+}
+
+// A name beside the target that no other writer picks: this process, and a counter within it.
+std::string TemporaryNameFor(std::string_view path) {
+    static std::atomic<unsigned> counter{0};
+    return std::string(path) + ".~qb" + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string Win32Files::ExecutableDirectory() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2); // cut short: the name filled the whole buffer
+    }
+    const auto cut = path.find_last_of('\\');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+bool Win32Files::FileExists(std::string_view path) {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32Files::DirectoryExists(std::string_view path) {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32Files::CreateDirectory(std::string_view path) {
+    return ::CreateDirectoryA(std::string(path).c_str(), nullptr) || DirectoryExists(path);
+}
+
+bool Win32Files::CopyFile(std::string_view source, std::string_view destination, bool failIfExists) {
+    return ::CopyFileA(std::string(source).c_str(), std::string(destination).c_str(), failIfExists ? TRUE : FALSE);
+}
+
+bool Win32Files::DeleteFile(std::string_view path) {
+    return ::DeleteFileA(std::string(path).c_str());
+}
+
+std::vector<FileEntry> Win32Files::FindFiles(std::string_view directory, std::string_view pattern) {
+    std::vector<FileEntry> entries;
+    WIN32_FIND_DATAA data{};
+    FindHandle find(::FindFirstFileA(JoinPath(directory, pattern).c_str(), &data));
+    if (!find) {
+        return entries;
+    }
+    do {
+        const std::string name = data.cFileName;
+        if (name != "." && name != ".." && MatchesWildcard(name, pattern)) {
+            entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        }
+    } while (::FindNextFileA(find.Get(), &data));
+    return entries;
+}
+
+bool Win32Files::WriteFile(std::string_view path, std::string_view bytes) {
+    if (DirectoryExists(path)) {
+        return false;
+    }
+    const std::string target(path);
+    const std::string temporary = TemporaryNameFor(path);
+    {
+        FileHandle file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            return false;
+        }
+        if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
+            file.Reset();
+            ::DeleteFileA(temporary.c_str());
+            return false;
+        }
+    }
+    if (!::MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> Win32Files::ReadFile(std::string_view path) {
+    FileHandle file(::CreateFileA(std::string(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    std::string content;
+    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) {
+        content.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    // Read to the end rather than to the size seen first: the file may grow meanwhile.
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
+            return std::nullopt;
+        }
+        if (read == 0) {
+            return content;
+        }
+        content.append(buffer, read);
+    }
+}
+
+std::optional<FileStamp> Win32Files::Stamp(std::string_view path) {
+    if (!FileExists(path)) {
+        return std::nullopt;
+    }
+    // No access rights are asked for: reading the attributes needs none, and any sharing is allowed.
+    FileHandle file(::CreateFileA(std::string(path).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.Get(), &info)) {
+        return std::nullopt;
+    }
+    FileStamp stamp;
+    stamp.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    stamp.modifiedNanoseconds = UnixNanoseconds(info.ftLastWriteTime);
+    stamp.identity = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return stamp;
+}
+
+} // namespace qb::win32

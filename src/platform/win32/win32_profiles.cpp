@@ -1,0 +1,53 @@
+#include "platform/win32/win32_profiles.h"
+
+#include "platform/platform_error.h"
+#include "platform/text.h"
+#include "platform/win32/win32_api.h"
+
+#include <vector>
+
+namespace qb::win32 {
+
+namespace {
+
+// GetPrivateProfileString hands out at most 2047 characters (a 2048-character buffer with its
+// terminator). The buffer here has room for 2047 characters of three UTF-8 bytes each, so the cut is
+// made afterwards, at a character boundary, never inside one.
+constexpr std::size_t kValueLimit = 2047;
+constexpr DWORD kBufferBytes = kValueLimit * 3 + 1;
+
+std::string Read(const std::string& file, const std::string& section, const std::string& key,
+                 const char* defaultValue) {
+    std::vector<char> buffer(kBufferBytes);
+    const DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue, buffer.data(),
+                                                    kBufferBytes, file.c_str());
+    return std::string(buffer.data(), std::min<std::size_t>(length, buffer.size()));
+}
+
+} // namespace
+
+std::optional<std::string> Win32Profiles::ReadValue(std::string_view file, std::string_view section,
+                                                    std::string_view key) {
+    const std::string path(file), sectionName(section), keyName(key);
+    // The function gives the default both for a missing key and for one whose value equals it; two reads
+    // with different defaults tell the cases apart.
+    std::string value = Read(path, sectionName, keyName, "0");
+    if (value == "0" && Read(path, sectionName, keyName, "1") == "1") {
+        return std::nullopt;
+    }
+    return CutAtCharBoundary(value, kValueLimit);
+}
+
+void Win32Profiles::WriteString(std::string_view file, std::string_view section, std::string_view key,
+                                std::string_view value) {
+    const std::string path(file);
+    if (!::WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
+                                      std::string(value).c_str(), path.c_str())) {
+        // Wine keeps the failed change in its cache of the file and would read it back; the documented
+        // flush (all three names null) drops that cache. Windows has nothing to drop.
+        ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+        throw PlatformError::ProfileWriteFailed(file);
+    }
+}
+
+} // namespace qb::win32

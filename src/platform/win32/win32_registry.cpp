@@ -1,0 +1,187 @@
+#include "platform/win32/win32_registry.h"
+
+#include "platform/platform_error.h"
+#include "platform/win32/win32_handles.h"
+
+#include <algorithm>
+
+namespace qb::win32 {
+
+namespace {
+
+constexpr REGSAM kReadAccess = KEY_READ;
+constexpr REGSAM kWriteAccess = KEY_READ | KEY_WRITE | DELETE;
+
+HKEY RootKey(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+std::string TrimSeparators(std::string_view path) {
+    while (!path.empty() && path.front() == '\\') {
+        path.remove_prefix(1);
+    }
+    while (!path.empty() && path.back() == '\\') {
+        path.remove_suffix(1);
+    }
+    return std::string(path);
+}
+
+// The ANSI functions take names as C strings: a name holding a NUL cannot be named to them at all.
+bool Nameable(std::string_view name) {
+    return name.find('\0') == std::string_view::npos;
+}
+
+// The registry stores text as UTF-16; the ANSI functions convert it, so a caller cannot know the size in
+// UTF-8 beforehand (RegQueryInfoKey counts UTF-16 units). Every enumeration and read therefore starts
+// with a guess and grows the buffer for as long as the function answers ERROR_MORE_DATA, which also
+// covers a value that another process makes longer between two calls.
+constexpr DWORD kUtf8BytesPerUnit = 3;
+// Beyond any name the registry allows (16383 units) and any value a key should hold; a function that
+// still asks for more is broken, and the read fails rather than grow without end.
+constexpr std::size_t kLongestName = 1 << 20;
+constexpr std::size_t kLargestValue = std::size_t{1} << 30;
+
+// A key remembers whether it was opened for writing, and refuses changes when not. Windows would refuse
+// them for lack of access too, but RegDeleteTree does not check the access of the handle it is given under
+// Wine, and the contract must not depend on that.
+class Win32Key : public RegistryKey {
+public:
+    Win32Key(RegistryKeyHandle key, bool writable) : key_(std::move(key)), writable_(writable) {}
+
+    // Values in the order RegEnumValue gives them (stored order on Windows, sorted under Wine).
+    std::vector<std::string> ValueNames() override {
+        DWORD longest = 0;
+        ::RegQueryInfoKeyA(key_.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest,
+                           nullptr, nullptr, nullptr);
+        return Enumerate(longest, [&](DWORD index, char* buffer, DWORD* size) {
+            return ::RegEnumValueA(key_.Get(), index, buffer, size, nullptr, nullptr, nullptr, nullptr);
+        });
+    }
+
+    // Subkeys come back sorted without regard to case, as the registry keeps them.
+    std::vector<std::string> SubkeyNames() override {
+        DWORD longest = 0;
+        ::RegQueryInfoKeyA(key_.Get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
+                           nullptr, nullptr, nullptr);
+        return Enumerate(longest, [&](DWORD index, char* buffer, DWORD* size) {
+            return ::RegEnumKeyExA(key_.Get(), index, buffer, size, nullptr, nullptr, nullptr, nullptr);
+        });
+    }
+
+    std::optional<RegistryValue> ReadValue(std::string_view name) override {
+        if (!Nameable(name)) {
+            return std::nullopt;
+        }
+        const std::string valueName(name);
+        std::string data(256, '\0');
+        for (;;) {
+            DWORD type = REG_NONE;
+            DWORD size = static_cast<DWORD>(data.size());
+            const LONG result = ::RegQueryValueExA(key_.Get(), valueName.c_str(), nullptr, &type,
+                                                   reinterpret_cast<BYTE*>(data.data()), &size);
+            if (result == ERROR_MORE_DATA && data.size() < kLargestValue) {
+                data.resize(std::max<std::size_t>(size, data.size() * 2));
+                continue;
+            }
+            if (result != ERROR_SUCCESS) {
+                return std::nullopt;
+            }
+            data.resize(std::min<std::size_t>(size, data.size()));
+            RegistryValue value{static_cast<ValueType>(type), std::move(data)};
+            if (value.IsText()) {
+                // Text is what comes before its terminator; a value stored without one is whole.
+                value.data.resize(std::min(value.data.find('\0'), value.data.size()));
+            }
+            return value;
+        }
+    }
+
+    void WriteValue(std::string_view name, const RegistryValue& value) override {
+        if (!writable_ || !Nameable(name)) {
+            throw PlatformError::SetDataFailed(name);
+        }
+        std::string data = value.data;
+        if (value.IsText()) {
+            data.push_back('\0'); // RegSetValueEx stores string data with its terminator
+        }
+        const std::string valueName(name);
+        const BYTE none = 0;
+        const LONG result = ::RegSetValueExA(
+            key_.Get(), valueName.c_str(), 0, static_cast<DWORD>(value.type),
+            data.empty() ? &none : reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+        if (result != ERROR_SUCCESS) {
+            throw PlatformError::SetDataFailed(name);
+        }
+    }
+
+    bool DeleteValue(std::string_view name) override {
+        return writable_ && Nameable(name) && ::RegDeleteValueA(key_.Get(), std::string(name).c_str()) == ERROR_SUCCESS;
+    }
+
+    bool DeleteSubkey(std::string_view relativePath) override {
+        const std::string relative = TrimSeparators(relativePath);
+        return writable_ && !relative.empty() && Nameable(relative) &&
+               ::RegDeleteTreeA(key_.Get(), relative.c_str()) == ERROR_SUCCESS;
+    }
+
+private:
+    template <typename EnumFunction> static std::vector<std::string> Enumerate(DWORD longest, EnumFunction f) {
+        std::vector<std::string> names;
+        std::string buffer(std::max<std::size_t>(64, (std::size_t{longest} + 1) * kUtf8BytesPerUnit), '\0');
+        for (DWORD index = 0;;) {
+            DWORD size = static_cast<DWORD>(buffer.size());
+            const LONG result = f(index, buffer.data(), &size);
+            if (result == ERROR_MORE_DATA && buffer.size() < kLongestName) {
+                buffer.resize(buffer.size() * 2);
+                continue;
+            }
+            if (result != ERROR_SUCCESS) {
+                break; // ERROR_NO_MORE_ITEMS, or the key went away
+            }
+            names.emplace_back(buffer.data(), std::min<std::size_t>(size, buffer.size()));
+            ++index;
+        }
+        return names;
+    }
+
+    RegistryKeyHandle key_;
+    bool writable_;
+};
+
+} // namespace
+
+std::unique_ptr<RegistryKey> Win32Registry::OpenForReading(RegistryRoot root, std::string_view path) {
+    const std::string keyPath = TrimSeparators(path);
+    RegistryKeyHandle key;
+    if (!Nameable(keyPath) ||
+        ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kReadAccess, key.Receive()) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return std::make_unique<Win32Key>(std::move(key), false);
+}
+
+std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, std::string_view path,
+                                                           bool createIfMissing) {
+    const std::string keyPath = TrimSeparators(path);
+    if (!Nameable(keyPath)) {
+        return nullptr;
+    }
+    RegistryKeyHandle key;
+    const LONG result =
+        createIfMissing
+            ? ::RegCreateKeyExA(RootKey(root), keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kWriteAccess,
+                                nullptr, key.Receive(), nullptr)
+            : ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess, key.Receive());
+    if (result != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return std::make_unique<Win32Key>(std::move(key), true);
+}
+
+bool Win32Registry::DeleteKey(RegistryRoot root, std::string_view path) {
+    const std::string keyPath = TrimSeparators(path);
+    return !keyPath.empty() && Nameable(keyPath) &&
+           ::RegDeleteTreeA(RootKey(root), keyPath.c_str()) == ERROR_SUCCESS;
+}
+
+} // namespace qb::win32

@@ -1,0 +1,75 @@
+#include "platform/win32/win32_services.h"
+
+#include "platform/win32/win32_api.h"
+
+#include <ostream>
+
+namespace qb::win32 {
+
+namespace {
+
+// Both directory functions answer the length they need when the buffer is too small.
+template <typename Getter> std::string DirectoryFrom(Getter get) {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const UINT length = get(path.data(), static_cast<UINT>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(length + 1);
+    }
+    while (path.size() > 3 && path.back() == '\\') {
+        path.pop_back();
+    }
+    return path;
+}
+
+} // namespace
+
+OsVersion Win32SystemInfo::Version() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!::GetVersionExA(&info)) {
+        return {};
+    }
+    return {info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? PlatformFamily::Windows9x : PlatformFamily::NT,
+            static_cast<int>(info.dwMajorVersion)};
+}
+
+std::string Win32SystemInfo::SystemDirectory() {
+    return DirectoryFrom([](char* buffer, UINT size) { return ::GetSystemDirectoryA(buffer, size); });
+}
+
+std::string Win32SystemInfo::WindowsDirectory() {
+    return DirectoryFrom([](char* buffer, UINT size) { return ::GetWindowsDirectoryA(buffer, size); });
+}
+
+LocalTime Win32Clock::Now() {
+    SYSTEMTIME time{};
+    ::GetLocalTime(&time);
+    return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+}
+
+DialogResult ConsoleDialogs::ShowMessage(std::string_view text, MessageKind, MessageButtons buttons) {
+    out_ << text << '\n';
+    switch (buttons) {
+    case MessageButtons::Ok:
+        return DialogResult::Ok;
+    case MessageButtons::YesNo:
+        return answerYes_ ? DialogResult::Yes : DialogResult::No;
+    case MessageButtons::OkCancel:
+        return answerYes_ ? DialogResult::Ok : DialogResult::Cancel;
+    }
+    return DialogResult::Ok;
+}
+
+DialogResult ConsoleDialogs::ShowTitledMessage(std::string_view title, std::string_view text) {
+    out_ << title << ": " << text << '\n';
+    return answerYes_ ? DialogResult::Ok : DialogResult::Cancel;
+}
+
+} // namespace qb::win32
