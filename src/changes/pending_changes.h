@@ -1,0 +1,51 @@
+#pragma once
+
+#include "inventory/startup_item.h"
+
+#include <string_view>
+#include <vector>
+
+namespace qb {
+
+// The kinds of change a record carries, read from its marks; listed in this fixed order.
+enum class ChangeKind { Enable, Disable, Add, Delete, Edit };
+
+std::vector<ChangeKind> ChangeKinds(const StartupItem& item);
+std::string_view ChangeKindName(ChangeKind kind); // "Enable", "Disable", "Add", "Delete", "Edit"
+
+// A record is pending when its state differs from what was loaded or it was edited. An entry added and
+// deleted again is not; added, edited and deleted again it is, though it has no kind.
+bool IsPending(const StartupItem& item);
+bool HasPendingChanges(const Inventory& inventory);
+
+// A list row as the edit operations match it to records: caption, Location cell, and the row command
+// (the Command Path cell without a leading "[Invalid Path]").
+struct RowKey {
+    std::string_view caption;
+    std::string_view location;
+    std::string_view rowCommand;
+};
+
+// The row's check box: the first record that is not deleted and matches the row gets Enabled when
+// checked, Disabled when not. False when no record matched.
+bool SetCheckedState(Inventory& inventory, const RowKey& row, bool checked);
+
+// Marks every record that matches the row, whatever its state, Deleted. Gives how many.
+int DeleteMatchingEntries(Inventory& inventory, const RowKey& row);
+
+// The bulk deletes: every record that meets the condition, already deleted ones included, becomes
+// Deleted. Each gives the count; 0 means the user is told the message below.
+int DeleteAllInvalid(Inventory& inventory);
+int DeleteAllHarmful(Inventory& inventory);
+int DeleteAllDisabled(Inventory& inventory);
+
+inline constexpr std::string_view kNoInvalidMessage = "No invaild startup item is found.";
+inline constexpr std::string_view kNoHarmfulMessage = "No harmful startup item is found.";
+inline constexpr std::string_view kNoDisabledMessage = "No disabled startup item is found.";
+inline constexpr std::string_view kDiscardAndExitQuestion =
+    "You have changed the starup list but not applied to the system. Do you want to discard the changes and exit?";
+inline constexpr std::string_view kDiscardAndRefreshQuestion =
+    "You have changed the starup list but not applied to the system. By refresh the startup list, you will lose "
+    "the changes and the current system startup setting will be loaded. Are you sure?";
+
+} // namespace qb

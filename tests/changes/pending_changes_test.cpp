@@ -1,0 +1,111 @@
+#include "changes/pending_changes.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace qb {
+
+using ::testing::ElementsAre;
+using K = ChangeKind;
+
+namespace {
+constexpr auto D = ItemState::Deleted;
+constexpr auto E = ItemState::Enabled;
+constexpr auto X = ItemState::Disabled;
+
+StartupItem& Record(Inventory& inventory, const char* name, const char* command, ItemState loaded, ItemState state) {
+    StartupItem& item = inventory.Append({});
+    item.Name = name;
+    item.Command = command;
+    item.Location = "Current User\\Registry\\Run";
+    item.LoadedState = loaded;
+    item.State = state;
+    return item;
+}
+} // namespace
+
+TEST(PendingChanges, KindsFollowTheMarks) {
+    const struct {
+        ItemState loaded, state;
+        bool edited;
+        std::vector<K> kinds;
+        bool pending;
+    } cases[] = {
+        {E, E, false, {}, false},          {X, X, false, {}, false},
+        {X, E, false, {K::Enable}, true},  {E, X, false, {K::Disable}, true},
+        {E, D, false, {K::Delete}, true},  {X, D, true, {K::Delete}, true},
+        {D, E, false, {K::Add}, true},     {D, X, false, {K::Add}, true},
+        {D, D, false, {}, false},          // added, then deleted again
+        {D, D, true, {}, true},            // added, edited, deleted again
+        {E, E, true, {K::Edit}, true},     {X, X, true, {K::Edit}, true},
+        {X, E, true, {K::Enable, K::Edit}, true}, {E, X, true, {K::Disable, K::Edit}, true},
+        {D, E, true, {K::Add, K::Edit}, true},    {D, X, true, {K::Add, K::Edit}, true},
+    };
+    for (const auto& c : cases) {
+        StartupItem item;
+        item.LoadedState = c.loaded;
+        item.State = c.state;
+        item.Edited = c.edited;
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.loaded)) + "/" + std::to_string(static_cast<int>(c.state)) +
+                     (c.edited ? " edited" : ""));
+        EXPECT_EQ(ChangeKinds(item), c.kinds);
+        EXPECT_EQ(IsPending(item), c.pending);
+        Inventory inventory;
+        inventory.Append(item);
+        EXPECT_EQ(HasPendingChanges(inventory), c.pending);
+    }
+}
+
+TEST(PendingChanges, ACheckBoxToggledTwiceLeavesNothingPending) {
+    Inventory inventory;
+    Record(inventory, "A", "C:\\a.exe", E, E);
+    const RowKey row{"A", "Current User\\Registry\\Run", "C:\\a.exe"};
+    EXPECT_TRUE(SetCheckedState(inventory, row, false));
+    EXPECT_TRUE(HasPendingChanges(inventory));
+    EXPECT_TRUE(SetCheckedState(inventory, row, true));
+    EXPECT_FALSE(HasPendingChanges(inventory));
+    EXPECT_FALSE(SetCheckedState(inventory, {"A", "Current User\\Registry\\Run", "C:\\other.exe"}, false));
+}
+
+TEST(PendingChanges, TheCheckBoxChangesOnlyTheFirstLiveMatch) {
+    Inventory inventory;
+    Record(inventory, "Twin", "C:\\t.exe", E, D);
+    auto& second = Record(inventory, "Twin", "C:\\t.exe", E, E);
+    auto& third = Record(inventory, "Twin", "C:\\t.exe", E, E);
+    SetCheckedState(inventory, {"Twin", "Current User\\Registry\\Run", "C:\\t.exe"}, false);
+    EXPECT_EQ(inventory.Items[0]->State, D); // deleted stays deleted
+    EXPECT_EQ(second.State, X);
+    EXPECT_EQ(third.State, E);
+}
+
+TEST(PendingChanges, DeletingARowDeletesEveryMatchingRecordByItsRowCommand) {
+    Inventory inventory;
+    Record(inventory, "Gone", "C:\\Gone\\a.exe", E, E);
+    Record(inventory, "Gone", "C:\\Gone\\a.exe", X, X);
+    Record(inventory, "Gone", "C:\\Other\\a.exe", E, E);
+    // The row shows "[Invalid Path]C:\Gone\a.exe"; its row command has no marker.
+    EXPECT_EQ(DeleteMatchingEntries(inventory, {"Gone", "Current User\\Registry\\Run", "C:\\Gone\\a.exe"}), 2);
+    EXPECT_EQ(inventory.Items[0]->State, D);
+    EXPECT_EQ(inventory.Items[1]->State, D);
+    EXPECT_EQ(inventory.Items[2]->State, E);
+}
+
+TEST(PendingChanges, BulkDeletesCountAlreadyDeletedRecordsToo) {
+    Inventory inventory;
+    auto& harmful = Record(inventory, "Bad", "C:\\bad.exe", E, E);
+    harmful.Rating = Rating::Harmful;
+    harmful.PathValid = true;
+    auto& invalid = Record(inventory, "Invalid", "C:\\gone.exe", X, X);
+    invalid.PathValid = false;
+    auto& good = Record(inventory, "Good", "C:\\good.exe", E, E);
+    good.PathValid = true;
+    EXPECT_EQ(DeleteAllHarmful(inventory), 1);
+    EXPECT_EQ(DeleteAllHarmful(inventory), 1); // the deleted record still counts
+    EXPECT_EQ(DeleteAllDisabled(inventory), 1);
+    EXPECT_EQ(DeleteAllDisabled(inventory), 0); // a deleted record is no longer disabled
+    EXPECT_EQ(DeleteAllInvalid(inventory), 1);
+    EXPECT_EQ(good.State, E);
+    EXPECT_EQ(kNoInvalidMessage, "No invaild startup item is found.");
+}
+
+} // namespace qb
