@@ -2,7 +2,7 @@
 # Called as: cmake -DOUTPUT=out.cpp -DBASE=dir -DFILES="a;b" -DEXTRA="name=/full/path;..." -DFUNCTION=Name
 #            -DNAMESPACE=ns -P EmbedFiles.cmake
 # EXTRA names files from elsewhere (built ones) under the name they get among the others.
-# Files whose names end in ".exe" are marked executable: in the sandbox they are the host's programs.
+# Files that start with "#!" are marked executable: in the sandbox they are the host's programs.
 set(body "")
 set(table "")
 set(index 0)
@@ -22,7 +22,7 @@ foreach(entry IN LISTS entries)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   string(REGEX REPLACE "((0x..,){24})" "\\1\n" bytes "${bytes}")
   string(APPEND body "const unsigned char file${index}[] = {${bytes}0x00};\n")
-  if(relative MATCHES "\\.exe$")
+  if(hex MATCHES "^2321")
     set(executable true)
   else()
     set(executable false)

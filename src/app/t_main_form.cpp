@@ -3,6 +3,10 @@
 #include "app/auxiliary_commands.h"
 #include "app/command_availability.h"
 #include "app/rating_colours.h"
+#include "app/t_dlg_backup.h"
+#include "backup/backup_file.h"
+#include "changes/pending_changes.h"
+#include "inventory/row_texts.h"
 #include "inventory/process_scan.h"
 #include "inventory/program_control.h"
 #include "inventory/startup_scan.h"
@@ -12,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -52,6 +57,8 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
         RefreshList();
         services_.browser.Navigate(StartPageAddress(services_.files));
     });
+    // The dialogs live as long as the window; they are shown when needed.
+    dlgBackup_ = new TDlgBackup(services_, inventory_, this);
 }
 
 TMainForm::~TMainForm() = default;
@@ -267,6 +274,107 @@ void TMainForm::SnButtonCloseClick() {
             RefreshList();
         }
     });
+}
+
+void TMainForm::CheckBoxChanged(QTreeWidgetItem* item, int column) {
+    if (building_ || column != 0) {
+        return;
+    }
+    const int index = listViewFix_->indexOfTopLevelItem(item);
+    if (index < 0 || static_cast<std::size_t>(index) >= rows_.size()) {
+        return;
+    }
+    ListRow& row = rows_[static_cast<std::size_t>(index)];
+    const bool checked = item->checkState(0) == Qt::Checked;
+    if (checked == row.checked) {
+        return; // another change of the row, not its check box
+    }
+    row.checked = checked;
+    SetCheckedState(inventory_, {row.caption, row.location, RowCommand(row.commandCell)}, checked);
+}
+
+void TMainForm::ButtonDeleteClick() {
+    Guard([&] {
+        const ListRow* row = SelectedRow();
+        if (row == nullptr) {
+            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information, MessageButtons::Ok);
+            return;
+        }
+        DeleteMatchingEntries(inventory_, {row->caption, row->location, RowCommand(row->commandCell)});
+        // Only the row goes; the list is not rebuilt.
+        const auto index = static_cast<std::size_t>(row - rows_.data());
+        building_ = true;
+        delete listViewFix_->takeTopLevelItem(static_cast<int>(index));
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+        building_ = false;
+        UpdateCommandAvailability();
+    });
+}
+
+void TMainForm::ShowEverything() {
+    treeViewMain_->setCurrentItem(treeViewMain_->topLevelItem(0));
+    ratingButtons_->button(0)->setChecked(true);
+}
+
+void TMainForm::BulkDelete(int (*remove)(Inventory&), std::string_view nothingFound) {
+    Guard([&] {
+        if (remove(inventory_) == 0) {
+            services_.dialogs.ShowMessage(nothingFound, MessageKind::Information, MessageButtons::Ok);
+            return;
+        }
+        ShowEverything();
+        RefreshList();
+    });
+}
+
+void TMainForm::MenuDeleteInvaildClick() { BulkDelete(&DeleteAllInvalid, kNoInvalidMessage); }
+
+void TMainForm::MenuDeleteHarmfulClick() { BulkDelete(&DeleteAllHarmful, kNoHarmfulMessage); }
+
+void TMainForm::MenuDeleteDisabledClick() { BulkDelete(&DeleteAllDisabled, kNoDisabledMessage); }
+
+void TMainForm::ToolButtonRefreshClick() {
+    Guard([&] {
+        if (HasPendingChanges(inventory_) &&
+            services_.dialogs.ShowMessage(kDiscardAndRefreshQuestion, MessageKind::Confirmation,
+                                          MessageButtons::YesNo) != DialogResult::Yes) {
+            return;
+        }
+        ShowEverything();
+        LoadInventory(inventory_, services_, database_, icons_);
+        RefreshList();
+    });
+}
+
+void TMainForm::ToolButtonBackupClick() {
+    Guard([&] {
+        dlgBackup_->exec();
+        if (!dlgBackup_->ChosenFile().empty()) {
+            LoadBackupFile(dlgBackup_->ChosenFile());
+        }
+    });
+}
+
+void TMainForm::LoadBackupFile(const std::string& path) {
+    Guard([&] {
+        if (LoadBackup(path, inventory_, services_, database_, icons_).loaded) {
+            RefreshList();
+        }
+    });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    bool close = true;
+    Guard([&] {
+        close = !HasPendingChanges(inventory_) ||
+                services_.dialogs.ShowMessage(kDiscardAndExitQuestion, MessageKind::Confirmation,
+                                              MessageButtons::YesNo) == DialogResult::Yes;
+    });
+    if (close) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -26,6 +26,8 @@ class QTreeWidgetItem;
 
 namespace qb {
 
+class TDlgBackup;
+
 // The tool's main window: the location tree and rating filter on the left, the checkable list of startup
 // entries with its button column, and the information pane below it. It owns the program database, the
 // inventory and the program icons. Every control carries its design name as its object name.
@@ -74,9 +76,22 @@ public slots:
     void MenuCloseClick() { SnButtonCloseClick(); }
     void ImageDonateClick();
     void ImageTellClick();
+    void ButtonDeleteClick();
+    void MenuDeleteClick() { ButtonDeleteClick(); }
+    void MenuDeleteInvaildClick();
+    void MenuDeleteHarmfulClick();
+    void MenuDeleteDisabledClick();
+    void ToolButtonRefreshClick();
+    void ToolButtonBackupClick();
+    // Loads a backup file as pending changes and shows them.
+    void LoadBackupFile(const std::string& path);
+
+    TDlgBackup* BackupDialog() { return dlgBackup_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing asks before unapplied changes are thrown away (FormClose).
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildLayout();
@@ -87,6 +102,10 @@ private:
     void ShowRow(const ListRow& row);
     void UpdateCommandAvailability();
     const ListRow* SelectedRow() const;
+    // After a bulk delete or a refresh the list shows all places and all ratings.
+    void ShowEverything();
+    void BulkDelete(int (*remove)(Inventory&), std::string_view nothingFound);
+    void CheckBoxChanged(QTreeWidgetItem* item, int column);
     // Runs an event handler; a platform error ends it and is shown, as the window's general error display.
     void Guard(const std::function<void()>& handler);
 
@@ -100,6 +119,7 @@ private:
     std::vector<ListRow> rows_; // in display order, row i is the list's item i
     bool building_ = false;     // rows being built: check-box changes are not the user's
 
+    TDlgBackup* dlgBackup_ = nullptr;
     QTreeWidget* treeViewMain_ = nullptr;
     QButtonGroup* ratingButtons_ = nullptr;
     QTreeWidget* listViewFix_ = nullptr;

@@ -157,10 +157,12 @@ QWidget* TMainForm::BuildTitlePanel() {
     bar->setIconSize(QSize(32, 32));
     bar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: white; }"));
     ToolButton(bar, "ToolButtonApply", QStringLiteral("Apply"), QStringLiteral("Apply changes"), Glyph::Apply);
-    ToolButton(bar, "ToolButtonRefresh", QStringLiteral("Refresh"), QStringLiteral("Refresh the current startup setting"),
-               Glyph::Refresh);
-    ToolButton(bar, "ToolButtonBackup", QStringLiteral("  Backup  "), QStringLiteral("Backup current startup setting"),
-               Glyph::Backup);
+    connect(ToolButton(bar, "ToolButtonRefresh", QStringLiteral("Refresh"),
+                       QStringLiteral("Refresh the current startup setting"), Glyph::Refresh),
+            &QToolButton::clicked, this, &TMainForm::ToolButtonRefreshClick);
+    connect(ToolButton(bar, "ToolButtonBackup", QStringLiteral("  Backup  "),
+                       QStringLiteral("Backup current startup setting"), Glyph::Backup),
+            &QToolButton::clicked, this, &TMainForm::ToolButtonBackupClick);
     bar->addSeparator();
     connect(ToolButton(bar, "ToolButtonHelp", QStringLiteral("Help"), QStringLiteral("Help of Quillbrook"), Glyph::Help),
             &QToolButton::clicked, this, &TMainForm::ToolButtonHelpClick);
@@ -277,7 +279,10 @@ QWidget* TMainForm::BuildListPanel() {
         ListViewFixSelectItem();
         ListViewFixChange();
     });
-    connect(listViewFix_, &QTreeWidget::itemChanged, this, [this] { ListViewFixChange(); });
+    connect(listViewFix_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        CheckBoxChanged(item, column);
+        ListViewFixChange();
+    });
     connect(listViewFix_, &QTreeWidget::itemDoubleClicked, this, [this] { ListViewFixDblClick(); });
     connect(listViewFix_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(pos)); });
@@ -294,6 +299,7 @@ QWidget* TMainForm::BuildListPanel() {
     buttonRun_ = ColumnButton(panel, column, "SnButtonRun", QStringLiteral("Start"), QString());
     buttonClose_ = ColumnButton(panel, column, "SnButtonClose", QStringLiteral("Stop"), QString());
     column->addStretch(1);
+    connect(buttonDelete_, &QPushButton::clicked, this, &TMainForm::ButtonDeleteClick);
     connect(buttonProperties_, &QPushButton::clicked, this, &TMainForm::ButtonPropertiesClick);
     connect(buttonBrowse_, &QPushButton::clicked, this, &TMainForm::ButtonBrowseClick);
     connect(buttonRun_, &QPushButton::clicked, this, &TMainForm::SnButtonRunClick);
@@ -309,9 +315,12 @@ void TMainForm::BuildPopupMenu() {
     menuEdit_ = MenuItem(popupMenu_, "MenuEdit", QStringLiteral("Edit entry..."), Glyph::Edit);
     popupMenu_->addSeparator();
     menuDelete_ = MenuItem(popupMenu_, "MenuDelete", QStringLiteral("Delete entry"), Glyph::Delete);
-    MenuItem(popupMenu_, "MenuDeleteInvaild", QStringLiteral("Delete all invaild entries"), Glyph::Delete);
-    MenuItem(popupMenu_, "MenuDeleteHarmful", QStringLiteral("Delete all harmful entries"), Glyph::Delete);
-    MenuItem(popupMenu_, "MenuDeleteDisabled", QStringLiteral("Delete all disabled entries"), Glyph::Delete);
+    connect(MenuItem(popupMenu_, "MenuDeleteInvaild", QStringLiteral("Delete all invaild entries"), Glyph::Delete),
+            &QAction::triggered, this, &TMainForm::MenuDeleteInvaildClick);
+    connect(MenuItem(popupMenu_, "MenuDeleteHarmful", QStringLiteral("Delete all harmful entries"), Glyph::Delete),
+            &QAction::triggered, this, &TMainForm::MenuDeleteHarmfulClick);
+    connect(MenuItem(popupMenu_, "MenuDeleteDisabled", QStringLiteral("Delete all disabled entries"), Glyph::Delete),
+            &QAction::triggered, this, &TMainForm::MenuDeleteDisabledClick);
     popupMenu_->addSeparator();
     menuProperties_ = MenuItem(popupMenu_, "MenuProperties", QStringLiteral("Properties"), Glyph::Properties);
     menuSearch_ = MenuItem(popupMenu_, "MenuSearch", QStringLiteral("Search in Google"), Glyph::Search);
@@ -319,6 +328,7 @@ void TMainForm::BuildPopupMenu() {
     menuFind_ = MenuItem(popupMenu_, "MenuFind", QStringLiteral("Open program folder"), Glyph::Open);
     menuRun_ = MenuItem(popupMenu_, "MenuRun", QStringLiteral("Start this program"), Glyph::Start);
     menuClose_ = MenuItem(popupMenu_, "MenuClose", QStringLiteral("Stop this program"), Glyph::Stop);
+    connect(menuDelete_, &QAction::triggered, this, &TMainForm::MenuDeleteClick);
     connect(menuProperties_, &QAction::triggered, this, &TMainForm::MenuPropertiesClick);
     connect(menuSearch_, &QAction::triggered, this, &TMainForm::MenuSearchClick);
     connect(menuFind_, &QAction::triggered, this, &TMainForm::MenuFindClick);

@@ -25,6 +25,11 @@ bool IsHostDirectory(const std::optional<fs::path>& host) {
     return host && ::stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsHostExecutable(const std::optional<fs::path>& host) {
+    struct stat info {};
+    return host && ::stat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IXUSR) != 0;
+}
+
 bool HasPathSeparator(std::string_view text) {
     return text.find_first_of("\\/") != std::string_view::npos;
 }
@@ -141,6 +146,14 @@ int SandboxShell::RunCommand(std::string_view commandLine, int) {
     if (candidates.empty()) {
         return kWinExecFileNotFound;
     }
+    // The host has no Notepad: the file it is given opens in the user's own text viewer instead.
+    const std::string& first = candidates.front().program;
+    const std::string firstName = first.substr(first.find_last_of("\\/") + 1);
+    if ((EqualsIgnoreCase(firstName, "notepad.exe") || EqualsIgnoreCase(firstName, "notepad")) &&
+        !IsHostExecutable(paths_.ToHost(LocateProgram(first).value_or(first)))) {
+        const auto document = paths_.ToHost(candidates.front().arguments);
+        return document && desktop_->Open(document->string()) ? kWinExecStarted : kWinExecFileNotFound;
+    }
     for (const auto& candidate : candidates) {
         const auto program = LocateProgram(candidate.program);
         if (!program) {
@@ -159,9 +172,9 @@ int SandboxShell::RunCommand(std::string_view commandLine, int) {
         }
     }
     // Tell a missing folder from a missing file by the longest reading of the program's path.
-    const std::string& first = candidates.back().program;
-    const auto cut = first.find_last_of("\\/");
-    if (cut != std::string::npos && !IsHostDirectory(paths_.ToHost(first.substr(0, cut + 1)))) {
+    const std::string& longest = candidates.back().program;
+    const auto cut = longest.find_last_of("\\/");
+    if (cut != std::string::npos && !IsHostDirectory(paths_.ToHost(longest.substr(0, cut + 1)))) {
         return kWinExecPathNotFound;
     }
     return kWinExecFileNotFound;

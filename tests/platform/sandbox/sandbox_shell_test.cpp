@@ -120,3 +120,18 @@ TEST(SandboxShell, OpeningHandsFoldersAndAddressesToTheDesktop) {
 }
 
 } // namespace qb::sandbox
+
+namespace qb::sandbox {
+
+TEST(SandboxShell, NotepadOpensTheFileInTheUsersTextViewer) {
+    ShellFixture f;
+    test::WriteText(f.Host("C:\\Backups\\mine.qbk"), "[General Info]\r\n");
+    // With or without a stand-in notepad.exe on the drive: it cannot run on this host.
+    EXPECT_EQ(f.shell.RunCommand("notepad.exe C:\\Backups\\mine.qbk", 1), kWinExecStarted);
+    test::WriteText(f.Host("C:\\WINDOWS\\notepad.exe"), "MZ");
+    EXPECT_EQ(f.shell.RunCommand("notepad.exe C:\\Backups\\mine.qbk", 1), kWinExecStarted);
+    EXPECT_THAT(f.desktop.opened, ElementsAre(f.Host("C:\\Backups\\mine.qbk").string(),
+                                              f.Host("C:\\Backups\\mine.qbk").string()));
+}
+
+} // namespace qb::sandbox

@@ -1,0 +1,218 @@
+#include "app/t_dlg_backup.h"
+
+#include "backup/backup_file.h"
+#include "platform/platform_error.h"
+#include "platform/text.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace qb {
+
+namespace {
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+} // namespace
+
+TDlgBackup::TDlgBackup(PlatformServices services, const Inventory& inventory, QWidget* parent)
+    : QDialog(parent), services_(services), inventory_(inventory) {
+    setObjectName(QStringLiteral("TDlgBackup"));
+    setWindowTitle(QStringLiteral("Backup & Restore"));
+    setModal(true);
+    resize(560, 360);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 8);
+
+    auto* header = new QLabel(QStringLiteral("Backup and Restore Tools"), this);
+    header->setObjectName(QStringLiteral("LabelHeader"));
+    header->setMargin(10);
+    header->setAutoFillBackground(true);
+    QPalette palette = header->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, QColor(0x1F, 0x3A, 0x68));
+    header->setPalette(palette);
+    QFont font = header->font();
+    font.setPointSizeF(font.pointSizeF() * 1.4);
+    font.setBold(true);
+    header->setFont(font);
+    layout->addWidget(header);
+
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QStringLiteral("ListViewBackup"));
+    list_->setColumnCount(3);
+    list_->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Full File Name"), QStringLiteral("Number of Items")});
+    list_->setRootIsDecorated(false);
+    list_->setAllColumnsShowFocus(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->header()->setSectionsClickable(false);
+    list_->header()->resizeSection(0, 105);
+    list_->header()->resizeSection(1, 300);
+    list_->header()->resizeSection(2, 90);
+    connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { ListViewBackupDblClick(); });
+    auto* listLayout = new QVBoxLayout();
+    listLayout->setContentsMargins(8, 0, 8, 0);
+    listLayout->addWidget(list_);
+    layout->addLayout(listLayout, 1);
+
+    auto* buttons = new QHBoxLayout();
+    buttons->setContentsMargins(8, 0, 8, 0);
+    const auto button = [&](const char* name, const QString& caption, void (TDlgBackup::*handler)()) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, handler);
+        buttons->addWidget(b);
+    };
+    button("SnButtonNew", QStringLiteral("New Backup"), &TDlgBackup::SnButtonNewClick);
+    button("SnButtonLoad", QStringLiteral("Load Setting"), &TDlgBackup::SnButtonLoadClick);
+    button("SnButtonDelete", QStringLiteral("Delete"), &TDlgBackup::SnButtonDeleteClick);
+    button("SnButtonDeleteAll", QStringLiteral("Delete All"), &TDlgBackup::SnButtonDeleteAllClick);
+    button("SnButtonView", QStringLiteral("View"), &TDlgBackup::SnButtonViewClick);
+    buttons->addStretch(1);
+    button("ButtonClose", QStringLiteral("Close"), &TDlgBackup::ButtonCloseClick);
+    layout->addLayout(buttons);
+}
+
+void TDlgBackup::Guard(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const PlatformError& error) {
+        services_.dialogs.ShowMessage(error.what(), MessageKind::Error, MessageButtons::Ok);
+    }
+}
+
+void TDlgBackup::Tell(std::string_view text) {
+    services_.dialogs.ShowMessage(text, MessageKind::Information, MessageButtons::Ok);
+}
+
+void TDlgBackup::showEvent(QShowEvent* event) {
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TDlgBackup::FormShow() {
+    Guard([&] {
+        RefreshBackupList();
+        // The names are fixed-width times: in text order the oldest backup comes first.
+        std::stable_sort(rows_.begin(), rows_.end(),
+                         [](const BackupIndexRow& a, const BackupIndexRow& b) { return LessIgnoreCase(a.time, b.time); });
+        ShowRows();
+        chosenFile_.clear();
+    });
+}
+
+void TDlgBackup::RefreshBackupList() {
+    rows_ = ReadBackupIndex(services_.registry);
+    ShowRows();
+}
+
+void TDlgBackup::ShowRows() {
+    list_->clear();
+    for (const auto& row : rows_) {
+        auto* item = new QTreeWidgetItem(list_);
+        item->setText(0, Q(row.time));
+        item->setText(1, Q(row.filePath));
+        item->setText(2, row.count ? QString::number(*row.count) : QString());
+    }
+}
+
+const BackupIndexRow* TDlgBackup::SelectedRow() const {
+    const auto selected = list_->selectedItems();
+    if (selected.isEmpty()) {
+        return nullptr;
+    }
+    const int index = list_->indexOfTopLevelItem(selected.front());
+    return index >= 0 && static_cast<std::size_t>(index) < rows_.size() ? &rows_[static_cast<std::size_t>(index)]
+                                                                        : nullptr;
+}
+
+void TDlgBackup::SnButtonNewClick() {
+    Guard([&] {
+        FileDialogOptions options;
+        options.filter = std::string(kBackupFilter);
+        const auto chosen = services_.dialogs.ChooseFileToSave(options);
+        // The list is built again in every case, even after Cancel or a failed write; it is sorted only at
+        // the next opening.
+        try {
+            if (chosen) {
+                WriteBackup(BackupFileName(*chosen), inventory_, services_);
+            }
+        } catch (const PlatformError&) {
+            RefreshBackupList();
+            throw;
+        }
+        RefreshBackupList();
+    });
+}
+
+void TDlgBackup::SnButtonLoadClick() {
+    Guard([&] {
+        const BackupIndexRow* row = SelectedRow();
+        if (row == nullptr) {
+            Tell("Please select an item.");
+            return;
+        }
+        if (!services_.files.FileExists(row->filePath)) {
+            Tell("Backup file not exist.");
+            return;
+        }
+        chosenFile_ = row->filePath;
+        accept();
+    });
+}
+
+void TDlgBackup::SnButtonDeleteClick() {
+    Guard([&] {
+        const BackupIndexRow* row = SelectedRow();
+        if (row == nullptr) {
+            Tell("Please select a file.");
+            return;
+        }
+        DeleteBackup(*row, services_);
+        RefreshBackupList();
+    });
+}
+
+void TDlgBackup::SnButtonDeleteAllClick() {
+    Guard([&] {
+        if (services_.dialogs.ShowMessage(kDeleteAllQuestion, MessageKind::Confirmation, MessageButtons::YesNo) !=
+            DialogResult::Yes) {
+            return;
+        }
+        DeleteAllBackups(services_);
+        RefreshBackupList();
+    });
+}
+
+void TDlgBackup::SnButtonViewClick() {
+    Guard([&] {
+        const BackupIndexRow* row = SelectedRow();
+        if (row == nullptr) {
+            Tell("Please select a file.");
+            return;
+        }
+        if (!services_.files.FileExists(row->filePath)) {
+            Tell("Backup file not exist.");
+            return;
+        }
+        ViewBackupFile(row->filePath, services_);
+    });
+}
+
+void TDlgBackup::ListViewBackupDblClick() {
+    Guard([&] {
+        if (const BackupIndexRow* row = SelectedRow()) {
+            ViewBackupFile(row->filePath, services_);
+        }
+    });
+}
+
+void TDlgBackup::ButtonCloseClick() { reject(); }
+
+} // namespace qb
