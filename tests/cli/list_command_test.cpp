@@ -127,3 +127,25 @@ TEST(ListCommand, ExitStatusesTellUsageFromFailure) {
 }
 
 } // namespace qb::cli
+
+namespace qb::cli {
+
+TEST(BackupCommand, WritesTheCurrentSettingAndRecordsIt) {
+    test::SandboxRoot root;
+    root.Folder("C:\\Program Files\\Quillbrook")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Agent", "C:\\agent.exe");
+    const auto result = RunCli({"--system-root", root.Path().string(), "backup", "C:\\saved.qbk"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    const std::string file = test::ReadText(root.Host("C:\\saved.qbk"));
+    EXPECT_NE(file.find("Number of Startup Items=1\r\n[Item 0]\r\nProgram Name=Agent\r\n"), std::string::npos);
+    auto index = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook\\BackupIndex");
+    ASSERT_NE(index, nullptr);
+    EXPECT_EQ(index->SubkeyNames().size(), 1u);
+
+    const auto failed = RunCli({"--system-root", root.Path().string(), "backup", "C:\\No Folder\\x.qbk"});
+    EXPECT_EQ(failed.status, kExitFailed);
+    EXPECT_NE(failed.err.find("Unable to write to C:\\No Folder\\x.qbk"), std::string::npos);
+    EXPECT_EQ(RunCli({"--system-root", root.Path().string(), "backup"}).status, kExitUsage);
+}
+
+} // namespace qb::cli
