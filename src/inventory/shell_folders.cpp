@@ -18,13 +18,17 @@ bool CreateStartupShortcut(Shell& shell, std::string_view command, std::string_v
     if (folder.empty()) {
         return false;
     }
+    return shell.SaveShortcut(JoinPath(folder, std::string(name) + ".lnk"), ShortcutFromCommand(command, description));
+}
+
+ShortcutInfo ShortcutFromCommand(std::string_view command, std::string_view description) {
     const auto [program, arguments] = SplitProgramAndArguments(command);
     ShortcutInfo link;
     link.target = program;
     link.arguments = arguments;
     link.description = std::string(description);
     link.showCommand = kShow;
-    return shell.SaveShortcut(JoinPath(folder, std::string(name) + ".lnk"), link);
+    return link;
 }
 
 bool CopyFileNoOverwrite(FileSystem& files, std::string_view source, std::string_view destination) {

@@ -21,6 +21,10 @@ std::string StartupFolderPath(Shell& shell, bool allUsers);
 bool CreateStartupShortcut(Shell& shell, std::string_view command, std::string_view name,
                            std::string_view description, bool allUsers);
 
+// The shortcut a command becomes: its program as the path, the rest of the line as arguments, shown
+// normally (SW_SHOW).
+ShortcutInfo ShortcutFromCommand(std::string_view command, std::string_view description);
+
 // Copies a file unless the destination exists; false when nothing was copied.
 bool CopyFileNoOverwrite(FileSystem& files, std::string_view source, std::string_view destination);
 

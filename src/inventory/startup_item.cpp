@@ -5,6 +5,7 @@ namespace qb {
 void Inventory::Clear() {
     LoadedItems.clear();
     EditedOriginals.clear();
+    EditedRecords.clear();
     Items.clear();
 }
 
@@ -35,6 +36,7 @@ void Inventory::RememberOriginal(const StartupItem& item) {
     copy->Command = item.Command;
     copy->Location = item.Location;
     EditedOriginals.push_back(std::move(copy));
+    EditedRecords.push_back(&item);
 }
 
 } // namespace qb

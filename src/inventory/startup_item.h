@@ -44,6 +44,9 @@ struct Inventory {
     std::vector<StartupItemPtr> Items;
     std::vector<StartupItem*> LoadedItems;
     std::vector<StartupItemPtr> EditedOriginals;
+    // The record each original was taken from, position for position: the apply engine puts an original
+    // back when its record's new version could not be written.
+    std::vector<const StartupItem*> EditedRecords;
 
     // Empties all three lists, discarding their records.
     void Clear();
