@@ -1,0 +1,99 @@
+#include "changes/entry_editor.h"
+
+#include "inventory/command_line.h"
+#include "inventory/shortcut_names.h"
+#include "inventory/startup_location.h"
+
+namespace qb {
+
+namespace {
+
+bool IsBlankOrControl(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u <= 0x20 || u == 0x7F;
+}
+
+std::int32_t IconFor(std::string_view target, PlatformServices& services, IconSink& icons) {
+    if (auto icon = services.shell.ExtractIcon(target)) {
+        return icons.Add(*icon);
+    }
+    return icons.Add(services.shell.StandardApplicationIcon());
+}
+
+} // namespace
+
+std::string TrimEditorText(std::string_view text) {
+    while (!text.empty() && IsBlankOrControl(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlankOrControl(text.back())) {
+        text.remove_suffix(1);
+    }
+    return std::string(text);
+}
+
+std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
+                                              std::string_view command, std::string_view location, int editIndex) {
+    if (name.empty() || command.empty()) {
+        return std::string(kEnterNameMessage);
+    }
+    for (std::size_t i = 0; i < inventory.Items.size(); ++i) {
+        const StartupItem& item = *inventory.Items[i];
+        if (item.State != ItemState::Deleted && item.Name == name && item.Location == location &&
+            static_cast<int>(i) != editIndex) {
+            return std::string(kDuplicateMessage);
+        }
+    }
+    const StartupLocation* row = FindLocation(location);
+    if (row != nullptr && row->kind == LocationKind::Folder) {
+        if (auto problem = ShortcutNameProblem(name)) {
+            return "The name cannot be used for a shortcut in a startup folder. " + *problem;
+        }
+    }
+    return std::nullopt;
+}
+
+int FindRecordForEdit(const Inventory& inventory, std::string_view caption, std::string_view location) {
+    for (std::size_t i = 0; i < inventory.Items.size(); ++i) {
+        const StartupItem& item = *inventory.Items[i];
+        if (item.State != ItemState::Deleted && item.Name == caption && item.Location == location) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_view command,
+                      std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons) {
+    const std::string target = TargetPath(command, services.system, services.files);
+    StartupItem item;
+    item.IconIndex = IconFor(target, services, icons);
+    item.Rating = ratings.LookupRating(name, command);
+    item.State = ItemState::Enabled;
+    item.LoadedState = ItemState::Deleted;
+    item.PathValid = !target.empty();
+    item.Name = name;
+    item.Command = command;
+    item.Location = location;
+    return inventory.Append(std::move(item));
+}
+
+void EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
+               std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons) {
+    const std::string target = TargetPath(command, services.system, services.files);
+    const std::int32_t icon = IconFor(target, services, icons);
+    if (index < 0 || static_cast<std::size_t>(index) >= inventory.Items.size()) {
+        return;
+    }
+    StartupItem& item = *inventory.Items[static_cast<std::size_t>(index)];
+    inventory.RememberOriginal(item); // only on the first edit since the load
+    item.Name = name;
+    item.Command = command;
+    item.Location = location;
+    item.Rating = ratings.LookupRating(name, command);
+    item.IconIndex = icon;
+    item.PathValid = !target.empty();
+    item.Edited = true;
+}
+
+} // namespace qb

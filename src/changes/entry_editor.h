@@ -1,0 +1,49 @@
+#pragma once
+
+#include "inventory/icon_sink.h"
+#include "inventory/rating_source.h"
+#include "inventory/startup_item.h"
+#include "platform/platform_services.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+// The places the entry editor offers, in the order of its pick list.
+inline constexpr std::array<std::string_view, 9> kEditorLocations = {
+    "Current User\\Registry\\Run",           "Current User\\Registry\\RunOnce",
+    "All Users\\Registry\\Run",              "All Users\\Registry\\RunOnce",
+    "All Users\\Registry\\RunOnce Ex",       "All Users\\Registry\\Run Services",
+    "All Users\\Registry\\Run Services Once", "Current User\\Startup Menu",
+    "All Users\\Startup Menu"};
+
+inline constexpr std::string_view kEnterNameMessage = "Please enter a program name.";
+inline constexpr std::string_view kDuplicateMessage = "You are adding a duplicate of an existing startup item.";
+inline constexpr std::string_view kFindFilter =
+    "Program files (*.exe;*.com;*.bat)|*.EXE;*.COM;*.BAT|All files(*.*)|*.*";
+
+// Leading and trailing blanks and control characters go.
+std::string TrimEditorText(std::string_view text);
+
+// Why the editor's texts cannot be taken, or nullopt. An empty name or command (both with the program-name
+// message), a name that an entry not deleted already has at that location (letter case matters; the
+// record under edit does not count), and a name that cannot be a file name when the place is a startup
+// folder. The texts are expected trimmed.
+std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
+                                              std::string_view command, std::string_view location, int editIndex);
+
+// The record the editor changes for a row: the first not deleted with the row's name and location; -1 none.
+int FindRecordForEdit(const Inventory& inventory, std::string_view caption, std::string_view location);
+
+// A new entry, enabled and not on the system, at the end of Items.
+StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_view command,
+                      std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons);
+
+// Changes the record at the position; its first edit since the load keeps a copy of it as it was.
+void EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
+               std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons);
+
+} // namespace qb
