@@ -3,7 +3,12 @@
 #include "app/auxiliary_commands.h"
 #include "app/command_availability.h"
 #include "app/rating_colours.h"
+#include "app/t_dlg_apply.h"
 #include "app/t_dlg_backup.h"
+#include "app/t_form_add.h"
+#include "changes/apply_engine.h"
+#include "changes/entry_editor.h"
+#include "knowledge/ratings.h"
 #include "backup/backup_file.h"
 #include "changes/pending_changes.h"
 #include "inventory/row_texts.h"
@@ -57,8 +62,10 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
         RefreshList();
         services_.browser.Navigate(StartPageAddress(services_.files));
     });
-    // The dialogs live as long as the window; they are shown when needed.
+    // The dialogs live as long as the window, made in this order; they are shown when needed.
+    formAdd_ = new TFormAdd(services_, inventory_, this);
     dlgBackup_ = new TDlgBackup(services_, inventory_, this);
+    dlgApply_ = new TDlgApply(services_, this);
 }
 
 TMainForm::~TMainForm() = default;
@@ -353,6 +360,71 @@ void TMainForm::ToolButtonBackupClick() {
             LoadBackupFile(dlgBackup_->ChosenFile());
         }
     });
+}
+
+void TMainForm::ToolButtonApplyClick() {
+    Guard([&] {
+        if (ApplyChanges(inventory_, services_, *dlgApply_, database_, icons_) == ApplyOutcome::Applied) {
+            RefreshList(); // the node and the rating filter stay as they were
+        }
+    });
+}
+
+void TMainForm::ButtonAddClick() {
+    Guard([&] {
+        formAdd_->PrepareAdd();
+        formAdd_->exec();
+        if (!formAdd_->Accepted()) {
+            return;
+        }
+        const StartupItem& item = AddEntry(inventory_, formAdd_->NameText(), formAdd_->CommandText(),
+                                           formAdd_->LocationText(), services_, database_, icons_);
+        AddListRow(item); // shown whatever node is selected, unless the rating filter hides it
+    });
+}
+
+void TMainForm::ButtonEditClick() {
+    Guard([&] {
+        const ListRow* row = SelectedRow();
+        if (row == nullptr) {
+            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information, MessageButtons::Ok);
+            return;
+        }
+        const auto rowIndex = static_cast<std::size_t>(row - rows_.data());
+        const int index = FindRecordForEdit(inventory_, row->caption, row->location);
+        formAdd_->PrepareEdit(row->caption, std::string(RowCommand(row->commandCell)), row->location, index);
+        formAdd_->exec();
+        if (!formAdd_->Accepted() || index < 0) {
+            return;
+        }
+        EditEntry(inventory_, index, formAdd_->NameText(), formAdd_->CommandText(), formAdd_->LocationText(),
+                  services_, database_, icons_);
+        UpdateRow(rowIndex, *inventory_.Items[static_cast<std::size_t>(index)]);
+    });
+}
+
+void TMainForm::UpdateRow(std::size_t index, const StartupItem& item) {
+    if (index >= rows_.size()) {
+        return;
+    }
+    ListRow& row = rows_[index];
+    row.caption = item.Name;
+    row.commandCell = CommandCellText(item);
+    row.location = item.Location;
+    row.rating = RatingText(item.Rating);
+    row.iconIndex = item.IconIndex;
+    building_ = true;
+    QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(index));
+    shown->setText(0, Q(row.caption));
+    shown->setIcon(0, icons_.At(row.iconIndex));
+    for (int column = 1; column <= 3; ++column) {
+        shown->setText(column, Q(row.Cell(column)));
+        const CellStyle style = StyleOfCell(row, column);
+        shown->setData(column, Qt::ForegroundRole, style.text ? QVariant(QBrush(ToColor(*style.text))) : QVariant());
+        shown->setData(column, Qt::BackgroundRole,
+                       style.background ? QVariant(QBrush(ToColor(*style.background))) : QVariant());
+    }
+    building_ = false;
 }
 
 void TMainForm::LoadBackupFile(const std::string& path) {

@@ -26,7 +26,9 @@ class QTreeWidgetItem;
 
 namespace qb {
 
+class TDlgApply;
 class TDlgBackup;
+class TFormAdd;
 
 // The tool's main window: the location tree and rating filter on the left, the checkable list of startup
 // entries with its button column, and the information pane below it. It owns the program database, the
@@ -83,10 +85,17 @@ public slots:
     void MenuDeleteDisabledClick();
     void ToolButtonRefreshClick();
     void ToolButtonBackupClick();
+    void ToolButtonApplyClick();
+    void ButtonAddClick();
+    void ButtonEditClick();
+    void MenuAddClick() { ButtonAddClick(); }
+    void MenuEditClick() { ButtonEditClick(); }
     // Loads a backup file as pending changes and shows them.
     void LoadBackupFile(const std::string& path);
 
     TDlgBackup* BackupDialog() { return dlgBackup_; }
+    TDlgApply* ApplyDialog() { return dlgApply_; }
+    TFormAdd* EntryEditor() { return formAdd_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -106,6 +115,8 @@ private:
     void ShowEverything();
     void BulkDelete(int (*remove)(Inventory&), std::string_view nothingFound);
     void CheckBoxChanged(QTreeWidgetItem* item, int column);
+    // The row shows the record's new texts; its check box and memory stay.
+    void UpdateRow(std::size_t index, const StartupItem& item);
     // Runs an event handler; a platform error ends it and is shown, as the window's general error display.
     void Guard(const std::function<void()>& handler);
 
@@ -119,7 +130,9 @@ private:
     std::vector<ListRow> rows_; // in display order, row i is the list's item i
     bool building_ = false;     // rows being built: check-box changes are not the user's
 
+    TFormAdd* formAdd_ = nullptr;
     TDlgBackup* dlgBackup_ = nullptr;
+    TDlgApply* dlgApply_ = nullptr;
     QTreeWidget* treeViewMain_ = nullptr;
     QButtonGroup* ratingButtons_ = nullptr;
     QTreeWidget* listViewFix_ = nullptr;

@@ -156,7 +156,8 @@ QWidget* TMainForm::BuildTitlePanel() {
     bar->setObjectName(QStringLiteral("ToolBarMain"));
     bar->setIconSize(QSize(32, 32));
     bar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: white; }"));
-    ToolButton(bar, "ToolButtonApply", QStringLiteral("Apply"), QStringLiteral("Apply changes"), Glyph::Apply);
+    connect(ToolButton(bar, "ToolButtonApply", QStringLiteral("Apply"), QStringLiteral("Apply changes"), Glyph::Apply),
+            &QToolButton::clicked, this, &TMainForm::ToolButtonApplyClick);
     connect(ToolButton(bar, "ToolButtonRefresh", QStringLiteral("Refresh"),
                        QStringLiteral("Refresh the current startup setting"), Glyph::Refresh),
             &QToolButton::clicked, this, &TMainForm::ToolButtonRefreshClick);
@@ -290,7 +291,8 @@ QWidget* TMainForm::BuildListPanel() {
 
     auto* column = new QVBoxLayout();
     column->setSpacing(4);
-    ColumnButton(panel, column, "ButtonAdd", QStringLiteral("Add"), QStringLiteral("Add entry..."));
+    connect(ColumnButton(panel, column, "ButtonAdd", QStringLiteral("Add"), QStringLiteral("Add entry...")),
+            &QPushButton::clicked, this, &TMainForm::ButtonAddClick);
     buttonEdit_ = ColumnButton(panel, column, "ButtonEdit", QStringLiteral("Edit"), QStringLiteral("Edit entry..."));
     buttonDelete_ = ColumnButton(panel, column, "ButtonDelete", QStringLiteral("Delete"), QStringLiteral("Delete entry"));
     buttonProperties_ = ColumnButton(panel, column, "ButtonProperties", QStringLiteral("Properties"),
@@ -299,6 +301,7 @@ QWidget* TMainForm::BuildListPanel() {
     buttonRun_ = ColumnButton(panel, column, "SnButtonRun", QStringLiteral("Start"), QString());
     buttonClose_ = ColumnButton(panel, column, "SnButtonClose", QStringLiteral("Stop"), QString());
     column->addStretch(1);
+    connect(buttonEdit_, &QPushButton::clicked, this, &TMainForm::ButtonEditClick);
     connect(buttonDelete_, &QPushButton::clicked, this, &TMainForm::ButtonDeleteClick);
     connect(buttonProperties_, &QPushButton::clicked, this, &TMainForm::ButtonPropertiesClick);
     connect(buttonBrowse_, &QPushButton::clicked, this, &TMainForm::ButtonBrowseClick);
@@ -311,7 +314,8 @@ QWidget* TMainForm::BuildListPanel() {
 void TMainForm::BuildPopupMenu() {
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName(QStringLiteral("SnPopupMenuStartup"));
-    MenuItem(popupMenu_, "MenuAdd", QStringLiteral("Add entry..."), Glyph::Add);
+    connect(MenuItem(popupMenu_, "MenuAdd", QStringLiteral("Add entry..."), Glyph::Add), &QAction::triggered, this,
+            &TMainForm::MenuAddClick);
     menuEdit_ = MenuItem(popupMenu_, "MenuEdit", QStringLiteral("Edit entry..."), Glyph::Edit);
     popupMenu_->addSeparator();
     menuDelete_ = MenuItem(popupMenu_, "MenuDelete", QStringLiteral("Delete entry"), Glyph::Delete);
@@ -328,6 +332,7 @@ void TMainForm::BuildPopupMenu() {
     menuFind_ = MenuItem(popupMenu_, "MenuFind", QStringLiteral("Open program folder"), Glyph::Open);
     menuRun_ = MenuItem(popupMenu_, "MenuRun", QStringLiteral("Start this program"), Glyph::Start);
     menuClose_ = MenuItem(popupMenu_, "MenuClose", QStringLiteral("Stop this program"), Glyph::Stop);
+    connect(menuEdit_, &QAction::triggered, this, &TMainForm::MenuEditClick);
     connect(menuDelete_, &QAction::triggered, this, &TMainForm::MenuDeleteClick);
     connect(menuProperties_, &QAction::triggered, this, &TMainForm::MenuPropertiesClick);
     connect(menuSearch_, &QAction::triggered, this, &TMainForm::MenuSearchClick);

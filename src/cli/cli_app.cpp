@@ -2,7 +2,12 @@
 
 #include "cli/host_system.h"
 #include "backup/backup_file.h"
+#include "changes/apply_dialog_rows.h"
+#include "changes/apply_engine.h"
+#include "changes/entry_editor.h"
+#include "changes/pending_changes.h"
 #include "cli/list_output.h"
+#include "inventory/startup_location.h"
 #include "inventory/process_scan.h"
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
@@ -20,6 +25,11 @@ namespace {
 struct Options {
     std::optional<std::string> systemRoot;
     std::string backupFile;
+    std::string name;
+    std::string command;
+    std::string location;
+    bool disabled = false;
+    bool noBackup = false;
     bool all = false;
     bool json = false;
     bool csv = false;
@@ -73,6 +83,104 @@ int Backup(const Options& options, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+// The command line confirms for the user: the changes are printed, and the automatic backup is made as the
+// stored choice says (unless --no-backup), without changing that choice.
+class PrintedConfirmation : public ApplyConfirmation {
+public:
+    PrintedConfirmation(std::ostream& out, bool backup) : out_(out), backup_(backup) {}
+    std::optional<bool> ConfirmWithBackupChoice(const Inventory& inventory) override {
+        for (const auto& row : ApplyDialogRows(inventory)) {
+            out_ << row.changes << ": " << (row.name.empty() ? "(Default)" : row.name) << " (" << row.location << ")"
+                 << (row.status.empty() ? "" : " -> " + row.status) << '\n';
+        }
+        return backup_;
+    }
+
+private:
+    std::ostream& out_;
+    bool backup_;
+};
+
+int ApplyMarks(Session& session, const Options& options, std::ostream& out, std::ostream& err) {
+    PlatformServices services = session.Services();
+    if (!HasPendingChanges(session.inventory)) {
+        out << "Nothing to change.\n";
+        return kExitOk;
+    }
+    PrintedConfirmation confirmation(out, !options.noBackup && PeekAutoBackupChoice(services.registry));
+    ApplyReport report;
+    ApplyChanges(session.inventory, services, confirmation, *session.database, session.icons, false, &report);
+    if (!report.autoBackupPath.empty()) {
+        out << "Backed up first to " << report.autoBackupPath << ".\n";
+    }
+    if (!report.notChanged.empty()) {
+        for (const auto& entry : report.notChanged) {
+            err << "Could not be changed: " << entry << '\n';
+        }
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+// enable, disable, delete: the entry named at the location, as the list's check box or Delete would mark it.
+int Change(const Options& options, ItemState wanted, std::ostream& out, std::ostream& err) {
+    auto session = Start(options, err);
+    if (!session) {
+        return kExitFailed;
+    }
+    bool found = false;
+    for (auto& item : session->inventory.Items) {
+        if (item->State == ItemState::Deleted || item->Name != options.name || item->Location != options.location) {
+            continue;
+        }
+        found = true;
+        item->State = wanted;
+        if (wanted != ItemState::Deleted) {
+            break; // the check box changes the first matching entry only
+        }
+    }
+    if (!found) {
+        err << "No entry \"" << options.name << "\" at \"" << options.location << "\".\n";
+        return kExitFailed;
+    }
+    return ApplyMarks(*session, options, out, err);
+}
+
+int Add(const Options& options, std::ostream& out, std::ostream& err) {
+    auto session = Start(options, err);
+    if (!session) {
+        return kExitFailed;
+    }
+    const std::string name = TrimEditorText(options.name);
+    const std::string command = TrimEditorText(options.command);
+    if (const auto problem = EditorInputProblem(session->inventory, name, command, options.location, -1)) {
+        err << *problem << '\n';
+        return kExitFailed;
+    }
+    if (FindLocation(options.location) == nullptr) {
+        err << "Unknown location \"" << options.location << "\".\n";
+        return kExitUsage;
+    }
+    StartupItem& item = AddEntry(session->inventory, name, command, options.location, session->Services(),
+                                 *session->database, session->icons);
+    if (options.disabled) {
+        item.State = ItemState::Disabled;
+    }
+    return ApplyMarks(*session, options, out, err);
+}
+
+int Restore(const Options& options, std::ostream& out, std::ostream& err) {
+    auto session = Start(options, err);
+    if (!session) {
+        return kExitFailed;
+    }
+    if (!LoadBackup(options.backupFile, session->inventory, session->Services(), *session->database, session->icons)
+             .loaded) {
+        return kExitFailed;
+    }
+    return ApplyMarks(*session, options, out, err);
+}
+
 } // namespace
 
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -88,6 +196,26 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     auto* json = list->add_flag("--json", options.json, "Print a JSON array");
     auto* csv = list->add_flag("--csv", options.csv, "Print comma-separated values");
     json->excludes(csv);
+
+    const auto entryOptions = [&](CLI::App* command) {
+        command->add_option("--name", options.name, "The entry's name, exactly")->required();
+        command->add_option("--location", options.location, "The entry's place, for example \"Current User\\Registry\\Run\"")
+            ->required();
+        command->add_flag("--no-backup", options.noBackup, "Make no automatic backup first");
+    };
+    CLI::App* enable = app.add_subcommand("enable", "Enable an entry and apply");
+    entryOptions(enable);
+    CLI::App* disable = app.add_subcommand("disable", "Disable an entry and apply");
+    entryOptions(disable);
+    CLI::App* remove = app.add_subcommand("delete", "Delete an entry and apply");
+    entryOptions(remove);
+    CLI::App* add = app.add_subcommand("add", "Add an entry and apply");
+    entryOptions(add);
+    add->add_option("--command", options.command, "The command line")->required();
+    add->add_flag("--disabled", options.disabled, "Add it disabled");
+    CLI::App* restore = app.add_subcommand("restore", "Load a backup file as the startup setting and apply");
+    restore->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")->required();
+    restore->add_flag("--no-backup", options.noBackup, "Make no automatic backup first");
 
     CLI::App* backup = app.add_subcommand("backup", "Write a backup of the current startup setting");
     backup->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")
@@ -112,6 +240,21 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
         if (backup->parsed()) {
             return Backup(options, out, err);
+        }
+        if (enable->parsed()) {
+            return Change(options, ItemState::Enabled, out, err);
+        }
+        if (disable->parsed()) {
+            return Change(options, ItemState::Disabled, out, err);
+        }
+        if (remove->parsed()) {
+            return Change(options, ItemState::Deleted, out, err);
+        }
+        if (add->parsed()) {
+            return Add(options, out, err);
+        }
+        if (restore->parsed()) {
+            return Restore(options, out, err);
         }
     } catch (const PlatformError& e) {
         err << e.what() << '\n';

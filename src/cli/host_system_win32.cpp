@@ -41,12 +41,13 @@ private:
 // On Windows the command line works on this computer's own registry and folders. A sandbox root, given
 // or named by QUILLBROOK_SYSTEM_ROOT, is refused rather than ignored: whoever names one expects to change
 // a simulated machine, not the real one.
-std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot, std::ostream& messages,
-                                           std::string& error) {
+std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot,
+                                           std::ostream& messages, std::string& error) {
     const char* variable = std::getenv("QUILLBROOK_SYSTEM_ROOT");
     if (systemRoot || (variable != nullptr && *variable != '\0')) {
         error = "On Windows quillbrook-cli works on this computer itself; a sandbox system root (" +
-                (systemRoot ? "--system-root " + *systemRoot : "QUILLBROOK_SYSTEM_ROOT=" + std::string(variable)) +
+                (systemRoot ? "--system-root " + *systemRoot
+                            : "QUILLBROOK_SYSTEM_ROOT=" + std::string(variable)) +
                 ") can only be used off Windows.";
         return nullptr;
     }
