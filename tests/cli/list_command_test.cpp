@@ -149,3 +149,87 @@ TEST(BackupCommand, WritesTheCurrentSettingAndRecordsIt) {
 }
 
 } // namespace qb::cli
+
+namespace qb::cli {
+
+TEST(ChangeCommands, MakeTheSameChangesAsTheWindowAndSayWhich) {
+    test::SandboxRoot root;
+    root.Folder("C:\\Program Files\\Quillbrook\\backup")
+        .Folder("C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup")
+        .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup",
+               "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Agent", "C:\\agent.exe");
+    const std::string r = root.Path().string();
+    const auto value = [&](const std::string& key, const std::string& name) {
+        auto opened = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, key);
+        return opened ? opened->ReadValue(name) : std::nullopt;
+    };
+
+    auto result = RunCli({"--system-root", r, "disable", "--name", "Agent", "--location", "Current User\\Registry\\Run"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_NE(result.out.find("Disable: Agent (Current User\\Registry\\Run) -> Disabled"), std::string::npos);
+    EXPECT_NE(result.out.find("Auto-1.qbk"), std::string::npos); // AutoBackup missing: backed up
+    EXPECT_TRUE(value(CV + "RunDisabled", "Agent"));
+    EXPECT_FALSE(value("SOFTWARE\\Quillbrook", "AutoBackup")); // the stored choice is never changed
+
+    result = RunCli({"--system-root", r, "enable", "--name", "Agent", "--location", "Current User\\Registry\\Run",
+                     "--no-backup"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_EQ(result.out.find("Auto-"), std::string::npos);
+    EXPECT_TRUE(value(CV + "Run", "Agent"));
+
+    result = RunCli({"--system-root", r, "add", "--name", "Tool", "--command", "C:\\tool.exe /x", "--location",
+                     "Current User\\Startup Menu", "--disabled", "--no-backup"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_TRUE(root.Services().files.FileExists("C:\\Program Files\\Quillbrook\\ShortCutCurrUser\\Tool.lnk"));
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    } refused[] = {
+        {{"enable", "--name", "Nobody", "--location", "Current User\\Registry\\Run"}, kExitFailed, "No entry"},
+        {{"add", "--name", "Agent", "--command", "C:\\a.exe", "--location", "Current User\\Registry\\Run"},
+         kExitFailed, "You are adding a duplicate of an existing startup item."},
+        {{"add", "--name", "..\\evil", "--command", "C:\\a.exe", "--location", "Current User\\Startup Menu"},
+         kExitFailed, "cannot be used for a shortcut"},
+        {{"add", "--name", "X", "--command", "  ", "--location", "Current User\\Registry\\Run"}, kExitFailed,
+         "Please enter a program name."},
+        {{"add", "--name", "X", "--command", "C:\\a.exe", "--location", "Nowhere"}, kExitUsage, "Unknown location"},
+        {{"disable", "--name", "Agent"}, kExitUsage, ""},
+    };
+    for (const auto& c : refused) {
+        std::vector<std::string> args{"--system-root", r};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const auto refusal = RunCli(args);
+        EXPECT_EQ(refusal.status, c.status);
+        EXPECT_NE(refusal.err.find(c.message), std::string::npos) << refusal.err;
+    }
+
+    result = RunCli({"--system-root", r, "delete", "--name", "Agent", "--location", "Current User\\Registry\\Run",
+                     "--no-backup"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_FALSE(value(CV + "Run", "Agent"));
+}
+
+TEST(ChangeCommands, RestoreBringsBackABackup) {
+    test::SandboxRoot root;
+    root.Folder("C:\\Program Files\\Quillbrook\\backup")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Agent", "C:\\agent.exe");
+    const std::string r = root.Path().string();
+    ASSERT_EQ(RunCli({"--system-root", r, "backup", "C:\\saved.qbk"}).status, kExitOk);
+    ASSERT_EQ(RunCli({"--system-root", r, "delete", "--name", "Agent", "--location", "Current User\\Registry\\Run",
+                      "--no-backup"})
+                  .status,
+              kExitOk);
+    const auto result = RunCli({"--system-root", r, "restore", "C:\\saved.qbk", "--no-backup"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_NE(result.out.find("Add: Agent"), std::string::npos);
+    auto run = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, CV + "Run");
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(run->ReadString("Agent"), "C:\\agent.exe");
+    EXPECT_EQ(RunCli({"--system-root", r, "restore", "C:\\missing.qbk"}).status, kExitFailed);
+}
+
+} // namespace qb::cli

@@ -1,0 +1,183 @@
+#include "app/t_dlg_apply.h"
+#include "app/t_form_add.h"
+#include "app/t_main_form.h"
+#include "changes/pending_changes.h"
+#include "support/recording_fakes.h"
+#include "support/sandbox_root.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace qb {
+
+using ::testing::ElementsAre;
+
+namespace {
+
+const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kTool = "C:\\Program Files\\Quillbrook";
+const std::string kCuRun = "Current User\\Registry\\Run";
+
+struct Window {
+    Window() {
+        root.File(kTool + "\\infotpl.dat", "<html><body><!--name--></body></html>")
+            .File(kTool + "\\mess.htm", "<html><body>Start</body></html>")
+            .Folder(kTool + "\\backup")
+            .File("C:\\Apps\\app.exe")
+            .Value(RegistryRoot::CurrentUser, CV + "Run", "Tool", "C:\\Apps\\app.exe")
+            .Value(RegistryRoot::CurrentUser, CV + "RunDisabled", "Off", "C:\\Gone\\off.exe");
+        root.System().SetDialogs(dialogs);
+        const sandbox::PathMap& map = root.System().Paths();
+        PathMapping paths{[&map](std::string_view w) -> std::optional<std::string> {
+                              auto h = map.ToHost(w);
+                              return h ? std::optional(h->string()) : std::nullopt;
+                          },
+                          [&map](std::string_view l) { return map.ToWindows(l); }};
+        form = std::make_unique<TMainForm>(root.Services(), paths);
+        form->show();
+    }
+    // Runs `act` on the modal dialog once it is up, then lets exec() return.
+    template <typename Dialog> void WhenShown(Dialog* dialog, std::function<void(Dialog*)> act) {
+        QTimer::singleShot(0, dialog, [dialog, act] {
+            act(dialog);
+            if (dialog->isVisible()) {
+                dialog->reject();
+            }
+        });
+    }
+    std::vector<std::string> Captions() {
+        auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
+        std::vector<std::string> out;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            out.push_back(list->topLevelItem(i)->text(0).toStdString() + "|" + list->topLevelItem(i)->text(1).toStdString());
+        }
+        return out;
+    }
+    std::vector<std::string> Messages() {
+        std::vector<std::string> out;
+        for (const auto& m : dialogs.Messages()) {
+            out.push_back(m.text);
+        }
+        return out;
+    }
+    std::optional<RegistryValue> Value(const std::string& key, const std::string& name) {
+        auto opened = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, key);
+        return opened ? opened->ReadValue(name) : std::nullopt;
+    }
+
+    test::SandboxRoot root;
+    test::ScriptedDialogs dialogs;
+    std::unique_ptr<TMainForm> form;
+};
+
+void Fill(TFormAdd* editor, const QString& name, const QString& command, const QString& location) {
+    editor->findChild<QLineEdit*>(QStringLiteral("EditName"))->setText(name);
+    editor->findChild<QLineEdit*>(QStringLiteral("EditPath"))->setText(command);
+    auto* combo = editor->findChild<QComboBox*>(QStringLiteral("ComboBoxLocation"));
+    combo->setCurrentIndex(combo->findText(location));
+}
+
+} // namespace
+
+TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
+    Window w;
+    TFormAdd* editor = w.form->EntryEditor();
+    auto* combo = editor->findChild<QComboBox*>(QStringLiteral("ComboBoxLocation"));
+    ASSERT_EQ(combo->count(), 9);
+    EXPECT_EQ(combo->itemText(0), "Current User\\Registry\\Run");
+    EXPECT_EQ(combo->itemText(8), "All Users\\Startup Menu");
+    w.WhenShown<TFormAdd>(editor, [](TFormAdd* e) {
+        EXPECT_EQ(e->windowTitle(), "Adding a startup program");
+        EXPECT_EQ(e->NameText(), "New Program");
+        Fill(e, "  Tool ", "C:\\x.exe", "Current User\\Registry\\Run");
+        e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click(); // a duplicate: refused, stays open
+        EXPECT_EQ(e->NameText(), "Tool");                               // trimmed all the same
+        Fill(e, "Fresh", "  ", "Current User\\Registry\\Run");
+        e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click(); // empty command
+        Fill(e, "Fresh", "\"C:\\Apps\\app.exe\" /tray", "Current User\\Startup Menu");
+        e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
+    });
+    w.form->ButtonAddClick();
+    EXPECT_THAT(w.Messages(), ElementsAre("You are adding a duplicate of an existing startup item.",
+                                          "Please enter a program name."));
+    EXPECT_THAT(w.Captions(), ElementsAre("Tool|C:\\Apps\\app.exe", "Off|[Invalid Path]C:\\Gone\\off.exe",
+                                          "Fresh|\"C:\\Apps\\app.exe\" /tray"));
+    EXPECT_EQ(w.form->Items().Items.back()->LoadedState, ItemState::Deleted);
+    // The next add opens with the place the last one used.
+    w.WhenShown<TFormAdd>(editor, [](TFormAdd* e) { EXPECT_EQ(e->LocationText(), "Current User\\Startup Menu"); });
+    w.form->ButtonAddClick();
+}
+
+TEST(EntryEditorWindow, EditsTheSelectedRowInPlace) {
+    Window w;
+    w.form->SelectRow("Off");
+    w.WhenShown<TFormAdd>(w.form->EntryEditor(), [](TFormAdd* e) {
+        EXPECT_EQ(e->windowTitle(), "Editing a startup program");
+        EXPECT_EQ(e->CommandText(), "C:\\Gone\\off.exe"); // without the marker
+        e->findChild<QLineEdit*>(QStringLiteral("EditPath"))->setText("C:\\Apps\\app.exe /on");
+        e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
+    });
+    w.form->ButtonEditClick();
+    EXPECT_THAT(w.Captions(), ElementsAre("Tool|C:\\Apps\\app.exe", "Off|C:\\Apps\\app.exe /on"));
+    auto* list = w.form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
+    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked); // the check box stays
+    EXPECT_FALSE(list->topLevelItem(1)->data(1, Qt::ForegroundRole).isValid()); // valid now: no longer red
+    ASSERT_EQ(w.form->Items().EditedOriginals.size(), 1u);
+    EXPECT_EQ(w.form->Items().EditedOriginals[0]->Command, "C:\\Gone\\off.exe");
+}
+
+TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
+    Window w;
+    w.form->SelectRow("Tool");
+    auto* list = w.form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
+    list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    TDlgApply* dialog = w.form->ApplyDialog();
+    auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"));
+    EXPECT_TRUE(box->isChecked());
+
+    // Cancel: nothing written, not even the choice.
+    w.WhenShown<TDlgApply>(dialog, [](TDlgApply* d) {
+        auto* rows = d->findChild<QTreeWidget*>(QStringLiteral("SnListViewChanges"));
+        ASSERT_EQ(rows->topLevelItemCount(), 1);
+        EXPECT_EQ(rows->topLevelItem(0)->text(0), "Disable");
+        EXPECT_EQ(rows->topLevelItem(0)->text(4), "Disabled");
+        d->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->setChecked(false);
+        d->findChild<QPushButton*>(QStringLiteral("SnButtonCancel"))->click();
+    });
+    w.form->ToolButtonApplyClick();
+    EXPECT_TRUE(w.Value(CV + "Run", "Tool").has_value());
+    EXPECT_FALSE(box->isChecked()); // as the user left it in this run
+    EXPECT_EQ(w.Value("SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(1)); // created when missing
+
+    // OK with the box unticked: applied, no backup, the choice stored.
+    w.WhenShown<TDlgApply>(dialog, [](TDlgApply* d) { d->findChild<QPushButton*>(QStringLiteral("SnButtonOK"))->click(); });
+    w.form->ToolButtonApplyClick();
+    EXPECT_FALSE(w.Value(CV + "Run", "Tool").has_value());
+    EXPECT_TRUE(w.Value(CV + "RunDisabled", "Tool").has_value());
+    EXPECT_EQ(w.Value("SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(0));
+    EXPECT_TRUE(w.root.Services().files.FindFiles(kTool + "\\backup", "*.*").empty());
+    EXPECT_FALSE(HasPendingChanges(w.form->Items()));
+
+    // A new run of the tool starts ticked, and the stored 0 unticks it at the next showing.
+    Window again;
+    TDlgApply* fresh = again.form->ApplyDialog();
+    EXPECT_TRUE(fresh->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
+    again.root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup", RegistryValue::Dword(0));
+    fresh->FormShow(again.form->Items());
+    EXPECT_FALSE(fresh->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
+
+    // Nothing pending: said so, no dialog.
+    w.form->ToolButtonApplyClick();
+    EXPECT_EQ(w.Messages().back(), "There is no changes in the startup list.");
+}
+
+} // namespace qb
