@@ -1,3 +1,5 @@
+include(WindowsManifest)
+
 # Every target of ours gets the same warning set; third-party headers come in as SYSTEM includes.
 function(qb_target_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
@@ -21,7 +23,12 @@ function(qb_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_compile_definitions(${name} PRIVATE QB_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+  set(dataDir "${PROJECT_SOURCE_DIR}/tests/data")
+  if(WIN32 AND CMAKE_CROSSCOMPILING AND NOT dataDir MATCHES "^[A-Za-z]:")
+    set(dataDir "Z:${dataDir}") # Wine shows the host's root as drive Z:
+  endif()
+  target_compile_definitions(${name} PRIVATE QB_TEST_DATA_DIR="${dataDir}")
   qb_target_warnings(${name})
+  qb_windows_manifest(${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
 endfunction()

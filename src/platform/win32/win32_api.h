@@ -7,13 +7,12 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
-
 #include <objbase.h>
 #include <psapi.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 // windows.h maps these names to their A or W function by macro. They are also the names of operations of
 // the platform services, which must mean the same member in every translation unit.

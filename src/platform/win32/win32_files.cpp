@@ -16,8 +16,8 @@ DWORD AttributesOf(std::string_view path) {
 // 100-nanosecond ticks since 1601 to nanoseconds since 1970.
 std::int64_t UnixNanoseconds(const FILETIME& time) {
     constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-    const std::int64_t ticks = static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) |
-                                                         time.dwLowDateTime);
+    const std::int64_t ticks =
+        static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
     return (ticks - kTicksFrom1601To1970) * 100;
 }
 
@@ -74,7 +74,8 @@ bool Win32Files::CreateDirectory(std::string_view path) {
 }
 
 bool Win32Files::CopyFile(std::string_view source, std::string_view destination, bool failIfExists) {
-    return ::CopyFileA(std::string(source).c_str(), std::string(destination).c_str(), failIfExists ? TRUE : FALSE);
+    return ::CopyFileA(std::string(source).c_str(), std::string(destination).c_str(),
+                       failIfExists ? TRUE : FALSE);
 }
 
 bool Win32Files::DeleteFile(std::string_view path) {
@@ -115,7 +116,8 @@ bool Win32Files::WriteFile(std::string_view path, std::string_view bytes) {
             return false;
         }
     }
-    if (!::MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExA(temporary.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ::DeleteFileA(temporary.c_str());
         return false;
     }
@@ -124,8 +126,8 @@ bool Win32Files::WriteFile(std::string_view path, std::string_view bytes) {
 
 std::optional<std::string> Win32Files::ReadFile(std::string_view path) {
     FileHandle file(::CreateFileA(std::string(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return std::nullopt;
     }
@@ -154,8 +156,8 @@ std::optional<FileStamp> Win32Files::Stamp(std::string_view path) {
     }
     // No access rights are asked for: reading the attributes needs none, and any sharing is allowed.
     FileHandle file(::CreateFileA(std::string(path).c_str(), 0,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!file || !::GetFileInformationByHandle(file.Get(), &info)) {
         return std::nullopt;

@@ -67,8 +67,8 @@ std::optional<ProgramIcon> IconPixels(HICON icon) {
         if (out.pixels.empty()) {
             return std::nullopt;
         }
-        const bool hasAlpha =
-            std::any_of(out.pixels.begin(), out.pixels.end(), [](std::uint32_t p) { return (p & kOpaque) != 0; });
+        const bool hasAlpha = std::any_of(out.pixels.begin(), out.pixels.end(),
+                                          [](std::uint32_t p) { return (p & kOpaque) != 0; });
         if (!hasAlpha) {
             // An icon of the old kind: where the AND mask is set the screen shows through.
             for (std::size_t i = 0; i < count; ++i) {

@@ -6,7 +6,7 @@ namespace qb::win32 {
 
 namespace {
 
-constexpr DWORD kWaitAndTerminate = SYNCHRONIZE | PROCESS_TERMINATE;      // 0x100001
+constexpr DWORD kWaitAndTerminate = SYNCHRONIZE | PROCESS_TERMINATE;         // 0x100001
 constexpr DWORD kQueryAndRead = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ; // 0x410
 
 class Win32RunningProcess : public RunningProcess {
@@ -19,8 +19,8 @@ public:
 
     WaitResult WaitForExit(std::chrono::milliseconds timeout) override {
         // INFINITE is a DWORD value too; a longer wait is cut just below it.
-        const auto milliseconds =
-            static_cast<DWORD>(std::clamp<long long>(timeout.count(), 0, static_cast<long long>(INFINITE) - 1));
+        const auto milliseconds = static_cast<DWORD>(
+            std::clamp<long long>(timeout.count(), 0, static_cast<long long>(INFINITE) - 1));
         switch (::WaitForSingleObject(process_.Get(), milliseconds)) {
         case WAIT_OBJECT_0:
             return WaitResult::Ended;

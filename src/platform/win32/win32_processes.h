@@ -32,9 +32,9 @@ private:
     MemoryInfoFunction getMemoryInfo_ = nullptr;
 };
 
-// Posts WM_CLOSE to every top-level window of the process (EnumWindows, GetWindowThreadProcessId); the
-// number of windows asked. Hidden windows are asked too: a program that lives in the notification area
-// has only those.
+// Posts WM_CLOSE to every top-level window of the process (EnumWindows, GetWindowThreadProcessId), as
+// Microsoft's own recipe for ending an application cleanly does; the number of windows asked. Hidden
+// windows are asked too: a program that lives in the notification area has only those.
 int PostCloseToWindowsOf(std::uint32_t pid);
 
 } // namespace qb::win32

@@ -43,11 +43,30 @@ void Win32Profiles::WriteString(std::string_view file, std::string_view section,
     const std::string path(file);
     if (!::WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
                                       std::string(value).c_str(), path.c_str())) {
-        // Wine keeps the failed change in its cache of the file and would read it back; the documented
-        // flush (all three names null) drops that cache. Windows has nothing to drop.
-        ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
         throw PlatformError::ProfileWriteFailed(file);
     }
+}
+
+std::vector<std::string> Win32Profiles::SectionNames(std::string_view file) {
+    const std::string path(file);
+    std::vector<char> buffer(4096);
+    DWORD length = 0;
+    for (;;) {
+        length =
+            ::GetPrivateProfileSectionNamesA(buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
+        // A list cut short is answered with the buffer's size less two.
+        if (length + 2 < buffer.size() || buffer.size() >= (1u << 26)) {
+            break;
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start < length;) {
+        const std::string name(buffer.data() + start);
+        start += name.size() + 1;
+        names.push_back(name);
+    }
+    return names;
 }
 
 } // namespace qb::win32

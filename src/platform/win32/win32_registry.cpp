@@ -51,8 +51,8 @@ public:
     // Values in the order RegEnumValue gives them (stored order on Windows, sorted under Wine).
     std::vector<std::string> ValueNames() override {
         DWORD longest = 0;
-        ::RegQueryInfoKeyA(key_.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest,
-                           nullptr, nullptr, nullptr);
+        ::RegQueryInfoKeyA(key_.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           &longest, nullptr, nullptr, nullptr);
         return Enumerate(longest, [&](DWORD index, char* buffer, DWORD* size) {
             return ::RegEnumValueA(key_.Get(), index, buffer, size, nullptr, nullptr, nullptr, nullptr);
         });
@@ -61,8 +61,8 @@ public:
     // Subkeys come back sorted without regard to case, as the registry keeps them.
     std::vector<std::string> SubkeyNames() override {
         DWORD longest = 0;
-        ::RegQueryInfoKeyA(key_.Get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
-                           nullptr, nullptr, nullptr);
+        ::RegQueryInfoKeyA(key_.Get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+                           nullptr, nullptr, nullptr, nullptr);
         return Enumerate(longest, [&](DWORD index, char* buffer, DWORD* size) {
             return ::RegEnumKeyExA(key_.Get(), index, buffer, size, nullptr, nullptr, nullptr, nullptr);
         });
@@ -106,16 +106,18 @@ public:
         }
         const std::string valueName(name);
         const BYTE none = 0;
-        const LONG result = ::RegSetValueExA(
-            key_.Get(), valueName.c_str(), 0, static_cast<DWORD>(value.type),
-            data.empty() ? &none : reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+        const LONG result =
+            ::RegSetValueExA(key_.Get(), valueName.c_str(), 0, static_cast<DWORD>(value.type),
+                             data.empty() ? &none : reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size()));
         if (result != ERROR_SUCCESS) {
             throw PlatformError::SetDataFailed(name);
         }
     }
 
     bool DeleteValue(std::string_view name) override {
-        return writable_ && Nameable(name) && ::RegDeleteValueA(key_.Get(), std::string(name).c_str()) == ERROR_SUCCESS;
+        return writable_ && Nameable(name) &&
+               ::RegDeleteValueA(key_.Get(), std::string(name).c_str()) == ERROR_SUCCESS;
     }
 
     bool DeleteSubkey(std::string_view relativePath) override {
@@ -125,7 +127,8 @@ public:
     }
 
 private:
-    template <typename EnumFunction> static std::vector<std::string> Enumerate(DWORD longest, EnumFunction f) {
+    template <typename EnumFunction>
+    static std::vector<std::string> Enumerate(DWORD longest, EnumFunction f) {
         std::vector<std::string> names;
         std::string buffer(std::max<std::size_t>(64, (std::size_t{longest} + 1) * kUtf8BytesPerUnit), '\0');
         for (DWORD index = 0;;) {
@@ -169,8 +172,8 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, st
     RegistryKeyHandle key;
     const LONG result =
         createIfMissing
-            ? ::RegCreateKeyExA(RootKey(root), keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kWriteAccess,
-                                nullptr, key.Receive(), nullptr)
+            ? ::RegCreateKeyExA(RootKey(root), keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                kWriteAccess, nullptr, key.Receive(), nullptr)
             : ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess, key.Receive());
     if (result != ERROR_SUCCESS) {
         return nullptr;

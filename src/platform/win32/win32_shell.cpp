@@ -13,8 +13,8 @@ namespace {
 // Room for MAX_PATH UTF-16 units of three UTF-8 bytes each: the ANSI getters convert into the buffer the
 // caller gives, and 260 bytes would cut a path of non-ASCII names.
 constexpr int kTextBytes = MAX_PATH * 3 + 1;
-// INFOTIPSIZE: the longest description the shell keeps.
-constexpr int kDescriptionBytes = 1024 * 3 + 1;
+// INFOTIPSIZE (1024 characters): the longest description or arguments the shell keeps.
+constexpr int kLongTextBytes = 1024 * 3 + 1;
 
 ComPtr<IShellLinkA> NewShellLink() {
     ComPtr<IShellLinkA> link;
@@ -54,9 +54,11 @@ std::optional<std::string> PathOf(LPCITEMIDLIST items) {
 }
 
 // A character the conversion from a link's ANSI text could not map: U+FFFD, or the '?' that no file
-// name holds.
+// name holds (past a "\\?\" prefix).
 bool LostInConversion(std::string_view path) {
-    return path.find("\xEF\xBF\xBD") != std::string_view::npos || path.find('?') != std::string_view::npos;
+    const std::size_t names = path.starts_with("\\\\?\\") ? 4 : 0;
+    return path.find("\xEF\xBF\xBD") != std::string_view::npos ||
+           path.find('?', names) != std::string_view::npos;
 }
 
 // Wine takes a link's path from the ANSI copy in its LinkInfo and converts it with the current code page,
@@ -106,15 +108,15 @@ std::optional<ShortcutInfo> Win32Shell::LoadShortcut(std::string_view path) {
     // What the file holds is read before Resolve: Wine's Resolve fills an empty icon location with the
     // target's path, and nothing but the target is resolved anyway.
     ShortcutInfo info;
-    info.arguments = GetText(kDescriptionBytes, [&](char* buffer, int size) { return link->GetArguments(buffer, size); });
+    info.arguments =
+        GetText(kLongTextBytes, [&](char* buffer, int size) { return link->GetArguments(buffer, size); });
     info.description =
-        GetText(kDescriptionBytes, [&](char* buffer, int size) { return link->GetDescription(buffer, size); });
+        GetText(kLongTextBytes, [&](char* buffer, int size) { return link->GetDescription(buffer, size); });
     info.workingDirectory =
         GetText(kTextBytes, [&](char* buffer, int size) { return link->GetWorkingDirectory(buffer, size); });
     int iconIndex = 0;
-    info.iconLocation = GetText(kTextBytes, [&](char* buffer, int size) {
-        return link->GetIconLocation(buffer, size, &iconIndex);
-    });
+    info.iconLocation = GetText(
+        kTextBytes, [&](char* buffer, int size) { return link->GetIconLocation(buffer, size, &iconIndex); });
     info.iconIndex = iconIndex;
     int showCommand = kShowNormal;
     if (SUCCEEDED(link->GetShowCmd(&showCommand))) {
@@ -180,8 +182,8 @@ int Win32Shell::RunCommand(std::string_view commandLine, int showCommand) {
 int Win32Shell::OpenWithVerb(std::string_view verb, std::string_view target) {
     // The shell may hand the verb to an extension that needs COM.
     const ComApartment com;
-    const HINSTANCE result =
-        ::ShellExecuteA(nullptr, std::string(verb).c_str(), std::string(target).c_str(), nullptr, nullptr, kShow);
+    const HINSTANCE result = ::ShellExecuteA(nullptr, std::string(verb).c_str(), std::string(target).c_str(),
+                                             nullptr, nullptr, kShow);
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 

@@ -107,3 +107,16 @@ TEST_P(ProfileContract, AWriteToAReadOnlyFileRaisesTheErrorAndChangesNothing) {
 }
 
 } // namespace qb::test
+
+namespace qb::test {
+
+TEST_P(ProfileContract, SectionNamesComeInFileOrder) {
+    const std::string path = JoinPath(backend->ScratchFolder(), "sections.ini");
+    ASSERT_TRUE(
+        backend->Files().WriteFile(path, "[Second]\r\nk=v\r\n[first]\r\n\r\n[Third Part]\r\nx=1\r\n"));
+    EXPECT_EQ(backend->Profiles().SectionNames(path),
+              (std::vector<std::string>{"Second", "first", "Third Part"}));
+    EXPECT_TRUE(backend->Profiles().SectionNames(JoinPath(backend->ScratchFolder(), "absent.ini")).empty());
+}
+
+} // namespace qb::test

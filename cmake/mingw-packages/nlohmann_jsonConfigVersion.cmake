@@ -1,0 +1,20 @@
+# The version of the host's nlohmann-json3-dev, read from its headers.
+set(_qb_json_header "/usr/include/nlohmann/detail/abi_macros.hpp")
+if(NOT EXISTS "${_qb_json_header}")
+  set(_qb_json_header "/usr/include/nlohmann/json.hpp")
+endif()
+set(PACKAGE_VERSION "0")
+if(EXISTS "${_qb_json_header}")
+  file(STRINGS "${_qb_json_header}" _qb_json_lines REGEX "#define NLOHMANN_JSON_VERSION_(MAJOR|MINOR|PATCH) +[0-9]+")
+  string(REGEX REPLACE ".*MAJOR +([0-9]+).*MINOR +([0-9]+).*PATCH +([0-9]+).*" "\\1.\\2.\\3" PACKAGE_VERSION
+                       "${_qb_json_lines}")
+endif()
+if(PACKAGE_VERSION VERSION_LESS PACKAGE_FIND_VERSION
+   OR (PACKAGE_FIND_VERSION_MAJOR AND NOT PACKAGE_VERSION MATCHES "^${PACKAGE_FIND_VERSION_MAJOR}\\."))
+  set(PACKAGE_VERSION_COMPATIBLE FALSE)
+else()
+  set(PACKAGE_VERSION_COMPATIBLE TRUE)
+  if(PACKAGE_VERSION VERSION_EQUAL PACKAGE_FIND_VERSION)
+    set(PACKAGE_VERSION_EXACT TRUE)
+  endif()
+endif()

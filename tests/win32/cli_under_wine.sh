@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# quillbrook-cli.exe under Wine, against what Wine's own tools put where Windows starts programs: run
+# keys filled by `reg add`, a shortcut saved by the Windows shell in the startup folder. What the CLI
+# writes to the registry is read back with `reg query`.
+#   cli_under_wine.sh WINE_RUN PREFIX CLI_EXE SHELL_LINK CHILD_EXE
+# SHELL_LINK is a shortcut to C:\windows\notepad.exe made by the Windows shell (tests/data/lnk/plain.lnk);
+# CHILD_EXE a program that runs until it is ended.
+set -euo pipefail
+wine_run=$1 prefix=$2 cli=$3 link=$4 child=$5
+# A sandbox root would be refused on Windows; none is wanted here.
+unset QUILLBROOK_SYSTEM_ROOT
+
+w() { "$wine_run" "$prefix" "$@"; }
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+cv='Software\Microsoft\Windows\CurrentVersion'
+# The tool as installed: the program beside its database, in a folder of its own.
+tool=$(mktemp -d)
+startup_link=""
+cleanup() {
+  for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run"; do
+    for name in SecurityHealth QbCrossExpand CleanupSetup QbCrossTwin QbCrossRunning; do
+      w reg delete "$key" /v "$name" /f >/dev/null 2>&1 || true
+    done
+  done
+  w reg delete 'HKCU\Software\Quillbrook' /f >/dev/null 2>&1 || true
+  [ -z "$startup_link" ] || rm -f "$startup_link"
+  w taskkill /f /im "$(basename "$child")" >/dev/null 2>&1 || true
+  rm -rf "$tool"
+}
+trap cleanup EXIT
+cp "$cli" "$child" "$tool/"
+exe="$tool/$(basename "$cli")"
+# A program database of two entries beside the program, found through its own path: one known by its
+# name in the main table, one in the table of startup names.
+printf '[SecurityHealth]\r\nConfirmed=Y\r\nDescription=Security icon\r\n' >"$tool/st.dat"
+printf '[CleanupSetup]\r\nConfirmed=N\r\nDescription=Cleanup at logon\r\n' >"$tool/sn.dat"
+: >"$tool/fn.dat"
+: >"$tool/sp.dat"
+
+add() { # add KEY NAME TYPE DATA
+  w reg add "$1" /v "$2" /t "$3" /d "$4" /f >/dev/null
+}
+add "HKLM\\$cv\\Run" SecurityHealth REG_SZ 'C:\windows\system32\SecurityHealthSystray.exe'
+add "HKCU\\$cv\\Run" QbCrossExpand REG_EXPAND_SZ '%SystemRoot%\system32\notepad.exe /cross'
+add "HKCU\\$cv\\RunDisabled" CleanupSetup REG_SZ 'C:\windows\system32\cleanmgr.exe /autoclean'
+# In both the run key and its disabled twin: listed once, enabled, and the twin's copy goes.
+add "HKCU\\$cv\\Run" QbCrossTwin REG_SZ 'C:\windows\notepad.exe'
+add "HKCU\\$cv\\RunDisabled" QbCrossTwin REG_SZ 'C:\windows\notepad.exe /old'
+
+startup=$(w reg query "HKCU\\$cv\\Explorer\\Shell Folders" /v Startup | tr -d '\r' |
+  sed -n 's/^ *Startup *REG_SZ *//Ip')
+[ -n "$startup" ] || { echo "FAIL: no Startup folder in Shell Folders" >&2; exit 1; }
+startup_unix=$(w winepath -u "$startup" | tr -d '\r')
+mkdir -p "$startup_unix"
+startup_link="$startup_unix/Qb Cross Link.lnk"
+cp "$link" "$startup_link"
+
+# A running program: the list shows its memory, read through Tool Help and PSAPI.
+add "HKCU\\$cv\\Run" QbCrossRunning REG_SZ "\"$(w winepath -w "$tool/$(basename "$child")" | tr -d '\r')\" --ignore-close"
+w "$tool/$(basename "$child")" --ignore-close >/dev/null 2>&1 &
+running_memory() { grep -A7 '"name": "QbCrossRunning"' <<<"$json" | sed -n 's/.*"memoryKB": \([0-9-]*\).*/\1/p'; }
+for attempt in $(seq 1 20); do
+  json=$(w "$exe" list --json | tr -d '\r') || { echo "FAIL: list --json failed" >&2; exit 1; }
+  [ "$(running_memory)" -gt 0 ] 2>/dev/null && break
+  sleep 0.5
+done
+[ "$(running_memory)" -gt 0 ] 2>/dev/null || fail "the running program shows no memory"
+
+escape() { # as JSON writes a string
+  local s=${1//\\/\\\\}
+  printf '%s' "${s//\"/\\\"}"
+}
+expect_entry() { # NAME COMMAND LOCATION STATE RATING
+  local block
+  block=$(printf '    "name": "%s",\n    "command": "%s",\n    "location": "%s",\n    "state": "%s",\n    "rating": "%s",' \
+    "$(escape "$1")" "$(escape "$2")" "$(escape "$3")" "$4" "$5")
+  [[ "$json" == *"$block"* ]] || fail "list --json has no entry $1 | $2 | $3 | $4 | $5"
+}
+expect_entry SecurityHealth 'C:\windows\system32\SecurityHealthSystray.exe' 'All Users\Registry\Run' Enabled Required
+expect_entry QbCrossExpand '%SystemRoot%\system32\notepad.exe /cross' 'Current User\Registry\Run' Enabled Unknown
+expect_entry CleanupSetup 'C:\windows\system32\cleanmgr.exe /autoclean' 'Current User\Registry\Run' Disabled 'Not Required'
+expect_entry QbCrossTwin 'C:\windows\notepad.exe' 'Current User\Registry\Run' Enabled Unknown
+expect_entry 'Qb Cross Link' 'C:\windows\notepad.exe' 'Current User\Startup Menu' Enabled Unknown
+[ "$(grep -c '"name": "QbCrossTwin"' <<<"$json")" = 1 ] || fail "QbCrossTwin is listed more than once"
+if w reg query "HKCU\\$cv\\RunDisabled" /v QbCrossTwin >/dev/null 2>&1; then
+  fail "the disabled copy of QbCrossTwin is still in RunDisabled"
+fi
+
+# The backup command records its file in the backup index: a string and a DWORD, as reg query shows.
+backup_windows=$(w winepath -w "$tool/cross.qbk" | tr -d '\r')
+w "$exe" backup "$backup_windows" >/dev/null || fail "backup failed"
+index=$(w reg query 'HKCU\Software\Quillbrook\BackupIndex' /s | tr -d '\r')
+grep -Eq "^ +FilePath +REG_SZ +$(sed 's/[][\.*^$]/\\&/g' <<<"$backup_windows")\$" <<<"$index" ||
+  fail "reg query shows no FilePath REG_SZ $backup_windows: $index"
+grep -Eq '^ +Count +REG_DWORD +0x[0-9a-f]+$' <<<"$index" || fail "reg query shows no Count REG_DWORD: $index"
+grep -q '^\[Item ' "$tool/cross.qbk" && grep -q 'SecurityHealth' "$tool/cross.qbk" ||
+  fail "the backup file does not hold the entries"
+
+# On Windows the CLI works on the computer itself; a sandbox root is refused.
+if w "$exe" --system-root 'C:\sandbox' list >/dev/null 2>&1; then
+  fail "--system-root was accepted on Windows"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "--- list --json ---" >&2
+  echo "$json" >&2
+  exit 1
+fi
+echo "quillbrook-cli.exe under Wine: list and backup agree with reg and the shell"

@@ -1,0 +1,62 @@
+#include "win32/win32_backend.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace qb::test {
+
+namespace {
+std::string UniqueKeyBase() {
+    static std::atomic<int> counter{0};
+    return "SOFTWARE\\ContractTests\\Process" + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+} // namespace
+
+Win32Backend::Win32Backend() : keyBase_(UniqueKeyBase()) {}
+
+Win32Backend::~Win32Backend() {
+    system_.Registry().DeleteKey(RegistryRoot::CurrentUser, keyBase_);
+    system_.Registry().DeleteKey(RegistryRoot::LocalMachine, keyBase_);
+}
+
+std::string Win32Backend::ScratchFolder() {
+    const std::string folder = JoinPath(dir_.Path().string(), "Scratch" + std::to_string(++folders_));
+    if (!::CreateDirectoryA(folder.c_str(), nullptr)) {
+        throw std::runtime_error("cannot create " + folder);
+    }
+    return folder;
+}
+
+std::string Win32Backend::ScratchKey() {
+    return keyBase_ + "\\Key" + std::to_string(++keys_);
+}
+
+std::string Win32Backend::DataFile(const std::string& dataRelativePath) {
+    std::string path = std::string(QB_TEST_DATA_DIR) + "\\" + dataRelativePath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string Win32Backend::PlaceFixture(const std::string& dataRelativePath, const std::string& folder) {
+    const std::string source = DataFile(dataRelativePath);
+    const std::string path = JoinPath(folder, source.substr(source.find_last_of('\\') + 1));
+    if (!::CopyFileA(source.c_str(), path.c_str(), TRUE)) {
+        throw std::runtime_error("cannot copy " + source);
+    }
+    return path;
+}
+
+bool Win32Backend::MakeReadOnly(const std::string& path) {
+    if (!::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    // Windows refuses to open a read-only file for writing, whoever asks. Wine keeps the attribute as the
+    // Unix permission bits, which root passes: then the file is not really read-only here.
+    const win32::FileHandle probe(::CreateFileA(path.c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe;
+}
+
+} // namespace qb::test
