@@ -1,6 +1,7 @@
 // What one reload of the main window costs: LoadInventory over a generated sandbox machine, with the
 // program database made beforehand as the window makes it once.
 
+#include "app/list_rows.h"
 #include "bench/root_generator.h"
 #include "inventory/icon_sink.h"
 #include "inventory/startup_scan.h"
@@ -134,8 +135,23 @@ void BM_LoadInventoryFullSystem32(benchmark::State& state) {
                                    static_cast<std::size_t>(state.range(1))));
 }
 
+// What the window does at start and at Refresh: a load, then the rows of "All Programs" with every rating.
+void BM_LoadInventoryAndRefreshList(benchmark::State& state) {
+    Machine& machine = MachineFor(static_cast<std::size_t>(state.range(0)), 0);
+    qb::Inventory inventory;
+    qb::CountingIconSink icons;
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        qb::LoadInventory(inventory, machine.Services(), machine.Database(), icons);
+        rows = qb::RefreshRows(inventory, 0, 0).size();
+        benchmark::DoNotOptimize(rows);
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+}
+
 } // namespace
 
+BENCHMARK(BM_LoadInventoryAndRefreshList)->ArgName("N")->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadInventory)->ArgName("N")->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadInventoryFullSystem32)
     ->ArgNames({"N", "system32"})
