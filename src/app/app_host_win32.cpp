@@ -10,7 +10,9 @@ class WindowsAppHost : public AppHost {
 public:
     PlatformServices Services() override { return system_.Services(); }
     PathMapping Paths() override {
-        const auto same = [](std::string_view path) -> std::optional<std::string> { return std::string(path); };
+        const auto same = [](std::string_view path) -> std::optional<std::string> {
+            return std::string(path);
+        };
         return {same, same};
     }
     void SetDialogs(Dialogs& dialogs) override { system_.SetDialogs(dialogs); }
@@ -23,8 +25,9 @@ private:
 
 std::unique_ptr<AppHost> OpenAppHost(const std::optional<std::string>& systemRoot, std::string& error) {
     if (systemRoot) {
-        error = "On Windows Quillbrook works on this computer itself; a sandbox system root can only be used off "
-                "Windows.";
+        error =
+            "On Windows Quillbrook works on this computer itself; a sandbox system root can only be used off "
+            "Windows.";
         return nullptr;
     }
     return std::make_unique<WindowsAppHost>();

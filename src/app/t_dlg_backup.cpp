@@ -1,5 +1,7 @@
 #include "app/t_dlg_backup.h"
 
+#include "app/dialog_header.h"
+
 #include "backup/backup_file.h"
 #include "platform/platform_error.h"
 #include "platform/text.h"
@@ -28,19 +30,8 @@ TDlgBackup::TDlgBackup(PlatformServices services, const Inventory& inventory, QW
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 8);
 
-    auto* header = new QLabel(QStringLiteral("Backup and Restore Tools"), this);
-    header->setObjectName(QStringLiteral("LabelHeader"));
-    header->setMargin(10);
-    header->setAutoFillBackground(true);
-    QPalette palette = header->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, QColor(0x1F, 0x3A, 0x68));
-    header->setPalette(palette);
-    QFont font = header->font();
-    font.setPointSizeF(font.pointSizeF() * 1.4);
-    font.setBold(true);
-    header->setFont(font);
-    layout->addWidget(header);
+    layout->addWidget(MakeHeaderBand(this, QStringLiteral("Backup and Restore Tools"), Qt::white,
+                                     QColor(0x1F, 0x3A, 0x68), 1.4));
 
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("ListViewBackup"));

@@ -1,5 +1,7 @@
 #include "app/t_form_add.h"
 
+#include "app/dialog_header.h"
+
 #include "inventory/field_text.h"
 #include "platform/text.h"
 
@@ -40,19 +42,8 @@ TFormAdd::TFormAdd(PlatformServices services, const Inventory& inventory, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 8);
 
-    auto* header = new QLabel(QStringLiteral("Startup Program Setting"), this);
-    header->setObjectName(QStringLiteral("LabelHeader"));
-    header->setMargin(10);
-    header->setAutoFillBackground(true);
-    QPalette palette = header->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, QColor(0x1F, 0x3A, 0x68));
-    header->setPalette(palette);
-    QFont font = header->font();
-    font.setPointSizeF(font.pointSizeF() * 1.3);
-    font.setBold(true);
-    header->setFont(font);
-    layout->addWidget(header);
+    layout->addWidget(MakeHeaderBand(this, QStringLiteral("Startup Program Setting"), Qt::white,
+                                     QColor(0x1F, 0x3A, 0x68), 1.3));
 
     auto* form = new QFormLayout();
     form->setContentsMargins(10, 4, 10, 4);

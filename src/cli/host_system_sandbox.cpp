@@ -36,7 +36,7 @@ public:
 
 private:
     std::unique_ptr<sandbox::SandboxSystem> system_;
-    sandbox::ConsoleDialogs dialogs_;
+    ConsoleDialogs dialogs_;
     PrintingDesktop desktop_;
 };
 

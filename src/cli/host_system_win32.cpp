@@ -31,8 +31,8 @@ public:
 
 private:
     win32::Win32System system_;
-    win32::ConsoleDialogs dialogs_;
-    win32::HeadlessBrowserPane browser_;
+    ConsoleDialogs dialogs_;
+    HeadlessBrowserPane browser_;
     UINT consoleCodePage_; // 0 without a console
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/console_services.h"
 #include "platform/platform_services.h"
 #include "platform/sandbox/desktop_handoff.h"
 #include "platform/sandbox/path_map.h"

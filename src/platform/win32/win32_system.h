@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/console_services.h"
 #include "platform/platform_services.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_handles.h"
