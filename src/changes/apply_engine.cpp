@@ -136,12 +136,23 @@ bool ApplyEngine::MoveToDisabledFolder(const StartupLocation& row, std::string_v
     return true;
 }
 
+bool ApplyEngine::HeldAt(const StartupLocation& row, ItemState state, const StartupItem& item) {
+    const auto key =
+        services_.registry.OpenForReading(row.hive, state == ItemState::Enabled ? row.key : row.disabledKey);
+    return key != nullptr && key->ValueExists(item.Name);
+}
+
 bool ApplyEngine::Enable(const StartupItem& item) {
     const StartupLocation* row = FindLocation(item.Location);
     if (row == nullptr) {
         return false;
     }
     if (row->kind == LocationKind::Registry) {
+        // One step for other instances, for the reason Disable gives.
+        const auto hold = services_.registry.HoldChanges();
+        if (!item.Edited && !HeldAt(*row, ItemState::Disabled, item)) {
+            return false; // not where it was loaded from (a name cut to fit, say): a copy would not move it
+        }
         if (!WriteValue(row->label, ItemState::Enabled, item)) {
             return false; // written nowhere new, so removed from nowhere
         }
@@ -172,6 +183,12 @@ bool ApplyEngine::Disable(const StartupItem& item) {
         return false;
     }
     if (row->kind == LocationKind::Registry) {
+        // One step for other instances: a load that found the value in both keys would take the new copy in
+        // the twin for a leftover and remove it, and the entry would be gone once the run key's is removed.
+        const auto hold = services_.registry.HoldChanges();
+        if (!item.Edited && !HeldAt(*row, ItemState::Enabled, item)) {
+            return false;
+        }
         if (!WriteValue(row->label, ItemState::Disabled, item)) {
             return false;
         }

@@ -57,6 +57,8 @@ private:
     bool Enable(const StartupItem& item);
     bool Disable(const StartupItem& item);
     bool MoveToDisabledFolder(const StartupLocation& row, std::string_view name);
+    // Whether a registry row's key for that state holds a value of the entry's name.
+    bool HeldAt(const StartupLocation& row, ItemState state, const StartupItem& item);
     bool WriteValue(std::string_view label, ItemState state, const StartupItem& item);
     void PutBack(const Removed& removed);
     void PutBackUnwritten(const std::vector<Removed>& removed, const std::vector<const StartupItem*>& written);

@@ -21,6 +21,12 @@ std::optional<std::string> TextOf(const std::optional<RegistryValue>& value) {
     return value->data;
 }
 
+// Whether the key holds the value as text, non-empty unless empty text counts.
+bool HoldsText(RegistryKey& key, std::string_view name, bool emptyCounts = false) {
+    const auto text = TextOf(key.ReadValue(name));
+    return text && (emptyCounts || !text->empty());
+}
+
 } // namespace
 
 std::string ShortcutEntryName(std::string_view fileName) {
@@ -85,9 +91,14 @@ void StartupScanner::ScanRegistryLocation(RegistryRoot hive, std::string_view ke
             if (!command) {
                 continue; // not a string: skipped before its twin is touched
             }
-            if (twin) {
-                const auto twinCommand = TextOf(twin->ReadValue(name));
-                if (twinCommand && !twinCommand->empty()) {
+            if (twin && HoldsText(*twin, name)) {
+                // Another instance may be moving this entry between the two keys right now: what the two
+                // reads saw may be its state before and after the move. Decided again as one step.
+                const auto hold = services_.registry.HoldChanges();
+                if (!HoldsText(*run, name, true)) {
+                    continue; // moved to the twin since: listed from there below
+                }
+                if (HoldsText(*twin, name)) {
                     twin->DeleteValue(name);
                 }
             }

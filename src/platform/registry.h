@@ -87,6 +87,13 @@ public:
     void WriteInteger(std::string_view name, std::uint32_t value);
 };
 
+// While it lives, other processes' changes to the registry wait, so that the reads and writes made under it
+// look like one step to them. Released at destruction.
+class RegistryHold {
+public:
+    virtual ~RegistryHold() = default;
+};
+
 class Registry {
 public:
     virtual ~Registry() = default;
@@ -99,6 +106,11 @@ public:
                                                         bool createIfMissing) = 0;
     // Removes a key with all its subkeys; false when it did not exist or could not be removed.
     virtual bool DeleteKey(RegistryRoot root, std::string_view path) = 0;
+    // Makes the following operations one step for other processes, for a value that moves between two keys
+    // and must never be seen in both or in neither. Reads under the hold see the store as it is now. Holds
+    // nest; keep them short and on one thread. A store without such a lock gives nullptr, and its steps
+    // stay separate, as the Windows registry's own are.
+    virtual std::unique_ptr<RegistryHold> HoldChanges() { return nullptr; }
 };
 
 } // namespace qb

@@ -101,7 +101,10 @@ std::string UpperCase(std::string_view text) {
             if (next >= 0xA0 && next <= 0xBE && next != 0xB7) {
                 out[i + 1] = static_cast<char>(next - 0x20);
             }
-            ++i;
+            // A stray lead byte owns no following ASCII letter: that one is upper-cased on its own.
+            if (next >= 0x80 && next <= 0xBF) {
+                ++i;
+            }
         }
     }
     return out;

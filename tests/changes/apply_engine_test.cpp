@@ -288,6 +288,18 @@ TEST(ApplyEngine, AStandardUserLosesNoMachineEntryAndIsTold) {
     EXPECT_NE(m.dialogs.Messages().back().text.find("Machine (All Users\\Registry\\Run)"), std::string::npos);
 }
 
+TEST(ApplyEngine, AnEntryWhoseNameWasCutIsNotCopiedUnderTheCutName) {
+    Machine m;
+    const std::string longName(300, 'n');
+    m.root.Value(HKCU, CV + "Run", longName, "C:\\Apps\\app.exe");
+    m.Load();
+    m.Find(longName.substr(0, 259), kCuRun).State = ItemState::Disabled;
+    ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
+    EXPECT_TRUE(m.Value(HKCU, CV + "Run", longName));                   // left where it is
+    EXPECT_FALSE(m.Value(HKCU, CV + "RunDisabled", longName.substr(0, 259))); // and no copy made
+    EXPECT_EQ(m.report.notChanged.size(), 1u);
+}
+
 TEST(ApplyEngine, NamesThatWouldLeaveTheFolderAreNeverFiles) {
     Machine m;
     m.Load();

@@ -18,6 +18,7 @@ public:
     std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
                                                 bool createIfMissing) override;
     bool DeleteKey(RegistryRoot root, std::string_view path) override;
+    std::unique_ptr<RegistryHold> HoldChanges() override { return inner_.HoldChanges(); }
 
 private:
     Registry& inner_;

@@ -1,6 +1,8 @@
 #include "platform/sandbox/host_files.h"
 
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <fcntl.h>
 #include <random>
 #include <sys/file.h>
@@ -31,6 +33,30 @@ std::string TemporaryName(const fs::path& target) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     return "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
            std::to_string(random() % 1000000000ULL);
+}
+
+// A writer killed between creating its temporary file and the rename leaves that file behind, and nobody
+// will finish it: it names the writer's pid, and a pid that belongs to no process any more marks it as
+// orphaned. A live pid (perhaps a reused one) keeps its file; this process's own writes are never touched.
+void RemoveOrphanedTemporaries(const fs::path& dir, const fs::path& target) {
+    const std::string prefix = "." + target.filename().string() + ".tmp-";
+    std::error_code error;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix)) {
+            continue;
+        }
+        const char* first = name.data() + prefix.size();
+        const char* last = name.data() + name.size();
+        pid_t pid = 0;
+        const auto [next, parsed] = std::from_chars(first, last, pid);
+        if (parsed != std::errc() || next == last || *next != '-' || pid <= 0 || pid == ::getpid()) {
+            continue;
+        }
+        if (::kill(pid, 0) != 0 && errno == ESRCH) {
+            ::unlink(it->path().c_str());
+        }
+    }
 }
 
 void SyncDirectory(const fs::path& dir) {
@@ -96,6 +122,7 @@ bool WriteHostFileAtomically(const fs::path& path, std::string_view bytes) {
         return false;
     }
     SyncDirectory(dir);
+    RemoveOrphanedTemporaries(dir, path);
     return true;
 }
 

@@ -12,7 +12,8 @@ std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
 
 // Writes a file so that readers see either the old or the new content, never a torn one: a temporary file
 // beside the target is written, flushed to disk and renamed over it. The old file stays untouched when
-// anything fails. Permission bits of an existing file are kept.
+// anything fails. Permission bits of an existing file are kept. A successful write also removes the
+// temporary files that writers killed in the middle of a write left beside the target.
 bool WriteHostFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Whether the file carries no owner write permission: the sandbox's read-only attribute. Checked on the

@@ -123,19 +123,26 @@ int CountLines(std::string_view text) {
     return reader.Number() + (endsWithBreak || text.empty() ? 1 : 0);
 }
 
+// Bytes that are not UTF-8 become U+FFFD, as the ANSI registry functions store them under the UTF-8 code
+// page: the tree then holds what the writer (which writes UTF-16) can give back, not a name or a string
+// that silently changes at the next save.
+std::string ValidUtf8(std::string_view text) {
+    return Utf16ToUtf8(Utf8ToUtf16(text));
+}
+
 // Text of hex(1)/hex(2) and the list of hex(7) are UTF-16LE in a version 5.00 file and ANSI in REGEDIT4.
 RegistryValue MakeValue(ValueType type, std::string bytes, bool unicode) {
     switch (type) {
     case ValueType::String:
     case ValueType::ExpandString: {
-        std::string text = unicode ? Utf16ToUtf8(FromUtf16LeBytes(bytes)) : std::move(bytes);
+        std::string text = unicode ? Utf16ToUtf8(FromUtf16LeBytes(bytes)) : ValidUtf8(bytes);
         if (!text.empty() && text.back() == '\0') {
             text.pop_back();
         }
         return {type, std::move(text)};
     }
     case ValueType::MultiString:
-        return {type, unicode ? Utf16ToUtf8(FromUtf16LeBytes(bytes)) : std::move(bytes)};
+        return {type, unicode ? Utf16ToUtf8(FromUtf16LeBytes(bytes)) : ValidUtf8(bytes)};
     default:
         return {type, std::move(bytes)};
     }
@@ -636,8 +643,12 @@ std::variant<RegNode, RegParseError> ParseRegFile(std::string_view bytes) {
         text = decoded;
     } else if (bytes.starts_with(kUtf16BeBom)) {
         return RegParseError{1, "big-endian UTF-16 is not supported; save the file as UTF-16LE"};
-    } else if (bytes.starts_with(kUtf8Bom)) {
-        text.remove_prefix(kUtf8Bom.size());
+    } else {
+        if (bytes.starts_with(kUtf8Bom)) {
+            text.remove_prefix(kUtf8Bom.size());
+        }
+        decoded = ValidUtf8(text);
+        text = decoded;
     }
     return Parser(text).Run();
 }

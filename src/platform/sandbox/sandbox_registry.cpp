@@ -2,6 +2,7 @@
 
 #include "platform/platform_error.h"
 #include "platform/sandbox/host_files.h"
+#include "platform/text.h"
 
 #include <sys/stat.h>
 
@@ -77,6 +78,20 @@ bool IsValidKeyPath(std::string_view path) {
     return depth <= kMaxKeyDepth + 1; // the hive itself is the first component
 }
 
+// The ANSI registry functions pass names and strings on as UTF-16 under the UTF-8 code page, so bytes that
+// are not UTF-8 arrive as U+FFFD and "a\xFF" names the value "a\uFFFD". The tree holds text as the file
+// stores it, so that a name written is the name found again, in this process as in the next.
+std::string AsStored(std::string_view text) {
+    return Utf16ToUtf8(Utf8ToUtf16(text));
+}
+
+RegistryValue AsStored(const RegistryValue& value) {
+    if (value.IsText() || value.type == ValueType::MultiString) {
+        return {value.type, AsStored(value.data)};
+    }
+    return value;
+}
+
 bool IsValidValueName(std::string_view name) {
     return Utf16Length(name) <= kMaxValueNameLength && name.find('\0') == std::string_view::npos;
 }
@@ -114,9 +129,10 @@ public:
 
     std::optional<RegistryValue> ReadValue(std::string_view name) override {
         std::optional<RegistryValue> out;
+        const std::string stored = AsStored(name);
         registry_.Read([&](const RegNode& tree) {
             if (const RegNode* node = tree.FindPath(treePath_)) {
-                if (const RegistryValue* value = node->FindValue(name)) {
+                if (const RegistryValue* value = node->FindValue(stored)) {
                     out = *value;
                 }
             }
@@ -130,7 +146,7 @@ public:
             if (node == nullptr) {
                 return false; // the key was deleted since it was opened
             }
-            node->SetValue(name, value);
+            node->SetValue(AsStored(name), AsStored(value));
             return true;
         });
         if (!written) {
@@ -141,19 +157,20 @@ public:
     bool DeleteValue(std::string_view name) override {
         return writable_ && registry_.Modify([&](RegNode& tree) {
             RegNode* node = tree.FindPath(treePath_);
-            return node != nullptr && node->RemoveValue(name);
+            return node != nullptr && node->RemoveValue(AsStored(name));
         });
     }
 
     bool DeleteSubkey(std::string_view relativePath) override {
-        const std::string relative = TrimSeparators(relativePath);
+        const std::string relative = AsStored(TrimSeparators(relativePath));
         if (!writable_ || relative.empty()) {
             return false;
         }
-        const auto [parent, last] = SplitLast(treePath_ + "\\" + relative);
+        // Not a structured binding: clang 14 (the fuzz build) cannot capture one in a lambda.
+        const auto split = SplitLast(treePath_ + "\\" + relative);
         return registry_.Modify([&](RegNode& tree) {
-            RegNode* node = tree.FindPath(parent);
-            return node != nullptr && node->RemoveSubkey(last);
+            RegNode* node = tree.FindPath(split.first);
+            return node != nullptr && node->RemoveSubkey(split.second);
         });
     }
 
@@ -218,10 +235,17 @@ bool SandboxRegistry::Read(const std::function<void(const RegNode&)>& f) {
 
 bool SandboxRegistry::Modify(const std::function<bool(RegNode&)>& f) {
     std::lock_guard guard(mutex_);
-    auto lock = HostFileLock::Acquire(lockFile_);
+    // Under a hold this process has the file lock already; flock would not nest on a second descriptor.
+    std::optional<HostFileLock> lock;
+    if (!heldLock_) {
+        lock = HostFileLock::Acquire(lockFile_);
+        if (!lock) {
+            return false;
+        }
+    }
     // Under the lock the file is always read again: a stamp can repeat (coarse clocks, reused inodes),
     // and a change built on a stale tree would undo another process's write.
-    if (!lock || !Refresh(true)) {
+    if (!Refresh(true)) {
         return false;
     }
     if (!f(tree_)) {
@@ -238,6 +262,34 @@ bool SandboxRegistry::Modify(const std::function<bool(RegNode&)>& f) {
     return true;
 }
 
+// The file lock, taken once for the outermost hold; the tree is read again under it, since another process
+// may have written with a stamp that repeats the one of the last read.
+class SandboxHold : public RegistryHold {
+public:
+    explicit SandboxHold(SandboxRegistry& registry) : registry_(registry) {
+        registry_.mutex_.lock();
+        if (registry_.holds_++ == 0) {
+            registry_.heldLock_ = HostFileLock::Acquire(registry_.lockFile_);
+            registry_.Refresh(true);
+        }
+    }
+    SandboxHold(const SandboxHold&) = delete;
+    SandboxHold& operator=(const SandboxHold&) = delete;
+    ~SandboxHold() override {
+        if (--registry_.holds_ == 0) {
+            registry_.heldLock_.reset();
+        }
+        registry_.mutex_.unlock();
+    }
+
+private:
+    SandboxRegistry& registry_;
+};
+
+std::unique_ptr<RegistryHold> SandboxRegistry::HoldChanges() {
+    return std::make_unique<SandboxHold>(*this);
+}
+
 std::optional<RegParseError> SandboxRegistry::Check() {
     std::lock_guard guard(mutex_);
     Refresh();
@@ -245,7 +297,7 @@ std::optional<RegParseError> SandboxRegistry::Check() {
 }
 
 std::unique_ptr<RegistryKey> SandboxRegistry::OpenForReading(RegistryRoot root, std::string_view path) {
-    const std::string treePath = TreePath(root, TrimSeparators(path));
+    const std::string treePath = TreePath(root, AsStored(TrimSeparators(path)));
     bool exists = false;
     Read([&](const RegNode& tree) { exists = tree.FindPath(treePath) != nullptr; });
     if (!exists) {
@@ -259,7 +311,7 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, 
     if (!MayWrite(root)) {
         return nullptr;
     }
-    const std::string treePath = TreePath(root, TrimSeparators(path));
+    const std::string treePath = TreePath(root, AsStored(TrimSeparators(path)));
     bool exists = false;
     if (!Read([&](const RegNode& tree) { exists = tree.FindPath(treePath) != nullptr; })) {
         return nullptr;
@@ -276,14 +328,14 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, 
 }
 
 bool SandboxRegistry::DeleteKey(RegistryRoot root, std::string_view path) {
-    const std::string relative = TrimSeparators(path);
+    const std::string relative = AsStored(TrimSeparators(path));
     if (!MayWrite(root) || relative.empty()) {
         return false;
     }
-    const auto [parent, last] = SplitLast(TreePath(root, relative));
+    const auto split = SplitLast(TreePath(root, relative)); // see SandboxKey::DeleteSubkey
     return Modify([&](RegNode& tree) {
-        RegNode* node = tree.FindPath(parent);
-        return node != nullptr && node->RemoveSubkey(last);
+        RegNode* node = tree.FindPath(split.first);
+        return node != nullptr && node->RemoveSubkey(split.second);
     });
 }
 

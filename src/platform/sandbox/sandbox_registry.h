@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "platform/sandbox/host_files.h"
 #include "platform/sandbox/reg_file.h"
 #include "platform/sandbox/reg_tree.h"
 
@@ -25,6 +26,9 @@ public:
     std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
                                                 bool createIfMissing) override;
     bool DeleteKey(RegistryRoot root, std::string_view path) override;
+    // Holds the file lock (and this object's mutex) until released: other processes' writes wait, and this
+    // process's writes under it need not take the lock again.
+    std::unique_ptr<RegistryHold> HoldChanges() override;
 
     // Why the file cannot be used, or nullopt when it can (a missing file is an empty registry). A file
     // that does not parse is never written over: reads find nothing and writes fail until it is mended.
@@ -34,6 +38,7 @@ public:
 
 private:
     friend class SandboxKey;
+    friend class SandboxHold;
 
     // Runs f on the current tree; false (f not run) when the file does not parse.
     bool Read(const std::function<void(const RegNode& tree)>& f);
@@ -53,6 +58,8 @@ private:
     std::optional<FileStamp> stamp_; // of the file tree_ was read from; nullopt: nothing read yet
     bool missing_ = false;           // tree_ stands for a file that does not exist
     std::optional<RegParseError> error_;
+    std::optional<HostFileLock> heldLock_; // while a hold lives
+    int holds_ = 0;
 };
 
 // The path of a key in the tree: the hive's name, then the key path.

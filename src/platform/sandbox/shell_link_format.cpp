@@ -350,7 +350,7 @@ Text ReadEnvironmentTarget(std::string_view block) {
 }
 
 // A StringData entry: a character count, then the text without terminator. Wine counts and writes the
-// terminator, so trailing NULs are dropped.
+// terminator, and the shell hands every string out NUL-terminated, so the text ends at its first NUL.
 std::optional<Text> ReadCountedString(std::string_view bytes, std::size_t& pos, bool unicode) {
     const auto count = ReadU16(bytes, pos);
     if (!count) {
@@ -363,8 +363,8 @@ std::optional<Text> ReadCountedString(std::string_view bytes, std::size_t& pos, 
     }
     pos += 2 + length;
     Text text = unicode ? FromUtf16(*field) : FromAnsi(*field);
-    while (!text.value.empty() && text.value.back() == '\0') {
-        text.value.pop_back();
+    if (const auto nul = text.value.find('\0'); nul != std::string::npos) {
+        text.value.resize(nul);
     }
     return text;
 }
