@@ -15,8 +15,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <system_error>
+#include <thread>
 
 namespace {
 

@@ -49,13 +49,15 @@ private:
 } // namespace
 
 std::unique_ptr<AppHost> OpenAppHost(const std::optional<std::string>& systemRoot, std::string& error) {
-    const std::filesystem::path root = systemRoot ? std::filesystem::path(*systemRoot) : sandbox::DefaultSandboxRoot();
+    const std::filesystem::path root =
+        systemRoot ? std::filesystem::path(*systemRoot) : sandbox::DefaultSandboxRoot();
     auto opened = sandbox::SandboxSystem::OpenOrSeed(root);
     if (auto* reason = std::get_if<std::string>(&opened)) {
         error = *reason;
         return nullptr;
     }
-    return std::make_unique<SandboxAppHost>(std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened)));
+    return std::make_unique<SandboxAppHost>(
+        std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened)));
 }
 
 } // namespace qb

@@ -8,7 +8,27 @@
 namespace qb {
 
 // The tool's own pictures for toolbar, tree and menu, drawn rather than taken from anywhere.
-enum class Glyph { Apply, Refresh, Backup, Help, About, Programs, Users, User, Registry, Key, Folder, Add, Edit, Delete, Properties, Search, Open, Start, Stop };
+enum class Glyph {
+    Apply,
+    Refresh,
+    Backup,
+    Help,
+    About,
+    Programs,
+    Users,
+    User,
+    Registry,
+    Key,
+    Folder,
+    Add,
+    Edit,
+    Delete,
+    Properties,
+    Search,
+    Open,
+    Start,
+    Stop
+};
 QIcon DrawnIcon(Glyph glyph, int size);
 
 // The image list of program icons the list rows show, filled by a load.

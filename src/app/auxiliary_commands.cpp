@@ -83,16 +83,21 @@ void OpenHelp(PlatformServices services) {
     services.shell.OpenWithVerb("open", JoinPath(services.files.ExecutableDirectory(), "Quillbrook.chm"));
 }
 
-void ShowAbout(PlatformServices services) { services.browser.Navigate(StartPageAddress(services.files)); }
+void ShowAbout(PlatformServices services) {
+    services.browser.Navigate(StartPageAddress(services.files));
+}
 
-void OpenDonationPage(PlatformServices services) { services.shell.OpenWithVerb("open", kDonationPage); }
+void OpenDonationPage(PlatformServices services) {
+    services.shell.OpenWithVerb("open", kDonationPage);
+}
 
 void OpenRecommendation(PlatformServices services) {
     services.shell.OpenWithVerb(
-        "open", "mailto:?subject=Quillbrook%20keeps%20my%20startup%20list%20tidy"
-                "&body=Hello,%0D%0A%0D%0AI%20use%20Quillbrook%20to%20see%20and%20control%20what%20Windows%20"
-                "starts%20automatically.%20It%20rates%20every%20entry%20and%20changes%20nothing%20until%20I%20"
-                "apply.%20You%20might%20like%20it%20too.%0D%0A");
+        "open",
+        "mailto:?subject=Quillbrook%20keeps%20my%20startup%20list%20tidy"
+        "&body=Hello,%0D%0A%0D%0AI%20use%20Quillbrook%20to%20see%20and%20control%20what%20Windows%20"
+        "starts%20automatically.%20It%20rates%20every%20entry%20and%20changes%20nothing%20until%20I%20"
+        "apply.%20You%20might%20like%20it%20too.%0D%0A");
 }
 
 } // namespace qb

@@ -9,11 +9,11 @@ namespace qb {
 // Which row commands can be used. Start and Stop are left as they are (nullopt) on old NT with a row
 // selected, where the tool cannot tell whether a program runs.
 struct CommandAvailability {
-    bool edit = false;       // ButtonEdit, MenuEdit
-    bool browse = false;     // ButtonBrowse, MenuFind
-    bool properties = false; // ButtonProperties, MenuProperties
-    bool remove = false;     // ButtonDelete, MenuDelete
-    bool search = false;     // MenuSearch
+    bool edit = false;         // ButtonEdit, MenuEdit
+    bool browse = false;       // ButtonBrowse, MenuFind
+    bool properties = false;   // ButtonProperties, MenuProperties
+    bool remove = false;       // ButtonDelete, MenuDelete
+    bool search = false;       // MenuSearch
     std::optional<bool> start; // SnButtonRun, MenuRun
     std::optional<bool> stop;  // SnButtonClose, MenuClose
 };

@@ -10,8 +10,8 @@
 
 namespace qb {
 
-FilePropertiesDialog::FilePropertiesDialog(const std::string& windowsPath, const std::filesystem::path& hostPath,
-                                           QWidget* parent)
+FilePropertiesDialog::FilePropertiesDialog(const std::string& windowsPath,
+                                           const std::filesystem::path& hostPath, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("FilePropertiesDialog"));
     const QString path = QString::fromStdString(windowsPath);
@@ -27,15 +27,16 @@ FilePropertiesDialog::FilePropertiesDialog(const std::string& windowsPath, const
     };
     const QLocale locale;
     add(QStringLiteral("Name:"), name);
-    add(QStringLiteral("Type:"), info.isDir() ? QStringLiteral("File folder")
-                                              : info.suffix().toUpper() + QStringLiteral(" File"));
+    add(QStringLiteral("Type:"),
+        info.isDir() ? QStringLiteral("File folder") : info.suffix().toUpper() + QStringLiteral(" File"));
     add(QStringLiteral("Location:"), path.left(path.lastIndexOf(QLatin1Char('\\'))));
     if (!info.isDir()) {
         add(QStringLiteral("Size:"), locale.formattedDataSize(info.size()) +
                                          QStringLiteral(" (%1 bytes)").arg(locale.toString(info.size())));
     }
     add(QStringLiteral("Modified:"), locale.toString(info.lastModified(), QLocale::LongFormat));
-    add(QStringLiteral("Attributes:"), info.isWritable() ? QStringLiteral("Archive") : QStringLiteral("Read-only"));
+    add(QStringLiteral("Attributes:"),
+        info.isWritable() ? QStringLiteral("Archive") : QStringLiteral("Read-only"));
     layout->addLayout(form);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <string_view>
 
 namespace qb {

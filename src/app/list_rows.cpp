@@ -44,7 +44,9 @@ const std::string& ListRow::Cell(int column) const {
     }
 }
 
-std::span<const TreeNodeInfo> TreeNodes() { return kTreeNodes; }
+std::span<const TreeNodeInfo> TreeNodes() {
+    return kTreeNodes;
+}
 
 std::vector<std::string_view> TreeFilter(int position) {
     std::vector<std::string_view> labels;
@@ -60,7 +62,8 @@ std::vector<std::string_view> TreeFilter(int position) {
 }
 
 std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
-    if ((ratingItem != 0 && ratingItem != static_cast<int>(item.Rating)) || item.State == ItemState::Deleted) {
+    if ((ratingItem != 0 && ratingItem != static_cast<int>(item.Rating)) ||
+        item.State == ItemState::Deleted) {
         return std::nullopt;
     }
     ListRow row;

@@ -15,13 +15,13 @@ namespace qb {
 // One row of the main list: a caption and four cells, as shown. A row holds no reference to its record;
 // operations find the record by the row's texts.
 struct ListRow {
-    std::string caption;     // Name
+    std::string caption; // Name
     std::int32_t iconIndex = 0;
     std::string commandCell; // the command, behind "[Invalid Path]" when its target was not found
     std::string location;
-    std::string rating;      // the rating's column text
-    std::string memory;      // "", "Running" or a size
-    bool checked = false;    // Enabled
+    std::string rating;   // the rating's column text
+    std::string memory;   // "", "Running" or a size
+    bool checked = false; // Enabled
 
     // Cell k as the sort compares it: 0 the caption, 1 to 4 the cells.
     const std::string& Cell(int column) const;

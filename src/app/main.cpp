@@ -15,13 +15,14 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral("Quillbrook: what Windows starts automatically."));
     parser.addHelpOption();
     const QCommandLineOption rootOption(QStringLiteral("system-root"),
-                                        QStringLiteral("The sandbox system to work on."), QStringLiteral("DIR"));
-    const QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
-                                              QStringLiteral("Save a picture of the main window to FILE and quit."),
-                                              QStringLiteral("FILE"));
-    const QCommandLineOption selectOption(QStringLiteral("select"),
-                                          QStringLiteral("Select the entry NAME before the picture is taken."),
-                                          QStringLiteral("NAME"));
+                                        QStringLiteral("The sandbox system to work on."),
+                                        QStringLiteral("DIR"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"), QStringLiteral("Save a picture of the main window to FILE and quit."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption selectOption(
+        QStringLiteral("select"), QStringLiteral("Select the entry NAME before the picture is taken."),
+        QStringLiteral("NAME"));
     parser.addOption(rootOption);
     parser.addOption(screenshotOption);
     parser.addOption(selectOption);

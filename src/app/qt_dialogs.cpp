@@ -6,7 +6,9 @@
 namespace qb {
 
 namespace {
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 } // namespace
 
 QString QtFileFilter(std::string_view windowsFilter) {
@@ -19,8 +21,8 @@ QString QtFileFilter(std::string_view windowsFilter) {
             description += QStringLiteral(" (") + patterns + QLatin1Char(')');
         } else {
             // Qt takes the patterns from the parentheses: make them the real ones.
-            description = description.left(description.indexOf(QLatin1Char('('))).trimmed() + QStringLiteral(" (") +
-                          patterns + QLatin1Char(')');
+            description = description.left(description.indexOf(QLatin1Char('('))).trimmed() +
+                          QStringLiteral(" (") + patterns + QLatin1Char(')');
         }
         filters << description;
     }
@@ -69,7 +71,8 @@ DialogResult QtDialogs::ShowMessage(std::string_view text, MessageKind kind, Mes
 }
 
 DialogResult QtDialogs::ShowTitledMessage(std::string_view title, std::string_view text) {
-    const auto answer = QMessageBox::warning(owner_, Q(title), Q(text), QMessageBox::Ok | QMessageBox::Cancel);
+    const auto answer =
+        QMessageBox::warning(owner_, Q(title), Q(text), QMessageBox::Ok | QMessageBox::Cancel);
     return answer == QMessageBox::Ok ? DialogResult::Ok : DialogResult::Cancel;
 }
 
@@ -95,7 +98,8 @@ std::optional<std::string> QtDialogs::Choose(const FileDialogOptions& options, b
     const std::string chosen = dialog.selectedFiles().front().toStdString();
     auto windows = paths_.toWindows(chosen);
     if (!windows) {
-        ShowMessage("The file must lie on one of the system's drives.", MessageKind::Warning, MessageButtons::Ok);
+        ShowMessage("The file must lie on one of the system's drives.", MessageKind::Warning,
+                    MessageButtons::Ok);
     }
     return windows;
 }

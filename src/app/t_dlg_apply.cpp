@@ -11,7 +11,9 @@
 namespace qb {
 
 namespace {
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 } // namespace
 
 TDlgApply::TDlgApply(PlatformServices services, QWidget* parent) : QDialog(parent), services_(services) {
@@ -50,8 +52,9 @@ TDlgApply::TDlgApply(PlatformServices services, QWidget* parent) : QDialog(paren
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("SnListViewChanges"));
     list_->setColumnCount(5);
-    list_->setHeaderLabels({QStringLiteral("Changes"), QStringLiteral("Program Name"), QStringLiteral("Command Path"),
-                            QStringLiteral("Location"), QStringLiteral("Status")});
+    list_->setHeaderLabels({QStringLiteral("Changes"), QStringLiteral("Program Name"),
+                            QStringLiteral("Command Path"), QStringLiteral("Location"),
+                            QStringLiteral("Status")});
     list_->setRootIsDecorated(false);
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     list_->header()->setSectionsClickable(false);
@@ -79,7 +82,9 @@ TDlgApply::TDlgApply(PlatformServices services, QWidget* parent) : QDialog(paren
     layout->addLayout(buttons);
 }
 
-bool TDlgApply::BackupTicked() const { return checkBoxBackup_->isChecked(); }
+bool TDlgApply::BackupTicked() const {
+    return checkBoxBackup_->isChecked();
+}
 
 void TDlgApply::FormShow(const Inventory& inventory) {
     accepted_ = false;
@@ -108,6 +113,8 @@ void TDlgApply::SnButtonOKClick() {
     accept();
 }
 
-void TDlgApply::SnButtonCancelClick() { reject(); }
+void TDlgApply::SnButtonCancelClick() {
+    reject();
+}
 
 } // namespace qb

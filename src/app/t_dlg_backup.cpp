@@ -1,7 +1,6 @@
 #include "app/t_dlg_backup.h"
 
 #include "app/dialog_header.h"
-
 #include "backup/backup_file.h"
 #include "platform/platform_error.h"
 #include "platform/text.h"
@@ -12,13 +11,14 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 namespace qb {
 
 namespace {
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 } // namespace
 
 TDlgBackup::TDlgBackup(PlatformServices services, const Inventory& inventory, QWidget* parent)
@@ -36,7 +36,8 @@ TDlgBackup::TDlgBackup(PlatformServices services, const Inventory& inventory, QW
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("ListViewBackup"));
     list_->setColumnCount(3);
-    list_->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Full File Name"), QStringLiteral("Number of Items")});
+    list_->setHeaderLabels(
+        {QStringLiteral("Time"), QStringLiteral("Full File Name"), QStringLiteral("Number of Items")});
     list_->setRootIsDecorated(false);
     list_->setAllColumnsShowFocus(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -91,8 +92,9 @@ void TDlgBackup::FormShow() {
     Guard([&] {
         RefreshBackupList();
         // The names are fixed-width times: in text order the oldest backup comes first.
-        std::stable_sort(rows_.begin(), rows_.end(),
-                         [](const BackupIndexRow& a, const BackupIndexRow& b) { return LessIgnoreCase(a.time, b.time); });
+        std::stable_sort(rows_.begin(), rows_.end(), [](const BackupIndexRow& a, const BackupIndexRow& b) {
+            return LessIgnoreCase(a.time, b.time);
+        });
         ShowRows();
         chosenFile_.clear();
     });
@@ -119,8 +121,9 @@ const BackupIndexRow* TDlgBackup::SelectedRow() const {
         return nullptr;
     }
     const int index = list_->indexOfTopLevelItem(selected.front());
-    return index >= 0 && static_cast<std::size_t>(index) < rows_.size() ? &rows_[static_cast<std::size_t>(index)]
-                                                                        : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < rows_.size()
+               ? &rows_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 void TDlgBackup::SnButtonNewClick() {
@@ -172,8 +175,8 @@ void TDlgBackup::SnButtonDeleteClick() {
 
 void TDlgBackup::SnButtonDeleteAllClick() {
     Guard([&] {
-        if (services_.dialogs.ShowMessage(kDeleteAllQuestion, MessageKind::Confirmation, MessageButtons::YesNo) !=
-            DialogResult::Yes) {
+        if (services_.dialogs.ShowMessage(kDeleteAllQuestion, MessageKind::Confirmation,
+                                          MessageButtons::YesNo) != DialogResult::Yes) {
             return;
         }
         DeleteAllBackups(services_);
@@ -204,6 +207,8 @@ void TDlgBackup::ListViewBackupDblClick() {
     });
 }
 
-void TDlgBackup::ButtonCloseClick() { reject(); }
+void TDlgBackup::ButtonCloseClick() {
+    reject();
+}
 
 } // namespace qb

@@ -8,7 +8,6 @@
 #endif
 
 #include <QDialog>
-
 #include <string>
 #include <vector>
 

@@ -1,7 +1,6 @@
 #include "app/t_form_add.h"
 
 #include "app/dialog_header.h"
-
 #include "inventory/field_text.h"
 #include "platform/text.h"
 
@@ -17,7 +16,9 @@ namespace qb {
 
 namespace {
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // A record's texts hold 259 bytes: the boxes take no more, cut at a whole character.
 void LimitTo259Bytes(QLineEdit* edit) {
@@ -90,9 +91,15 @@ TFormAdd::TFormAdd(PlatformServices services, const Inventory& inventory, QWidge
     layout->addLayout(buttons);
 }
 
-std::string TFormAdd::NameText() const { return editName_->text().toStdString(); }
-std::string TFormAdd::CommandText() const { return editPath_->text().toStdString(); }
-std::string TFormAdd::LocationText() const { return comboLocation_->currentText().toStdString(); }
+std::string TFormAdd::NameText() const {
+    return editName_->text().toStdString();
+}
+std::string TFormAdd::CommandText() const {
+    return editPath_->text().toStdString();
+}
+std::string TFormAdd::LocationText() const {
+    return comboLocation_->currentText().toStdString();
+}
 
 void TFormAdd::SetLocationText(const std::string& location) {
     // Any label may stand in the box, also one the list does not offer.
@@ -133,7 +140,8 @@ void TFormAdd::FormShow() {
 void TFormAdd::ButtonOKClick() {
     editName_->setText(Q(TrimEditorText(NameText())));
     editPath_->setText(Q(TrimEditorText(CommandText())));
-    if (const auto problem = EditorInputProblem(inventory_, NameText(), CommandText(), LocationText(), editIndex_)) {
+    if (const auto problem =
+            EditorInputProblem(inventory_, NameText(), CommandText(), LocationText(), editIndex_)) {
         services_.dialogs.ShowMessage(*problem, MessageKind::Information, MessageButtons::Ok);
         return;
     }

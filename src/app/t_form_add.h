@@ -6,7 +6,6 @@
 #endif
 
 #include <QDialog>
-
 #include <string>
 
 class QComboBox;
@@ -25,7 +24,8 @@ public:
 
     // Prepares the dialog for a new entry or for the record at editIndex (-1: adding).
     void PrepareAdd();
-    void PrepareEdit(const std::string& name, const std::string& command, const std::string& location, int editIndex);
+    void PrepareEdit(const std::string& name, const std::string& command, const std::string& location,
+                     int editIndex);
 
     bool Accepted() const { return accepted_; }
     int EditIndex() const { return editIndex_; }

@@ -6,16 +6,16 @@
 #include "app/t_dlg_apply.h"
 #include "app/t_dlg_backup.h"
 #include "app/t_form_add.h"
+#include "backup/backup_file.h"
 #include "changes/apply_engine.h"
 #include "changes/entry_editor.h"
-#include "knowledge/ratings.h"
-#include "backup/backup_file.h"
 #include "changes/pending_changes.h"
-#include "inventory/row_texts.h"
 #include "inventory/process_scan.h"
 #include "inventory/program_control.h"
+#include "inventory/row_texts.h"
 #include "inventory/startup_scan.h"
 #include "knowledge/info_page.h"
+#include "knowledge/ratings.h"
 #include "platform/platform_error.h"
 
 #include <QAction>
@@ -34,18 +34,25 @@ namespace {
 
 constexpr int kPositionRole = Qt::UserRole + 1; // a tree node's position in display order
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-QColor ToColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+QColor ToColor(const Rgb& rgb) {
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
 
-SelectedRow ToSelectedRow(const ListRow& row) { return {row.caption, row.commandCell, row.location}; }
+SelectedRow ToSelectedRow(const ListRow& row) {
+    return {row.caption, row.commandCell, row.location};
+}
 
 } // namespace
 
 TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* parent)
-    : QMainWindow(parent), paths_(paths), pane_(paths),
-      services_{services.registry, services.profiles, services.files,  services.shell, services.processes,
-                services.system,   services.dialogs,  pane_,          services.clock},
+    : QMainWindow(parent), paths_(paths),
+      pane_(paths), services_{services.registry,  services.profiles, services.files,   services.shell,
+                              services.processes, services.system,   services.dialogs, pane_,
+                              services.clock},
       database_(services.files) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QStringLiteral("Quillbrook"));
@@ -158,8 +165,9 @@ const ListRow* TMainForm::SelectedRow() const {
         return nullptr;
     }
     const int index = listViewFix_->indexOfTopLevelItem(selected.front());
-    return index >= 0 && static_cast<std::size_t>(index) < rows_.size() ? &rows_[static_cast<std::size_t>(index)]
-                                                                        : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < rows_.size()
+               ? &rows_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 void TMainForm::UpdateCommandAvailability() {
@@ -197,7 +205,8 @@ void TMainForm::ListViewFixSelectItem() {
         if (row == nullptr) {
             return;
         }
-        BuildInfoPage({row->caption, row->commandCell, row->location, row->rating}, inventory_, database_, services_);
+        BuildInfoPage({row->caption, row->commandCell, row->location, row->rating}, inventory_, database_,
+                      services_);
     });
 }
 
@@ -225,8 +234,10 @@ void TMainForm::ListViewFixChange() {
     }
     Guard([&] {
         // Keep the rows' check marks as the list shows them.
-        for (int i = 0; i < listViewFix_->topLevelItemCount() && static_cast<std::size_t>(i) < rows_.size(); ++i) {
-            rows_[static_cast<std::size_t>(i)].checked = listViewFix_->topLevelItem(i)->checkState(0) == Qt::Checked;
+        for (int i = 0; i < listViewFix_->topLevelItemCount() && static_cast<std::size_t>(i) < rows_.size();
+             ++i) {
+            rows_[static_cast<std::size_t>(i)].checked =
+                listViewFix_->topLevelItem(i)->checkState(0) == Qt::Checked;
         }
         UpdateCommandAvailability();
     });
@@ -264,7 +275,8 @@ void TMainForm::SnButtonRunClick() {
     Guard([&] {
         const ListRow* row = SelectedRow();
         const auto selected = row ? std::optional(ToSelectedRow(*row)) : std::nullopt;
-        if (StartProgram(selected ? &*selected : nullptr, inventory_, services_) == ProgramControlResult::Refresh) {
+        if (StartProgram(selected ? &*selected : nullptr, inventory_, services_) ==
+            ProgramControlResult::Refresh) {
             RefreshList();
         }
     });
@@ -304,7 +316,8 @@ void TMainForm::ButtonDeleteClick() {
     Guard([&] {
         const ListRow* row = SelectedRow();
         if (row == nullptr) {
-            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information, MessageButtons::Ok);
+            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
+                                          MessageButtons::Ok);
             return;
         }
         DeleteMatchingEntries(inventory_, {row->caption, row->location, RowCommand(row->commandCell)});
@@ -334,11 +347,17 @@ void TMainForm::BulkDelete(int (*remove)(Inventory&), std::string_view nothingFo
     });
 }
 
-void TMainForm::MenuDeleteInvaildClick() { BulkDelete(&DeleteAllInvalid, kNoInvalidMessage); }
+void TMainForm::MenuDeleteInvaildClick() {
+    BulkDelete(&DeleteAllInvalid, kNoInvalidMessage);
+}
 
-void TMainForm::MenuDeleteHarmfulClick() { BulkDelete(&DeleteAllHarmful, kNoHarmfulMessage); }
+void TMainForm::MenuDeleteHarmfulClick() {
+    BulkDelete(&DeleteAllHarmful, kNoHarmfulMessage);
+}
 
-void TMainForm::MenuDeleteDisabledClick() { BulkDelete(&DeleteAllDisabled, kNoDisabledMessage); }
+void TMainForm::MenuDeleteDisabledClick() {
+    BulkDelete(&DeleteAllDisabled, kNoDisabledMessage);
+}
 
 void TMainForm::ToolButtonRefreshClick() {
     Guard([&] {
@@ -387,7 +406,8 @@ void TMainForm::ButtonEditClick() {
     Guard([&] {
         const ListRow* row = SelectedRow();
         if (row == nullptr) {
-            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information, MessageButtons::Ok);
+            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
+                                          MessageButtons::Ok);
             return;
         }
         const auto rowIndex = static_cast<std::size_t>(row - rows_.data());
@@ -420,7 +440,8 @@ void TMainForm::UpdateRow(std::size_t index, const StartupItem& item) {
     for (int column = 1; column <= 3; ++column) {
         shown->setText(column, Q(row.Cell(column)));
         const CellStyle style = StyleOfCell(row, column);
-        shown->setData(column, Qt::ForegroundRole, style.text ? QVariant(QBrush(ToColor(*style.text))) : QVariant());
+        shown->setData(column, Qt::ForegroundRole,
+                       style.text ? QVariant(QBrush(ToColor(*style.text))) : QVariant());
         shown->setData(column, Qt::BackgroundRole,
                        style.background ? QVariant(QBrush(ToColor(*style.background))) : QVariant());
     }

@@ -10,7 +10,6 @@
 #include "platform/platform_services.h"
 
 #include <QMainWindow>
-
 #include <functional>
 #include <optional>
 

@@ -14,9 +14,9 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
@@ -36,10 +36,12 @@ QPixmap Picture(const QString& name) {
         return {};
     }
     const QByteArray bytes = file.readAll();
-    return QPixmap::fromImage(DecodeJpeg(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    return QPixmap::fromImage(
+        DecodeJpeg(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
-QToolButton* ToolButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint, Glyph glyph) {
+QToolButton* ToolButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint,
+                        Glyph glyph) {
     auto* button = new QToolButton(bar);
     button->setObjectName(QLatin1String(name));
     button->setText(caption);
@@ -74,7 +76,8 @@ QAction* MenuItem(QMenu* menu, const char* name, const QString& caption, Glyph g
 class GridLineDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyledItemDelegate::paint(painter, option, index);
         painter->save();
         painter->setPen(QColor(0xDD, 0xE1, 0xE6));
@@ -156,7 +159,8 @@ QWidget* TMainForm::BuildTitlePanel() {
     bar->setObjectName(QStringLiteral("ToolBarMain"));
     bar->setIconSize(QSize(32, 32));
     bar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: white; }"));
-    connect(ToolButton(bar, "ToolButtonApply", QStringLiteral("Apply"), QStringLiteral("Apply changes"), Glyph::Apply),
+    connect(ToolButton(bar, "ToolButtonApply", QStringLiteral("Apply"), QStringLiteral("Apply changes"),
+                       Glyph::Apply),
             &QToolButton::clicked, this, &TMainForm::ToolButtonApplyClick);
     connect(ToolButton(bar, "ToolButtonRefresh", QStringLiteral("Refresh"),
                        QStringLiteral("Refresh the current startup setting"), Glyph::Refresh),
@@ -165,9 +169,11 @@ QWidget* TMainForm::BuildTitlePanel() {
                        QStringLiteral("Backup current startup setting"), Glyph::Backup),
             &QToolButton::clicked, this, &TMainForm::ToolButtonBackupClick);
     bar->addSeparator();
-    connect(ToolButton(bar, "ToolButtonHelp", QStringLiteral("Help"), QStringLiteral("Help of Quillbrook"), Glyph::Help),
+    connect(ToolButton(bar, "ToolButtonHelp", QStringLiteral("Help"), QStringLiteral("Help of Quillbrook"),
+                       Glyph::Help),
             &QToolButton::clicked, this, &TMainForm::ToolButtonHelpClick);
-    connect(ToolButton(bar, "ToolButtonAbout", QStringLiteral("About"), QStringLiteral("About Quillbrook"), Glyph::About),
+    connect(ToolButton(bar, "ToolButtonAbout", QStringLiteral("About"), QStringLiteral("About Quillbrook"),
+                       Glyph::About),
             &QToolButton::clicked, this, &TMainForm::ToolButtonAboutClick);
     layout->addWidget(bar);
     return panel;
@@ -188,17 +194,20 @@ QWidget* TMainForm::BuildLeftPanel() {
     treeViewMain_->setSelectionBehavior(QAbstractItemView::SelectRows);
     std::vector<QTreeWidgetItem*> nodes;
     for (const auto& info : TreeNodes()) {
-        QTreeWidgetItem* item = info.parent < 0 ? new QTreeWidgetItem(treeViewMain_)
-                                                : new QTreeWidgetItem(nodes[static_cast<std::size_t>(info.parent)]);
+        QTreeWidgetItem* item = info.parent < 0
+                                    ? new QTreeWidgetItem(treeViewMain_)
+                                    : new QTreeWidgetItem(nodes[static_cast<std::size_t>(info.parent)]);
         item->setText(0, QString::fromUtf8(info.caption.data(), static_cast<qsizetype>(info.caption.size())));
         item->setData(0, kPositionRole, static_cast<int>(nodes.size()));
-        const Glyph glyph = info.node == TreeNode::AllPrograms                                     ? Glyph::Programs
-                            : info.node == TreeNode::AllUsers                                      ? Glyph::Users
-                            : info.node == TreeNode::CurrentUser                                   ? Glyph::User
-                            : info.node == TreeNode::AllUsersRegistry || info.node == TreeNode::CurrentUserRegistry ? Glyph::Registry
-                            : info.node == TreeNode::AllUsersStartupMenu || info.node == TreeNode::CurrentUserStartupMenu
-                                ? Glyph::Folder
-                                : Glyph::Key;
+        const Glyph glyph =
+            info.node == TreeNode::AllPrograms   ? Glyph::Programs
+            : info.node == TreeNode::AllUsers    ? Glyph::Users
+            : info.node == TreeNode::CurrentUser ? Glyph::User
+            : info.node == TreeNode::AllUsersRegistry || info.node == TreeNode::CurrentUserRegistry
+                ? Glyph::Registry
+            : info.node == TreeNode::AllUsersStartupMenu || info.node == TreeNode::CurrentUserStartupMenu
+                ? Glyph::Folder
+                : Glyph::Key;
         item->setIcon(0, DrawnIcon(glyph, 16));
         nodes.push_back(item);
     }
@@ -213,7 +222,8 @@ QWidget* TMainForm::BuildLeftPanel() {
     ratingButtons_ = new QButtonGroup(group);
     const auto items = RatingFilterItems();
     for (std::size_t i = 0; i < items.size(); ++i) {
-        auto* radio = new QRadioButton(QString::fromUtf8(items[i].data(), static_cast<qsizetype>(items[i].size())), group);
+        auto* radio = new QRadioButton(
+            QString::fromUtf8(items[i].data(), static_cast<qsizetype>(items[i].size())), group);
         radio->setObjectName(QStringLiteral("RadioRating%1").arg(i));
         ratingButtons_->addButton(radio, static_cast<int>(i));
         grid->addWidget(radio, static_cast<int>(i), 0);
@@ -222,10 +232,11 @@ QWidget* TMainForm::BuildLeftPanel() {
             swatch->setObjectName(QStringLiteral("ShapeRating%1").arg(i));
             swatch->setFixedSize(17, 17);
             const Rgb colour = RatingColour(static_cast<Rating>(i));
-            swatch->setStyleSheet(QStringLiteral("background-color: rgb(%1,%2,%3); border: 1px solid #9aa4b2;")
-                                      .arg(colour.red)
-                                      .arg(colour.green)
-                                      .arg(colour.blue));
+            swatch->setStyleSheet(
+                QStringLiteral("background-color: rgb(%1,%2,%3); border: 1px solid #9aa4b2;")
+                    .arg(colour.red)
+                    .arg(colour.green)
+                    .arg(colour.blue));
             grid->addWidget(swatch, static_cast<int>(i), 1);
         }
     }
@@ -234,7 +245,8 @@ QWidget* TMainForm::BuildLeftPanel() {
     layout->addWidget(group);
 
     for (const auto& [name, file, hint] :
-         {std::tuple{"ImageDonate", "donate.jpg", "Like Quillbrook? Support its development with a donation."},
+         {std::tuple{"ImageDonate", "donate.jpg",
+                     "Like Quillbrook? Support its development with a donation."},
           std::tuple{"ImageTell", "tell.jpg", "Tell a friend about Quillbrook"}}) {
         auto* picture = new QLabel(panel);
         picture->setObjectName(QLatin1String(name));
@@ -293,11 +305,14 @@ QWidget* TMainForm::BuildListPanel() {
     column->setSpacing(4);
     connect(ColumnButton(panel, column, "ButtonAdd", QStringLiteral("Add"), QStringLiteral("Add entry...")),
             &QPushButton::clicked, this, &TMainForm::ButtonAddClick);
-    buttonEdit_ = ColumnButton(panel, column, "ButtonEdit", QStringLiteral("Edit"), QStringLiteral("Edit entry..."));
-    buttonDelete_ = ColumnButton(panel, column, "ButtonDelete", QStringLiteral("Delete"), QStringLiteral("Delete entry"));
+    buttonEdit_ =
+        ColumnButton(panel, column, "ButtonEdit", QStringLiteral("Edit"), QStringLiteral("Edit entry..."));
+    buttonDelete_ =
+        ColumnButton(panel, column, "ButtonDelete", QStringLiteral("Delete"), QStringLiteral("Delete entry"));
     buttonProperties_ = ColumnButton(panel, column, "ButtonProperties", QStringLiteral("Properties"),
                                      QStringLiteral("Show properties of the program"));
-    buttonBrowse_ = ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("Open"), QStringLiteral("Open program folder"));
+    buttonBrowse_ = ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("Open"),
+                                 QStringLiteral("Open program folder"));
     buttonRun_ = ColumnButton(panel, column, "SnButtonRun", QStringLiteral("Start"), QString());
     buttonClose_ = ColumnButton(panel, column, "SnButtonClose", QStringLiteral("Stop"), QString());
     column->addStretch(1);
@@ -314,16 +329,19 @@ QWidget* TMainForm::BuildListPanel() {
 void TMainForm::BuildPopupMenu() {
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName(QStringLiteral("SnPopupMenuStartup"));
-    connect(MenuItem(popupMenu_, "MenuAdd", QStringLiteral("Add entry..."), Glyph::Add), &QAction::triggered, this,
-            &TMainForm::MenuAddClick);
+    connect(MenuItem(popupMenu_, "MenuAdd", QStringLiteral("Add entry..."), Glyph::Add), &QAction::triggered,
+            this, &TMainForm::MenuAddClick);
     menuEdit_ = MenuItem(popupMenu_, "MenuEdit", QStringLiteral("Edit entry..."), Glyph::Edit);
     popupMenu_->addSeparator();
     menuDelete_ = MenuItem(popupMenu_, "MenuDelete", QStringLiteral("Delete entry"), Glyph::Delete);
-    connect(MenuItem(popupMenu_, "MenuDeleteInvaild", QStringLiteral("Delete all invaild entries"), Glyph::Delete),
+    connect(MenuItem(popupMenu_, "MenuDeleteInvaild", QStringLiteral("Delete all invaild entries"),
+                     Glyph::Delete),
             &QAction::triggered, this, &TMainForm::MenuDeleteInvaildClick);
-    connect(MenuItem(popupMenu_, "MenuDeleteHarmful", QStringLiteral("Delete all harmful entries"), Glyph::Delete),
+    connect(MenuItem(popupMenu_, "MenuDeleteHarmful", QStringLiteral("Delete all harmful entries"),
+                     Glyph::Delete),
             &QAction::triggered, this, &TMainForm::MenuDeleteHarmfulClick);
-    connect(MenuItem(popupMenu_, "MenuDeleteDisabled", QStringLiteral("Delete all disabled entries"), Glyph::Delete),
+    connect(MenuItem(popupMenu_, "MenuDeleteDisabled", QStringLiteral("Delete all disabled entries"),
+                     Glyph::Delete),
             &QAction::triggered, this, &TMainForm::MenuDeleteDisabledClick);
     popupMenu_->addSeparator();
     menuProperties_ = MenuItem(popupMenu_, "MenuProperties", QStringLiteral("Properties"), Glyph::Properties);

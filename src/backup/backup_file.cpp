@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <limits>
 #include <cstdio>
+#include <limits>
 
 namespace qb {
 
@@ -19,7 +19,9 @@ namespace {
 constexpr std::string_view kGeneral = "General Info";
 constexpr std::string_view kCount = "Number of Startup Items";
 
-std::string ItemSection(int position) { return "Item " + std::to_string(position); }
+std::string ItemSection(int position) {
+    return "Item " + std::to_string(position);
+}
 
 // A value line ends at its line break; a text holding one would start a line of its own in the file, so
 // CR and LF are written as blanks.
@@ -45,7 +47,8 @@ int ItemSectionsEnd(const std::vector<std::string>& sections) {
         const char* first = name.data() + 5;
         const char* last = name.data() + name.size();
         const auto result = std::from_chars(first, last, number);
-        if (result.ec == std::errc() && result.ptr == last && number >= 0 && number < std::numeric_limits<int>::max()) {
+        if (result.ec == std::errc() && result.ptr == last && number >= 0 &&
+            number < std::numeric_limits<int>::max()) {
             end = std::max(end, number + 1);
         }
     }
@@ -56,8 +59,8 @@ int ItemSectionsEnd(const std::vector<std::string>& sections) {
 
 std::string FormatCreateTime(const LocalTime& time) {
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month, time.day, time.hour,
-                  time.minute, time.second);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month, time.day,
+                  time.hour, time.minute, time.second);
     return text;
 }
 
@@ -66,7 +69,8 @@ std::string WriteBackup(std::string_view path, const Inventory& inventory, Platf
     const int count = static_cast<int>(inventory.LoadedItems.size());
     std::vector<ProfileEntry> entries;
     entries.reserve(3 + 5 * inventory.LoadedItems.size());
-    entries.push_back({std::string(kGeneral), "Description", "Backup of Startup Setting Created by Quillbrook"});
+    entries.push_back(
+        {std::string(kGeneral), "Description", "Backup of Startup Setting Created by Quillbrook"});
     entries.push_back({std::string(kGeneral), "Create Time", createTime});
     entries.push_back({std::string(kGeneral), std::string(kCount), std::to_string(count)});
     for (int i = 0; i < count; ++i) {
@@ -80,8 +84,8 @@ std::string WriteBackup(std::string_view path, const Inventory& inventory, Platf
     }
     services.profiles.WriteValues(path, entries);
 
-    const auto key =
-        services.registry.OpenForWriting(RegistryRoot::CurrentUser, std::string(kBackupIndexKey) + "\\" + createTime, true);
+    const auto key = services.registry.OpenForWriting(RegistryRoot::CurrentUser,
+                                                      std::string(kBackupIndexKey) + "\\" + createTime, true);
     if (!key) {
         throw PlatformError::SetDataFailed("FilePath");
     }
@@ -114,7 +118,9 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
     }
     const auto values = services.profiles.ReadValues(path, keys);
     for (int i = 0; i < rounds; ++i) {
-        const auto value = [&](int k) { return values[static_cast<std::size_t>(4 * i + k)].value_or(std::string()); };
+        const auto value = [&](int k) {
+            return values[static_cast<std::size_t>(4 * i + k)].value_or(std::string());
+        };
         const std::string status = value(0);
         const FieldText name = value(1);
         const FieldText command = value(2);
@@ -141,11 +147,11 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
         inventory.Append(std::move(item));
     }
     if (result.skippedUnsafeNames > 0) {
-        services.dialogs.ShowMessage(
-            std::to_string(result.skippedUnsafeNames) +
-                (result.skippedUnsafeNames == 1 ? " entry of the backup was" : " entries of the backup were") +
-                " not loaded: their names cannot be file names in a startup folder.",
-            MessageKind::Information, MessageButtons::Ok);
+        services.dialogs.ShowMessage(std::to_string(result.skippedUnsafeNames) +
+                                         (result.skippedUnsafeNames == 1 ? " entry of the backup was"
+                                                                         : " entries of the backup were") +
+                                         " not loaded: their names cannot be file names in a startup folder.",
+                                     MessageKind::Information, MessageButtons::Ok);
     }
     result.loaded = true;
     return result;

@@ -24,8 +24,8 @@ std::string FormatCreateTime(const LocalTime& time);
 std::string WriteBackup(std::string_view path, const Inventory& inventory, PlatformServices services);
 
 struct LoadBackupResult {
-    bool loaded = false;          // false: the file was no backup, nothing changed
-    int skippedUnsafeNames = 0;   // startup-folder entries whose names cannot be file names
+    bool loaded = false;        // false: the file was no backup, nothing changed
+    int skippedUnsafeNames = 0; // startup-folder entries whose names cannot be file names
 };
 
 // Turns a backup file into pending changes: reloads the system, marks every loaded entry Deleted and

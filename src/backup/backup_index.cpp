@@ -6,7 +6,9 @@
 namespace qb {
 
 namespace {
-std::string EntryPath(std::string_view time) { return std::string(kBackupIndexKey) + "\\" + std::string(time); }
+std::string EntryPath(std::string_view time) {
+    return std::string(kBackupIndexKey) + "\\" + std::string(time);
+}
 } // namespace
 
 std::vector<BackupIndexRow> ReadBackupIndex(Registry& registry) {

@@ -12,8 +12,8 @@ namespace qb {
 
 // One backup the tool wrote, as its index entry records it (the file itself is not opened).
 struct BackupIndexRow {
-    std::string time;                 // the subkey name, the backup's create time
-    std::string filePath;             // "" when missing
+    std::string time;                   // the subkey name, the backup's create time
+    std::string filePath;               // "" when missing
     std::optional<std::uint32_t> count; // nullopt when missing or not an integer
 };
 

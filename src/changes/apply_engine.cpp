@@ -38,8 +38,8 @@ std::unique_ptr<RegistryKey> ApplyEngine::OpenLocationKey(std::string_view label
     if (row == nullptr || row->kind != LocationKind::Registry) {
         return nullptr;
     }
-    return services_.registry.OpenForWriting(row->hive, state == ItemState::Enabled ? row->key : row->disabledKey,
-                                             true);
+    return services_.registry.OpenForWriting(row->hive,
+                                             state == ItemState::Enabled ? row->key : row->disabledKey, true);
 }
 
 std::optional<std::string> ApplyEngine::StartupFile(const StartupLocation& row, std::string_view name) {
@@ -57,7 +57,8 @@ std::optional<std::string> ApplyEngine::DisabledFile(const StartupLocation& row,
     if (ShortcutNameProblem(name)) {
         return std::nullopt;
     }
-    return JoinPath(JoinPath(services_.files.ExecutableDirectory(), row.disabledFolder), std::string(name) + ".lnk");
+    return JoinPath(JoinPath(services_.files.ExecutableDirectory(), row.disabledFolder),
+                    std::string(name) + ".lnk");
 }
 
 void ApplyEngine::NotChanged(const StartupItem& item) {
@@ -82,8 +83,10 @@ bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state) {
         return WriteValue(row->label, state, item);
     }
     // A disabled shortcut is made where disabled shortcuts are kept, never in the startup folder first.
-    const auto path = state == ItemState::Enabled ? StartupFile(*row, item.Name) : DisabledFile(*row, item.Name);
-    return path && services_.shell.SaveShortcut(*path, ShortcutFromCommand(item.Command, kShortcutDescription));
+    const auto path =
+        state == ItemState::Enabled ? StartupFile(*row, item.Name) : DisabledFile(*row, item.Name);
+    return path &&
+           services_.shell.SaveShortcut(*path, ShortcutFromCommand(item.Command, kShortcutDescription));
 }
 
 ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState state, Removed* removed) {
@@ -105,7 +108,8 @@ ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState
         }
         return key->DeleteValue(item.Name) ? Removal::Done : Removal::Failed;
     }
-    const auto path = state == ItemState::Enabled ? StartupFile(*row, item.Name) : DisabledFile(*row, item.Name);
+    const auto path =
+        state == ItemState::Enabled ? StartupFile(*row, item.Name) : DisabledFile(*row, item.Name);
     if (!path) {
         return Removal::Failed;
     }
@@ -192,7 +196,8 @@ bool ApplyEngine::Disable(const StartupItem& item) {
         if (!WriteValue(row->label, ItemState::Disabled, item)) {
             return false;
         }
-        if (const auto key = OpenLocationKey(row->label, ItemState::Enabled); key && key->ValueExists(item.Name)) {
+        if (const auto key = OpenLocationKey(row->label, ItemState::Enabled);
+            key && key->ValueExists(item.Name)) {
             key->DeleteValue(item.Name);
         }
         return true;
@@ -216,12 +221,14 @@ void ApplyEngine::PutBack(const Removed& removed) {
     }
 }
 
-void ApplyEngine::PutBackUnwritten(const std::vector<Removed>& removed, const std::vector<const StartupItem*>& written) {
+void ApplyEngine::PutBackUnwritten(const std::vector<Removed>& removed,
+                                   const std::vector<const StartupItem*>& written) {
     for (std::size_t i = 0; i < removed.size(); ++i) {
         const StartupItem* record =
             i < inventory_.EditedRecords.size() ? inventory_.EditedRecords[i] : nullptr;
         const bool deletedOnPurpose = record != nullptr && record->State == ItemState::Deleted;
-        const bool rewritten = record != nullptr && std::find(written.begin(), written.end(), record) != written.end();
+        const bool rewritten =
+            record != nullptr && std::find(written.begin(), written.end(), record) != written.end();
         if (!deletedOnPurpose && !rewritten && (removed[i].value || removed[i].shortcut)) {
             PutBack(removed[i]);
         }
@@ -279,10 +286,12 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                     NotChanged(item);
                 }
             }
-            if (item.LoadedState == ItemState::Disabled && item.State == ItemState::Enabled && !Enable(item)) {
+            if (item.LoadedState == ItemState::Disabled && item.State == ItemState::Enabled &&
+                !Enable(item)) {
                 NotChanged(item);
             }
-            if (item.LoadedState == ItemState::Enabled && item.State == ItemState::Disabled && !Disable(item)) {
+            if (item.LoadedState == ItemState::Enabled && item.State == ItemState::Disabled &&
+                !Disable(item)) {
                 NotChanged(item);
             }
         }

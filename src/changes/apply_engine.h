@@ -45,9 +45,9 @@ private:
     struct Removed {
         const StartupItem* original = nullptr; // the copy in EditedOriginals
         ItemState state = ItemState::Deleted;
-        std::optional<RegistryValue> value;    // a registry row's value
-        std::optional<std::string> shortcut;   // a folder row's file, as bytes
-        std::string path;                      // where the file was
+        std::optional<RegistryValue> value;  // a registry row's value
+        std::optional<std::string> shortcut; // a folder row's file, as bytes
+        std::string path;                    // where the file was
     };
 
     enum class Removal { Done, Absent, Failed };
@@ -61,7 +61,8 @@ private:
     bool HeldAt(const StartupLocation& row, ItemState state, const StartupItem& item);
     bool WriteValue(std::string_view label, ItemState state, const StartupItem& item);
     void PutBack(const Removed& removed);
-    void PutBackUnwritten(const std::vector<Removed>& removed, const std::vector<const StartupItem*>& written);
+    void PutBackUnwritten(const std::vector<Removed>& removed,
+                          const std::vector<const StartupItem*>& written);
 
     // File paths of a folder row's entry; nullopt when the name cannot be a file name there, or the startup
     // folder is unknown.

@@ -33,7 +33,8 @@ std::string TrimEditorText(std::string_view text) {
 }
 
 std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
-                                              std::string_view command, std::string_view location, int editIndex) {
+                                              std::string_view command, std::string_view location,
+                                              int editIndex) {
     if (name.empty() || command.empty()) {
         return std::string(kEnterNameMessage);
     }
@@ -64,7 +65,8 @@ int FindRecordForEdit(const Inventory& inventory, std::string_view caption, std:
 }
 
 StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_view command,
-                      std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons) {
+                      std::string_view location, PlatformServices services, RatingSource& ratings,
+                      IconSink& icons) {
     const std::string target = TargetPath(command, services.system, services.files);
     StartupItem item;
     item.IconIndex = IconFor(target, services, icons);

@@ -13,15 +13,19 @@
 namespace qb {
 
 // The places the entry editor offers, in the order of its pick list.
-inline constexpr std::array<std::string_view, 9> kEditorLocations = {
-    "Current User\\Registry\\Run",           "Current User\\Registry\\RunOnce",
-    "All Users\\Registry\\Run",              "All Users\\Registry\\RunOnce",
-    "All Users\\Registry\\RunOnce Ex",       "All Users\\Registry\\Run Services",
-    "All Users\\Registry\\Run Services Once", "Current User\\Startup Menu",
-    "All Users\\Startup Menu"};
+inline constexpr std::array<std::string_view, 9> kEditorLocations = {"Current User\\Registry\\Run",
+                                                                     "Current User\\Registry\\RunOnce",
+                                                                     "All Users\\Registry\\Run",
+                                                                     "All Users\\Registry\\RunOnce",
+                                                                     "All Users\\Registry\\RunOnce Ex",
+                                                                     "All Users\\Registry\\Run Services",
+                                                                     "All Users\\Registry\\Run Services Once",
+                                                                     "Current User\\Startup Menu",
+                                                                     "All Users\\Startup Menu"};
 
 inline constexpr std::string_view kEnterNameMessage = "Please enter a program name.";
-inline constexpr std::string_view kDuplicateMessage = "You are adding a duplicate of an existing startup item.";
+inline constexpr std::string_view kDuplicateMessage =
+    "You are adding a duplicate of an existing startup item.";
 inline constexpr std::string_view kFindFilter =
     "Program files (*.exe;*.com;*.bat)|*.EXE;*.COM;*.BAT|All files(*.*)|*.*";
 
@@ -33,14 +37,16 @@ std::string TrimEditorText(std::string_view text);
 // record under edit does not count), and a name that cannot be a file name when the place is a startup
 // folder. The texts are expected trimmed.
 std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
-                                              std::string_view command, std::string_view location, int editIndex);
+                                              std::string_view command, std::string_view location,
+                                              int editIndex);
 
 // The record the editor changes for a row: the first not deleted with the row's name and location; -1 none.
 int FindRecordForEdit(const Inventory& inventory, std::string_view caption, std::string_view location);
 
 // A new entry, enabled and not on the system, at the end of Items.
 StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_view command,
-                      std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons);
+                      std::string_view location, PlatformServices services, RatingSource& ratings,
+                      IconSink& icons);
 
 // Changes the record at the position; its first edit since the load keeps a copy of it as it was.
 void EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,

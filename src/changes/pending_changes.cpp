@@ -42,10 +42,13 @@ std::string_view ChangeKindName(ChangeKind kind) {
     return {};
 }
 
-bool IsPending(const StartupItem& item) { return item.State != item.LoadedState || item.Edited; }
+bool IsPending(const StartupItem& item) {
+    return item.State != item.LoadedState || item.Edited;
+}
 
 bool HasPendingChanges(const Inventory& inventory) {
-    return std::any_of(inventory.Items.begin(), inventory.Items.end(), [](const auto& item) { return IsPending(*item); });
+    return std::any_of(inventory.Items.begin(), inventory.Items.end(),
+                       [](const auto& item) { return IsPending(*item); });
 }
 
 namespace {

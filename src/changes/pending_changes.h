@@ -43,9 +43,11 @@ inline constexpr std::string_view kNoInvalidMessage = "No invaild startup item i
 inline constexpr std::string_view kNoHarmfulMessage = "No harmful startup item is found.";
 inline constexpr std::string_view kNoDisabledMessage = "No disabled startup item is found.";
 inline constexpr std::string_view kDiscardAndExitQuestion =
-    "You have changed the starup list but not applied to the system. Do you want to discard the changes and exit?";
+    "You have changed the starup list but not applied to the system. Do you want to discard the changes and "
+    "exit?";
 inline constexpr std::string_view kDiscardAndRefreshQuestion =
-    "You have changed the starup list but not applied to the system. By refresh the startup list, you will lose "
+    "You have changed the starup list but not applied to the system. By refresh the startup list, you will "
+    "lose "
     "the changes and the current system startup setting will be loaded. Are you sure?";
 
 } // namespace qb

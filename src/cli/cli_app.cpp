@@ -1,20 +1,19 @@
 #include "cli/cli_app.h"
 
-#include "cli/host_system.h"
 #include "backup/backup_file.h"
 #include "changes/apply_dialog_rows.h"
 #include "changes/apply_engine.h"
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
+#include "cli/host_system.h"
 #include "cli/list_output.h"
-#include "inventory/startup_location.h"
 #include "inventory/process_scan.h"
+#include "inventory/startup_location.h"
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
 #include "platform/platform_error.h"
 
 #include <CLI/CLI.hpp>
-
 #include <optional>
 #include <ostream>
 
@@ -66,8 +65,11 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session) {
         return kExitFailed;
     }
-    const ListFormat format = options.json ? ListFormat::Json : options.csv ? ListFormat::Csv : ListFormat::Table;
-    PrintList(out, ListedItems(session->inventory, options.all), format, IsWin9xFamily(session->Services().system));
+    const ListFormat format = options.json  ? ListFormat::Json
+                              : options.csv ? ListFormat::Csv
+                                            : ListFormat::Table;
+    PrintList(out, ListedItems(session->inventory, options.all), format,
+              IsWin9xFamily(session->Services().system));
     return kExitOk;
 }
 
@@ -78,8 +80,8 @@ int Backup(const Options& options, std::ostream& out, std::ostream& err) {
         return kExitFailed;
     }
     const std::string time = WriteBackup(options.backupFile, session->inventory, session->Services());
-    out << "Backed up " << session->inventory.LoadedItems.size() << " entries to " << options.backupFile << " ("
-        << time << ").\n";
+    out << "Backed up " << session->inventory.LoadedItems.size() << " entries to " << options.backupFile
+        << " (" << time << ").\n";
     return kExitOk;
 }
 
@@ -90,8 +92,8 @@ public:
     PrintedConfirmation(std::ostream& out, bool backup) : out_(out), backup_(backup) {}
     std::optional<bool> ConfirmWithBackupChoice(const Inventory& inventory) override {
         for (const auto& row : ApplyDialogRows(inventory)) {
-            out_ << row.changes << ": " << (row.name.empty() ? "(Default)" : row.name) << " (" << row.location << ")"
-                 << (row.status.empty() ? "" : " -> " + row.status) << '\n';
+            out_ << row.changes << ": " << (row.name.empty() ? "(Default)" : row.name) << " (" << row.location
+                 << ")" << (row.status.empty() ? "" : " -> " + row.status) << '\n';
         }
         return backup_;
     }
@@ -130,7 +132,8 @@ int Change(const Options& options, ItemState wanted, std::ostream& out, std::ost
     }
     bool found = false;
     for (auto& item : session->inventory.Items) {
-        if (item->State == ItemState::Deleted || item->Name != options.name || item->Location != options.location) {
+        if (item->State == ItemState::Deleted || item->Name != options.name ||
+            item->Location != options.location) {
             continue;
         }
         found = true;
@@ -174,7 +177,8 @@ int Restore(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session) {
         return kExitFailed;
     }
-    if (!LoadBackup(options.backupFile, session->inventory, session->Services(), *session->database, session->icons)
+    if (!LoadBackup(options.backupFile, session->inventory, session->Services(), *session->database,
+                    session->icons)
              .loaded) {
         return kExitFailed;
     }
@@ -191,7 +195,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
                    "The sandbox system to work on (default: $QUILLBROOK_SYSTEM_ROOT, else a per-user root "
                    "seeded with the demo system)");
 
-    CLI::App* list = app.add_subcommand("list", "List the startup entries as the main window's All Programs shows them");
+    CLI::App* list =
+        app.add_subcommand("list", "List the startup entries as the main window's All Programs shows them");
     list->add_flag("--all", options.all, "Also list the places no tree node shows");
     auto* json = list->add_flag("--json", options.json, "Print a JSON array");
     auto* csv = list->add_flag("--csv", options.csv, "Print comma-separated values");
@@ -199,7 +204,9 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     const auto entryOptions = [&](CLI::App* command) {
         command->add_option("--name", options.name, "The entry's name, exactly")->required();
-        command->add_option("--location", options.location, "The entry's place, for example \"Current User\\Registry\\Run\"")
+        command
+            ->add_option("--location", options.location,
+                         "The entry's place, for example \"Current User\\Registry\\Run\"")
             ->required();
         command->add_flag("--no-backup", options.noBackup, "Make no automatic backup first");
     };
@@ -214,7 +221,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     add->add_option("--command", options.command, "The command line")->required();
     add->add_flag("--disabled", options.disabled, "Add it disabled");
     CLI::App* restore = app.add_subcommand("restore", "Load a backup file as the startup setting and apply");
-    restore->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")->required();
+    restore->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")
+        ->required();
     restore->add_flag("--no-backup", options.noBackup, "Make no automatic backup first");
 
     CLI::App* backup = app.add_subcommand("backup", "Write a backup of the current startup setting");

@@ -20,7 +20,7 @@ public:
 };
 
 // Messages the system would show in a box go to `messages`. nullptr with the reason in `error`.
-std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot, std::ostream& messages,
-                                           std::string& error);
+std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot,
+                                           std::ostream& messages, std::string& error);
 
 } // namespace qb::cli

@@ -42,9 +42,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot, std::ostream& messages,
-                                           std::string& error) {
-    const std::filesystem::path root = systemRoot ? std::filesystem::path(*systemRoot) : sandbox::DefaultSandboxRoot();
+std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot,
+                                           std::ostream& messages, std::string& error) {
+    const std::filesystem::path root =
+        systemRoot ? std::filesystem::path(*systemRoot) : sandbox::DefaultSandboxRoot();
     auto opened = sandbox::SandboxSystem::OpenOrSeed(root);
     if (auto* reason = std::get_if<std::string>(&opened)) {
         error = *reason;

@@ -4,21 +4,22 @@
 #include "inventory/startup_location.h"
 #include "knowledge/ratings.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 namespace qb::cli {
 
 namespace {
 
-std::string StateText(ItemState state) { return state == ItemState::Enabled ? "Enabled" : "Disabled"; }
+std::string StateText(ItemState state) {
+    return state == ItemState::Enabled ? "Enabled" : "Disabled";
+}
 
 // Characters, not bytes: a column of names with accents still lines up.
 std::size_t DisplayWidth(std::string_view text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string CsvField(std::string_view text) {
@@ -54,15 +55,17 @@ void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) 
 void PrintCsv(std::ostream& out, const std::vector<const StartupItem*>& items) {
     out << "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB\r\n";
     for (const StartupItem* item : items) {
-        out << CsvField(item->Name) << ',' << CsvField(item->Command) << ',' << CsvField(item->Location) << ','
-            << StateText(item->State) << ',' << CsvField(RatingText(item->Rating)) << ','
-            << (item->PathValid ? "true" : "false") << ',' << item->MemoryKB << ',' << item->PeakMemoryKB << "\r\n";
+        out << CsvField(item->Name) << ',' << CsvField(item->Command) << ',' << CsvField(item->Location)
+            << ',' << StateText(item->State) << ',' << CsvField(RatingText(item->Rating)) << ','
+            << (item->PathValid ? "true" : "false") << ',' << item->MemoryKB << ',' << item->PeakMemoryKB
+            << "\r\n";
     }
 }
 
 void PrintTable(std::ostream& out, const std::vector<const StartupItem*>& items, bool statusOnly) {
     std::vector<std::vector<std::string>> rows;
-    rows.push_back({"State", "Program Name", "Rating", statusOnly ? "Status" : "Memory", "Location", "Command Path"});
+    rows.push_back(
+        {"State", "Program Name", "Rating", statusOnly ? "Status" : "Memory", "Location", "Command Path"});
     for (const StartupItem* item : items) {
         rows.push_back({StateText(item->State), item->Name.empty() ? "(Default)" : item->Name.str(),
                         std::string(RatingText(item->Rating)), MemoryCellText(*item), item->Location.str(),
@@ -103,7 +106,8 @@ std::vector<const StartupItem*> ListedItems(const Inventory& inventory, bool all
     return listed;
 }
 
-void PrintList(std::ostream& out, const std::vector<const StartupItem*>& items, ListFormat format, bool statusOnly) {
+void PrintList(std::ostream& out, const std::vector<const StartupItem*>& items, ListFormat format,
+               bool statusOnly) {
     switch (format) {
     case ListFormat::Json:
         PrintJson(out, items);

@@ -8,7 +8,9 @@
 
 namespace qb {
 
-bool IsWin9xFamily(SystemInfo& system) { return system.Version().family == PlatformFamily::Windows9x; }
+bool IsWin9xFamily(SystemInfo& system) {
+    return system.Version().family == PlatformFamily::Windows9x;
+}
 
 bool IsLegacyNT(SystemInfo& system) {
     const OsVersion version = system.Version();
@@ -26,8 +28,9 @@ std::int32_t Kilobytes(std::uint64_t bytes) {
 
 // Name -> position of the first record that a process of that name belongs to. Inserting in list order
 // and never replacing keeps the first record, as a walk over the records for every process would find.
-std::unordered_map<std::string, std::size_t> MatchTable(const std::vector<std::unique_ptr<StartupItem>>& items,
-                                                        bool win9x, SystemInfo& system, FileSystem& files) {
+std::unordered_map<std::string, std::size_t>
+MatchTable(const std::vector<std::unique_ptr<StartupItem>>& items, bool win9x, SystemInfo& system,
+           FileSystem& files) {
     std::unordered_map<std::string, std::size_t> table;
     table.reserve(items.size() * (win9x ? 2 : 1));
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -19,8 +19,10 @@ WaitResult WaitResponsively(RunningProcess& process, std::chrono::milliseconds t
     constexpr auto kSlice = std::chrono::milliseconds(50);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        const WaitResult result = process.WaitForExit(std::max(std::chrono::milliseconds(0), std::min(left, kSlice)));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const WaitResult result =
+            process.WaitForExit(std::max(std::chrono::milliseconds(0), std::min(left, kSlice)));
         if (result != WaitResult::TimedOut || left <= kSlice) {
             return result;
         }

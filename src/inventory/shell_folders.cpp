@@ -18,7 +18,8 @@ bool CreateStartupShortcut(Shell& shell, std::string_view command, std::string_v
     if (folder.empty()) {
         return false;
     }
-    return shell.SaveShortcut(JoinPath(folder, std::string(name) + ".lnk"), ShortcutFromCommand(command, description));
+    return shell.SaveShortcut(JoinPath(folder, std::string(name) + ".lnk"),
+                              ShortcutFromCommand(command, description));
 }
 
 ShortcutInfo ShortcutFromCommand(std::string_view command, std::string_view description) {

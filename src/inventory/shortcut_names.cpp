@@ -21,7 +21,8 @@ std::optional<std::string> ShortcutNameProblem(std::string_view name) {
     for (const char c : name) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) {
-            return "A name for the startup folder cannot contain any of the characters \\ / : * ? \" < > | or "
+            return "A name for the startup folder cannot contain any of the characters \\ / : * ? \" < > | "
+                   "or "
                    "control characters.";
         }
     }

@@ -52,7 +52,8 @@ void StartupScanner::LoadInventory() {
     const auto folderRows = [&](std::string_view label) {
         const StartupLocation& row = Location(label);
         ScanShortcutFolder(ShellFolder(row.hive, row.shellFolderValue), row.label, true);
-        ScanShortcutFolder(JoinPath(services_.files.ExecutableDirectory(), row.disabledFolder), row.label, false);
+        ScanShortcutFolder(JoinPath(services_.files.ExecutableDirectory(), row.disabledFolder), row.label,
+                           false);
     };
     registryRow("All Users\\Registry\\Run");
     registryRow("Current User\\Registry\\Explorer Run"); // the machine's Explorer Run key

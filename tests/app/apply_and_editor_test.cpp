@@ -11,11 +11,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
-
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace qb {
 
@@ -58,7 +56,8 @@ struct Window {
         auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
         std::vector<std::string> out;
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            out.push_back(list->topLevelItem(i)->text(0).toStdString() + "|" + list->topLevelItem(i)->text(1).toStdString());
+            out.push_back(list->topLevelItem(i)->text(0).toStdString() + "|" +
+                          list->topLevelItem(i)->text(1).toStdString());
         }
         return out;
     }
@@ -100,7 +99,7 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
         EXPECT_EQ(e->NameText(), "New Program");
         Fill(e, "  Tool ", "C:\\x.exe", "Current User\\Registry\\Run");
         e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click(); // a duplicate: refused, stays open
-        EXPECT_EQ(e->NameText(), "Tool");                               // trimmed all the same
+        EXPECT_EQ(e->NameText(), "Tool");                                // trimmed all the same
         Fill(e, "Fresh", "  ", "Current User\\Registry\\Run");
         e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click(); // empty command
         Fill(e, "Fresh", "\"C:\\Apps\\app.exe\" /tray", "Current User\\Startup Menu");
@@ -113,7 +112,8 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
                                           "Fresh|\"C:\\Apps\\app.exe\" /tray"));
     EXPECT_EQ(w.form->Items().Items.back()->LoadedState, ItemState::Deleted);
     // The next add opens with the place the last one used.
-    w.WhenShown<TFormAdd>(editor, [](TFormAdd* e) { EXPECT_EQ(e->LocationText(), "Current User\\Startup Menu"); });
+    w.WhenShown<TFormAdd>(editor,
+                          [](TFormAdd* e) { EXPECT_EQ(e->LocationText(), "Current User\\Startup Menu"); });
     w.form->ButtonAddClick();
 }
 
@@ -129,7 +129,7 @@ TEST(EntryEditorWindow, EditsTheSelectedRowInPlace) {
     w.form->ButtonEditClick();
     EXPECT_THAT(w.Captions(), ElementsAre("Tool|C:\\Apps\\app.exe", "Off|C:\\Apps\\app.exe /on"));
     auto* list = w.form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
-    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked); // the check box stays
+    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);             // the check box stays
     EXPECT_FALSE(list->topLevelItem(1)->data(1, Qt::ForegroundRole).isValid()); // valid now: no longer red
     ASSERT_EQ(w.form->Items().EditedOriginals.size(), 1u);
     EXPECT_EQ(w.form->Items().EditedOriginals[0]->Command, "C:\\Gone\\off.exe");
@@ -159,7 +159,8 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
     EXPECT_EQ(w.Value("SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(1)); // created when missing
 
     // OK with the box unticked: applied, no backup, the choice stored.
-    w.WhenShown<TDlgApply>(dialog, [](TDlgApply* d) { d->findChild<QPushButton*>(QStringLiteral("SnButtonOK"))->click(); });
+    w.WhenShown<TDlgApply>(
+        dialog, [](TDlgApply* d) { d->findChild<QPushButton*>(QStringLiteral("SnButtonOK"))->click(); });
     w.form->ToolButtonApplyClick();
     EXPECT_FALSE(w.Value(CV + "Run", "Tool").has_value());
     EXPECT_TRUE(w.Value(CV + "RunDisabled", "Tool").has_value());
@@ -171,7 +172,8 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
     Window again;
     TDlgApply* fresh = again.form->ApplyDialog();
     EXPECT_TRUE(fresh->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
-    again.root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup", RegistryValue::Dword(0));
+    again.root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup",
+                     RegistryValue::Dword(0));
     fresh->FormShow(again.form->Items());
     EXPECT_FALSE(fresh->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
 

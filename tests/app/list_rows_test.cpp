@@ -26,7 +26,8 @@ Inventory MakeInventory() {
         {"LmRunOk", "All Users\\Registry\\Run", Rating::Required, ItemState::Disabled, true, 2355},
         {"Hidden", "Current User\\Registry\\Explorer Run", Rating::Harmful, ItemState::Enabled, true, 0},
         {"Services", "All Users\\Registry\\Run Services", Rating::Unknown, ItemState::Enabled, false, -1},
-        {"ServicesOnce", "All Users\\Registry\\Run Services Once", Rating::Unknown, ItemState::Enabled, true, 0},
+        {"ServicesOnce", "All Users\\Registry\\Run Services Once", Rating::Unknown, ItemState::Enabled, true,
+         0},
         {"Gone", "Current User\\Registry\\Run", Rating::Harmful, ItemState::Deleted, true, 0},
         {"CuRun", "Current User\\Registry\\Run", Rating::UserChoice, ItemState::Enabled, true, 0},
         {"CuMenu", "Current User\\Startup Menu", Rating::NotRequired, ItemState::Disabled, true, 0},
@@ -98,9 +99,10 @@ TEST(ListRows, TheTreeHasFourteenNodesWithTheirLabels) {
     EXPECT_EQ(TreeNodes()[6].caption, "Services");
     EXPECT_EQ(TreeNodes()[7].caption, "ServicesOnce");
     EXPECT_EQ(TreeFilter(0).size(), 9u);
-    EXPECT_THAT(TreeFilter(2), ElementsAre("All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
-                                           "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
-                                           "All Users\\Registry\\Run Services"));
+    EXPECT_THAT(TreeFilter(2),
+                ElementsAre("All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
+                            "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
+                            "All Users\\Registry\\Run Services"));
     EXPECT_THAT(TreeFilter(12), ElementsAre("Current User\\Registry\\RunOnce"));
     EXPECT_TRUE(TreeFilter(14).empty());
 }
@@ -112,7 +114,7 @@ TEST(ListSort, TextsCompareAsFoldedBytes) {
     EXPECT_GT(CompareCellTexts("[Invalid Path]C:\\a", "C:\\a"), 0); // '[' sorts after letters
     EXPECT_GT(CompareCellTexts("[Invalid Path]C:\\a", "9.exe"), 0);
     EXPECT_GT(CompareCellTexts("\xC3\xA4", "z"), 0); // bytes above ASCII are not folded
-    EXPECT_GT(CompareCellTexts("_x", "ax"), 0); // "_" (0x5F) comes after the folded "A" (0x41)
+    EXPECT_GT(CompareCellTexts("_x", "ax"), 0);      // "_" (0x5F) comes after the folded "A" (0x41)
 }
 
 TEST(ListSort, ColumnsSortBothWaysWithAMarkAndKeepTheirDirectionAcrossRefreshes) {
@@ -191,7 +193,8 @@ TEST(CommandAvailability, FollowsTheSelectionAndWhetherTheProgramRuns) {
     EXPECT_EQ(none.start, false);
     EXPECT_EQ(none.stop, false);
     const auto onRunning = AvailableCommands(&running, false);
-    EXPECT_TRUE(onRunning.edit && onRunning.browse && onRunning.properties && onRunning.remove && onRunning.search);
+    EXPECT_TRUE(onRunning.edit && onRunning.browse && onRunning.properties && onRunning.remove &&
+                onRunning.search);
     EXPECT_EQ(onRunning.start, false);
     EXPECT_EQ(onRunning.stop, true);
     const auto onIdle = AvailableCommands(&idle, false);

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -41,9 +40,10 @@ struct Window {
                           },
                           [&map](std::string_view l) { return map.ToWindows(l); }};
         PlatformServices s = root.Services();
-        form = std::make_unique<TMainForm>(
-            PlatformServices{s.registry, s.profiles, s.files, s.shell, s.processes, s.system, s.dialogs, s.browser, clock},
-            paths);
+        form =
+            std::make_unique<TMainForm>(PlatformServices{s.registry, s.profiles, s.files, s.shell,
+                                                         s.processes, s.system, s.dialogs, s.browser, clock},
+                                        paths);
         form->show();
     }
     QTreeWidget* List() { return form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix")); }
@@ -109,7 +109,8 @@ TEST(MainFormChanges, RefreshAsksBeforeItDropsChanges) {
     w.dialogs.Answer(DialogResult::Yes);
     QMetaObject::invokeMethod(refresh, "click");
     EXPECT_EQ(w.form->Items().Items[0]->State, ItemState::Enabled);
-    EXPECT_THAT(w.Messages(), ElementsAre(std::string(kDiscardAndRefreshQuestion), std::string(kDiscardAndRefreshQuestion)));
+    EXPECT_THAT(w.Messages(), ElementsAre(std::string(kDiscardAndRefreshQuestion),
+                                          std::string(kDiscardAndRefreshQuestion)));
 }
 
 TEST(MainFormChanges, DeletingARowRemovesOnlyThatRow) {
@@ -157,7 +158,9 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
     dialog->FormShow();
     EXPECT_TRUE(dialog->Rows().empty());
 
-    const auto click = [&](const char* name) { dialog->findChild<QPushButton*>(QLatin1String(name))->click(); };
+    const auto click = [&](const char* name) {
+        dialog->findChild<QPushButton*>(QLatin1String(name))->click();
+    };
     w.dialogs.ChooseFile("C:\\later");
     click("SnButtonNew");
     w.clock.time.hour = 9; // an earlier time, written later
@@ -182,8 +185,8 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
     list->setCurrentItem(list->topLevelItem(1));
     click("SnButtonLoad");
     EXPECT_EQ(dialog->ChosenFile(), "C:\\later.qbk");
-    EXPECT_THAT(w.Messages(), ElementsAre("Please select an item.", "Please select a file.", "Backup file not exist.",
-                                          "Backup file not exist."));
+    EXPECT_THAT(w.Messages(), ElementsAre("Please select an item.", "Please select a file.",
+                                          "Backup file not exist.", "Backup file not exist."));
 
     list->setCurrentItem(list->topLevelItem(0));
     click("SnButtonDelete"); // its file is gone already; the entry goes anyway

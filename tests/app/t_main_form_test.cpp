@@ -12,10 +12,8 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTreeWidget>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <thread>
 
 namespace qb {
@@ -137,11 +135,11 @@ TEST(TMainForm, StartsWithEveryListedLocationAndTheStartPage) {
     QTreeWidgetItem* tool = w.List()->topLevelItem(3);
     EXPECT_EQ(tool->text(4), "3.5 MB");
     EXPECT_EQ(tool->background(3).color(), QColor(0xF8, 0xFA, 0xF9));
-    for (const char* name : {"ToolButtonApply", "ToolButtonRefresh", "ToolButtonBackup", "ToolButtonHelp",
-                             "ToolButtonAbout", "ButtonAdd", "ButtonEdit", "ButtonDelete", "ButtonProperties",
-                             "ButtonBrowse", "SnButtonRun", "SnButtonClose", "RadioButtonGroup",
-                             "CppWebBrowserInfo", "ImageLogo", "ImageDonate", "ImageTell", "SnPopupMenuStartup",
-                             "MenuDeleteInvaild", "ToolBarMain"}) {
+    for (const char* name : {"ToolButtonApply",  "ToolButtonRefresh",  "ToolButtonBackup",  "ToolButtonHelp",
+                             "ToolButtonAbout",  "ButtonAdd",          "ButtonEdit",        "ButtonDelete",
+                             "ButtonProperties", "ButtonBrowse",       "SnButtonRun",       "SnButtonClose",
+                             "RadioButtonGroup", "CppWebBrowserInfo",  "ImageLogo",         "ImageDonate",
+                             "ImageTell",        "SnPopupMenuStartup", "MenuDeleteInvaild", "ToolBarMain"}) {
         EXPECT_NE(w.form->findChild<QObject*>(QLatin1String(name)), nullptr) << name;
     }
 }
@@ -164,7 +162,8 @@ TEST(TMainForm, TheTreeFiltersOnAMouseReleaseOverANodeOnly) {
 
 TEST(TMainForm, TheRatingItemCombinesWithTheNode) {
     Window w;
-    w.root.File("C:\\Program Files\\Quillbrook\\st.dat", "[Agent]\r\nConfirmed=X\r\n[Tool]\r\nConfirmed=X\r\n");
+    w.root.File("C:\\Program Files\\Quillbrook\\st.dat",
+                "[Agent]\r\nConfirmed=X\r\n[Tool]\r\nConfirmed=X\r\n");
     w.Open();
     w.Find<QRadioButton>("RadioRating4")->click(); // Harmful
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Tool"));
@@ -229,8 +228,9 @@ TEST(TMainForm, RowCommandsTellWhatIsWrongAndHandTheRestToTheShell) {
     w.Find<QPushButton>("ButtonBrowse")->click();
     w.Find<QPushButton>("ButtonProperties")->click();
     w.form->findChild<QAction*>(QStringLiteral("MenuSearch"))->trigger();
-    EXPECT_THAT(w.Messages(), ElementsAre("Please select an item.", "Cannot find the folder of an invalid item.",
-                                          "Cannot open the properties of an invalid item."));
+    EXPECT_THAT(w.Messages(),
+                ElementsAre("Please select an item.", "Cannot find the folder of an invalid item.",
+                            "Cannot open the properties of an invalid item."));
     ASSERT_EQ(w.desktop.opened.size(), 2u);
     EXPECT_EQ(w.desktop.opened[0], w.root.Host("C:\\Apps").string());
     EXPECT_EQ(w.desktop.opened[1], "https://www.google.com/search?as_q=Agent&as_epq=AGENT%2EEXE");
@@ -250,7 +250,8 @@ TEST(TMainForm, StartsAndStopsARealProgram) {
     // The process needs a moment before the scan can see it: scan again until it shows.
     for (int i = 0; i < 100; ++i) {
         const auto rows = w.form->Rows();
-        const auto row = std::find_if(rows.begin(), rows.end(), [](const ListRow& r) { return r.caption == "Probe"; });
+        const auto row =
+            std::find_if(rows.begin(), rows.end(), [](const ListRow& r) { return r.caption == "Probe"; });
         if (row != rows.end() && !row->memory.empty()) {
             break;
         }

@@ -18,7 +18,8 @@ namespace {
 
 const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 const std::string kTool = "C:\\Program Files\\Quillbrook";
-const std::string kUserStartup = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+const std::string kUserStartup =
+    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
 
 // A machine with a few entries, the database, a fixed clock and scripted dialogs.
 struct Machine {
@@ -123,22 +124,23 @@ TEST(BackupFile, LoadingMarksTheSystemDeletedAndAddsTheBackup) {
     EXPECT_EQ(m.inventory.Items[0]->State, ItemState::Deleted);
     EXPECT_EQ(m.inventory.Items[1]->State, ItemState::Deleted);
     const StartupItem& agent = *m.inventory.Items[2];
-    EXPECT_EQ(agent.Command, "C:\\Apps\\agent.exe");   // the enclosing quotes went with the profile reading
-    EXPECT_EQ(agent.Rating, Rating::Harmful);           // the database, not the file
+    EXPECT_EQ(agent.Command, "C:\\Apps\\agent.exe"); // the enclosing quotes went with the profile reading
+    EXPECT_EQ(agent.Rating, Rating::Harmful);        // the database, not the file
     EXPECT_EQ(agent.State, ItemState::Enabled);
     EXPECT_EQ(agent.LoadedState, ItemState::Deleted);
     EXPECT_TRUE(agent.PathValid);
     const StartupItem& quiet = *m.inventory.Items[3];
-    EXPECT_EQ(quiet.Command, "");                       // a lone blank comes back empty
-    EXPECT_EQ(quiet.Location, "Nowhere\\Else");         // an unknown label is kept
-    EXPECT_EQ(quiet.State, ItemState::Disabled);        // "enabled" is not "Enabled"
+    EXPECT_EQ(quiet.Command, "");                // a lone blank comes back empty
+    EXPECT_EQ(quiet.Location, "Nowhere\\Else");  // an unknown label is kept
+    EXPECT_EQ(quiet.State, ItemState::Disabled); // "enabled" is not "Enabled"
     EXPECT_EQ(m.inventory.LoadedItems.size(), 2u);
     EXPECT_TRUE(HasPendingChanges(m.inventory));
 }
 
 TEST(BackupFile, AFileWithoutACountChangesNothing) {
-    for (const std::string content : {"", "[General Info]\r\n", "[General Info]\r\nNumber of Startup Items=x\r\n",
-                                      "[General Info]\r\nNumber of Startup Items=-1\r\n"}) {
+    for (const std::string content :
+         {"", "[General Info]\r\n", "[General Info]\r\nNumber of Startup Items=x\r\n",
+          "[General Info]\r\nNumber of Startup Items=-1\r\n"}) {
         Machine m;
         m.root.File("C:\\bad.qbk", content);
         m.Load();
@@ -182,14 +184,16 @@ TEST(BackupFile, StartupFolderEntriesWhoseNamesLeaveTheFolderAreSkipped) {
         }
     }
     EXPECT_THAT(added, ElementsAre("ok name", "fine", "..\\registry is fine"));
-    EXPECT_THAT(m.Messages(),
-                ElementsAre("4 entries of the backup were not loaded: their names cannot be file names in a startup "
-                            "folder."));
+    EXPECT_THAT(
+        m.Messages(),
+        ElementsAre("4 entries of the backup were not loaded: their names cannot be file names in a startup "
+                    "folder."));
 }
 
 TEST(BackupFile, LongTextsAreCutAtACharacterAndLineBreaksCannotForgeSections) {
     Machine m;
-    m.root.Value(RegistryRoot::CurrentUser, CV + "Run", "two\r\n[Item 9]\r\nProgram Name=forged", "C:\\x.exe");
+    m.root.Value(RegistryRoot::CurrentUser, CV + "Run", "two\r\n[Item 9]\r\nProgram Name=forged",
+                 "C:\\x.exe");
     m.root.File("C:\\long.qbk", "[General Info]\r\nNumber of Startup Items=1\r\n[Item 0]\r\nProgram Name=" +
                                     std::string(300, 'n') + "\r\nCommand Path=C:\\" + std::string(255, 'x') +
                                     "\xC3\xBC\r\nLocation=Current User\\Registry\\Run\r\n");
@@ -208,9 +212,10 @@ TEST(BackupFile, ABackupLoadsBackAsTheSameSetting) {
     ASSERT_TRUE(LoadBackup("C:\\same.qbk", m.inventory, m.Services(), *m.database, m.icons).loaded);
     std::vector<std::string> deleted, added;
     for (const auto& item : m.inventory.Items) {
-        const std::string text = item->Name.str() + "|" + item->Command.str() + "|" + item->Location.str() + "|" +
-                                 std::to_string(static_cast<int>(item->State == ItemState::Deleted ? item->LoadedState
-                                                                                                   : item->State));
+        const std::string text =
+            item->Name.str() + "|" + item->Command.str() + "|" + item->Location.str() + "|" +
+            std::to_string(
+                static_cast<int>(item->State == ItemState::Deleted ? item->LoadedState : item->State));
         (item->LoadedState == ItemState::Deleted ? added : deleted).push_back(text);
     }
     // The quoted command comes back without its quotes, as the profile functions read it.

@@ -9,7 +9,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 
@@ -23,7 +22,8 @@ constexpr auto HKLM = RegistryRoot::LocalMachine;
 constexpr auto HKCU = RegistryRoot::CurrentUser;
 const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 const std::string kTool = "C:\\Program Files\\Quillbrook";
-const std::string kUserStartup = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+const std::string kUserStartup =
+    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
 const std::string kCommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
 const std::string kCuRun = "Current User\\Registry\\Run";
 const std::string kLmRun = "All Users\\Registry\\Run";
@@ -75,7 +75,8 @@ struct Machine {
         item.State = state;
         return inventory.Append(std::move(item));
     }
-    void Edit(StartupItem& item, const std::string& name, const std::string& command, const std::string& location) {
+    void Edit(StartupItem& item, const std::string& name, const std::string& command,
+              const std::string& location) {
         inventory.RememberOriginal(item);
         item.Name = name;
         item.Command = command;
@@ -95,7 +96,8 @@ struct Machine {
         LoadInventory(fresh, Services(), db, sink);
         std::set<std::string> out;
         for (const auto& item : fresh.Items) {
-            out.insert(item->Name.str() + " @ " + item->Location.str() + (item->State == ItemState::Enabled ? " +" : " -"));
+            out.insert(item->Name.str() + " @ " + item->Location.str() +
+                       (item->State == ItemState::Enabled ? " +" : " -"));
         }
         return out;
     }
@@ -162,7 +164,8 @@ TEST(ApplyEngine, RegistryRowsChangeAsTheTableSays) {
     // The machine's Explorer Run key keeps its own hive, whatever its label says.
     EXPECT_TRUE(m.Value(HKLM, CV + "Policies\\Explorer\\RunDisabled", "Policy"));
     // A %NAME% reference is stored so that Windows expands it.
-    EXPECT_EQ(m.Value(HKCU, CV + "Run", "AddedOn"), RegistryValue::ExpandString("%ProgramFiles%\\App\\app.exe"));
+    EXPECT_EQ(m.Value(HKCU, CV + "Run", "AddedOn"),
+              RegistryValue::ExpandString("%ProgramFiles%\\App\\app.exe"));
     EXPECT_TRUE(m.Value(HKLM, CV + "RunDisabled", "AddedOff"));
     EXPECT_THAT(m.report.notChanged, ElementsAre("Nowhere (No\\Such\\Place)"));
     EXPECT_FALSE(HasPendingChanges(m.inventory)); // reloaded: no mark survives
@@ -214,7 +217,8 @@ TEST(ApplyEngine, EnablingBringsBackTheUsersOwnShortcut) {
 
 TEST(ApplyEngine, EditsRenameAndMoveBetweenRegistryAndFolders) {
     Machine m;
-    m.root.Value(HKCU, CV + "Run", "A", "C:\\Apps\\app.exe").Value(HKCU, CV + "Run", "Same", "C:\\Apps\\app.exe");
+    m.root.Value(HKCU, CV + "Run", "A", "C:\\Apps\\app.exe")
+        .Value(HKCU, CV + "Run", "Same", "C:\\Apps\\app.exe");
     m.Load();
     m.Edit(m.Find("A", kCuRun), "B", "C:\\Apps\\app.exe /b", kCuMenu);
     m.Edit(m.Find("Same", kCuRun), "Same", "C:\\Apps\\app.exe /new", kCuRun); // unchanged name
@@ -253,9 +257,11 @@ TEST(ApplyEngine, TheBackupChoiceIsRememberedAndTheBackupMadeFirst) {
     ASSERT_EQ(m.Apply(m.Services(), true), ApplyOutcome::Applied);
     EXPECT_EQ(m.report.autoBackupPath, kTool + "\\backup\\Auto-1.qbk");
     const std::string backup = test::ReadText(m.root.Host(m.report.autoBackupPath));
-    EXPECT_NE(backup.find("Program Name=On\r\nCommand Path=C:\\Apps\\app.exe\r\nLocation=Current User\\Registry\\Run\r\n"
-                          "Rating=Unknown\r\nStatus=Disabled"),
-              std::string::npos); // the values held in memory when the backup was written
+    EXPECT_NE(
+        backup.find(
+            "Program Name=On\r\nCommand Path=C:\\Apps\\app.exe\r\nLocation=Current User\\Registry\\Run\r\n"
+            "Rating=Unknown\r\nStatus=Disabled"),
+        std::string::npos); // the values held in memory when the backup was written
     EXPECT_EQ(m.Value(HKCU, "SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(1));
     m.Find("On", kCuRun).State = ItemState::Enabled;
     ASSERT_EQ(m.Apply(m.Services(), false), ApplyOutcome::Applied);
@@ -276,7 +282,8 @@ TEST(ApplyEngine, AFailedAutomaticBackupChangesNoEntry) {
 
 TEST(ApplyEngine, AStandardUserLosesNoMachineEntryAndIsTold) {
     Machine m("Administrator=0");
-    m.root.Value(HKLM, CV + "Run", "Machine", "C:\\Apps\\app.exe").Value(HKCU, CV + "Run", "Mine", "C:\\Apps\\app.exe");
+    m.root.Value(HKLM, CV + "Run", "Machine", "C:\\Apps\\app.exe")
+        .Value(HKCU, CV + "Run", "Mine", "C:\\Apps\\app.exe");
     m.Load();
     m.Find("Machine", kLmRun).State = ItemState::Disabled;
     m.Find("Mine", kCuRun).State = ItemState::Disabled;
@@ -295,7 +302,7 @@ TEST(ApplyEngine, AnEntryWhoseNameWasCutIsNotCopiedUnderTheCutName) {
     m.Load();
     m.Find(longName.substr(0, 259), kCuRun).State = ItemState::Disabled;
     ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
-    EXPECT_TRUE(m.Value(HKCU, CV + "Run", longName));                   // left where it is
+    EXPECT_TRUE(m.Value(HKCU, CV + "Run", longName));                         // left where it is
     EXPECT_FALSE(m.Value(HKCU, CV + "RunDisabled", longName.substr(0, 259))); // and no copy made
     EXPECT_EQ(m.report.notChanged.size(), 1u);
 }
@@ -307,7 +314,8 @@ TEST(ApplyEngine, NamesThatWouldLeaveTheFolderAreNeverFiles) {
     m.Add("CON", "C:\\Apps\\app.exe", kLmMenu, ItemState::Disabled);
     ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
     EXPECT_EQ(m.report.notChanged.size(), 2u);
-    EXPECT_FALSE(std::filesystem::exists(m.root.Host("C:\\Users\\User\\AppData\\Roaming\\Windows\\evil.lnk")));
+    EXPECT_FALSE(
+        std::filesystem::exists(m.root.Host("C:\\Users\\User\\AppData\\Roaming\\Windows\\evil.lnk")));
     EXPECT_TRUE(m.Services().files.FindFiles(kTool + "\\ShortCutAllUser", "*.*").empty());
 }
 
@@ -346,8 +354,8 @@ TEST(ApplyEngine, NoInjectedFaultLosesAnEntry) {
         "Edited @ Current User\\Startup Menu +",  "MenuOff @ Current User\\Startup Menu -",
         "MenuOn @ Current User\\Startup Menu +",  "Added @ Current User\\Registry\\Run +"};
     // Each entry, by the names it may have: present under one of them, in either state.
-    const std::vector<std::vector<std::string>> entries = {{"Enable"}, {"Disable"}, {"Edit", "Edited"},
-                                                            {"MenuOff"},  {"MenuOn"}};
+    const std::vector<std::vector<std::string>> entries = {
+        {"Enable"}, {"Disable"}, {"Edit", "Edited"}, {"MenuOff"}, {"MenuOn"}};
     int changes = 0;
     {
         Machine m;
@@ -373,7 +381,8 @@ TEST(ApplyEngine, NoInjectedFaultLosesAnEntry) {
         FaultyFileSystem files(s.files, plan);
         FaultyShell shell(s.shell, plan);
         try {
-            m.Apply({registry, s.profiles, files, shell, s.processes, s.system, s.dialogs, s.browser, s.clock});
+            m.Apply(
+                {registry, s.profiles, files, shell, s.processes, s.system, s.dialogs, s.browser, s.clock});
         } catch (const PlatformError&) {
         }
         const auto present = m.OnSystem();

@@ -19,7 +19,8 @@ const std::string kCuMenu = "Current User\\Startup Menu";
 
 struct Editor {
     Editor() : database(root.Services().files) {}
-    StartupItem& Loaded(const std::string& name, const std::string& location, ItemState state = ItemState::Enabled) {
+    StartupItem& Loaded(const std::string& name, const std::string& location,
+                        ItemState state = ItemState::Enabled) {
         StartupItem item;
         item.Name = name;
         item.Command = "C:\\x.exe";
@@ -56,10 +57,10 @@ TEST(EntryEditor, RefusesWhatCannotBeAnEntry) {
         {"", "C:\\x.exe", kCuRun, -1, "Please enter a program name."},
         {"Bar", "", kCuRun, -1, "Please enter a program name."}, // the same words for an empty command
         {"Foo", "C:\\x.exe", kCuRun, -1, "You are adding a duplicate of an existing startup item."},
-        {"foo", "C:\\x.exe", kCuRun, -1, std::nullopt},      // letter case matters
-        {"Foo", "C:\\x.exe", kCuMenu, -1, std::nullopt},     // another place
-        {"Gone", "C:\\x.exe", kCuRun, -1, std::nullopt},     // deleted records do not count
-        {"Foo", "C:\\x.exe", kCuRun, 0, std::nullopt},       // the record under edit itself
+        {"foo", "C:\\x.exe", kCuRun, -1, std::nullopt},  // letter case matters
+        {"Foo", "C:\\x.exe", kCuMenu, -1, std::nullopt}, // another place
+        {"Gone", "C:\\x.exe", kCuRun, -1, std::nullopt}, // deleted records do not count
+        {"Foo", "C:\\x.exe", kCuRun, 0, std::nullopt},   // the record under edit itself
         {"Menu", "C:\\x.exe", kCuMenu, 0, "You are adding a duplicate of an existing startup item."},
         {"..\\evil", "C:\\x.exe", kCuRun, -1, std::nullopt}, // fine as a value name
     };
@@ -78,7 +79,8 @@ TEST(EntryEditor, AnEditKeepsTheFirstOriginalAndMarksTheRecord) {
     e.Loaded("A", kCuRun);
     const int index = FindRecordForEdit(e.inventory, "A", kCuRun);
     ASSERT_EQ(index, 0);
-    EditEntry(e.inventory, index, "A", "C:\\x.exe", kCuRun, e.root.Services(), e.database, e.icons); // unchanged
+    EditEntry(e.inventory, index, "A", "C:\\x.exe", kCuRun, e.root.Services(), e.database,
+              e.icons); // unchanged
     EXPECT_TRUE(e.inventory.Items[0]->Edited);
     EditEntry(e.inventory, index, "B", "C:\\Apps\\new.exe", kCuMenu, e.root.Services(), e.database, e.icons);
     ASSERT_EQ(e.inventory.EditedOriginals.size(), 1u);
@@ -93,7 +95,8 @@ TEST(EntryEditor, AnEditKeepsTheFirstOriginalAndMarksTheRecord) {
 
 TEST(EntryEditor, AnAddedEntryIsEnabledAndNotOnTheSystem) {
     Editor e;
-    StartupItem& added = AddEntry(e.inventory, "New Program", "C:\\gone.exe", kCuRun, e.root.Services(), e.database, e.icons);
+    StartupItem& added =
+        AddEntry(e.inventory, "New Program", "C:\\gone.exe", kCuRun, e.root.Services(), e.database, e.icons);
     EXPECT_EQ(added.State, ItemState::Enabled);
     EXPECT_EQ(added.LoadedState, ItemState::Deleted);
     EXPECT_FALSE(added.PathValid);
@@ -109,10 +112,12 @@ TEST(ApplyDialogRows, ListTheKindsAndTheStatusToCome) {
     enabledEdited.Edited = true;
     e.Loaded("Deleted", kCuRun).State = ItemState::Deleted;
     e.Loaded("Same", kCuRun);
-    StartupItem& ghost = AddEntry(e.inventory, "Ghost", "C:\\x.exe", kCuRun, e.root.Services(), e.database, e.icons);
+    StartupItem& ghost =
+        AddEntry(e.inventory, "Ghost", "C:\\x.exe", kCuRun, e.root.Services(), e.database, e.icons);
     ghost.Edited = true;
     ghost.State = ItemState::Deleted; // added, edited, deleted: pending but no row
-    StartupItem& added = AddEntry(e.inventory, "Added", "C:\\x.exe", kCuRun, e.root.Services(), e.database, e.icons);
+    StartupItem& added =
+        AddEntry(e.inventory, "Added", "C:\\x.exe", kCuRun, e.root.Services(), e.database, e.icons);
     added.State = ItemState::Disabled;
     std::vector<std::string> rows;
     for (const auto& row : ApplyDialogRows(e.inventory)) {
@@ -127,11 +132,15 @@ TEST(ApplyDialogRows, TheStoredBackupChoiceStartsAtOne) {
     EXPECT_TRUE(PeekAutoBackupChoice(registry)); // missing: on, and nothing written
     EXPECT_EQ(registry.OpenForReading(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook"), nullptr);
     EXPECT_TRUE(StoredAutoBackupChoice(registry));
-    EXPECT_EQ(registry.OpenForReading(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook")->ReadInteger("AutoBackup"), 1u);
-    registry.OpenForWriting(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", false)->WriteInteger("AutoBackup", 0);
+    EXPECT_EQ(
+        registry.OpenForReading(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook")->ReadInteger("AutoBackup"),
+        1u);
+    registry.OpenForWriting(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", false)
+        ->WriteInteger("AutoBackup", 0);
     EXPECT_FALSE(StoredAutoBackupChoice(registry));
     EXPECT_FALSE(PeekAutoBackupChoice(registry));
-    registry.OpenForWriting(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", false)->WriteString("AutoBackup", "1");
+    registry.OpenForWriting(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", false)
+        ->WriteString("AutoBackup", "1");
     try {
         StoredAutoBackupChoice(registry);
         ADD_FAILURE() << "a text value must not read as the choice";

@@ -13,7 +13,8 @@ constexpr auto D = ItemState::Deleted;
 constexpr auto E = ItemState::Enabled;
 constexpr auto X = ItemState::Disabled;
 
-StartupItem& Record(Inventory& inventory, const char* name, const char* command, ItemState loaded, ItemState state) {
+StartupItem& Record(Inventory& inventory, const char* name, const char* command, ItemState loaded,
+                    ItemState state) {
     StartupItem& item = inventory.Append({});
     item.Name = name;
     item.Command = command;
@@ -31,23 +32,30 @@ TEST(PendingChanges, KindsFollowTheMarks) {
         std::vector<K> kinds;
         bool pending;
     } cases[] = {
-        {E, E, false, {}, false},          {X, X, false, {}, false},
-        {X, E, false, {K::Enable}, true},  {E, X, false, {K::Disable}, true},
-        {E, D, false, {K::Delete}, true},  {X, D, true, {K::Delete}, true},
-        {D, E, false, {K::Add}, true},     {D, X, false, {K::Add}, true},
-        {D, D, false, {}, false},          // added, then deleted again
-        {D, D, true, {}, true},            // added, edited, deleted again
-        {E, E, true, {K::Edit}, true},     {X, X, true, {K::Edit}, true},
-        {X, E, true, {K::Enable, K::Edit}, true}, {E, X, true, {K::Disable, K::Edit}, true},
-        {D, E, true, {K::Add, K::Edit}, true},    {D, X, true, {K::Add, K::Edit}, true},
+        {E, E, false, {}, false},
+        {X, X, false, {}, false},
+        {X, E, false, {K::Enable}, true},
+        {E, X, false, {K::Disable}, true},
+        {E, D, false, {K::Delete}, true},
+        {X, D, true, {K::Delete}, true},
+        {D, E, false, {K::Add}, true},
+        {D, X, false, {K::Add}, true},
+        {D, D, false, {}, false}, // added, then deleted again
+        {D, D, true, {}, true},   // added, edited, deleted again
+        {E, E, true, {K::Edit}, true},
+        {X, X, true, {K::Edit}, true},
+        {X, E, true, {K::Enable, K::Edit}, true},
+        {E, X, true, {K::Disable, K::Edit}, true},
+        {D, E, true, {K::Add, K::Edit}, true},
+        {D, X, true, {K::Add, K::Edit}, true},
     };
     for (const auto& c : cases) {
         StartupItem item;
         item.LoadedState = c.loaded;
         item.State = c.state;
         item.Edited = c.edited;
-        SCOPED_TRACE(std::to_string(static_cast<int>(c.loaded)) + "/" + std::to_string(static_cast<int>(c.state)) +
-                     (c.edited ? " edited" : ""));
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.loaded)) + "/" +
+                     std::to_string(static_cast<int>(c.state)) + (c.edited ? " edited" : ""));
         EXPECT_EQ(ChangeKinds(item), c.kinds);
         EXPECT_EQ(IsPending(item), c.pending);
         Inventory inventory;
@@ -84,7 +92,8 @@ TEST(PendingChanges, DeletingARowDeletesEveryMatchingRecordByItsRowCommand) {
     Record(inventory, "Gone", "C:\\Gone\\a.exe", X, X);
     Record(inventory, "Gone", "C:\\Other\\a.exe", E, E);
     // The row shows "[Invalid Path]C:\Gone\a.exe"; its row command has no marker.
-    EXPECT_EQ(DeleteMatchingEntries(inventory, {"Gone", "Current User\\Registry\\Run", "C:\\Gone\\a.exe"}), 2);
+    EXPECT_EQ(DeleteMatchingEntries(inventory, {"Gone", "Current User\\Registry\\Run", "C:\\Gone\\a.exe"}),
+              2);
     EXPECT_EQ(inventory.Items[0]->State, D);
     EXPECT_EQ(inventory.Items[1]->State, D);
     EXPECT_EQ(inventory.Items[2]->State, E);

@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
 #include <sstream>
 
 namespace qb::cli {
@@ -43,17 +42,22 @@ TEST(ListCommand, JsonHoldsTheEightKeysOfEveryListedEntryInInventoryOrder) {
     ASSERT_EQ(result.status, 0) << result.err;
     const auto rows = nlohmann::json::parse(result.out);
     ASSERT_EQ(rows.size(), 2u); // the machine's Explorer Run key has no tree node
-    const nlohmann::json expected = {
-        {"name", "Agent"},      {"command", "C:\\Apps\\agent.exe /q"}, {"location", "All Users\\Registry\\Run"},
-        {"state", "Enabled"},   {"rating", "Unknown"},                 {"pathValid", true},
-        {"memoryKB", 2048},     {"peakMemoryKB", 3072}};
+    const nlohmann::json expected = {{"name", "Agent"},
+                                     {"command", "C:\\Apps\\agent.exe /q"},
+                                     {"location", "All Users\\Registry\\Run"},
+                                     {"state", "Enabled"},
+                                     {"rating", "Unknown"},
+                                     {"pathValid", true},
+                                     {"memoryKB", 2048},
+                                     {"peakMemoryKB", 3072}};
     EXPECT_EQ(rows[0], expected);
     EXPECT_EQ(rows[1]["name"], "Off \"quoted\"");
     EXPECT_EQ(rows[1]["state"], "Disabled");
     EXPECT_EQ(rows[1]["command"], "C:\\gone.exe"); // without the list's invalid-path marker
     EXPECT_EQ(rows[1]["pathValid"], false);
 
-    const auto all = nlohmann::json::parse(RunCli({"--system-root", root.Path().string(), "list", "--all", "--json"}).out);
+    const auto all =
+        nlohmann::json::parse(RunCli({"--system-root", root.Path().string(), "list", "--all", "--json"}).out);
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[1]["location"], "Current User\\Registry\\Explorer Run");
 }
@@ -63,9 +67,10 @@ TEST(ListCommand, CsvQuotesFieldsThatNeedIt) {
     root.Value(RegistryRoot::CurrentUser, CV + "Run", "a,b", "\"C:\\x y\\app.exe\" /q");
     const auto result = RunCli({"--system-root", root.Path().string(), "list", "--csv"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB\r\n"
-                          "\"a,b\",\"\"\"C:\\x y\\app.exe\"\" /q\",Current User\\Registry\\Run,Enabled,Unknown,"
-                          "false,0,0\r\n");
+    EXPECT_EQ(result.out,
+              "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB\r\n"
+              "\"a,b\",\"\"\"C:\\x y\\app.exe\"\" /q\",Current User\\Registry\\Run,Enabled,Unknown,"
+              "false,0,0\r\n");
 }
 
 TEST(ListCommand, TheTableLinesUpItsColumns) {
@@ -137,8 +142,10 @@ TEST(BackupCommand, WritesTheCurrentSettingAndRecordsIt) {
     const auto result = RunCli({"--system-root", root.Path().string(), "backup", "C:\\saved.qbk"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
     const std::string file = test::ReadText(root.Host("C:\\saved.qbk"));
-    EXPECT_NE(file.find("Number of Startup Items=1\r\n[Item 0]\r\nProgram Name=Agent\r\n"), std::string::npos);
-    auto index = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook\\BackupIndex");
+    EXPECT_NE(file.find("Number of Startup Items=1\r\n[Item 0]\r\nProgram Name=Agent\r\n"),
+              std::string::npos);
+    auto index = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser,
+                                                         "SOFTWARE\\Quillbrook\\BackupIndex");
     ASSERT_NE(index, nullptr);
     EXPECT_EQ(index->SubkeyNames().size(), 1u);
 
@@ -165,37 +172,46 @@ TEST(ChangeCommands, MakeTheSameChangesAsTheWindowAndSayWhich) {
         return opened ? opened->ReadValue(name) : std::nullopt;
     };
 
-    auto result = RunCli({"--system-root", r, "disable", "--name", "Agent", "--location", "Current User\\Registry\\Run"});
+    auto result = RunCli(
+        {"--system-root", r, "disable", "--name", "Agent", "--location", "Current User\\Registry\\Run"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
     EXPECT_NE(result.out.find("Disable: Agent (Current User\\Registry\\Run) -> Disabled"), std::string::npos);
     EXPECT_NE(result.out.find("Auto-1.qbk"), std::string::npos); // AutoBackup missing: backed up
     EXPECT_TRUE(value(CV + "RunDisabled", "Agent"));
     EXPECT_FALSE(value("SOFTWARE\\Quillbrook", "AutoBackup")); // the stored choice is never changed
 
-    result = RunCli({"--system-root", r, "enable", "--name", "Agent", "--location", "Current User\\Registry\\Run",
-                     "--no-backup"});
+    result = RunCli({"--system-root", r, "enable", "--name", "Agent", "--location",
+                     "Current User\\Registry\\Run", "--no-backup"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
     EXPECT_EQ(result.out.find("Auto-"), std::string::npos);
     EXPECT_TRUE(value(CV + "Run", "Agent"));
 
-    result = RunCli({"--system-root", r, "add", "--name", "Tool", "--command", "C:\\tool.exe /x", "--location",
-                     "Current User\\Startup Menu", "--disabled", "--no-backup"});
+    result = RunCli({"--system-root", r, "add", "--name", "Tool", "--command", "C:\\tool.exe /x",
+                     "--location", "Current User\\Startup Menu", "--disabled", "--no-backup"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
-    EXPECT_TRUE(root.Services().files.FileExists("C:\\Program Files\\Quillbrook\\ShortCutCurrUser\\Tool.lnk"));
+    EXPECT_TRUE(
+        root.Services().files.FileExists("C:\\Program Files\\Quillbrook\\ShortCutCurrUser\\Tool.lnk"));
 
     const struct {
         std::vector<std::string> args;
         int status;
         const char* message;
     } refused[] = {
-        {{"enable", "--name", "Nobody", "--location", "Current User\\Registry\\Run"}, kExitFailed, "No entry"},
+        {{"enable", "--name", "Nobody", "--location", "Current User\\Registry\\Run"},
+         kExitFailed,
+         "No entry"},
         {{"add", "--name", "Agent", "--command", "C:\\a.exe", "--location", "Current User\\Registry\\Run"},
-         kExitFailed, "You are adding a duplicate of an existing startup item."},
+         kExitFailed,
+         "You are adding a duplicate of an existing startup item."},
         {{"add", "--name", "..\\evil", "--command", "C:\\a.exe", "--location", "Current User\\Startup Menu"},
-         kExitFailed, "cannot be used for a shortcut"},
-        {{"add", "--name", "X", "--command", "  ", "--location", "Current User\\Registry\\Run"}, kExitFailed,
+         kExitFailed,
+         "cannot be used for a shortcut"},
+        {{"add", "--name", "X", "--command", "  ", "--location", "Current User\\Registry\\Run"},
+         kExitFailed,
          "Please enter a program name."},
-        {{"add", "--name", "X", "--command", "C:\\a.exe", "--location", "Nowhere"}, kExitUsage, "Unknown location"},
+        {{"add", "--name", "X", "--command", "C:\\a.exe", "--location", "Nowhere"},
+         kExitUsage,
+         "Unknown location"},
         {{"disable", "--name", "Agent"}, kExitUsage, ""},
     };
     for (const auto& c : refused) {
@@ -207,8 +223,8 @@ TEST(ChangeCommands, MakeTheSameChangesAsTheWindowAndSayWhich) {
         EXPECT_NE(refusal.err.find(c.message), std::string::npos) << refusal.err;
     }
 
-    result = RunCli({"--system-root", r, "delete", "--name", "Agent", "--location", "Current User\\Registry\\Run",
-                     "--no-backup"});
+    result = RunCli({"--system-root", r, "delete", "--name", "Agent", "--location",
+                     "Current User\\Registry\\Run", "--no-backup"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
     EXPECT_FALSE(value(CV + "Run", "Agent"));
 }
@@ -219,8 +235,8 @@ TEST(ChangeCommands, RestoreBringsBackABackup) {
         .Value(RegistryRoot::CurrentUser, CV + "Run", "Agent", "C:\\agent.exe");
     const std::string r = root.Path().string();
     ASSERT_EQ(RunCli({"--system-root", r, "backup", "C:\\saved.qbk"}).status, kExitOk);
-    ASSERT_EQ(RunCli({"--system-root", r, "delete", "--name", "Agent", "--location", "Current User\\Registry\\Run",
-                      "--no-backup"})
+    ASSERT_EQ(RunCli({"--system-root", r, "delete", "--name", "Agent", "--location",
+                      "Current User\\Registry\\Run", "--no-backup"})
                   .status,
               kExitOk);
     const auto result = RunCli({"--system-root", r, "restore", "C:\\saved.qbk", "--no-backup"});

@@ -3,7 +3,6 @@
 #include "support/sandbox_root.h"
 
 #include <gtest/gtest.h>
-
 #include <thread>
 
 namespace qb {
@@ -30,10 +29,10 @@ TEST(ProcessScan, OnNtAProcessBelongsToTheFirstRecordThatStartsIt) {
     test::SandboxRoot root;
     root.Processes("100\tagent.exe\t5242880\t8388608\n"
                    "200\tAGENT.EXE\t2097152\t3145728\n" // the same program again: the last one stays
-                   "300\ttool.exe\t9000000\t4096000\n"   // working set above its peak: clamped
+                   "300\ttool.exe\t9000000\t4096000\n"  // working set above its peak: clamped
                    "400\tother.exe\t1024\t1024\n");
-    auto items = Records({"C:\\Apps\\Agent.exe /background", "\"C:\\Other\\agent.exe\"", "C:\\tool.exe",
-                          "C:\\idle.exe"});
+    auto items = Records(
+        {"C:\\Apps\\Agent.exe /background", "\"C:\\Other\\agent.exe\"", "C:\\tool.exe", "C:\\idle.exe"});
     items[3]->MemoryKB = 777; // from an earlier scan: its program has ended since
     Scan(root, items);
     EXPECT_EQ(items[0]->MemoryKB, 2048);
@@ -95,7 +94,7 @@ TEST(RowTexts, MemoryIsShownInKilobytesOrMegabytesWithHalvesRoundingDown) {
     const struct {
         std::int32_t kilobytes;
         const char* text;
-    } cases[] = {{0, "0 KB"},     {512, "512 KB"},  {1023, "1023 KB"}, {1024, "1 MB"},
+    } cases[] = {{0, "0 KB"},      {512, "512 KB"},  {1023, "1023 KB"}, {1024, "1 MB"},
                  {1280, "1.2 MB"}, {1536, "1.5 MB"}, {2355, "2.3 MB"},  {3584, "3.5 MB"},
                  {10239, "10 MB"}, {1075, "1 MB"},   {1076, "1.1 MB"},  {2147483647, "2097152 MB"}};
     for (const auto& c : cases) {

@@ -5,7 +5,6 @@
 #include "support/sandbox_root.h"
 
 #include <gtest/gtest.h>
-
 #include <thread>
 
 namespace qb {
@@ -59,8 +58,9 @@ TEST(ProgramControl, NothingStartsWithoutARowOrWithAnInvalidPath) {
     FaultPlan plan;
     FaultyShell shell(f.root.Services().shell, plan);
     PlatformServices services = f.Services();
-    PlatformServices watched{services.registry, services.profiles, services.files, shell, services.processes,
-                             services.system, services.dialogs, services.browser, services.clock};
+    PlatformServices watched{services.registry,  services.profiles, services.files,   shell,
+                             services.processes, services.system,   services.dialogs, services.browser,
+                             services.clock};
     EXPECT_EQ(StartProgram(nullptr, f.inventory, watched), ProgramControlResult::NothingDone);
     const SelectedRow invalid{"Gone", "[Invalid Path]C:\\Gone\\app.exe", "Current User\\Registry\\Run"};
     EXPECT_EQ(StartProgram(&invalid, f.inventory, watched), ProgramControlResult::NothingDone);
@@ -120,7 +120,8 @@ TEST(ProgramControl, AProgramThatDoesNotCloseIsEndedAfterTheWait) {
     ASSERT_EQ(record.MemoryKB, 4096);
     const SelectedRow row{"Stuck", "C:\\stuck.exe", "Current User\\Registry\\Run"};
     int pumps = 0;
-    EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), [&] { ++pumps; }, std::chrono::milliseconds(200)),
+    EXPECT_EQ(StopProgram(
+                  &row, f.inventory, f.Services(), [&] { ++pumps; }, std::chrono::milliseconds(200)),
               ProgramControlResult::Refresh);
     EXPECT_GT(pumps, 0); // the window could repaint during the wait
     EXPECT_EQ(record.MemoryKB, 0);

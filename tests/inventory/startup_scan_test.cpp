@@ -3,7 +3,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <map>
 
 namespace qb {
@@ -17,7 +16,8 @@ constexpr auto HKCU = RegistryRoot::CurrentUser;
 const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 const std::string kTool = "C:\\Program Files\\Quillbrook";
 const std::string kCommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
-const std::string kUserStartup = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+const std::string kUserStartup =
+    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
 
 class FixedRatings : public RatingSource {
 public:
@@ -94,19 +94,18 @@ TEST(StartupScan, AllThirteenSourcesAreReadInTheirFixedOrder) {
         .Value(HKCU, CV + "RunServices", "Ignored2", "x")
         .Value(HKCU, CV + "RunServicesOnce", "Ignored3", "x");
     const auto loaded = Load(root);
-    EXPECT_THAT(Rows(loaded->inventory),
-                ElementsAre("LmRun + @ All Users\\Registry\\Run", "LmRunOff - @ All Users\\Registry\\Run",
-                            "LmPolicy + @ Current User\\Registry\\Explorer Run",
-                            "LmOnce + @ All Users\\Registry\\RunOnce",
-                            "LmServicesOnce + @ All Users\\Registry\\Run Services Once",
-                            "LmServices + @ All Users\\Registry\\Run Services",
-                            "LmOnceEx + @ All Users\\Registry\\RunOnce Ex", "AllOn + @ All Users\\Startup Menu",
-                            "AllOff - @ All Users\\Startup Menu", "CuRun + @ Current User\\Registry\\Run",
-                            "CuRunOff - @ Current User\\Registry\\Run",
-                            "CuPolicy + @ All Users\\Registry\\Explorer Run",
-                            "CuPolicyOff - @ All Users\\Registry\\Explorer Run",
-                            "CuOnce + @ Current User\\Registry\\RunOnce", "UserOn + @ Current User\\Startup Menu",
-                            "UserOff - @ Current User\\Startup Menu"));
+    EXPECT_THAT(
+        Rows(loaded->inventory),
+        ElementsAre(
+            "LmRun + @ All Users\\Registry\\Run", "LmRunOff - @ All Users\\Registry\\Run",
+            "LmPolicy + @ Current User\\Registry\\Explorer Run", "LmOnce + @ All Users\\Registry\\RunOnce",
+            "LmServicesOnce + @ All Users\\Registry\\Run Services Once",
+            "LmServices + @ All Users\\Registry\\Run Services",
+            "LmOnceEx + @ All Users\\Registry\\RunOnce Ex", "AllOn + @ All Users\\Startup Menu",
+            "AllOff - @ All Users\\Startup Menu", "CuRun + @ Current User\\Registry\\Run",
+            "CuRunOff - @ Current User\\Registry\\Run", "CuPolicy + @ All Users\\Registry\\Explorer Run",
+            "CuPolicyOff - @ All Users\\Registry\\Explorer Run", "CuOnce + @ Current User\\Registry\\RunOnce",
+            "UserOn + @ Current User\\Startup Menu", "UserOff - @ Current User\\Startup Menu"));
     EXPECT_EQ(loaded->inventory.LoadedItems.size(), loaded->inventory.Items.size());
     EXPECT_EQ(loaded->icons.added, 16); // one icon per record
     EXPECT_EQ(loaded->inventory.Items.back()->IconIndex, 15);
@@ -118,8 +117,8 @@ TEST(StartupScan, AnEntryInBothKeysIsListedOnceAndItsTwinCopyGoes) {
         .Value(HKCU, CV + "RunDisabled", "Both", "C:\\old.exe")
         .Value(HKCU, CV + "RunDisabled", "OnlyOff", "C:\\off.exe");
     const auto loaded = Load(root);
-    EXPECT_THAT(Rows(loaded->inventory),
-                ElementsAre("Both + @ Current User\\Registry\\Run", "OnlyOff - @ Current User\\Registry\\Run"));
+    EXPECT_THAT(Rows(loaded->inventory), ElementsAre("Both + @ Current User\\Registry\\Run",
+                                                     "OnlyOff - @ Current User\\Registry\\Run"));
     auto twin = root.Services().registry.OpenForReading(HKCU, CV + "RunDisabled");
     EXPECT_THAT(twin->ValueNames(), ElementsAre("OnlyOff"));
 }
@@ -147,8 +146,8 @@ TEST(StartupScan, AStandardUserSeesNoDisabledMachineEntriesAndRemovesNothing) {
 TEST(StartupScan, ValuesBecomeEntriesAsTheyStand) {
     test::SandboxRoot root;
     root.File("C:\\Apps\\tool.exe")
-        .Value(HKCU, CV + "Run", "", "C:\\Apps\\tool.exe")      // the unnamed default value
-        .Value(HKCU, CV + "Run", "Empty", "")                     // empty data
+        .Value(HKCU, CV + "Run", "", "C:\\Apps\\tool.exe") // the unnamed default value
+        .Value(HKCU, CV + "Run", "Empty", "")              // empty data
         .Value(HKCU, CV + "Run", "Binary", RegistryValue::Binary("\x01\x02"))
         .Value(HKCU, CV + "Run", "Number", RegistryValue::Dword(1))
         .Value(HKCU, CV + "RunDisabled", "Binary", "C:\\kept.exe") // the skipped value's twin copy
@@ -158,7 +157,8 @@ TEST(StartupScan, ValuesBecomeEntriesAsTheyStand) {
     const auto& items = loaded->inventory.Items;
     EXPECT_THAT(Rows(loaded->inventory),
                 ElementsAre(" + @ Current User\\Registry\\Run", "Empty + @ Current User\\Registry\\Run",
-                            "Expand + @ Current User\\Registry\\Run", "Binary - @ Current User\\Registry\\Run"));
+                            "Expand + @ Current User\\Registry\\Run",
+                            "Binary - @ Current User\\Registry\\Run"));
     EXPECT_TRUE(items[0]->PathValid);
     EXPECT_EQ(items[1]->Command, " ");
     EXPECT_FALSE(items[1]->PathValid);
