@@ -6,11 +6,11 @@
 #include "inventory/startup_scan.h"
 #include "knowledge/ratings.h"
 #include "platform/platform_error.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <limits>
 
 namespace qb {
 
@@ -35,24 +35,28 @@ std::string OneLine(std::string_view text) {
     return out;
 }
 
-// The number of "Item <n>" after the highest one the file holds, so that a huge stored count costs no
+// The numbers below `count` of the "Item <n>" sections the file holds, in ascending order. Only sections
+// that exist are read, so a huge stored count, or one far-off section such as "Item 474836476", costs no
 // more rounds than the file has sections.
-int ItemSectionsEnd(const std::vector<std::string>& sections) {
-    int end = 0;
+std::vector<int> ItemNumbers(const std::vector<std::string>& sections, int count) {
+    std::vector<int> numbers;
     for (const auto& name : sections) {
-        if (name.size() <= 5 || name.compare(0, 5, "Item ") != 0) {
+        // Read as the profile functions find "Item <n>": without regard to case, the number as written.
+        if (name.size() <= 5 || !EqualsIgnoreCase(name.substr(0, 5), "Item ")) {
             continue;
         }
         int number = 0;
         const char* first = name.data() + 5;
         const char* last = name.data() + name.size();
         const auto result = std::from_chars(first, last, number);
-        if (result.ec == std::errc() && result.ptr == last && number >= 0 &&
-            number < std::numeric_limits<int>::max()) {
-            end = std::max(end, number + 1);
+        if (result.ec == std::errc() && result.ptr == last && number >= 0 && number < count &&
+            std::to_string(number) == name.substr(5)) {
+            numbers.push_back(number);
         }
     }
-    return end;
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
 }
 
 } // namespace
@@ -108,10 +112,11 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
         item->State = ItemState::Deleted;
     }
 
-    const int rounds = std::min(count, ItemSectionsEnd(services.profiles.SectionNames(path)));
+    const std::vector<int> numbers = ItemNumbers(services.profiles.SectionNames(path), count);
+    const int rounds = static_cast<int>(numbers.size());
     std::vector<ProfileKey> keys;
-    for (int i = 0; i < rounds; ++i) {
-        const std::string section = ItemSection(i);
+    for (const int number : numbers) {
+        const std::string section = ItemSection(number);
         for (const char* key : {"Status", "Program Name", "Command Path", "Location"}) {
             keys.push_back({section, key});
         }

@@ -1,7 +1,11 @@
+#include "backup/backup_file.h"
 #include "checks/reader_checks.h"
+#include "knowledge/program_database.h"
 #include "platform/sandbox/reg_file.h"
 #include "platform/sandbox/shell_link_format.h"
 #include "platform/text.h"
+#include "support/recording_fakes.h"
+#include "support/sandbox_root.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -121,6 +125,27 @@ TEST(FuzzFindings, ALinkStringEndsAtItsFirstNul) {
     EXPECT_EQ(read->relativePath, "x.exe");
     EXPECT_EQ(read->targetPath, "x.exe");
     EXPECT_EQ(read->arguments, "/a");
+}
+
+TEST(FuzzFindings, OnlyTheItemSectionsABackupHoldsAreRead) {
+    // A far-off section under a huge count once cost a round, and memory, for every number below it.
+    test::SandboxRoot root;
+    root.File("C:\\b.qbk", "[General Info]\r\nNumber of Startup Items=2147483647\r\n"
+                           "[Item 2147483646]\r\nProgram Name=Far\r\nLocation=Current User\\Registry\\Run\r\n"
+                           "[item 1]\r\nProgram Name=Lower\r\nLocation=Current User\\Registry\\Run\r\n"
+                           "[Item 01]\r\nProgram Name=Padded\r\nLocation=Current User\\Registry\\Run\r\n");
+    test::ScriptedDialogs dialogs;
+    root.System().SetDialogs(dialogs);
+    ProgramDatabase database(root.Services().files);
+    Inventory inventory;
+    CountingIconSink icons;
+    ASSERT_TRUE(LoadBackup("C:\\b.qbk", inventory, root.Services(), database, icons).loaded);
+    std::vector<std::string> added;
+    for (const auto& item : inventory.Items) {
+        added.push_back(item->Name);
+    }
+    // "Item 01" is no name the profile functions find under "Item 1"; "item 1" is.
+    EXPECT_EQ(added, (std::vector<std::string>{"Lower", "Far"}));
 }
 
 } // namespace
