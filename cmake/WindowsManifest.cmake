@@ -1,29 +1,65 @@
-# Every Windows program of ours carries the same application manifest (cmake/windows/quillbrook.manifest):
-# UTF-8 as its ANSI code page, the Windows versions it knows, and no elevation or virtualisation.
+# Every Windows program of ours carries an application manifest and version information, and links the
+# MinGW runtime statically unless it uses Qt's DLLs. The command line and the tests carry
+# cmake/windows/quillbrook.manifest: UTF-8 as the ANSI code page, the Windows versions it knows, no
+# elevation or virtualisation. The desktop tool carries cmake/windows/quillbrook-gui.manifest, the same
+# plus elevation where the user can have it and per-monitor DPI awareness.
 set(QB_WINDOWS_MANIFEST "${CMAKE_CURRENT_LIST_DIR}/windows/quillbrook.manifest")
+set(QB_WINDOWS_GUI_MANIFEST "${CMAKE_CURRENT_LIST_DIR}/windows/quillbrook-gui.manifest")
+set(QB_WINDOWS_VERSION_RC "${CMAKE_CURRENT_LIST_DIR}/windows/version.rc.in")
 
-# Embeds the manifest in an executable target; does nothing off Windows.
+if(WIN32 AND NOT MSVC)
+  # A program of ours runs on its own, no libgcc, libstdc++ or winpthread DLL beside it; one that links
+  # Qt (target property QB_SHARED_RUNTIME) shares the runtime DLLs Qt's own DLLs use instead, so that one
+  # C++ runtime serves both sides of every call (exceptions, allocations, threads).
+  add_link_options(
+    "$<$<AND:$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>,$<NOT:$<BOOL:$<TARGET_PROPERTY:QB_SHARED_RUNTIME>>>>:-static;-static-libgcc;-static-libstdc++>")
+endif()
+
+# Embeds the manifest and the version information in an executable target; does nothing off Windows.
+#   qb_windows_manifest(<target> [MANIFEST <file>] [DESCRIPTION <text>])
+# The version is the CMake project's; the description is what Explorer shows as the file's description
+# (default: the target's name).
 function(qb_windows_manifest target)
   if(NOT WIN32)
     return()
   endif()
+  cmake_parse_arguments(ARG "" "MANIFEST;DESCRIPTION" "" ${ARGN})
+  if(NOT ARG_MANIFEST)
+    set(ARG_MANIFEST "${QB_WINDOWS_MANIFEST}")
+  endif()
+  if(NOT ARG_DESCRIPTION)
+    set(ARG_DESCRIPTION "${target}")
+  endif()
   if(MSVC)
-    target_link_options(${target} PRIVATE "/MANIFEST:EMBED" "/MANIFESTINPUT:${QB_WINDOWS_MANIFEST}")
+    target_link_options(${target} PRIVATE "/MANIFEST:EMBED" "/MANIFESTINPUT:${ARG_MANIFEST}")
     return()
   endif()
   if(NOT CMAKE_RC_COMPILER)
     find_program(CMAKE_RC_COMPILER NAMES windres REQUIRED)
   endif()
-  # A resource script of one line (resource 1 of type RT_MANIFEST, 24), compiled by windres into an
-  # object the linker takes like any other.
-  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc")
-  set(object "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.o")
-  file(CONFIGURE OUTPUT "${rc}" CONTENT "1 24 \"${QB_WINDOWS_MANIFEST}\"\n")
+  # A resource script (the manifest is resource 1 of type RT_MANIFEST, 24; then VERSIONINFO), compiled by
+  # windres into an object the linker takes like any other.
+  set(QB_RC_MANIFEST "${ARG_MANIFEST}")
+  set(QB_RC_DESCRIPTION "${ARG_DESCRIPTION}")
+  set(QB_RC_FILE_NAME "${target}.exe")
+  set(QB_RC_VERSION_TEXT "${PROJECT_VERSION}")
+  set(QB_RC_VERSION_NUMBERS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+  if(NOT PROJECT_VERSION_MINOR)
+    set(QB_RC_VERSION_NUMBERS "${PROJECT_VERSION_MAJOR},0,0,0")
+  elseif(NOT PROJECT_VERSION_PATCH)
+    set(QB_RC_VERSION_NUMBERS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0")
+  endif()
+  foreach(var QB_RC_MANIFEST QB_RC_DESCRIPTION QB_RC_FILE_NAME)
+    string(REPLACE "\"" "\"\"" ${var} "${${var}}") # a quotation mark inside an RC string is doubled
+  endforeach()
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.rc")
+  set(object "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.o")
+  configure_file("${QB_WINDOWS_VERSION_RC}" "${rc}" @ONLY)
   add_custom_command(
     OUTPUT "${object}"
     COMMAND "${CMAKE_RC_COMPILER}" -O coff -i "${rc}" -o "${object}"
-    DEPENDS "${rc}" "${QB_WINDOWS_MANIFEST}"
-    COMMENT "Embedding the application manifest in ${target}"
+    DEPENDS "${rc}" "${ARG_MANIFEST}"
+    COMMENT "Embedding the manifest and version information in ${target}"
     VERBATIM)
   set_source_files_properties("${object}" PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
   target_sources(${target} PRIVATE "${object}")

@@ -16,8 +16,38 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Every .exe runs on its own: no libgcc, libstdc++ or winpthread DLL beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Programs link the MinGW runtime statically (cmake/WindowsManifest.cmake), except those that link Qt's
+# DLLs: they share Qt's runtime DLLs, so that one C++ runtime serves both sides.
+
+# Qt for Windows, as scripts/build-qt-windows leaves it in the cache folder, or wherever
+# QB_QT_WINDOWS_PREFIX names. With it the desktop tool is built too; without it only the command line.
+# Qt's moc, rcc and uic come from the host's Qt of the same version.
+set(QB_QT_WINDOWS_PREFIX "" CACHE PATH "Qt built for Windows (default: the one scripts/build-qt-windows made)")
+set(qbQtPrefix "${QB_QT_WINDOWS_PREFIX}")
+if(NOT qbQtPrefix)
+  if(DEFINED ENV{QB_QT_WINDOWS_CACHE})
+    set(qbQtCache "$ENV{QB_QT_WINDOWS_CACHE}")
+  elseif(DEFINED ENV{XDG_CACHE_HOME} AND NOT "$ENV{XDG_CACHE_HOME}" STREQUAL "")
+    set(qbQtCache "$ENV{XDG_CACHE_HOME}/quillbrook")
+  else()
+    set(qbQtCache "$ENV{HOME}/.cache/quillbrook")
+  endif()
+  # Only a finished build counts; of several, the newest Qt version.
+  file(GLOB qbQtStamps "${qbQtCache}/qt-*-mingw-w64-gcc*-posix/quillbrook-build.done")
+  list(SORT qbQtStamps COMPARE NATURAL ORDER DESCENDING)
+  if(qbQtStamps)
+    list(GET qbQtStamps 0 qbQtStamp)
+    get_filename_component(qbQtPrefix "${qbQtStamp}" DIRECTORY)
+  endif()
+endif()
+if(qbQtPrefix)
+  set(QB_QT_WINDOWS_FOUND_PREFIX "${qbQtPrefix}")
+  # What Qt's own qt.toolchain.cmake does on top of the MinGW toolchain.
+  list(PREPEND CMAKE_FIND_ROOT_PATH "${qbQtPrefix}")
+  list(PREPEND CMAKE_PREFIX_PATH "${qbQtPrefix}/lib/cmake")
+  set(QT_HOST_PATH "/usr" CACHE PATH "The host's Qt, whose tools serve the cross build")
+  set(QT_HOST_PATH_CMAKE_DIR "/usr/lib/x86_64-linux-gnu/cmake" CACHE PATH "The host Qt's CMake packages")
+endif()
 
 # The few packages a cross build takes from the host: GoogleTest built from its Debian sources, and the
 # header-only JSON and command-line libraries through a folder that holds only them.

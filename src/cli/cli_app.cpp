@@ -190,6 +190,7 @@ int Restore(const Options& options, std::ostream& out, std::ostream& err) {
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Quillbrook: what Windows starts automatically, listed and changed.", "quillbrook-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("quillbrook-cli ") + QB_VERSION);
     Options options;
     app.add_option("--system-root", options.systemRoot,
                    "The sandbox system to work on (default: $QUILLBROOK_SYSTEM_ROOT, else a per-user root "
@@ -236,6 +237,9 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return kExitOk;
     } catch (const CLI::CallForAllHelp& e) {
         out << app.help("", CLI::AppFormatMode::All);
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << '\n';
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         err << e.what() << '\n' << "Run with --help for the usage.\n";

@@ -1,0 +1,57 @@
+# Puts beside a Windows program of ours what it needs at run time, in the build tree, so that it runs from
+# there (under Wine here) exactly as it will from its installed folder:
+#   qb_windows_deploy_qt(<target>)    Qt's DLLs, the platform and style plugins, the MinGW runtime DLLs
+#   qb_windows_deploy_data(<target>)  the data files the desktop tool reads from its own folder
+# scripts/package-windows takes the same files from beside quillbrook.exe.
+include_guard(GLOBAL)
+include(HelpChm)
+
+set(QB_DEPLOY_QT_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/DeployQtWindows.cmake")
+set(QB_DATA_DIR "${CMAKE_CURRENT_LIST_DIR}/../data")
+cmake_path(NORMAL_PATH QB_DATA_DIR)
+
+# The plugins a Qt Widgets program of ours loads: the windows platform (the desktop), offscreen (tests
+# and pictures without a display), and the native Windows style.
+set(QB_QT_PLUGINS platforms/qwindows.dll platforms/qoffscreen.dll styles/qwindowsvistastyle.dll)
+
+function(qb_windows_deploy_qt target)
+  if(NOT (WIN32 AND TARGET Qt6::Core))
+    return()
+  endif()
+  set_target_properties(${target} PROPERTIES QB_SHARED_RUNTIME ON)
+  get_target_property(qtCore Qt6::Core IMPORTED_LOCATION_RELEASE)
+  if(NOT qtCore)
+    get_target_property(qtCore Qt6::Core LOCATION)
+  endif()
+  get_filename_component(qtBin "${qtCore}" DIRECTORY)
+  get_filename_component(qtPrefix "${qtBin}" DIRECTORY)
+  find_program(QB_MINGW_OBJDUMP NAMES ${QB_MINGW_TRIPLE}-objdump objdump REQUIRED)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND "${CMAKE_COMMAND}" "-DPROGRAM=$<TARGET_FILE:${target}>" "-DQT_PREFIX=${qtPrefix}"
+            "-DPLUGINS=${QB_QT_PLUGINS}" "-DOBJDUMP=${QB_MINGW_OBJDUMP}" "-DCOMPILER=${CMAKE_CXX_COMPILER}"
+            -P "${QB_DEPLOY_QT_SCRIPT}"
+    COMMENT "Putting Qt's and MinGW's DLLs beside ${target}"
+    VERBATIM)
+endfunction()
+
+function(qb_windows_deploy_data target)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(files "")
+  foreach(name st.dat sn.dat fn.dat sp.dat infotpl.dat mess.htm)
+    list(APPEND files "${QB_DATA_DIR}/${name}")
+  endforeach()
+  if(NOT TARGET quillbrook_help_windows)
+    qb_add_help_chm(quillbrook_help_windows "${CMAKE_BINARY_DIR}/shipped/help")
+  endif()
+  if(TARGET quillbrook_help_windows)
+    get_target_property(chm quillbrook_help_windows QB_CHM_FILE)
+    list(APPEND files "${chm}")
+    add_dependencies(${target} quillbrook_help_windows)
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND "${CMAKE_COMMAND}" -E copy_if_different ${files} "$<TARGET_FILE_DIR:${target}>"
+    COMMENT "Putting the data files beside ${target}"
+    VERBATIM)
+endfunction()
