@@ -32,6 +32,14 @@ ShortcutInfo ShortcutFromCommand(std::string_view command, std::string_view desc
     return link;
 }
 
+ShortcutInfo ShortcutForRecord(const StartupItem& item) {
+    ShortcutInfo link = ShortcutFromCommand(item.Command, kShortcutDescription);
+    if (link.arguments.empty()) {
+        link.arguments = item.Arguments;
+    }
+    return link;
+}
+
 bool CopyFileNoOverwrite(FileSystem& files, std::string_view source, std::string_view destination) {
     return files.CopyFile(source, destination, true);
 }

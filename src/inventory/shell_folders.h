@@ -1,5 +1,6 @@
 #pragma once
 
+#include "inventory/startup_item.h"
 #include "platform/file_system.h"
 #include "platform/shell.h"
 
@@ -24,6 +25,11 @@ bool CreateStartupShortcut(Shell& shell, std::string_view command, std::string_v
 // The shortcut a command becomes: its program as the path, the rest of the line as arguments, shown
 // normally (SW_SHOW).
 ShortcutInfo ShortcutFromCommand(std::string_view command, std::string_view description);
+
+// The shortcut to save for an entry: the command's program as the path, the rest of the command as the
+// arguments, or, when the command carries none, the arguments the entry keeps apart (a shortcut loaded or
+// restored with them); described as made by this tool and shown normally.
+ShortcutInfo ShortcutForRecord(const StartupItem& item);
 
 // Copies a file unless the destination exists; false when nothing was copied.
 bool CopyFileNoOverwrite(FileSystem& files, std::string_view source, std::string_view destination);

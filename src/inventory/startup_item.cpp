@@ -35,6 +35,7 @@ void Inventory::RememberOriginal(const StartupItem& item) {
     copy->Name = item.Name;
     copy->Command = item.Command;
     copy->Location = item.Location;
+    copy->Arguments = item.Arguments;
     EditedOriginals.push_back(std::move(copy));
     EditedRecords.push_back(&item);
 }

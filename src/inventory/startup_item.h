@@ -33,6 +33,9 @@ struct StartupItem {
     FieldText Name;
     FieldText Command;  // a registry value with empty data is held as " "
     FieldText Location; // a label of the StartupLocation table
+    // A shortcut's arguments, kept apart from its target: Command holds the bare target, as listed. Empty for
+    // registry entries, whose arguments are part of Command.
+    FieldText Arguments;
 };
 
 using StartupItemPtr = std::unique_ptr<StartupItem>;

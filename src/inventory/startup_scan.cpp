@@ -129,12 +129,12 @@ void StartupScanner::ScanShortcutFolder(std::string_view folder, std::string_vie
         if (!link) {
             continue; // a desktop.ini, a document: not a link
         }
-        AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled);
+        AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled, link->arguments);
     }
 }
 
 void StartupScanner::AddLoadedItem(std::string_view name, std::string_view command, std::string_view label,
-                                   bool enabled) {
+                                   bool enabled, std::string_view arguments) {
     const std::string target = TargetPath(command, services_.system, services_.files);
     StartupItem item;
     item.IconIndex = LoadItemIcon(target);
@@ -145,6 +145,7 @@ void StartupScanner::AddLoadedItem(std::string_view name, std::string_view comma
     item.Name = name;
     item.Command = command;
     item.Location = label;
+    item.Arguments = arguments;
     inventory_.Append(std::move(item));
 }
 

@@ -25,7 +25,10 @@ public:
     void ScanRegistryLocation(RegistryRoot hive, std::string_view key, std::string_view label);
     // The shortcuts of one folder, all in the given state; files that are not links are passed over.
     void ScanShortcutFolder(std::string_view folder, std::string_view label, bool enabled);
-    void AddLoadedItem(std::string_view name, std::string_view command, std::string_view label, bool enabled);
+    // One record as loaded; a shortcut's arguments go in a field of their own, so the command stays the
+    // bare target.
+    void AddLoadedItem(std::string_view name, std::string_view command, std::string_view label, bool enabled,
+                       std::string_view arguments = {});
     std::int32_t LoadItemIcon(std::string_view targetPath);
 
 private:

@@ -50,6 +50,34 @@ TEST(ShellFolders, AShortcutStartsTheProgramWithTheRestOfTheCommandAsArguments) 
     }
 }
 
+TEST(ShellFolders, AnEntrysShortcutCarriesTheArgumentsItKeepsApart) {
+    const struct {
+        const char* command;
+        const char* arguments; // the record's own, kept apart from a loaded or restored shortcut's target
+        const char* target;
+        const char* expectedArguments;
+    } cases[] = {
+        {"C:\\Program Files\\App\\app.exe", "--config \"C:\\x y\\c.ini\"", "C:\\Program Files\\App\\app.exe",
+         "--config \"C:\\x y\\c.ini\""},
+        {"\"C:\\Program Files\\App\\app.exe\"", "/min", "C:\\Program Files\\App\\app.exe", "/min"},
+        {"\"C:\\App\\app.exe\" /tray", "", "C:\\App\\app.exe", "/tray"},
+        // A command given arguments of its own (typed in the editor) keeps them.
+        {"C:\\App\\new.exe /x", "--old", "C:\\App\\new.exe", "/x"},
+        {"C:\\App\\app.exe", "", "C:\\App\\app.exe", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        StartupItem item;
+        item.Command = c.command;
+        item.Arguments = c.arguments;
+        const ShortcutInfo link = ShortcutForRecord(item);
+        EXPECT_EQ(link.target, c.target);
+        EXPECT_EQ(link.arguments, c.expectedArguments);
+        EXPECT_EQ(link.description, "Shortcut created by Quillbrook");
+        EXPECT_EQ(link.workingDirectory, "");
+    }
+}
+
 TEST(ShellFolders, CreatingAShortcutReplacesOneOfTheSameName) {
     test::SandboxRoot root;
     root.Folder(kUserStartup);

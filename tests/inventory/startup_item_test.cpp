@@ -43,6 +43,7 @@ TEST(Inventory, AnOriginalIsKeptOncePerEditedEntryWithoutProcessData) {
     item.Command = "C:\\tool.exe";
     item.Location = "Current User\\Registry\\Run";
     item.LoadedState = ItemState::Enabled;
+    item.Arguments = "--tray";
     item.MemoryKB = 1234;
     item.Edited = false;
 
@@ -54,6 +55,7 @@ TEST(Inventory, AnOriginalIsKeptOncePerEditedEntryWithoutProcessData) {
     ASSERT_EQ(inventory.EditedOriginals.size(), 1u);
     const StartupItem& original = *inventory.EditedOriginals[0];
     EXPECT_EQ(original.Command, "C:\\tool.exe");
+    EXPECT_EQ(original.Arguments, "--tray");
     EXPECT_EQ(original.LoadedState, ItemState::Enabled);
     EXPECT_EQ(original.MemoryKB, 0);
     EXPECT_FALSE(original.Edited);

@@ -190,6 +190,31 @@ TEST(StartupScan, ShortcutsAreNamedByTheirFileAndOtherFilesArePassedOver) {
     EXPECT_FALSE(loaded->inventory.Items[2]->PathValid);
 }
 
+TEST(StartupScan, AShortcutsArgumentsAreKeptApartFromItsTarget) {
+    test::SandboxRoot root;
+    WithShellFolders(root);
+    ShortcutInfo link;
+    link.target = "C:\\Program Files\\Tallybird\\tallybird.exe";
+    link.arguments = "--config \"C:\\x y\\c.ini\"";
+    link.workingDirectory = "C:\\x y";
+    root.File(link.target)
+        .Folder(kTool + "\\ShortCutCurrUser")
+        .Value(HKCU, CV + "Run", "Agent", "C:\\agent.exe /q");
+    ASSERT_TRUE(root.Services().shell.SaveShortcut(kUserStartup + "\\Tally.lnk", link));
+    ASSERT_TRUE(root.Services().shell.SaveShortcut(kTool + "\\ShortCutCurrUser\\Off.lnk", link));
+    const auto loaded = Load(root);
+    ASSERT_EQ(loaded->inventory.Items.size(), 3u);
+    const StartupItem& agent = *loaded->inventory.Items[0];
+    EXPECT_EQ(agent.Command, "C:\\agent.exe /q"); // a run key's arguments are part of its command
+    EXPECT_EQ(agent.Arguments, "");
+    for (const std::size_t i : {1u, 2u}) {
+        const StartupItem& tally = *loaded->inventory.Items[i];
+        EXPECT_EQ(tally.Command, link.target); // listed as the bare target
+        EXPECT_EQ(tally.Arguments, link.arguments);
+        EXPECT_TRUE(tally.PathValid);
+    }
+}
+
 TEST(StartupScan, StartupFoldersComeFromTheShellFoldersValues) {
     test::SandboxRoot root;
     // No Shell Folders values: the folders the shell knows are not read.
