@@ -55,3 +55,52 @@ function(qb_windows_deploy_data target)
     COMMENT "Putting the data files beside ${target}"
     VERBATIM)
 endfunction()
+
+# The installer and the portable zip under <build>/package/ (scripts/package-windows), made with every
+# build once makensis (Debian's nsis) is there: the two programs, their DLLs and plugins, the data files and
+# the licence.
+function(qb_windows_package)
+  if(NOT (WIN32 AND TARGET quillbrook AND TARGET quillbrook-cli))
+    return()
+  endif()
+  find_program(QB_MAKENSIS makensis DOC "NSIS, which makes the Windows installer")
+  if(NOT QB_MAKENSIS)
+    message(STATUS "makensis not found: no Windows installer (install nsis)")
+    return()
+  endif()
+  get_target_property(qtCore Qt6::Core IMPORTED_LOCATION_RELEASE)
+  if(NOT qtCore)
+    get_target_property(qtCore Qt6::Core LOCATION)
+  endif()
+  get_filename_component(qtBin "${qtCore}" DIRECTORY)
+  get_filename_component(qtPrefix "${qtBin}" DIRECTORY)
+  set(data "")
+  foreach(name st.dat sn.dat fn.dat sp.dat infotpl.dat mess.htm)
+    list(APPEND data "${QB_DATA_DIR}/${name}")
+  endforeach()
+  set(depends quillbrook quillbrook-cli)
+  if(TARGET quillbrook_help_windows)
+    get_target_property(chm quillbrook_help_windows QB_CHM_FILE)
+    list(APPEND data "${chm}")
+    list(APPEND depends quillbrook_help_windows)
+  endif()
+  set(packageDir "${CMAKE_BINARY_DIR}/package")
+  set(setup "${packageDir}/Quillbrook-${PROJECT_VERSION}-setup.exe")
+  set(zip "${packageDir}/Quillbrook-${PROJECT_VERSION}-win64.zip")
+  set(nsi "${PROJECT_SOURCE_DIR}/packaging/windows/quillbrook.nsi")
+  set(license "${PROJECT_SOURCE_DIR}/LICENSE")
+  add_custom_command(
+    OUTPUT "${setup}" "${zip}"
+    COMMAND "${CMAKE_COMMAND}" "-DSTAGE=${packageDir}/stage" "-DPACKAGE_DIR=${packageDir}"
+            "-DVERSION=${PROJECT_VERSION}" "-DGUI=$<TARGET_FILE:quillbrook>" "-DCLI=$<TARGET_FILE:quillbrook-cli>"
+            "-DDATA=${data}" "-DLICENSE=${license}" "-DNSI=${nsi}" "-DMAKENSIS=${QB_MAKENSIS}"
+            "-DQT_PREFIX=${qtPrefix}" "-DPLUGINS=${QB_QT_PLUGINS}" "-DOBJDUMP=${QB_MINGW_OBJDUMP}"
+            "-DCOMPILER=${CMAKE_CXX_COMPILER}" "-DDEPLOY=${QB_DEPLOY_QT_SCRIPT}"
+            -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/StageWindowsPackage.cmake"
+    DEPENDS ${depends} ${data} "${license}" "${nsi}" "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/StageWindowsPackage.cmake"
+            "${QB_DEPLOY_QT_SCRIPT}"
+    COMMENT "Making the Windows installer and zip"
+    VERBATIM)
+  add_custom_target(qb_windows_package ALL DEPENDS "${setup}" "${zip}")
+  set(QB_WINDOWS_SETUP "${setup}" PARENT_SCOPE)
+endfunction()

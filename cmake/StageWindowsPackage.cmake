@@ -1,0 +1,82 @@
+# Puts together what the Windows installer and the portable zip hold, then makes both:
+#   cmake -DSTAGE=dir -DPACKAGE_DIR=dir -DVERSION=x.y.z -DGUI=quillbrook.exe -DCLI=quillbrook-cli.exe
+#         -DDATA="file;..." -DLICENSE=file -DNSI=quillbrook.nsi -DMAKENSIS=makensis -DQT_PREFIX=dir
+#         -DPLUGINS="platforms/qwindows.dll;..." -DOBJDUMP=objdump -DCOMPILER=g++ -DDEPLOY=DeployQtWindows.cmake
+#         -P StageWindowsPackage.cmake
+# The stage is made afresh each time, so that nothing from an older build ends up in the package.
+file(REMOVE_RECURSE "${STAGE}")
+file(MAKE_DIRECTORY "${STAGE}" "${PACKAGE_DIR}")
+file(COPY "${GUI}" "${CLI}" ${DATA} DESTINATION "${STAGE}")
+file(COPY_FILE "${LICENSE}" "${STAGE}/LICENSE.txt")
+# The DLLs and plugins the two programs load, found as for the build tree.
+foreach(program "${STAGE}/quillbrook.exe" "${STAGE}/quillbrook-cli.exe")
+  execute_process(
+    COMMAND "${CMAKE_COMMAND}" "-DPROGRAM=${program}" "-DQT_PREFIX=${QT_PREFIX}" "-DPLUGINS=${PLUGINS}"
+            "-DOBJDUMP=${OBJDUMP}" "-DCOMPILER=${COMPILER}" -P "${DEPLOY}"
+    RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "Collecting the DLLs of ${program} failed")
+  endif()
+endforeach()
+
+# The installer's file lists: every staged file installed, and deleted again by the uninstaller, folders
+# deepest first (RMDir only removes an empty folder).
+file(GLOB_RECURSE files RELATIVE "${STAGE}" "${STAGE}/*")
+list(SORT files)
+set(install "")
+set(uninstall "")
+set(folders "")
+set(sizeBytes 0)
+foreach(f IN LISTS files)
+  get_filename_component(dir "${f}" DIRECTORY)
+  string(REPLACE "/" "\\" winFile "${f}")
+  string(REPLACE "/" "\\" winDir "${dir}")
+  if(dir)
+    string(APPEND install "SetOutPath \"$INSTDIR\\${winDir}\"\n")
+    list(APPEND folders "${winDir}")
+  else()
+    string(APPEND install "SetOutPath \"$INSTDIR\"\n")
+  endif()
+  string(APPEND install "File \"${STAGE}/${f}\"\n")
+  string(APPEND uninstall "Delete \"$INSTDIR\\${winFile}\"\n")
+  file(SIZE "${STAGE}/${f}" size)
+  math(EXPR sizeBytes "${sizeBytes} + ${size}")
+endforeach()
+string(APPEND install "SetOutPath \"$INSTDIR\"\n")
+list(REMOVE_DUPLICATES folders)
+list(SORT folders ORDER DESCENDING)
+foreach(dir IN LISTS folders)
+  string(APPEND uninstall "RMDir \"$INSTDIR\\${dir}\"\n")
+endforeach()
+math(EXPR sizeKb "(${sizeBytes} + 1023) / 1024")
+set(nsisDir "${PACKAGE_DIR}/nsis")
+file(MAKE_DIRECTORY "${nsisDir}")
+file(WRITE "${nsisDir}/files.nsh" "${install}")
+file(WRITE "${nsisDir}/uninstall.nsh" "${uninstall}")
+
+set(setup "${PACKAGE_DIR}/Quillbrook-${VERSION}-setup.exe")
+set(zip "${PACKAGE_DIR}/Quillbrook-${VERSION}-win64.zip")
+file(REMOVE "${setup}" "${zip}")
+execute_process(
+  COMMAND "${MAKENSIS}" -V2 -NOCD "-DVERSION=${VERSION}" "-DSTAGE=${STAGE}" "-DOUTFILE=${setup}"
+          "-DLICENSE=${LICENSE}" "-DSIZE_KB=${sizeKb}" "-X!addincludedir ${nsisDir}" "${NSI}"
+  WORKING_DIRECTORY "${nsisDir}"
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT EXISTS "${setup}")
+  message(FATAL_ERROR "makensis failed")
+endif()
+
+# The zip unpacks into one folder named like it, ready to run from there.
+set(zipRoot "${PACKAGE_DIR}/zip/Quillbrook-${VERSION}")
+file(REMOVE_RECURSE "${PACKAGE_DIR}/zip")
+file(MAKE_DIRECTORY "${zipRoot}")
+file(COPY "${STAGE}/" DESTINATION "${zipRoot}")
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" -E tar cf "${zip}" --format=zip "Quillbrook-${VERSION}"
+  WORKING_DIRECTORY "${PACKAGE_DIR}/zip"
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "Making ${zip} failed")
+endif()
+file(REMOVE_RECURSE "${PACKAGE_DIR}/zip")
+message(STATUS "Made ${setup} and ${zip}")

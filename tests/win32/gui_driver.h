@@ -1,0 +1,111 @@
+#pragma once
+
+// Drives the desktop tool's windows on Windows as a person does: clicks where the style draws a check box,
+// clicks on buttons, text typed into a dialog's field. Modal dialogs run their own event loop, so what is
+// to be done in one is queued beforehand (WhenModal) and runs once the dialog is up; a message box nobody
+// expected fails the test and is closed, so that a test never hangs on it.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace qb::test {
+
+// Where the list draws a row's check box, as its style lays the cell out.
+inline QPoint CheckBoxCentre(QTreeWidget* list, QTreeWidgetItem* item) {
+    list->scrollToItem(item);
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    option.rect = list->visualItemRect(item);
+    option.rect.setWidth(list->columnWidth(0));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay |
+                      QStyleOptionViewItem::HasDecoration;
+    option.decorationSize = list->iconSize().isValid() ? list->iconSize() : QSize(16, 16);
+    option.text = item->text(0);
+    option.checkState = item->checkState(0);
+    option.widget = list;
+    return list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list).center();
+}
+
+inline void ClickCheckBox(QTreeWidget* list, QTreeWidgetItem* item) {
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, CheckBoxCentre(list, item));
+}
+
+// A click in the middle of a row's cell: selects the row.
+inline void ClickRow(QTreeWidget* list, QTreeWidgetItem* item, int column = 1) {
+    ASSERT_NE(item, nullptr);
+    list->scrollToItem(item);
+    const QRect rect = list->visualItemRect(item);
+    const int x = list->header()->sectionViewportPosition(column) + list->columnWidth(column) / 2;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(x, rect.center().y()));
+}
+
+// A click in the middle of a button (a toolbar button, a dialog's button).
+inline void Press(QAbstractButton* button) {
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isVisible()) << button->objectName().toStdString();
+    ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+}
+
+// Queued work for the modal dialogs to come, in order. Each step waits until a modal dialog other than
+// the one the previous step saw is up, then runs; a step may open the next dialog itself.
+class ModalScript {
+public:
+    using Step = std::function<void(QWidget*)>;
+
+    ModalScript() { Schedule(); }
+    ~ModalScript() { EXPECT_TRUE(steps_.empty()) << steps_.size() << " dialog(s) never came up"; }
+    ModalScript(const ModalScript&) = delete;
+    ModalScript& operator=(const ModalScript&) = delete;
+
+    // `act` runs on the next modal dialog (not a message box: those are unexpected).
+    void WhenModal(Step act) { steps_.push_back(std::move(act)); }
+
+private:
+    // A fresh single shot each time, taken before a step runs: a step that opens a dialog of its own waits
+    // in that dialog's event loop, where the next poll must still come.
+    void Schedule() { QTimer::singleShot(20, &context_, [this] { Poll(); }); }
+
+    void Poll() {
+        Schedule();
+        // A dialog counts as handled while it stays up; shown again later, it is a new one.
+        handled_.removeIf([](const QPointer<QWidget>& w) { return w.isNull() || !w->isVisible(); });
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            ADD_FAILURE() << "unexpected message: " << box->text().toStdString();
+            box->reject();
+            return;
+        }
+        if (modal == nullptr || steps_.empty() || handled_.contains(modal)) {
+            return;
+        }
+        handled_.append(modal);
+        Step step = std::move(steps_.front());
+        steps_.pop_front();
+        step(modal);
+        // A dialog the step left open would block the test: it is closed.
+        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible()) {
+            dialog->reject();
+        }
+    }
+
+    QObject context_;
+    std::deque<Step> steps_;
+    QList<QPointer<QWidget>> handled_;
+};
+
+} // namespace qb::test
