@@ -5,21 +5,65 @@
 #include "inventory/shell_folders.h"
 #include "inventory/shortcut_names.h"
 #include "inventory/startup_scan.h"
+#include "platform/failure_cause.h"
 #include "platform/platform_error.h"
+#include "platform/text.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace qb {
 
 namespace {
 
-RegistryValue ValueOf(const StartupItem& item) {
+RegistryValue ValueOf(const std::string& command) {
     // Only expandable strings are expanded when Windows starts a run key's command.
-    return HoldsEnvironmentReference(item.Command) ? RegistryValue::ExpandString(item.Command)
-                                                   : RegistryValue::String(item.Command);
+    return HoldsEnvironmentReference(command) ? RegistryValue::ExpandString(command)
+                                              : RegistryValue::String(command);
+}
+
+// Why an operation failed, as the platform said.
+std::string Cause() {
+    return std::string(DescribeFailure(LastFailure()));
+}
+
+constexpr std::string_view kNoSuchPlace = "no such place";
+constexpr std::string_view kNotFound = "not found where it was loaded from";
+constexpr std::string_view kNameTaken = "an entry of that name is already there";
+constexpr std::string_view kNameCannotBeAFile = "the name cannot be a file name in a startup folder";
+constexpr std::string_view kNoStartupFolder = "the system names no startup folder";
+
+std::string_view WithoutLinkEnding(std::string_view fileName) {
+    if (fileName.size() >= 4 && EqualsIgnoreCase(fileName.substr(fileName.size() - 4), ".lnk")) {
+        fileName.remove_suffix(4);
+    }
+    return fileName;
+}
+
+bool IsFolderEntry(const StartupItem& item) {
+    const StartupLocation* row = FindLocation(item.Location);
+    return row != nullptr && row->kind == LocationKind::Folder;
+}
+
+// The name a loaded entry has on the system: its value's name or its file's.
+std::string SystemNameOf(const StartupItem& item) {
+    if (!item.SystemName.empty()) {
+        return item.SystemName;
+    }
+    return IsFolderEntry(item) ? item.Name.str() + ".lnk" : item.Name.str();
+}
+
+// The name an entry gets where it is written new.
+std::string NewSystemName(const StartupItem& item) {
+    return IsFolderEntry(item) ? item.Name.str() + ".lnk" : item.Name.str();
 }
 
 } // namespace
+
+std::string DescribeNotChanged(const NotChangedEntry& entry) {
+    return (entry.name.empty() ? std::string("(Default)") : entry.name) + " (" + entry.location +
+           "): " + entry.reason;
+}
 
 bool HoldsEnvironmentReference(std::string_view command) {
     const auto open = command.find('%');
@@ -42,54 +86,48 @@ std::unique_ptr<RegistryKey> ApplyEngine::OpenLocationKey(std::string_view label
                                              state == ItemState::Enabled ? row->key : row->disabledKey, true);
 }
 
-std::optional<std::string> ApplyEngine::StartupFile(const StartupLocation& row, std::string_view name) {
-    if (ShortcutNameProblem(name)) {
+std::optional<std::string> ApplyEngine::FilePath(const StartupLocation& row, ItemState state,
+                                                 std::string_view fileName, std::string* why) {
+    if (auto problem = ShortcutNameProblem(WithoutLinkEnding(fileName))) {
+        *why = kNameCannotBeAFile;
         return std::nullopt;
+    }
+    if (state != ItemState::Enabled) {
+        return JoinPath(JoinPath(services_.files.ExecutableDirectory(), row.disabledFolder), fileName);
     }
     const std::string folder = StartupFolderPath(services_.shell, row.label == kAllUsersStartupMenu);
     if (folder.empty()) {
-        return std::nullopt; // nothing is made or removed in place of a folder the shell cannot give
-    }
-    return JoinPath(folder, std::string(name) + ".lnk");
-}
-
-std::optional<std::string> ApplyEngine::DisabledFile(const StartupLocation& row, std::string_view name) {
-    if (ShortcutNameProblem(name)) {
+        *why = kNoStartupFolder; // nothing is made or removed in place of a folder the shell cannot give
         return std::nullopt;
     }
-    return JoinPath(JoinPath(services_.files.ExecutableDirectory(), row.disabledFolder),
-                    std::string(name) + ".lnk");
+    return JoinPath(folder, fileName);
 }
 
-void ApplyEngine::NotChanged(const StartupItem& item) {
-    report_.notChanged.push_back(item.Name.str() + " (" + item.Location.str() + ")");
-}
-
-bool ApplyEngine::WriteValue(std::string_view label, ItemState state, const StartupItem& item) {
-    const auto key = OpenLocationKey(label, state);
-    if (!key) {
-        return false;
+bool ApplyEngine::Occupied(const StartupLocation& row, std::string_view systemName) {
+    for (const ItemState state : {ItemState::Enabled, ItemState::Disabled}) {
+        if (row.kind == LocationKind::Registry) {
+            const auto key = services_.registry.OpenForReading(
+                row.hive, state == ItemState::Enabled ? row.key : row.disabledKey);
+            if (key && key->ValueExists(systemName)) {
+                return true;
+            }
+        } else {
+            std::string why;
+            const auto path = FilePath(row, state, systemName, &why);
+            if (path && services_.files.FileExists(*path)) {
+                return true;
+            }
+        }
     }
-    key->WriteValue(item.Name, ValueOf(item)); // a value that cannot be written ends the apply
-    return true;
+    return false;
 }
 
-bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state) {
-    const StartupLocation* row = FindLocation(item.Location);
-    if (row == nullptr) {
-        return false; // a label of no place: nothing is written
-    }
-    if (row->kind == LocationKind::Registry) {
-        return WriteValue(row->label, state, item);
-    }
-    // A disabled shortcut is made where disabled shortcuts are kept, never in the startup folder first.
-    const auto path =
-        state == ItemState::Enabled ? StartupFile(*row, item.Name) : DisabledFile(*row, item.Name);
-    return path &&
-           services_.shell.SaveShortcut(*path, ShortcutFromCommand(item.Command, kShortcutDescription));
+void ApplyEngine::NotChanged(const StartupItem& item, std::string reason) {
+    report_.notChanged.push_back({item.Name.str(), item.Location.str(), std::move(reason)});
 }
 
-ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState state, Removed* removed) {
+ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState state,
+                                              std::string_view systemName, Removed* saved, std::string* why) {
     const StartupLocation* row = FindLocation(item.Location);
     if (row == nullptr) {
         return Removal::Absent; // a label of no place holds nothing
@@ -97,141 +135,180 @@ ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState
     if (row->kind == LocationKind::Registry) {
         const auto key = OpenLocationKey(row->label, state);
         if (!key) {
+            *why = Cause();
             return Removal::Failed;
         }
-        const auto value = key->ReadValue(item.Name);
+        const auto value = key->ReadValue(systemName);
         if (!value) {
             return Removal::Absent;
         }
-        if (removed != nullptr) {
-            removed->value = value;
+        if (!key->DeleteValue(systemName)) {
+            *why = Cause();
+            return Removal::Failed;
         }
-        return key->DeleteValue(item.Name) ? Removal::Done : Removal::Failed;
+        if (saved != nullptr) {
+            saved->value = value;
+        }
+        return Removal::Done;
     }
-    const auto path =
-        state == ItemState::Enabled ? StartupFile(*row, item.Name) : DisabledFile(*row, item.Name);
+    const auto path = FilePath(*row, state, systemName, why);
     if (!path) {
         return Removal::Failed;
     }
     if (!services_.files.FileExists(*path)) {
         return Removal::Absent;
     }
-    if (removed != nullptr) {
-        removed->shortcut = services_.files.ReadFile(*path);
-        removed->path = *path;
+    const auto bytes = services_.files.ReadFile(*path);
+    if (!services_.files.DeleteFile(*path)) {
+        *why = Cause();
+        return Removal::Failed;
     }
-    return services_.files.DeleteFile(*path) ? Removal::Done : Removal::Failed;
+    if (saved != nullptr) {
+        saved->shortcut = bytes;
+        saved->path = *path;
+    }
+    return Removal::Done;
 }
 
-bool ApplyEngine::MoveToDisabledFolder(const StartupLocation& row, std::string_view name) {
-    const auto from = StartupFile(row, name);
-    const auto to = DisabledFile(row, name);
-    if (!from || !to) {
+bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
+                             const std::optional<std::string>& realData, std::string* why) {
+    const StartupLocation* row = FindLocation(item.Location);
+    if (row == nullptr) {
+        *why = kNoSuchPlace;
         return false;
     }
-    if (!services_.files.FileExists(*from)) {
-        return true; // nothing there to move
+    if (row->kind == LocationKind::Folder) {
+        // A disabled shortcut is made where disabled shortcuts are kept, never in the startup folder first.
+        const auto path = FilePath(*row, state, systemName, why);
+        if (!path) {
+            return false;
+        }
+        if (Occupied(*row, systemName)) {
+            *why = kNameTaken;
+            return false;
+        }
+        if (!services_.shell.SaveShortcut(*path, ShortcutForRecord(item))) {
+            *why = Cause();
+            return false;
+        }
+        return true;
     }
-    // The shortcut leaves the startup folder only once its copy is safe in the disabled folder.
-    if (!CopyFileNoOverwrite(services_.files, *from, *to)) {
+    // Registry: a value of that name in either key (in any letter case) is another entry's, and a copy in
+    // the twin beside one in the run key would be taken for a leftover and removed at the next load.
+    if (Occupied(*row, systemName)) {
+        *why = kNameTaken;
         return false;
     }
-    services_.files.DeleteFile(*from);
+    const auto key = OpenLocationKey(row->label, state);
+    if (!key) {
+        *why = Cause();
+        return false;
+    }
+    key->WriteValue(systemName, ValueOf(realData.value_or(item.Command.str()))); // a failure ends the apply
     return true;
 }
 
-bool ApplyEngine::HeldAt(const StartupLocation& row, ItemState state, const StartupItem& item) {
-    const auto key =
-        services_.registry.OpenForReading(row.hive, state == ItemState::Enabled ? row.key : row.disabledKey);
-    return key != nullptr && key->ValueExists(item.Name);
+bool ApplyEngine::MoveValue(const StartupLocation& row, const StartupItem& item, ItemState to,
+                            std::string* why) {
+    const ItemState from = to == ItemState::Enabled ? ItemState::Disabled : ItemState::Enabled;
+    const std::string name = SystemNameOf(item);
+    // One step for other instances: a load that found the value in both keys would take the new copy for
+    // a leftover and remove it, and the entry would be gone once the old one is removed.
+    const auto hold = services_.registry.HoldChanges();
+    const auto source = OpenLocationKey(row.label, from);
+    if (!source) {
+        *why = Cause();
+        return false;
+    }
+    // The stored value moves, not the record's text: a command over 259 bytes was cut in the record.
+    const auto stored = source->ReadValue(name);
+    if (!stored || !stored->IsText()) {
+        *why = kNotFound;
+        return false;
+    }
+    const auto target = OpenLocationKey(row.label, to);
+    if (!target) {
+        *why = Cause();
+        return false;
+    }
+    target->WriteValue(name, ValueOf(stored->data)); // a failure ends the apply; nothing was removed
+    if (!source->DeleteValue(name)) {
+        *why = Cause();
+        target->DeleteValue(name); // not moved: the copy goes again, so the entry is in one place only
+        return false;
+    }
+    return true;
 }
 
-bool ApplyEngine::Enable(const StartupItem& item) {
-    const StartupLocation* row = FindLocation(item.Location);
-    if (row == nullptr) {
+bool ApplyEngine::MoveShortcut(const StartupLocation& row, const StartupItem& item, ItemState to,
+                               std::string* why) {
+    const ItemState from = to == ItemState::Enabled ? ItemState::Disabled : ItemState::Enabled;
+    const std::string name = SystemNameOf(item);
+    const auto source = FilePath(row, from, name, why);
+    const auto target = source ? FilePath(row, to, name, why) : std::nullopt;
+    if (!source || !target) {
         return false;
     }
-    if (row->kind == LocationKind::Registry) {
-        // One step for other instances, for the reason Disable gives.
-        const auto hold = services_.registry.HoldChanges();
-        if (!item.Edited && !HeldAt(*row, ItemState::Disabled, item)) {
-            return false; // not where it was loaded from (a name cut to fit, say): a copy would not move it
+    if (!services_.files.FileExists(*source)) {
+        if (to == ItemState::Enabled) {
+            // The kept file is gone: the entry comes back as a new shortcut made from what it was.
+            if (!services_.shell.SaveShortcut(*target, ShortcutForRecord(item))) {
+                *why = Cause();
+                return false;
+            }
+            return true;
         }
-        if (!WriteValue(row->label, ItemState::Enabled, item)) {
-            return false; // written nowhere new, so removed from nowhere
-        }
-        if (const auto twin = OpenLocationKey(row->label, ItemState::Disabled)) {
-            twin->DeleteValue(item.Name);
-        }
-        return true;
-    }
-    const auto kept = DisabledFile(*row, item.Name);
-    const auto start = StartupFile(*row, item.Name);
-    if (!kept || !start) {
+        *why = kNotFound;
         return false;
     }
-    if (services_.files.FileExists(*kept)) {
-        // The user's own shortcut comes back, with its arguments, working folder and icon.
-        if (!CopyFileNoOverwrite(services_.files, *kept, *start) && !services_.files.FileExists(*start)) {
-            return false;
-        }
-        services_.files.DeleteFile(*kept);
-        return true;
+    // The user's own file moves, with its arguments, working folder and icon; it leaves its place only once
+    // its copy is safe in the other.
+    if (!CopyFileNoOverwrite(services_.files, *source, *target)) {
+        *why = Cause();
+        return false;
     }
-    return services_.shell.SaveShortcut(*start, ShortcutFromCommand(item.Command, kShortcutDescription));
+    if (!services_.files.DeleteFile(*source)) {
+        *why = Cause();
+        services_.files.DeleteFile(*target); // not moved: one place only
+        return false;
+    }
+    return true;
 }
 
-bool ApplyEngine::Disable(const StartupItem& item) {
+bool ApplyEngine::Move(const StartupItem& item, ItemState to, std::string* why) {
     const StartupLocation* row = FindLocation(item.Location);
     if (row == nullptr) {
+        *why = kNoSuchPlace;
         return false;
     }
-    if (row->kind == LocationKind::Registry) {
-        // One step for other instances: a load that found the value in both keys would take the new copy in
-        // the twin for a leftover and remove it, and the entry would be gone once the run key's is removed.
-        const auto hold = services_.registry.HoldChanges();
-        if (!item.Edited && !HeldAt(*row, ItemState::Enabled, item)) {
-            return false;
+    return row->kind == LocationKind::Registry ? MoveValue(*row, item, to, why)
+                                               : MoveShortcut(*row, item, to, why);
+}
+
+const StartupItem* ApplyEngine::AddedInPlaceOf(const StartupItem& deleted) const {
+    for (const auto& record : inventory_.Items) {
+        const StartupItem& item = *record;
+        if (item.LoadedState == ItemState::Deleted && item.State != ItemState::Deleted &&
+            item.Location == deleted.Location && EqualsIgnoreCase(item.Name, deleted.Name)) {
+            return &item;
         }
-        if (!WriteValue(row->label, ItemState::Disabled, item)) {
-            return false;
-        }
-        if (const auto key = OpenLocationKey(row->label, ItemState::Enabled);
-            key && key->ValueExists(item.Name)) {
-            key->DeleteValue(item.Name);
-        }
-        return true;
     }
-    return MoveToDisabledFolder(*row, item.Name);
+    return nullptr;
 }
 
 void ApplyEngine::PutBack(const Removed& removed) {
     const StartupItem& original = *removed.original;
     try {
         if (removed.value) {
-            const auto key = OpenLocationKey(original.Location, removed.state);
-            if (key && !key->ValueExists(original.Name)) {
-                key->WriteValue(original.Name, *removed.value);
+            const auto key = OpenLocationKey(original.Location, original.LoadedState);
+            if (key && !key->ValueExists(SystemNameOf(original))) {
+                key->WriteValue(SystemNameOf(original), *removed.value);
             }
         } else if (removed.shortcut && !services_.files.FileExists(removed.path)) {
             services_.files.WriteFile(removed.path, *removed.shortcut);
         }
     } catch (const PlatformError&) {
-        // Already failing: what could not be put back stays reported below.
-    }
-}
-
-void ApplyEngine::PutBackUnwritten(const std::vector<Removed>& removed,
-                                   const std::vector<const StartupItem*>& written) {
-    for (std::size_t i = 0; i < removed.size(); ++i) {
-        const StartupItem* record =
-            i < inventory_.EditedRecords.size() ? inventory_.EditedRecords[i] : nullptr;
-        const bool deletedOnPurpose = record != nullptr && record->State == ItemState::Deleted;
-        const bool rewritten =
-            record != nullptr && std::find(written.begin(), written.end(), record) != written.end();
-        if (!deletedOnPurpose && !rewritten && (removed[i].value || removed[i].shortcut)) {
-            PutBack(removed[i]);
-        }
+        // Already failing: the entry is reported as not changed.
     }
 }
 
@@ -252,54 +329,118 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         report_.autoBackupPath = WriteAutoBackup(inventory_, services_);
     }
 
-    // Phase 1: the old versions of edited entries, from where the system held them. All of them go before
-    // any new version is written, so that an entry can come back under its own name.
+    // Removals before any write. First the old versions of edited entries, from where the system held
+    // them, so that an entry can come back under its own name; then the deleted entries, so that the
+    // names they free can be taken by an added, edited or moved entry. Whatever is removed to make room for
+    // a new version is put back when that version is not written.
     std::vector<Removed> removed;
-    for (const auto& original : inventory_.EditedOriginals) {
-        Removed entry{original.get(), original->LoadedState, std::nullopt, std::nullopt, {}};
+    std::unordered_map<const StartupItem*, std::size_t> originalOf;
+    for (std::size_t i = 0; i < inventory_.EditedOriginals.size(); ++i) {
+        const StartupItem& original = *inventory_.EditedOriginals[i];
+        Removed entry;
+        entry.original = &original;
+        entry.replacement = i < inventory_.EditedRecords.size() ? inventory_.EditedRecords[i] : nullptr;
         // An entry that was added, not loaded, has no old version on the system: whatever holds its first
         // name there belongs to another entry and stays.
-        if (original->LoadedState != ItemState::Deleted &&
-            RemoveEntry(*original, original->LoadedState, &entry) == Removal::Failed) {
-            NotChanged(*original); // its old version stays where it was
+        if (original.LoadedState != ItemState::Deleted) {
+            std::string why;
+            const Removal result =
+                RemoveEntry(original, original.LoadedState, SystemNameOf(original), &entry, &why);
+            entry.done = result == Removal::Done;
+            entry.failed = result == Removal::Failed;
+            if (entry.failed) {
+                NotChanged(original, why); // its old version stays, and no second copy is made
+            }
+        }
+        if (entry.replacement != nullptr) {
+            originalOf[entry.replacement] = removed.size();
+        }
+        removed.push_back(std::move(entry));
+    }
+    for (const auto& record : inventory_.Items) {
+        const StartupItem& item = *record;
+        if (item.LoadedState == ItemState::Deleted || item.State != ItemState::Deleted || item.Edited) {
+            continue; // an edited entry's removal was its old version's, above
+        }
+        Removed entry;
+        entry.original = &item;
+        entry.replacement = AddedInPlaceOf(item); // a restore's new version of the same entry
+        std::string why;
+        switch (RemoveEntry(item, item.LoadedState, SystemNameOf(item), &entry, &why)) {
+        case Removal::Done:
+            entry.done = true;
+            break;
+        case Removal::Absent:
+            NotChanged(item, std::string(kNotFound));
+            break;
+        case Removal::Failed:
+            NotChanged(item, why);
+            break;
         }
         removed.push_back(std::move(entry));
     }
 
-    // Phase 2: every record, each condition that holds, in this order.
+    // The writes: every record, in list order.
     std::vector<const StartupItem*> written;
+    const auto putBackUnwritten = [&] {
+        for (const Removed& entry : removed) {
+            const StartupItem* replacement = entry.replacement;
+            const bool replaced = replacement == nullptr || replacement->State == ItemState::Deleted ||
+                                  std::find(written.begin(), written.end(), replacement) != written.end();
+            if (entry.done && !replaced) {
+                PutBack(entry);
+            }
+        }
+    };
     try {
         for (const auto& record : inventory_.Items) {
             const StartupItem& item = *record;
-            const bool onSystem = item.LoadedState != ItemState::Deleted;
-            const bool kept = item.State != ItemState::Deleted;
-            if (!onSystem && kept && !WriteEntry(item, item.State)) {
-                NotChanged(item);
+            if (item.State == ItemState::Deleted) {
+                continue;
             }
-            if (onSystem && !kept && RemoveEntry(item, item.LoadedState) == Removal::Failed) {
-                NotChanged(item);
-            }
-            if (item.Edited && kept) {
-                if (WriteEntry(item, item.State)) {
+            std::string why;
+            if (item.LoadedState == ItemState::Deleted) {
+                // Added (and perhaps edited since): made new under its name.
+                if (WriteEntry(item, item.State, NewSystemName(item), std::nullopt, &why)) {
                     written.push_back(&item);
-                } else if (onSystem) {
-                    NotChanged(item);
+                } else {
+                    NotChanged(item, why);
                 }
+                continue;
             }
-            if (item.LoadedState == ItemState::Disabled && item.State == ItemState::Enabled &&
-                !Enable(item)) {
-                NotChanged(item);
+            if (item.Edited) {
+                const auto at = originalOf.find(&item);
+                const Removed* old = at == originalOf.end() ? nullptr : &removed[at->second];
+                if (old != nullptr && old->failed) {
+                    continue; // reported with its old version, which stays
+                }
+                const StartupItem* original = old != nullptr ? old->original : nullptr;
+                // Kept name and kept command are written as the system had them, not as the record holds
+                // them: a name or command over 259 bytes was cut in the record.
+                const bool sameName =
+                    original != nullptr && original->Name == item.Name && original->Location == item.Location;
+                std::optional<std::string> realData;
+                if (original != nullptr && original->Command == item.Command && old->value &&
+                    old->value->IsText()) {
+                    realData = old->value->data;
+                }
+                if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
+                               realData, &why)) {
+                    written.push_back(&item);
+                } else {
+                    NotChanged(item, why);
+                }
+                continue;
             }
-            if (item.LoadedState == ItemState::Enabled && item.State == ItemState::Disabled &&
-                !Disable(item)) {
-                NotChanged(item);
+            if (item.State != item.LoadedState && !Move(item, item.State, &why)) {
+                NotChanged(item, why);
             }
         }
     } catch (const PlatformError&) {
-        PutBackUnwritten(removed, written);
+        putBackUnwritten();
         throw;
     }
-    PutBackUnwritten(removed, written);
+    putBackUnwritten();
     return report_;
 }
 
@@ -318,7 +459,7 @@ ApplyOutcome ApplyChanges(Inventory& inventory, PlatformServices services, Apply
     if (!done.notChanged.empty()) {
         std::string text = "These entries could not be changed and stay as they were:";
         for (const auto& entry : done.notChanged) {
-            text += "\n" + entry;
+            text += "\n" + DescribeNotChanged(entry);
         }
         services.dialogs.ShowMessage(text, MessageKind::Warning, MessageButtons::Ok);
     }

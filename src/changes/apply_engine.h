@@ -12,28 +12,45 @@
 
 namespace qb {
 
+// An entry an apply could not change, and why: it is still where it was.
+struct NotChangedEntry {
+    std::string name;
+    std::string location;
+    std::string reason; // "access denied", "not found where it was loaded from", ...
+    friend bool operator==(const NotChangedEntry&, const NotChangedEntry&) = default;
+};
+
+// "Name (Location): reason", the unnamed default value as "(Default)".
+std::string DescribeNotChanged(const NotChangedEntry& entry);
+
 // What an apply did beyond its marks.
 struct ApplyReport {
-    // Entries whose change could not be made (a key or folder that cannot be written, a name that cannot
-    // be a file name, a shortcut that could not be moved): each is still where it was.
-    std::vector<std::string> notChanged;
+    std::vector<NotChangedEntry> notChanged;
     std::string autoBackupPath; // "" when no automatic backup was made
 };
 
 // The only code that changes the system's startup setting. It writes every pending change of the inventory
 // to the run keys and the startup folders, from the marks of the records and the originals of edited ones.
 //
-// It never loses an entry: a move between two places writes the new place before it removes the old one,
-// and an edited entry's old value or shortcut, removed before the new one is written, is put back when the
-// new one could not be written. No file is made or removed outside its folder.
+// It never loses an entry and what it reports is true:
+// - every removal (the old versions of edited entries, the deleted entries) comes before any write, so a
+//   name freed in an apply can be taken in the same apply;
+// - a move between two places writes the new place before it removes the old one, and takes the copy back
+//   when the old one cannot be removed; it moves the stored value itself, never the record's text, which
+//   may have been cut to fit;
+// - an edited entry whose old version cannot be removed is not written anew, and one whose new version
+//   cannot be written gets its old version back;
+// - nothing is written over a value or shortcut of the same name (names compare without regard to case,
+//   as Windows compares them), and nothing is made or removed outside its folder.
+// Loaded entries are found on the system under their own names (StartupItem::SystemName).
 class ApplyEngine {
 public:
     ApplyEngine(Inventory& inventory, PlatformServices services);
 
-    // Steps 3 to 6 of an apply: the disabled-shortcut folders, the stored backup choice (when asked to
-    // remember it) and the automatic backup, then the two phases of changes. A value that cannot be
-    // written although its key opened ends the apply with the platform's error, after what was removed
-    // of edited entries is put back; the marks stay, and a second apply finishes the work.
+    // The disabled-shortcut folders, the stored backup choice (when asked to remember it) and the automatic
+    // backup, then the removals and the writes. A value that cannot be written although its key opened
+    // ends the apply with the platform's error, after what was removed of edited entries is put back; the
+    // marks stay, and a second apply finishes the work.
     ApplyReport Apply(bool backupFirst, bool rememberChoice);
 
     // A registry row's key for an entry in that state (the run key when Enabled, else its twin), opened for
@@ -43,33 +60,43 @@ public:
 private:
     // What a removal took away, so that it can be put back.
     struct Removed {
-        const StartupItem* original = nullptr; // the copy in EditedOriginals
-        ItemState state = ItemState::Deleted;
-        std::optional<RegistryValue> value;  // a registry row's value
-        std::optional<std::string> shortcut; // a folder row's file, as bytes
-        std::string path;                    // where the file was
+        const StartupItem* original = nullptr;    // what was removed: an edited entry's original, or a
+                                                  // deleted entry
+        const StartupItem* replacement = nullptr; // the record whose write takes its place, if any
+        bool done = false;                        // removed from the system
+        bool failed = false;                      // could not be removed: it stays, and so does its record
+        std::optional<RegistryValue> value;       // a registry row's value
+        std::optional<std::string> shortcut;      // a folder row's file, as bytes
+        std::string path;                         // where the file was
     };
 
     enum class Removal { Done, Absent, Failed };
 
-    bool WriteEntry(const StartupItem& item, ItemState state);
-    Removal RemoveEntry(const StartupItem& item, ItemState state, Removed* removed = nullptr);
-    bool Enable(const StartupItem& item);
-    bool Disable(const StartupItem& item);
-    bool MoveToDisabledFolder(const StartupLocation& row, std::string_view name);
-    // Whether a registry row's key for that state holds a value of the entry's name.
-    bool HeldAt(const StartupLocation& row, ItemState state, const StartupItem& item);
-    bool WriteValue(std::string_view label, ItemState state, const StartupItem& item);
+    // Takes away what the system holds of an entry in that state, under its name there. On failure the
+    // reason is in *why.
+    Removal RemoveEntry(const StartupItem& item, ItemState state, std::string_view systemName, Removed* saved,
+                        std::string* why);
+    // Puts an entry on the system in that state under the name given; realData, when given, is the stored
+    // value's own text (the record's may be cut). False, with the reason, when nothing was written.
+    bool WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
+                    const std::optional<std::string>& realData, std::string* why);
+    bool Move(const StartupItem& item, ItemState to, std::string* why);
+    bool MoveValue(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
+    bool MoveShortcut(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     void PutBack(const Removed& removed);
-    void PutBackUnwritten(const std::vector<Removed>& removed,
-                          const std::vector<const StartupItem*>& written);
+    // The entry added at the same place under the same name as a deleted one (a restore holds an entry of
+    // the system so: deleted as it is, added as it was saved); nullptr when there is none.
+    const StartupItem* AddedInPlaceOf(const StartupItem& deleted) const;
 
-    // File paths of a folder row's entry; nullopt when the name cannot be a file name there, or the startup
-    // folder is unknown.
-    std::optional<std::string> StartupFile(const StartupLocation& row, std::string_view name);
-    std::optional<std::string> DisabledFile(const StartupLocation& row, std::string_view name);
+    // A folder row's file for an entry in that state: the startup folder's when Enabled, else the
+    // disabled folder's. nullopt, with the reason, when the name cannot be a file name there or the
+    // startup folder is unknown.
+    std::optional<std::string> FilePath(const StartupLocation& row, ItemState state,
+                                        std::string_view fileName, std::string* why);
+    // Whether either place of the row (enabled or disabled) holds something of that name already.
+    bool Occupied(const StartupLocation& row, std::string_view systemName);
 
-    void NotChanged(const StartupItem& item);
+    void NotChanged(const StartupItem& item, std::string reason);
 
     Inventory& inventory_;
     PlatformServices services_;

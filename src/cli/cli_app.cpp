@@ -117,7 +117,7 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out, std:
     }
     if (!report.notChanged.empty()) {
         for (const auto& entry : report.notChanged) {
-            err << "Could not be changed: " << entry << '\n';
+            err << "Could not be changed: " << DescribeNotChanged(entry) << '\n';
         }
         return kExitFailed;
     }

@@ -36,6 +36,7 @@ void Inventory::RememberOriginal(const StartupItem& item) {
     copy->Command = item.Command;
     copy->Location = item.Location;
     copy->Arguments = item.Arguments;
+    copy->SystemName = item.SystemName;
     EditedOriginals.push_back(std::move(copy));
     EditedRecords.push_back(&item);
 }

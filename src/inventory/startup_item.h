@@ -36,6 +36,10 @@ struct StartupItem {
     // A shortcut's arguments, kept apart from its target: Command holds the bare target, as listed. Empty for
     // registry entries, whose arguments are part of Command.
     FieldText Arguments;
+    // Where a loaded entry is on the system: the registry value's whole name, or the shortcut's file name
+    // as found ("Tool.LNK", or one without the ending). Name may be cut to fit or lack the ending; changes
+    // to a loaded entry act on this name. Empty for an entry that is not on the system.
+    std::string SystemName;
 };
 
 using StartupItemPtr = std::unique_ptr<StartupItem>;

@@ -129,12 +129,13 @@ void StartupScanner::ScanShortcutFolder(std::string_view folder, std::string_vie
         if (!link) {
             continue; // a desktop.ini, a document: not a link
         }
-        AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled, link->arguments);
+        AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled, link->arguments).SystemName =
+            entry.name;
     }
 }
 
-void StartupScanner::AddLoadedItem(std::string_view name, std::string_view command, std::string_view label,
-                                   bool enabled, std::string_view arguments) {
+StartupItem& StartupScanner::AddLoadedItem(std::string_view name, std::string_view command,
+                                           std::string_view label, bool enabled, std::string_view arguments) {
     const std::string target = TargetPath(command, services_.system, services_.files);
     StartupItem item;
     item.IconIndex = LoadItemIcon(target);
@@ -146,7 +147,8 @@ void StartupScanner::AddLoadedItem(std::string_view name, std::string_view comma
     item.Command = command;
     item.Location = label;
     item.Arguments = arguments;
-    inventory_.Append(std::move(item));
+    item.SystemName = name;
+    return inventory_.Append(std::move(item));
 }
 
 std::int32_t StartupScanner::LoadItemIcon(std::string_view targetPath) {

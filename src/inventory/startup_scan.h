@@ -27,8 +27,8 @@ public:
     void ScanShortcutFolder(std::string_view folder, std::string_view label, bool enabled);
     // One record as loaded; a shortcut's arguments go in a field of their own, so the command stays the
     // bare target.
-    void AddLoadedItem(std::string_view name, std::string_view command, std::string_view label, bool enabled,
-                       std::string_view arguments = {});
+    StartupItem& AddLoadedItem(std::string_view name, std::string_view command, std::string_view label,
+                               bool enabled, std::string_view arguments = {});
     std::int32_t LoadItemIcon(std::string_view targetPath);
 
 private:

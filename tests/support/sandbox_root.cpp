@@ -1,5 +1,7 @@
 #include "support/sandbox_root.h"
 
+#include "platform/sandbox/shell_link_format.h"
+
 #include <stdexcept>
 
 namespace qb::test {
@@ -23,7 +25,7 @@ SandboxRoot& SandboxRoot::Folder(const std::string& windowsPath) {
 }
 
 SandboxRoot& SandboxRoot::Value(RegistryRoot root, const std::string& key, const std::string& name,
-                               const RegistryValue& value) {
+                                const RegistryValue& value) {
     // Written with administrator rights, whatever the root's user may do.
     sandbox::SandboxRegistry registry(dir_.Path() / "registry.reg", true);
     auto opened = registry.OpenForWriting(root, key, true);
@@ -36,11 +38,10 @@ SandboxRoot& SandboxRoot::Value(RegistryRoot root, const std::string& key, const
 
 SandboxRoot& SandboxRoot::Shortcut(const std::string& windowsPath, const std::string& target) {
     std::filesystem::create_directories(Host(windowsPath).parent_path());
-    ShortcutInfo link;
-    link.target = target;
-    if (!System().Shell().SaveShortcut(windowsPath, link)) {
-        throw std::runtime_error("cannot save the shortcut " + windowsPath);
-    }
+    // Written as the machine's own file, whatever the rights of the user the root simulates.
+    sandbox::ShellLinkData link;
+    link.targetPath = target;
+    WriteText(Host(windowsPath), sandbox::EncodeShellLink(link));
     return *this;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/faults/fault_plan.h"
 
+#include "platform/failure_cause.h"
+
 #include <algorithm>
 
 namespace qb {
@@ -22,6 +24,9 @@ bool FaultPlan::ShouldFail(std::string_view name, std::string_view subject, bool
         operation.failed || std::find(failNames_.begin(), failNames_.end(), name) != failNames_.end() ||
         std::any_of(rules_.begin(), rules_.end(), [&](const Rule& rule) { return rule(operation); });
     log_.push_back(operation);
+    if (operation.failed) {
+        SetLastFailure(cause_);
+    }
     return operation.failed;
 }
 

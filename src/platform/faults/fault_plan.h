@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/failure_cause.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,6 +27,8 @@ public:
     // Fails every operation of this name.
     void FailOperation(std::string name) { failNames_.push_back(std::move(name)); }
     void FailWhen(Rule rule) { rules_.push_back(std::move(rule)); }
+    // The cause a failed operation leaves for its caller to read (LastFailure).
+    void FailWith(FailureCause cause) { cause_ = cause; }
     void Reset();
 
     // Called by the faulty services: true when the operation is to fail. Every call is logged.
@@ -35,6 +39,7 @@ public:
 
 private:
     int failChange_ = -1;
+    FailureCause cause_ = FailureCause::InUse;
     int changesSeen_ = 0;
     std::vector<std::string> failNames_;
     std::vector<Rule> rules_;

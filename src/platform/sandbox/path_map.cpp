@@ -1,5 +1,6 @@
 #include "platform/sandbox/path_map.h"
 
+#include "platform/failure_cause.h"
 #include "platform/text.h"
 
 #include <ctime>
@@ -76,7 +77,8 @@ std::optional<std::string> PathMap::FindEntry(const fs::path& dir, const std::st
     std::lock_guard guard(cacheMutex_);
     auto cached = cache_.find(key);
     const bool fresh = cached != cache_.end() && cached->second.device == info.st_dev &&
-                       cached->second.inode == info.st_ino && cached->second.modified == Nanoseconds(info.st_mtim);
+                       cached->second.inode == info.st_ino &&
+                       cached->second.modified == Nanoseconds(info.st_mtim);
     if (fresh) {
         const auto hit = cached->second.names.find(wanted);
         return hit == cached->second.names.end() ? std::nullopt : std::optional(hit->second);
@@ -123,6 +125,40 @@ std::optional<fs::path> PathMap::ToHost(std::string_view windowsPath) const {
         host /= component;
     }
     return host;
+}
+
+namespace {
+std::vector<std::string> UpperComponents(const WindowsPath& path) {
+    std::vector<std::string> out{std::string(1, path.drive)};
+    for (const auto& component : path.components) {
+        out.push_back(UpperCase(component));
+    }
+    return out;
+}
+} // namespace
+
+void PathMap::ProtectFromWriting(const std::vector<std::string>& windowsFolders) {
+    for (const auto& folder : windowsFolders) {
+        if (const auto parsed = ParseWindowsPath(folder); parsed && !parsed->components.empty()) {
+            protected_.push_back(UpperComponents(*parsed));
+        }
+    }
+}
+
+std::optional<fs::path> PathMap::ToHostForWriting(std::string_view windowsPath) const {
+    const auto parsed = ParseWindowsPath(windowsPath);
+    if (!parsed) {
+        SetLastFailure(FailureCause::BadName);
+        return std::nullopt;
+    }
+    const auto path = UpperComponents(*parsed);
+    for (const auto& folder : protected_) {
+        if (path.size() >= folder.size() && std::equal(folder.begin(), folder.end(), path.begin())) {
+            SetLastFailure(FailureCause::AccessDenied);
+            return std::nullopt;
+        }
+    }
+    return ToHost(windowsPath);
 }
 
 std::optional<std::string> PathMap::ToWindows(const fs::path& hostPath) const {

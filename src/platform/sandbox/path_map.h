@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
-#include <unordered_map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qb::sandbox {
@@ -25,6 +25,13 @@ public:
     // separators collapse, and trailing dots and blanks of a component are dropped.
     std::optional<std::filesystem::path> ToHost(std::string_view windowsPath) const;
 
+    // Folders a standard user may not change (the common startup folder, Program Files, Windows): every write
+    // into them is refused as "access denied", as Windows refuses it.
+    void ProtectFromWriting(const std::vector<std::string>& windowsFolders);
+    // ToHost for a path about to be created, changed or deleted: nullopt, with the failure's cause set, when
+    // the path is no drive path or lies in a protected folder.
+    std::optional<std::filesystem::path> ToHostForWriting(std::string_view windowsPath) const;
+
     // The Windows form of a host path inside the root ("C:\..."), or nullopt for paths outside the drives.
     std::optional<std::string> ToWindows(const std::filesystem::path& hostPath) const;
 
@@ -42,6 +49,7 @@ private:
     };
 
     std::filesystem::path root_;
+    std::vector<std::vector<std::string>> protected_; // upper-cased components, drive letter first
     mutable std::mutex cacheMutex_;
     mutable std::unordered_map<std::string, DirectoryIndex> cache_;
 };

@@ -1,9 +1,11 @@
 #include "platform/sandbox/sandbox_files.h"
 
+#include "platform/failure_cause.h"
 #include "platform/sandbox/host_files.h"
 #include "platform/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,46 +41,98 @@ bool SandboxFiles::DirectoryExists(std::string_view path) {
     return info && S_ISDIR(info->st_mode);
 }
 
+namespace {
+// Records why a host call failed, from its errno.
+bool FailedWithErrno() {
+    switch (errno) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        SetLastFailure(FailureCause::AccessDenied);
+        break;
+    case ENOENT:
+    case ENOTDIR:
+        SetLastFailure(FailureCause::NotFound);
+        break;
+    case EEXIST:
+        SetLastFailure(FailureCause::AlreadyThere);
+        break;
+    case EBUSY:
+    case ETXTBSY:
+        SetLastFailure(FailureCause::InUse);
+        break;
+    default:
+        SetLastFailure(FailureCause::Unknown);
+        break;
+    }
+    return false;
+}
+
+bool Fail(FailureCause cause) {
+    SetLastFailure(cause);
+    return false;
+}
+} // namespace
+
 bool SandboxFiles::CreateDirectory(std::string_view path) {
-    const auto host = paths_.ToHost(path);
+    if (DirectoryExists(path)) {
+        return true;
+    }
+    const auto host = paths_.ToHostForWriting(path);
     if (!host) {
         return false;
     }
-    if (::mkdir(host->c_str(), 0755) == 0) {
-        return true;
-    }
-    return DirectoryExists(path);
+    return ::mkdir(host->c_str(), 0755) == 0 || DirectoryExists(path) || FailedWithErrno();
 }
 
 bool SandboxFiles::CopyFile(std::string_view source, std::string_view destination, bool failIfExists) {
     const auto from = paths_.ToHost(source);
-    const auto to = paths_.ToHost(destination);
-    if (!from || !to || !FileExists(source) || DirectoryExists(destination)) {
+    if (!from || !FileExists(source)) {
+        return Fail(FailureCause::NotFound);
+    }
+    const auto to = paths_.ToHostForWriting(destination);
+    if (!to) {
         return false;
+    }
+    if (DirectoryExists(destination)) {
+        return Fail(FailureCause::AlreadyThere);
     }
     const auto bytes = ReadHostFile(*from);
     if (!bytes) {
-        return false;
+        return FailedWithErrno();
     }
     if (!failIfExists) {
-        return !IsReadOnlyHostFile(*to) && WriteHostFileAtomically(*to, *bytes);
+        if (IsReadOnlyHostFile(*to)) {
+            return Fail(FailureCause::AccessDenied);
+        }
+        return WriteHostFileAtomically(*to, *bytes) || FailedWithErrno();
     }
     // Create the destination exclusively so that a file appearing meanwhile is never overwritten.
     const int fd = ::open(to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return FailedWithErrno();
     }
     ::close(fd);
     if (!WriteHostFileAtomically(*to, *bytes)) {
+        const bool failed = FailedWithErrno();
         ::unlink(to->c_str());
-        return false;
+        return failed;
     }
     return true;
 }
 
 bool SandboxFiles::DeleteFile(std::string_view path) {
-    const auto host = paths_.ToHost(path);
-    return host && FileExists(path) && !IsReadOnlyHostFile(*host) && ::unlink(host->c_str()) == 0;
+    if (!FileExists(path)) {
+        return Fail(FailureCause::NotFound);
+    }
+    const auto host = paths_.ToHostForWriting(path);
+    if (!host) {
+        return false;
+    }
+    if (IsReadOnlyHostFile(*host)) {
+        return Fail(FailureCause::AccessDenied); // Windows refuses to delete a read-only file
+    }
+    return ::unlink(host->c_str()) == 0 || FailedWithErrno();
 }
 
 std::vector<FileEntry> SandboxFiles::FindFiles(std::string_view directory, std::string_view pattern) {
@@ -104,9 +158,17 @@ std::vector<FileEntry> SandboxFiles::FindFiles(std::string_view directory, std::
 }
 
 bool SandboxFiles::WriteFile(std::string_view path, std::string_view bytes) {
-    const auto host = paths_.ToHost(path);
-    return host && !DirectoryExists(path) && !IsReadOnlyHostFile(*host) &&
-           WriteHostFileAtomically(*host, bytes);
+    const auto host = paths_.ToHostForWriting(path);
+    if (!host) {
+        return false;
+    }
+    if (DirectoryExists(path)) {
+        return Fail(FailureCause::AlreadyThere);
+    }
+    if (IsReadOnlyHostFile(*host)) {
+        return Fail(FailureCause::AccessDenied);
+    }
+    return WriteHostFileAtomically(*host, bytes) || FailedWithErrno();
 }
 
 std::optional<std::string> SandboxFiles::ReadFile(std::string_view path) {

@@ -1,5 +1,6 @@
 #include "platform/sandbox/sandbox_registry.h"
 
+#include "platform/failure_cause.h"
 #include "platform/platform_error.h"
 #include "platform/sandbox/host_files.h"
 #include "platform/text.h"
@@ -155,10 +156,20 @@ public:
     }
 
     bool DeleteValue(std::string_view name) override {
-        return writable_ && registry_.Modify([&](RegNode& tree) {
+        if (!writable_) {
+            SetLastFailure(FailureCause::AccessDenied);
+            return false;
+        }
+        bool found = true;
+        const bool removed = registry_.Modify([&](RegNode& tree) {
             RegNode* node = tree.FindPath(treePath_);
-            return node != nullptr && node->RemoveValue(AsStored(name));
+            found = node != nullptr && node->FindValue(AsStored(name)) != nullptr;
+            return found && node->RemoveValue(AsStored(name));
         });
+        if (!removed) {
+            SetLastFailure(found ? FailureCause::Unknown : FailureCause::NotFound);
+        }
+        return removed;
     }
 
     bool DeleteSubkey(std::string_view relativePath) override {
@@ -301,6 +312,7 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForReading(RegistryRoot root, 
     bool exists = false;
     Read([&](const RegNode& tree) { exists = tree.FindPath(treePath) != nullptr; });
     if (!exists) {
+        SetLastFailure(FailureCause::NotFound);
         return nullptr;
     }
     return std::make_unique<SandboxKey>(*this, treePath, false);
@@ -309,18 +321,29 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForReading(RegistryRoot root, 
 std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, std::string_view path,
                                                              bool createIfMissing) {
     if (!MayWrite(root)) {
+        SetLastFailure(FailureCause::AccessDenied);
         return nullptr;
     }
     const std::string treePath = TreePath(root, AsStored(TrimSeparators(path)));
     bool exists = false;
     if (!Read([&](const RegNode& tree) { exists = tree.FindPath(treePath) != nullptr; })) {
+        SetLastFailure(FailureCause::Unknown);
         return nullptr;
     }
     if (!exists) {
-        if (!createIfMissing || !IsValidKeyPath(treePath) || !Modify([&](RegNode& tree) {
+        if (!createIfMissing) {
+            SetLastFailure(FailureCause::NotFound);
+            return nullptr;
+        }
+        if (!IsValidKeyPath(treePath)) {
+            SetLastFailure(FailureCause::BadName);
+            return nullptr;
+        }
+        if (!Modify([&](RegNode& tree) {
                 tree.CreatePath(treePath);
                 return true;
             })) {
+            SetLastFailure(FailureCause::Unknown);
             return nullptr;
         }
     }

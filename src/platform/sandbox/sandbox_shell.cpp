@@ -1,5 +1,6 @@
 #include "platform/sandbox/sandbox_shell.h"
 
+#include "platform/failure_cause.h"
 #include "platform/file_system.h"
 #include "platform/sandbox/command_line_words.h"
 #include "platform/sandbox/host_files.h"
@@ -27,7 +28,8 @@ bool IsHostDirectory(const std::optional<fs::path>& host) {
 
 bool IsHostExecutable(const std::optional<fs::path>& host) {
     struct stat info {};
-    return host && ::stat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IXUSR) != 0;
+    return host && ::stat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           (info.st_mode & S_IXUSR) != 0;
 }
 
 bool HasPathSeparator(std::string_view text) {
@@ -69,7 +71,8 @@ std::optional<ShortcutInfo> SandboxShell::LoadShortcut(std::string_view path) {
         return std::nullopt;
     }
     ShortcutInfo info;
-    info.target = link->targetPath;
+    // IShellLink::GetPath hands out the target with its %NAME% references expanded.
+    info.target = settings_.ExpandEnvironmentStrings(link->targetPath);
     info.arguments = link->arguments;
     info.description = link->description;
     info.workingDirectory = link->workingDirectory;
@@ -80,9 +83,16 @@ std::optional<ShortcutInfo> SandboxShell::LoadShortcut(std::string_view path) {
 }
 
 bool SandboxShell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {
-    const auto host = paths_.ToHost(path);
-    if (!host || !IsHostDirectory(host->parent_path()) || IsHostDirectory(host) ||
-        IsReadOnlyHostFile(*host)) {
+    const auto host = paths_.ToHostForWriting(path);
+    if (!host) {
+        return false;
+    }
+    if (!IsHostDirectory(host->parent_path())) {
+        SetLastFailure(FailureCause::NotFound);
+        return false;
+    }
+    if (IsHostDirectory(host) || IsReadOnlyHostFile(*host)) {
+        SetLastFailure(IsHostDirectory(host) ? FailureCause::AlreadyThere : FailureCause::AccessDenied);
         return false;
     }
     ShellLinkData link;
@@ -93,7 +103,11 @@ bool SandboxShell::SaveShortcut(std::string_view path, const ShortcutInfo& info)
     link.iconLocation = info.iconLocation;
     link.iconIndex = info.iconIndex;
     link.showCommand = info.showCommand;
-    return WriteHostFileAtomically(*host, EncodeShellLink(link));
+    if (!WriteHostFileAtomically(*host, EncodeShellLink(link))) {
+        SetLastFailure(FailureCause::Unknown);
+        return false;
+    }
+    return true;
 }
 
 std::optional<ProgramIcon> SandboxShell::ExtractIcon(std::string_view) {

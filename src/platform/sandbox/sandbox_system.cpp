@@ -9,7 +9,13 @@ namespace fs = std::filesystem;
 SandboxSystem::SandboxSystem(const fs::path& root)
     : paths_(root), settings_(SandboxSettings::Load(root)),
       registry_(root / "registry.reg", settings_.administrator), files_(paths_, settings_.toolDirectory),
-      profiles_(paths_), shell_(paths_, settings_, xdg_), processes_(root), systemInfo_(settings_) {}
+      profiles_(paths_), shell_(paths_, settings_, xdg_), processes_(root), systemInfo_(settings_) {
+    if (!settings_.administrator) {
+        // What Windows keeps from a standard user: the machine's startup folder and the program folders.
+        paths_.ProtectFromWriting({settings_.commonStartup, "C:\\Program Files", "C:\\Program Files (x86)",
+                                   settings_.windowsDirectory});
+    }
+}
 
 std::variant<std::unique_ptr<SandboxSystem>, std::string> SandboxSystem::Open(const fs::path& root) {
     std::error_code ec;

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_files.h"
 
+#include "platform/win32/win32_failure.h"
 #include "platform/win32/win32_handles.h"
 
 #include <algorithm>
@@ -70,16 +71,21 @@ bool Win32Files::DirectoryExists(std::string_view path) {
 }
 
 bool Win32Files::CreateDirectory(std::string_view path) {
-    return ::CreateDirectoryA(std::string(path).c_str(), nullptr) || DirectoryExists(path);
+    if (::CreateDirectoryA(std::string(path).c_str(), nullptr)) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    return DirectoryExists(path) || Failed(error);
 }
 
 bool Win32Files::CopyFile(std::string_view source, std::string_view destination, bool failIfExists) {
     return ::CopyFileA(std::string(source).c_str(), std::string(destination).c_str(),
-                       failIfExists ? TRUE : FALSE);
+                       failIfExists ? TRUE : FALSE) ||
+           FailedWithLastError();
 }
 
 bool Win32Files::DeleteFile(std::string_view path) {
-    return ::DeleteFileA(std::string(path).c_str());
+    return ::DeleteFileA(std::string(path).c_str()) || FailedWithLastError();
 }
 
 std::vector<FileEntry> Win32Files::FindFiles(std::string_view directory, std::string_view pattern) {
@@ -108,7 +114,7 @@ bool Win32Files::WriteFile(std::string_view path, std::string_view bytes) {
         FileHandle file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
-            return false;
+            return FailedWithLastError();
         }
         if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
             file.Reset();
@@ -118,8 +124,9 @@ bool Win32Files::WriteFile(std::string_view path, std::string_view bytes) {
     }
     if (!::MoveFileExA(temporary.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
         ::DeleteFileA(temporary.c_str());
-        return false;
+        return Failed(error);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_registry.h"
 
 #include "platform/platform_error.h"
+#include "platform/win32/win32_failure.h"
 #include "platform/win32/win32_handles.h"
 
 #include <algorithm>
@@ -116,8 +117,14 @@ public:
     }
 
     bool DeleteValue(std::string_view name) override {
-        return writable_ && Nameable(name) &&
-               ::RegDeleteValueA(key_.Get(), std::string(name).c_str()) == ERROR_SUCCESS;
+        if (!writable_) {
+            return Failed(ERROR_ACCESS_DENIED);
+        }
+        if (!Nameable(name)) {
+            return Failed(ERROR_FILE_NOT_FOUND); // no value can have such a name
+        }
+        const LONG result = ::RegDeleteValueA(key_.Get(), std::string(name).c_str());
+        return result == ERROR_SUCCESS || Failed(static_cast<DWORD>(result));
     }
 
     bool DeleteSubkey(std::string_view relativePath) override {
@@ -156,8 +163,13 @@ private:
 std::unique_ptr<RegistryKey> Win32Registry::OpenForReading(RegistryRoot root, std::string_view path) {
     const std::string keyPath = TrimSeparators(path);
     RegistryKeyHandle key;
-    if (!Nameable(keyPath) ||
-        ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kReadAccess, key.Receive()) != ERROR_SUCCESS) {
+    if (!Nameable(keyPath)) {
+        Failed(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    if (const LONG result = ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kReadAccess, key.Receive());
+        result != ERROR_SUCCESS) {
+        Failed(static_cast<DWORD>(result));
         return nullptr;
     }
     return std::make_unique<Win32Key>(std::move(key), false);
@@ -167,6 +179,7 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, st
                                                            bool createIfMissing) {
     const std::string keyPath = TrimSeparators(path);
     if (!Nameable(keyPath)) {
+        Failed(ERROR_INVALID_NAME);
         return nullptr;
     }
     RegistryKeyHandle key;
@@ -176,6 +189,8 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, st
                                 kWriteAccess, nullptr, key.Receive(), nullptr)
             : ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess, key.Receive());
     if (result != ERROR_SUCCESS) {
+        // Keep why: a standard user's "access denied" is what the user must read, not "no key".
+        Failed(static_cast<DWORD>(result));
         return nullptr;
     }
     return std::make_unique<Win32Key>(std::move(key), true);

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_shell.h"
 
 #include "platform/text.h"
+#include "platform/win32/win32_failure.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_icons.h"
 
@@ -154,7 +155,19 @@ bool Win32Shell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {
         return false;
     }
     const auto file = link.As<IPersistFile>(IID_IPersistFile);
-    return file && SUCCEEDED(file->Save(WidePath(path).c_str(), TRUE));
+    if (!file) {
+        return false;
+    }
+    const HRESULT saved = file->Save(WidePath(path).c_str(), TRUE);
+    // Save answers HRESULT_FROM_WIN32 of the file error: keep its cause (a read-only folder, say).
+    if (SUCCEEDED(saved)) {
+        return true;
+    }
+    if (saved == STG_E_ACCESSDENIED || saved == E_ACCESSDENIED) {
+        return Failed(ERROR_ACCESS_DENIED);
+    }
+    return Failed(HRESULT_FACILITY(saved) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(saved))
+                                                            : ERROR_GEN_FAILURE);
 }
 
 std::optional<ProgramIcon> Win32Shell::ExtractIcon(std::string_view path) {
