@@ -1,7 +1,6 @@
 #include "platform/profile_text.h"
 
 #include "platform/profile_files.h"
-
 #include "platform/text.h"
 
 namespace qb {
@@ -242,6 +241,13 @@ std::optional<std::string> ProfileLookup(std::string_view content, std::string_v
         return std::nullopt;
     }
     return std::string(Unquote(lines[*line].value));
+}
+
+std::string ProfileQuoted(std::string_view value) {
+    if (Unquote(Trim(value)) == value) {
+        return std::string(value);
+    }
+    return "\"" + std::string(value) + "\"";
 }
 
 std::string ProfileUpdate(std::string_view content, std::string_view section, std::string_view key,

@@ -81,6 +81,13 @@ std::optional<std::string> ProfileLookup(std::string_view content, std::string_v
 std::string ProfileUpdate(std::string_view content, std::string_view section, std::string_view key,
                           std::string_view value);
 
+// The text to write for a value so that GetPrivateProfileString (and ProfileDocument::Find) gives back
+// exactly `value`: the value itself when reading keeps it, otherwise the value in one more pair of double
+// quotes. Reading drops blanks around a value and one enclosing pair of equal quotes, so a command such as
+// `"C:\Program Files\a.exe" -x "y z"` or ` lead` would come back changed; wrapped, it comes back whole.
+// Files written without the wrapping read as they always did.
+std::string ProfileQuoted(std::string_view value);
+
 // A new file made by writing the entries one after another into empty content, as ProfileUpdate would,
 // built in one pass: sections in the order they first appear, each key once (the spelling it first came
 // with, the value it last got).

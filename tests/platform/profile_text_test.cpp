@@ -278,8 +278,8 @@ TEST(ProfileBuild, MatchesWritingTheEntriesOneAfterAnother) {
         {},
         {{"General Info", "Description", "x"}, {"General Info", "Count", "2"}, {"Item 0", "Name", "a"}},
         {{"S", "k", "1"}, {"s", "K", "2"}, {" T ", " key ", " spaced "}, {"S", "other", ""}},
-        {{"S", "a=b", "1"}, {"S", "a", "2"}},  // a key that reads back as a shorter one
-        {{"", "top", "1"}, {"S", "k", "v"}},   // outside any section
+        {{"S", "a=b", "1"}, {"S", "a", "2"}}, // a key that reads back as a shorter one
+        {{"", "top", "1"}, {"S", "k", "v"}},  // outside any section
         {{"Zürich", "Straße", "Größe"}, {"ZÜRICH", "STRASSE", "x"}},
     };
     for (const auto& entries : cases) {
@@ -288,6 +288,44 @@ TEST(ProfileBuild, MatchesWritingTheEntriesOneAfterAnother) {
             expected = ProfileUpdate(expected, e.section, e.key, e.value);
         }
         EXPECT_EQ(ProfileBuild(entries), expected);
+    }
+}
+
+} // namespace qb
+
+namespace qb {
+
+// A value that reading would change goes out in one more pair of quotes and comes back whole; every other
+// value is written as it is, so files keep their look.
+TEST(ProfileQuoted, EveryValueReadsBackAsItWasWritten) {
+    const struct {
+        std::string_view value;
+        std::string_view written;
+    } cases[] = {
+        {R"("C:\Program Files\Tallybird\tallybird.exe" --config "C:\x y\c.ini")",
+         R"(""C:\Program Files\Tallybird\tallybird.exe" --config "C:\x y\c.ini"")"},
+        {R"("C:\Apps\agent.exe")", R"(""C:\Apps\agent.exe"")"},
+        {"'single'", "\"'single'\""},
+        {"\"\"", "\"\"\"\""},
+        {"''", "\"''\""},
+        {" lead", "\" lead\""},
+        {"trail\t", "\"trail\t\""},
+        {" ", "\" \""},
+        {R"( "C:\a.exe" )", R"(" "C:\a.exe" ")"},
+        // Read as written already.
+        {"plain", "plain"},
+        {"", ""},
+        {"\"", "\""},
+        {R"("C:\App\app.exe" /min)", R"("C:\App\app.exe" /min)"},
+        {R"("x')", R"("x')"},
+        {R"(C:\a.exe "arg")", R"(C:\a.exe "arg")"},
+        {"in \"side\" quotes", "in \"side\" quotes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(ProfileQuoted(c.value), c.written);
+        const std::string file = ProfileUpdate("", "S", "k", ProfileQuoted(c.value));
+        EXPECT_EQ(ProfileLookup(file, "S", "k"), std::optional<std::string>(c.value));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "platform/contract/contract_backend.h"
+#include "platform/profile_text.h"
 
 namespace qb::test {
 
@@ -47,6 +48,26 @@ TEST_P(ProfileContract, ReadsWithTheSemanticsOfTheWindowsProfileFunctions) {
         const std::string path = PutFile(*backend, "lookup.ini", c.content);
         EXPECT_EQ(backend->Profiles().ReadString(path, c.section, c.key, "(default)"),
                   c.expected.value_or("(default)"));
+    }
+}
+
+// The quoting a backup relies on to give back a command with enclosing quotes or surrounding blanks.
+TEST_P(ProfileContract, AValueWrittenQuotedReadsBackExactly) {
+    const std::string path = JoinPath(backend->ScratchFolder(), "quoted.ini");
+    const std::string values[] = {
+        R"("C:\Program Files\Tallybird\tallybird.exe" --config "C:\x y\c.ini")",
+        R"("C:\Apps\agent.exe")",
+        "'single'",
+        " lead and trail\t",
+        " ",
+        "\"\"",
+        R"("C:\App\app.exe" /min)",
+        "plain",
+    };
+    for (const auto& value : values) {
+        SCOPED_TRACE(value);
+        backend->Profiles().WriteString(path, "Item 0", "Command Path", ProfileQuoted(value));
+        EXPECT_EQ(backend->Profiles().ReadValue(path, "Item 0", "Command Path"), value);
     }
 }
 
