@@ -81,7 +81,7 @@ int FindExtension(std::string_view s) {
 }
 
 std::string TargetPath(std::string_view command, SystemInfo& system, FileSystem& files) {
-    std::string s = Normalise(command);
+    std::string s = Normalise(system.ExpandEnvironmentStrings(command));
     if (HasHostProgram(s)) {
         return s;
     }

@@ -30,9 +30,11 @@ inline constexpr std::string_view kInvalidPathMarker = "[Invalid Path]";
 int FindExtension(std::string_view upperCommand);
 
 // The upper-cased full path of the file a command starts, checked on disk: the whole command for host
-// programs and web addresses, "" when the file is not there. A bare name is looked for in the system and
-// the Windows directory. The first double quote opens the path even when it belongs to an argument;
-// callers rely on the empty result that gives.
+// programs and web addresses, "" when the file is not there. The command's %NAME% references are
+// expanded first, as Windows expands them when it starts the command, so "%windir%\notepad.exe" finds
+// the Windows directory's notepad; a reference to a variable that is not set stays and finds nothing.
+// A bare name is looked for in the system and the Windows directory. The first double quote opens the path
+// even when it belongs to an argument; callers rely on the empty result that gives.
 std::string TargetPath(std::string_view command, SystemInfo& system, FileSystem& files);
 
 // The upper-cased file name of the target without touching the disk: the whole command for host programs

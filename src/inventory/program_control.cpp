@@ -58,7 +58,10 @@ ProgramControlResult StartProgram(const SelectedRow* row, Inventory& inventory, 
         Tell(services, "Cannot start a program with an invalid path.");
         return ProgramControlResult::NothingDone;
     }
-    const int result = services.shell.RunCommand(row->commandCell, kShowNormal);
+    // WinExec takes a command line as it is; the references a run key may hold are expanded here, as
+    // Windows expands them at logon.
+    const int result =
+        services.shell.RunCommand(services.system.ExpandEnvironmentStrings(row->commandCell), kShowNormal);
     if (result > 31) {
         ScanProcesses(inventory.Items, services.processes, services.system, services.files);
         return ProgramControlResult::Refresh;

@@ -18,9 +18,9 @@ struct SelectedRow {
 
 enum class ProgramControlResult { NothingDone, Refresh };
 
-// Runs the row's command exactly as its cell shows it; on success the processes are scanned again and the
-// caller refreshes the list. Without a row, or with an invalid path, or when the program does not start,
-// the user is told why. Messages are information boxes.
+// Runs the row's command as its cell shows it, %NAME% references expanded; on success the processes are
+// scanned again and the caller refreshes the list. Without a row, or with an invalid path, or when the
+// program does not start, the user is told why. Messages are information boxes.
 ProgramControlResult StartProgram(const SelectedRow* row, Inventory& inventory, PlatformServices services);
 
 // Ends the program matched to the row's record (first record with the row's name and location): asks it to

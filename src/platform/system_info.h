@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace qb {
 
@@ -18,6 +19,11 @@ public:
     // Without a trailing backslash.
     virtual std::string SystemDirectory() = 0;
     virtual std::string WindowsDirectory() = 0;
+    // ExpandEnvironmentStrings: each %NAME% reference to a variable that is set is replaced by its value
+    // (names match without regard to case); a reference to one that is not set, "%%" and a "%" that
+    // nothing closes stay as written (ExpandEnvironmentReferences gives the rules). Commands keep their
+    // references where they are stored and shown; the expanded text is what finds the file and starts it.
+    virtual std::string ExpandEnvironmentStrings(std::string_view text) = 0;
 };
 
 } // namespace qb

@@ -79,6 +79,38 @@ TEST(CommandLine, TargetsAreFoundAsTheWorkedTableSays) {
     }
 }
 
+TEST(CommandLine, ReferencesAreExpandedBeforeTheTargetIsLookedFor) {
+    test::SandboxRoot root;
+    root.Settings("[Environment]\r\nQbApps=C:\\Apps\r\nQbName=tool")
+        .File("C:\\WINDOWS\\SYSTEM32\\SecurityHealthSystray.exe")
+        .File("C:\\Program Files\\App\\app.exe")
+        .File("C:\\Apps\\tool.exe")
+        .File("C:\\WINDOWS\\tool.exe");
+    const struct {
+        const char* command;
+        const char* targetPath;
+    } cases[] = {
+        {"%windir%\\system32\\SecurityHealthSystray.exe", "C:\\WINDOWS\\SYSTEM32\\SECURITYHEALTHSYSTRAY.EXE"},
+        {"%SYSTEMROOT%\\System32\\securityhealthsystray.exe",
+         "C:\\WINDOWS\\SYSTEM32\\SECURITYHEALTHSYSTRAY.EXE"},
+        {"\"%ProgramFiles%\\App\\app.exe\" /min", "C:\\PROGRAM FILES\\APP\\APP.EXE"},
+        {"%QbApps%\\%QbName%.exe -x", "C:\\APPS\\TOOL.EXE"},
+        {"%QbName% /q", "C:\\WINDOWS\\TOOL.EXE"}, // a bare name, looked for in the system folders
+        {"[Invalid Path]%windir%\\system32\\SecurityHealthSystray.exe",
+         "C:\\WINDOWS\\SYSTEM32\\SECURITYHEALTHSYSTRAY.EXE"},
+        {"%NotSet%\\system32\\SecurityHealthSystray.exe", ""}, // stays as written: no such folder
+        {"%windir\\system32\\SecurityHealthSystray.exe", ""},
+        {"%windir%\\system32\\missing.exe", ""},
+    };
+    auto services = root.Services();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(TargetPath(c.command, services.system, services.files), c.targetPath);
+    }
+    // The file name is read from the command as written.
+    EXPECT_EQ(TargetFileName("%windir%\\system32\\SecurityHealthSystray.exe"), "SECURITYHEALTHSYSTRAY.EXE");
+}
+
 TEST(CommandLine, AFolderNamedLikeAProgramIsNoTarget) {
     test::SandboxRoot root;
     root.Folder("C:\\Tools\\app.exe");

@@ -71,6 +71,34 @@ TEST(ProgramControl, NothingStartsWithoutARowOrWithAnInvalidPath) {
     }
 }
 
+TEST(ProgramControl, ACommandStartsWithItsReferencesExpanded) {
+    Fixture f;
+    MakeProgram(f.root, "C:\\Program Files\\Probe\\qbexpanded.exe");
+    FaultPlan plan;
+    FaultyShell shell(f.root.Services().shell, plan);
+    PlatformServices services = f.Services();
+    PlatformServices watched{services.registry,  services.profiles, services.files,   shell,
+                             services.processes, services.system,   services.dialogs, services.browser,
+                             services.clock};
+    StartupItem& record = f.Record("Probe", "%ProgramFiles%\\Probe\\qbexpanded.exe /tray");
+    const SelectedRow row{"Probe", record.Command.str(), "Current User\\Registry\\Run"};
+    ASSERT_EQ(StartProgram(&row, f.inventory, watched), ProgramControlResult::Refresh);
+    std::vector<std::string> run;
+    for (const auto& op : plan.Log()) {
+        if (op.name == "shell.run") {
+            run.push_back(op.subject);
+        }
+    }
+    EXPECT_EQ(run, std::vector<std::string>{"C:\\Program Files\\Probe\\qbexpanded.exe /tray"});
+    EXPECT_TRUE(f.Messages().empty());
+    for (int i = 0; i < 100 && record.MemoryKB == 0; ++i) { // then it is ended again
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ScanProcesses(f.inventory.Items, services.processes, services.system, services.files);
+    }
+    EXPECT_GT(record.MemoryKB, 0);
+    StopProgram(&row, f.inventory, services, nullptr);
+}
+
 TEST(ProgramControl, EachStartFailureHasItsMessage) {
     const struct {
         int result;

@@ -1,4 +1,5 @@
 #include "inventory/startup_scan.h"
+#include "platform/faults/faulty_services.h"
 #include "support/sandbox_root.h"
 
 #include <gmock/gmock.h>
@@ -247,6 +248,42 @@ TEST(StartupScan, AReloadStartsAfresh) {
     EXPECT_EQ(loaded.inventory.LoadedItems.size(), 1u);
     EXPECT_TRUE(loaded.inventory.EditedOriginals.empty());
     EXPECT_EQ(loaded.icons.added, 1);
+}
+
+TEST(StartupScan, ReferencesAreExpandedToFindTheProgramButCommandsStayAsWritten) {
+    test::SandboxRoot root;
+    WithShellFolders(root);
+    const std::string securityHealth = "%windir%\\system32\\SecurityHealthSystray.exe";
+    root.File("C:\\WINDOWS\\SYSTEM32\\SecurityHealthSystray.exe")
+        .File("C:\\Program Files\\Padnote\\padnote.exe")
+        .Value(HKLM, CV + "Run", "SecurityHealth", RegistryValue::ExpandString(securityHealth))
+        .Value(HKCU, CV + "Run", "Unset", "%QbNotSet%\\app.exe")
+        .Shortcut(kUserStartup + "\\Padnote.lnk", "%ProgramFiles%\\Padnote\\padnote.exe");
+    FaultPlan plan; // fails nothing; records what the icons were asked of
+    FaultyShell shell(root.Services().shell, plan);
+    PlatformServices services = root.Services();
+    PlatformServices watched{services.registry,  services.profiles, services.files,   shell,
+                             services.processes, services.system,   services.dialogs, services.browser,
+                             services.clock};
+    Loaded loaded;
+    LoadInventory(loaded.inventory, watched, loaded.ratings, loaded.icons);
+    const auto& items = loaded.inventory.Items;
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0]->Command, securityHealth);
+    EXPECT_TRUE(items[0]->PathValid);
+    EXPECT_EQ(items[1]->Command, "%QbNotSet%\\app.exe"); // a variable not set: invalid, as before
+    EXPECT_FALSE(items[1]->PathValid);
+    // The shell reads a link's target with its references expanded, and so it is listed.
+    EXPECT_EQ(items[2]->Command, "C:\\Program Files\\Padnote\\padnote.exe");
+    EXPECT_TRUE(items[2]->PathValid);
+    std::vector<std::string> icons;
+    for (const auto& op : plan.Log()) {
+        if (op.name == "shell.extract-icon") {
+            icons.push_back(op.subject);
+        }
+    }
+    EXPECT_THAT(icons, ElementsAre("C:\\WINDOWS\\SYSTEM32\\SECURITYHEALTHSYSTRAY.EXE", "",
+                                   "C:\\PROGRAM FILES\\PADNOTE\\PADNOTE.EXE"));
 }
 
 } // namespace qb

@@ -27,6 +27,7 @@ public:
     OsVersion Version() override { return version_; }
     std::string SystemDirectory() override { return "C:\\WINDOWS\\SYSTEM32"; }
     std::string WindowsDirectory() override { return "C:\\WINDOWS"; }
+    std::string ExpandEnvironmentStrings(std::string_view text) override { return std::string(text); }
 
 private:
     OsVersion version_;

@@ -16,6 +16,9 @@ std::string UniqueKeyBase() {
 Win32Backend::Win32Backend() : keyBase_(UniqueKeyBase()) {}
 
 Win32Backend::~Win32Backend() {
+    for (auto saved = savedEnvironment_.rbegin(); saved != savedEnvironment_.rend(); ++saved) {
+        ::SetEnvironmentVariableA(saved->first.c_str(), saved->second ? saved->second->c_str() : nullptr);
+    }
     system_.Registry().DeleteKey(RegistryRoot::CurrentUser, keyBase_);
     system_.Registry().DeleteKey(RegistryRoot::LocalMachine, keyBase_);
 }
@@ -26,6 +29,19 @@ std::string Win32Backend::ScratchFolder() {
         throw std::runtime_error("cannot create " + folder);
     }
     return folder;
+}
+
+void Win32Backend::SetEnvironment(const std::string& name, const std::string& value) {
+    std::optional<std::string> before;
+    if (const DWORD size = ::GetEnvironmentVariableA(name.c_str(), nullptr, 0); size > 0) {
+        std::string text(size, '\0');
+        text.resize(::GetEnvironmentVariableA(name.c_str(), text.data(), size));
+        before = std::move(text);
+    }
+    savedEnvironment_.emplace_back(name, std::move(before));
+    if (!::SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str())) {
+        throw std::runtime_error("cannot set the variable " + name);
+    }
 }
 
 std::string Win32Backend::ScratchKey() {

@@ -14,6 +14,9 @@ public:
     OsVersion Version() override { return {settings_.family, settings_.majorVersion}; }
     std::string SystemDirectory() override { return settings_.systemDirectory; }
     std::string WindowsDirectory() override { return settings_.windowsDirectory; }
+    std::string ExpandEnvironmentStrings(std::string_view text) override {
+        return settings_.ExpandEnvironmentStrings(text);
+    }
 
 private:
     const SandboxSettings& settings_;

@@ -19,4 +19,5 @@
 #undef CopyFile
 #undef CreateDirectory
 #undef DeleteFile
+#undef ExpandEnvironmentStrings
 #undef ExtractIcon

@@ -3,6 +3,7 @@
 #include "platform/win32/win32_api.h"
 
 #include <ostream>
+#include <string>
 
 namespace qb::win32 {
 
@@ -46,6 +47,30 @@ std::string Win32SystemInfo::SystemDirectory() {
 
 std::string Win32SystemInfo::WindowsDirectory() {
     return DirectoryFrom([](char* buffer, UINT size) { return ::GetWindowsDirectoryA(buffer, size); });
+}
+
+std::string Win32SystemInfo::ExpandEnvironmentStrings(std::string_view text) {
+    const std::string source(text);
+    if (source.find('%') == std::string::npos) {
+        return source;
+    }
+    // The answer is the size needed, terminating NUL included, when the buffer is too small. A variable
+    // may grow between two calls, hence the loop; the ANSI form may ask for more than it then writes, so
+    // the text ends at its NUL.
+    std::string expanded(source.size() + MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const DWORD needed =
+            ::ExpandEnvironmentStringsA(source.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        if (needed == 0) {
+            return source;
+        }
+        if (needed <= expanded.size()) {
+            expanded.resize(std::char_traits<char>::length(expanded.c_str()));
+            return expanded;
+        }
+        expanded.resize(needed);
+    }
+    return source;
 }
 
 LocalTime Win32Clock::Now() {

@@ -4,6 +4,7 @@
 #include "platform/profile_files.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "platform/system_info.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ public:
     virtual ProfileFiles& Profiles() = 0;
     virtual FileSystem& Files() = 0;
     virtual Shell& ShellService() = 0;
+    virtual SystemInfo& SystemService() = 0;
 
     // A fresh, empty folder (a Windows path) for one test's files.
     virtual std::string ScratchFolder() = 0;
@@ -33,6 +35,9 @@ public:
     // Sets the read-only attribute of a file; false when the system would still let this process write it
     // (Wine maps the attribute to Unix permissions, which do not hold back root).
     virtual bool MakeReadOnly(const std::string& path) = 0;
+    // Sets a variable of the environment that references expand in, for this test only; "" unsets it.
+    // Services taken from the backend before may not be used after it.
+    virtual void SetEnvironment(const std::string& name, const std::string& value) = 0;
     // The same registry as a standard user sees it, or nullptr where the backend cannot simulate one.
     virtual std::unique_ptr<Registry> StandardUserRegistry() { return nullptr; }
 };
@@ -62,6 +67,7 @@ class RegistryContract : public ContractTest {};
 class ProfileContract : public ContractTest {};
 class FilesContract : public ContractTest {};
 class ShellContract : public ContractTest {};
+class SystemContract : public ContractTest {};
 
 // Runs f and gives the message of the platform error it threw, or "" when it threw none.
 std::string PlatformErrorOf(const std::function<void()>& f);
@@ -73,4 +79,5 @@ std::string PlatformErrorOf(const std::function<void()>& f);
     INSTANTIATE_TEST_SUITE_P(prefix, RegistryContract, ::testing::Values(factory), ::qb::test::BackendName); \
     INSTANTIATE_TEST_SUITE_P(prefix, ProfileContract, ::testing::Values(factory), ::qb::test::BackendName);  \
     INSTANTIATE_TEST_SUITE_P(prefix, FilesContract, ::testing::Values(factory), ::qb::test::BackendName);    \
-    INSTANTIATE_TEST_SUITE_P(prefix, ShellContract, ::testing::Values(factory), ::qb::test::BackendName)
+    INSTANTIATE_TEST_SUITE_P(prefix, ShellContract, ::testing::Values(factory), ::qb::test::BackendName);    \
+    INSTANTIATE_TEST_SUITE_P(prefix, SystemContract, ::testing::Values(factory), ::qb::test::BackendName)

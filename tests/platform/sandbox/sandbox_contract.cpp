@@ -1,4 +1,6 @@
 #include "platform/contract/contract_backend.h"
+#include "platform/profile_text.h"
+#include "platform/sandbox/host_files.h"
 #include "platform/sandbox/sandbox_system.h"
 #include "support/temp_dir.h"
 
@@ -11,18 +13,13 @@ namespace {
 // A sandbox on an empty temporary root: an empty registry and default settings.
 class SandboxBackend : public ContractBackend {
 public:
-    SandboxBackend() {
-        auto opened = sandbox::SandboxSystem::Open(dir_.Path());
-        if (auto* error = std::get_if<std::string>(&opened)) {
-            throw std::runtime_error(*error);
-        }
-        system_ = std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened));
-    }
+    SandboxBackend() { Reopen(); }
 
     Registry& Reg() override { return system_->Registry(); }
     ProfileFiles& Profiles() override { return system_->Profiles(); }
     FileSystem& Files() override { return system_->Files(); }
     Shell& ShellService() override { return system_->Shell(); }
+    SystemInfo& SystemService() override { return system_->Services().system; }
 
     std::string ScratchFolder() override {
         const std::string folder = "C:\\Scratch" + std::to_string(++folders_);
@@ -45,11 +42,27 @@ public:
         return ::chmod(host->c_str(), 0444) == 0;
     }
 
+    // A key of section [Environment] in sandbox.ini, read when the system opens again.
+    void SetEnvironment(const std::string& name, const std::string& value) override {
+        const auto file = dir_.Path() / sandbox::kSettingsFile;
+        const std::string content = sandbox::ReadHostFile(file).value_or("");
+        sandbox::WriteHostFileAtomically(file, ProfileUpdate(content, "Environment", name, value));
+        Reopen();
+    }
+
     std::unique_ptr<Registry> StandardUserRegistry() override {
         return std::make_unique<sandbox::SandboxRegistry>(system_->Registry().File(), false);
     }
 
 private:
+    void Reopen() {
+        auto opened = sandbox::SandboxSystem::Open(dir_.Path());
+        if (auto* error = std::get_if<std::string>(&opened)) {
+            throw std::runtime_error(*error);
+        }
+        system_ = std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened));
+    }
+
     TempDir dir_;
     std::unique_ptr<sandbox::SandboxSystem> system_;
     int folders_ = 0;

@@ -74,6 +74,34 @@ TEST(CommandLineWords, ProgramCandidatesAreTheQuotedPartOrEveryPrefix) {
     EXPECT_EQ(bare[1].arguments, "/min");
 }
 
+// Windows' shell expands a link's references when it loads the link; Wine's keeps them, and its
+// SetPath even takes "%NAME%\app.exe" for a name in the current folder, so this holds for the sandbox.
+TEST(SandboxShell, ShortcutTargetsLoadWithTheirReferencesExpanded) {
+    ShellFixture f;
+    f.settings.environment = {{"QbApps", "D:\\Apps"}};
+    std::filesystem::create_directories(f.Host("C:\\Links"));
+    const struct {
+        const char* target;
+        const char* loaded;
+    } cases[] = {
+        {"%QbApps%\\app.exe", "D:\\Apps\\app.exe"},
+        {"%programfiles%\\Padnote\\padnote.exe", "C:\\Program Files\\Padnote\\padnote.exe"},
+        {"%Unset%\\app.exe", "%Unset%\\app.exe"},
+        {"C:\\100%\\app.exe", "C:\\100%\\app.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        ShortcutInfo link;
+        link.target = c.target;
+        link.arguments = "/x";
+        ASSERT_TRUE(f.shell.SaveShortcut("C:\\Links\\Tool.lnk", link));
+        const auto loaded = f.shell.LoadShortcut("C:\\Links\\Tool.lnk");
+        ASSERT_TRUE(loaded.has_value());
+        EXPECT_EQ(loaded->target, c.loaded);
+        EXPECT_EQ(loaded->arguments, "/x");
+    }
+}
+
 TEST(SandboxShell, RunningACommandStartsTheHostProgramWithItsArguments) {
     ShellFixture f;
     std::filesystem::create_directories(f.Host("C:\\Program Files\\App"));

@@ -37,6 +37,62 @@ TEST(SandboxSystem, SettingsComeFromSandboxIniWithDefaultsForTheRest) {
     EXPECT_NE(services.registry.OpenForWriting(RegistryRoot::CurrentUser, "SOFTWARE", true), nullptr);
 }
 
+TEST(SandboxSystem, TheEnvironmentFollowsTheFoldersAndSandboxIni) {
+    const struct {
+        const char* ini;
+        std::vector<std::pair<const char*, const char*>> expanded; // reference, what it expands to
+    } cases[] = {
+        {"",
+         {{"%windir%", "C:\\WINDOWS"},
+          {"%SystemRoot%\\system32", "C:\\WINDOWS\\system32"},
+          {"%SystemDrive%", "C:"},
+          {"%ProgramFiles%", "C:\\Program Files"},
+          {"%ProgramFiles(x86)%", "C:\\Program Files (x86)"},
+          {"%CommonProgramFiles(x86)%", "C:\\Program Files (x86)\\Common Files"},
+          {"%ProgramData%", "C:\\ProgramData"},
+          {"%USERPROFILE%", "C:\\Users\\User"},
+          {"%USERNAME%", "User"},
+          {"%APPDATA%", "C:\\Users\\User\\AppData\\Roaming"},
+          {"%LOCALAPPDATA%", "C:\\Users\\User\\AppData\\Local"},
+          {"%TEMP%", "C:\\Users\\User\\AppData\\Local\\Temp"},
+          {"%ComSpec%", "C:\\WINDOWS\\SYSTEM32\\cmd.exe"},
+          {"%NoSuchVariable%", "%NoSuchVariable%"}}},
+        // Folders elsewhere move the variables that live in them.
+        {"[System]\r\nWindowsDirectory=D:\\WINNT\r\nSystemDirectory=D:\\WINNT\\system32\r\n"
+         "CommonStartup=D:\\Shared\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\r\n"
+         "Startup=E:\\Home\\ann\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\r\n",
+         {{"%WINDIR%", "D:\\WINNT"},
+          {"%ProgramFiles%", "D:\\Program Files"},
+          {"%ProgramData%", "D:\\Shared"},
+          {"%ALLUSERSPROFILE%", "D:\\Shared"},
+          {"%USERPROFILE%", "E:\\Home\\ann"},
+          {"%USERNAME%", "ann"},
+          {"%APPDATA%", "E:\\Home\\ann\\AppData\\Roaming"},
+          {"%TMP%", "E:\\Home\\ann\\AppData\\Local\\Temp"}}},
+        // Folders of no usual shape leave the variables at their usual place.
+        {"[System]\r\nStartup=D:\\Start\r\nCommonStartup=D:\\All\r\n",
+         {{"%APPDATA%", "C:\\Users\\User\\AppData\\Roaming"}, {"%ProgramData%", "C:\\ProgramData"}}},
+        // [Environment] adds, overrides, builds on what is set before and unsets.
+        {"[Environment]\r\nProgramFiles=E:\\Apps\r\nTools=%PROGRAMFILES%\\Tools\r\ntemp=\r\n"
+         "Quoted=\"C:\\With Blanks\"\r\n",
+         {{"%ProgramFiles%\\x.exe", "E:\\Apps\\x.exe"},
+          {"%tools%", "E:\\Apps\\Tools"},
+          {"%TEMP%\\a", "%TEMP%\\a"},
+          {"%Quoted%", "C:\\With Blanks"},
+          {"%windir%", "C:\\WINDOWS"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        TempDir dir;
+        WriteText(dir.Path() / "sandbox.ini", c.ini);
+        auto system = OpenOrFail(dir.Path(), false);
+        ASSERT_NE(system, nullptr);
+        for (const auto& [reference, expanded] : c.expanded) {
+            EXPECT_EQ(system->Services().system.ExpandEnvironmentStrings(reference), expanded) << reference;
+        }
+    }
+}
+
 TEST(SandboxSystem, ANewRootIsSeededWithTheDemoSystem) {
     TempDir dir;
     const auto root = dir.Path() / "new" / "root";
