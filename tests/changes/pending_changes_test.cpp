@@ -1,5 +1,11 @@
 #include "changes/pending_changes.h"
+#include "inventory/icon_sink.h"
+#include "inventory/startup_scan.h"
+#include "knowledge/program_database.h"
+#include "platform/sandbox/sandbox_system.h"
+#include "support/temp_dir.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -115,6 +121,39 @@ TEST(PendingChanges, BulkDeletesCountAlreadyDeletedRecordsToo) {
     EXPECT_EQ(DeleteAllInvalid(inventory), 1);
     EXPECT_EQ(good.State, E);
     EXPECT_EQ(kNoInvalidMessage, "No invaild startup item is found.");
+}
+
+// SecurityHealth runs "%windir%\system32\SecurityHealthSystray.exe": its program is there once the reference
+// is expanded, so the bulk delete of invalid entries must pass it over.
+TEST(PendingChanges, DeletingAllInvalidEntriesOfTheDemoSystemKeepsThoseWithReferences) {
+    test::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(sandbox::SeedDemoSystem(dir.Path() / "root", error)) << error;
+    auto opened = sandbox::SandboxSystem::Open(dir.Path() / "root");
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<sandbox::SandboxSystem>>(opened));
+    auto& system = *std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened);
+    ProgramDatabase database(system.Files());
+    CountingIconSink icons;
+    Inventory inventory;
+    LoadInventory(inventory, system.Services(), database, icons);
+
+    const auto securityHealth = std::find_if(inventory.Items.begin(), inventory.Items.end(),
+                                             [](const auto& item) { return item->Name == "SecurityHealth"; });
+    ASSERT_NE(securityHealth, inventory.Items.end());
+    EXPECT_EQ((*securityHealth)->Command, "%windir%\\system32\\SecurityHealthSystray.exe"); // kept as written
+    EXPECT_TRUE((*securityHealth)->PathValid);
+    EXPECT_EQ((*securityHealth)->Rating, Rating::Required);
+
+    DeleteAllInvalid(inventory);
+    std::vector<std::string> deleted;
+    for (const auto& item : inventory.Items) {
+        if (item->State == ItemState::Deleted) {
+            deleted.push_back(item->Name.str());
+        }
+    }
+    // The entries whose program is really missing, and the one with no command at all.
+    EXPECT_THAT(deleted, ElementsAre("UpdateCheck", "", "QuickLaunchHelper", "FinishSetup"));
+    EXPECT_EQ((*securityHealth)->State, ItemState::Enabled);
 }
 
 } // namespace qb
