@@ -3,6 +3,7 @@
 # those load in turn. System DLLs (kernel32, user32, ...) are left alone.
 #   cmake -DPROGRAM=prog.exe -DQT_PREFIX=dir -DPLUGINS="platforms/qwindows.dll;..." -DOBJDUMP=objdump
 #         -DCOMPILER=x86_64-w64-mingw32-g++-posix -P DeployQtWindows.cmake
+cmake_minimum_required(VERSION 3.25)
 get_filename_component(destination "${PROGRAM}" DIRECTORY)
 
 set(pending "${PROGRAM}")

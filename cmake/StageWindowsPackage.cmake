@@ -4,10 +4,15 @@
 #         -DPLUGINS="platforms/qwindows.dll;..." -DOBJDUMP=objdump -DCOMPILER=g++ -DDEPLOY=DeployQtWindows.cmake
 #         -P StageWindowsPackage.cmake
 # The stage is made afresh each time, so that nothing from an older build ends up in the package.
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${STAGE}")
 file(MAKE_DIRECTORY "${STAGE}" "${PACKAGE_DIR}")
 file(COPY "${GUI}" "${CLI}" ${DATA} DESTINATION "${STAGE}")
-file(COPY_FILE "${LICENSE}" "${STAGE}/LICENSE.txt")
+# The licence with Windows line ends: the installer's licence page and Notepad show it as written.
+file(READ "${LICENSE}" licenseText)
+string(REPLACE "\r\n" "\n" licenseText "${licenseText}")
+string(REPLACE "\n" "\r\n" licenseText "${licenseText}")
+file(WRITE "${STAGE}/LICENSE.txt" "${licenseText}")
 # The DLLs and plugins the two programs load, found as for the build tree.
 foreach(program "${STAGE}/quillbrook.exe" "${STAGE}/quillbrook-cli.exe")
   execute_process(
@@ -59,7 +64,7 @@ set(zip "${PACKAGE_DIR}/Quillbrook-${VERSION}-win64.zip")
 file(REMOVE "${setup}" "${zip}")
 execute_process(
   COMMAND "${MAKENSIS}" -V2 -NOCD "-DVERSION=${VERSION}" "-DSTAGE=${STAGE}" "-DOUTFILE=${setup}"
-          "-DLICENSE=${LICENSE}" "-DSIZE_KB=${sizeKb}" "-X!addincludedir ${nsisDir}" "${NSI}"
+          "-DLICENSE=${STAGE}/LICENSE.txt" "-DSIZE_KB=${sizeKb}" "-X!addincludedir ${nsisDir}" "${NSI}"
   WORKING_DIRECTORY "${nsisDir}"
   RESULT_VARIABLE status)
 if(NOT status EQUAL 0 OR NOT EXISTS "${setup}")

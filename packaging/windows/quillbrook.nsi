@@ -72,8 +72,9 @@ SectionEnd
 Section "Uninstall"
   !include "uninstall.nsh"
   Delete "$INSTDIR\info.htm"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; Last, so that its going means the uninstall is done.
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
 SectionEnd

@@ -92,7 +92,8 @@ w "$dir/quillbrook-cli.exe" disable --no-backup --name 'Qb Installed Link' --loc
 [ -f "$dir/ShortCutCurrUser/Qb Installed Link.lnk" ] || fail "the disabled shortcut is not in the tool's folder"
 
 # --- uninstall ---
-# The uninstaller copies itself away and returns at once: wait until it has finished.
+# The uninstaller copies itself away and returns at once: wait until it has finished (it deletes itself
+# last).
 w "$dir/uninstall.exe" /S || fail "the uninstaller ended with status $?"
 for attempt in $(seq 1 120); do
   [ -e "$dir/uninstall.exe" ] || break
