@@ -1,0 +1,68 @@
+#include "app/auxiliary_commands.h"
+#include "support/recording_fakes.h"
+#include "support/sandbox_root.h"
+
+#include <gtest/gtest.h>
+
+namespace qb {
+
+namespace {
+
+// Keeps what the shell handed to the desktop instead of opening it.
+class RecordingDesktop : public sandbox::DesktopHandoff {
+public:
+    bool Open(std::string_view hostPathOrUrl) override {
+        opened.emplace_back(hostPathOrUrl);
+        return true;
+    }
+    bool ShowProperties(std::string_view windowsPath, const std::filesystem::path&) override {
+        properties.emplace_back(windowsPath);
+        return true;
+    }
+    std::vector<std::string> opened;
+    std::vector<std::string> properties;
+};
+
+ListRow Row(const char* caption, const char* commandCell) {
+    ListRow row;
+    row.caption = caption;
+    row.commandCell = commandCell;
+    row.location = "All Users\\Registry\\Run";
+    return row;
+}
+
+} // namespace
+
+TEST(AuxiliaryCommands, FolderAndPropertiesFindAProgramNamedByAReference) {
+    test::SandboxRoot root;
+    root.File("C:\\WINDOWS\\SYSTEM32\\SecurityHealthSystray.exe");
+    test::ScriptedDialogs dialogs;
+    RecordingDesktop desktop;
+    root.System().SetDialogs(dialogs);
+    root.System().SetDesktop(desktop);
+
+    const ListRow valid = Row("SecurityHealth", "%windir%\\system32\\SecurityHealthSystray.exe");
+    OpenProgramFolder(&valid, root.Services());
+    ShowProgramProperties(&valid, root.Services());
+    ASSERT_EQ(desktop.opened.size(), 1u);
+    EXPECT_TRUE(std::filesystem::equivalent(desktop.opened[0], root.Host("C:\\WINDOWS\\SYSTEM32")))
+        << desktop.opened[0];
+    EXPECT_EQ(desktop.properties,
+              std::vector<std::string>{"C:\\WINDOWS\\SYSTEM32\\SECURITYHEALTHSYSTRAY.EXE"});
+    EXPECT_TRUE(dialogs.Messages().empty());
+
+    // A variable that is not set stays in the path, which then leads nowhere.
+    const ListRow unset = Row("Unset", "[Invalid Path]%QbNotSet%\\system32\\SecurityHealthSystray.exe");
+    OpenProgramFolder(&unset, root.Services());
+    ShowProgramProperties(&unset, root.Services());
+    EXPECT_EQ(desktop.opened.size(), 1u);
+    EXPECT_EQ(desktop.properties.size(), 1u);
+    std::vector<std::string> messages;
+    for (const auto& shown : dialogs.Messages()) {
+        messages.push_back(shown.text);
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{"Cannot find the folder of an invalid item.",
+                                                  "Cannot open the properties of an invalid item."}));
+}
+
+} // namespace qb
