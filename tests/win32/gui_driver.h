@@ -7,11 +7,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStyle>
+#include <QStyleOption>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
@@ -59,6 +61,17 @@ inline void Press(QAbstractButton* button) {
     ASSERT_TRUE(button->isVisible()) << button->objectName().toStdString();
     ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString();
     QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+}
+
+// A click on a check box's indicator, where its style draws it (the widget may be wider than its text).
+inline void ClickIndicator(QCheckBox* box) {
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(box->isVisible()) << box->objectName().toStdString();
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
 }
 
 // Queued work for the modal dialogs to come, in order. Each step waits until a modal dialog other than

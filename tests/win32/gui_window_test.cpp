@@ -274,9 +274,10 @@ TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShow
                              changes->topLevelItem(i)->text(1).toStdString());
         }
         auto* backup = dialog->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"));
-        if (backup && backup->isChecked()) {
-            test::Press(backup); // no automatic backup in this test
-        }
+        ASSERT_NE(backup, nullptr);
+        ASSERT_TRUE(backup->isChecked()); // a first run: the automatic backup is on
+        test::ClickIndicator(backup);      // not in this test
+        EXPECT_FALSE(backup->isChecked());
         test::Press(dialog->findChild<QPushButton*>(QStringLiteral("SnButtonOK")));
     });
     test::Press(Button("ToolButtonApply"));
