@@ -3,7 +3,7 @@
 #   qb_windows_deploy_qt(<target>)    Qt's DLLs, the platform and style plugins, the MinGW runtime DLLs
 #   qb_windows_deploy_data(<target>)  the data files the desktop tool reads from its own folder
 # scripts/package-windows takes the same files from beside quillbrook.exe.
-include_guard(GLOBAL)
+# Included from several folders: everything here is set in the including folder's scope.
 include(HelpChm)
 
 set(QB_DEPLOY_QT_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/DeployQtWindows.cmake")
