@@ -3,6 +3,7 @@
 #include "inventory/command_line.h"
 #include "inventory/shortcut_names.h"
 #include "inventory/startup_location.h"
+#include "platform/text.h"
 
 namespace qb {
 
@@ -40,8 +41,10 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
     }
     for (std::size_t i = 0; i < inventory.Items.size(); ++i) {
         const StartupItem& item = *inventory.Items[i];
-        if (item.State != ItemState::Deleted && item.Name == name && item.Location == location &&
-            static_cast<int>(i) != editIndex) {
+        // Registry value names and file names are one name in any letter case: an entry "padnote" would
+        // replace "Padnote".
+        if (item.State != ItemState::Deleted && EqualsIgnoreCase(item.Name, name) &&
+            item.Location == location && static_cast<int>(i) != editIndex) {
             return std::string(kDuplicateMessage);
         }
     }
@@ -80,14 +83,17 @@ StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_v
     return inventory.Append(std::move(item));
 }
 
-void EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
+bool EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
                std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons) {
-    const std::string target = TargetPath(command, services.system, services.files);
-    const std::int32_t icon = IconFor(target, services, icons);
     if (index < 0 || static_cast<std::size_t>(index) >= inventory.Items.size()) {
-        return;
+        return false;
     }
     StartupItem& item = *inventory.Items[static_cast<std::size_t>(index)];
+    if (item.Name == name && item.Command == command && item.Location == location) {
+        return false; // OK on unchanged texts: no change, nothing to apply
+    }
+    const std::string target = TargetPath(command, services.system, services.files);
+    const std::int32_t icon = IconFor(target, services, icons);
     inventory.RememberOriginal(item); // only on the first edit since the load
     item.Name = name;
     item.Command = command;
@@ -96,6 +102,7 @@ void EditEntry(Inventory& inventory, int index, std::string_view name, std::stri
     item.IconIndex = icon;
     item.PathValid = !target.empty();
     item.Edited = true;
+    return true;
 }
 
 } // namespace qb

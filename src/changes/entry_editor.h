@@ -48,8 +48,9 @@ StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_v
                       std::string_view location, PlatformServices services, RatingSource& ratings,
                       IconSink& icons);
 
-// Changes the record at the position; its first edit since the load keeps a copy of it as it was.
-void EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
+// Changes the record at the position; its first edit since the load keeps a copy of it as it was. Texts
+// equal to the record's are no change: false, and the record stays unmarked.
+bool EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
                std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons);
 
 } // namespace qb

@@ -12,8 +12,10 @@
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
 #include "platform/platform_error.h"
+#include "platform/text.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <optional>
 #include <ostream>
 
@@ -103,7 +105,7 @@ private:
     bool backup_;
 };
 
-int ApplyMarks(Session& session, const Options& options, std::ostream& out, std::ostream& err) {
+int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
     PlatformServices services = session.Services();
     if (!HasPendingChanges(session.inventory)) {
         out << "Nothing to change.\n";
@@ -115,41 +117,80 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out, std:
     if (!report.autoBackupPath.empty()) {
         out << "Backed up first to " << report.autoBackupPath << ".\n";
     }
-    if (!report.notChanged.empty()) {
-        for (const auto& entry : report.notChanged) {
-            err << "Could not be changed: " << DescribeNotChanged(entry) << '\n';
-        }
-        return kExitFailed;
-    }
+    // The entries not changed, and why, were told as the window tells them (on stderr here).
+    return report.notChanged.empty() ? kExitOk : kExitFailed;
     return kExitOk;
+}
+
+// Names and commands longer than a record holds would be cut, and a cut name would reach another entry or
+// none: refused before anything is read. A place must be one the command takes. nullopt when fine.
+std::optional<int> UsageProblem(const Options& options, bool adding, std::ostream& err) {
+    if (options.name.size() > FieldText::kLimit || options.command.size() > FieldText::kLimit) {
+        err << "Names and commands hold at most " << FieldText::kLimit << " bytes.\n";
+        return kExitUsage;
+    }
+    std::vector<std::string_view> places;
+    if (adding) {
+        places.assign(kEditorLocations.begin(), kEditorLocations.end());
+    } else {
+        for (const StartupLocation& row : StartupLocations()) {
+            places.push_back(row.label);
+        }
+    }
+    if (std::find(places.begin(), places.end(), options.location) == places.end()) {
+        err << "Unknown location \"" << options.location << "\". The places " << (adding ? "add" : "it")
+            << " takes:\n";
+        for (const auto place : places) {
+            err << "  " << place << '\n';
+        }
+        return kExitUsage;
+    }
+    return std::nullopt;
+}
+
+// Whether the record is the entry named: its exact name, or, when no entry has that, the name in other
+// letters (Windows' names ignore case).
+bool Named(const StartupItem& item, const std::string& name, bool exactly) {
+    return exactly ? item.Name == name : EqualsIgnoreCase(item.Name, name);
 }
 
 // enable, disable, delete: the entry named at the location, as the list's check box or Delete would mark it.
 int Change(const Options& options, ItemState wanted, std::ostream& out, std::ostream& err) {
+    if (const auto problem = UsageProblem(options, false, err)) {
+        return *problem;
+    }
     auto session = Start(options, err);
     if (!session) {
         return kExitFailed;
     }
     bool found = false;
-    for (auto& item : session->inventory.Items) {
-        if (item->State == ItemState::Deleted || item->Name != options.name ||
-            item->Location != options.location) {
-            continue;
+    for (const bool exactly : {true, false}) {
+        for (auto& item : session->inventory.Items) {
+            if (found && wanted != ItemState::Deleted) {
+                break; // the check box changes the first matching entry only
+            }
+            if (item->State == ItemState::Deleted || !Named(*item, options.name, exactly) ||
+                item->Location != options.location) {
+                continue;
+            }
+            found = true;
+            item->State = wanted;
         }
-        found = true;
-        item->State = wanted;
-        if (wanted != ItemState::Deleted) {
-            break; // the check box changes the first matching entry only
+        if (found) {
+            break;
         }
     }
     if (!found) {
         err << "No entry \"" << options.name << "\" at \"" << options.location << "\".\n";
         return kExitFailed;
     }
-    return ApplyMarks(*session, options, out, err);
+    return ApplyMarks(*session, options, out);
 }
 
 int Add(const Options& options, std::ostream& out, std::ostream& err) {
+    if (const auto problem = UsageProblem(options, true, err)) {
+        return *problem;
+    }
     auto session = Start(options, err);
     if (!session) {
         return kExitFailed;
@@ -160,16 +201,12 @@ int Add(const Options& options, std::ostream& out, std::ostream& err) {
         err << *problem << '\n';
         return kExitFailed;
     }
-    if (FindLocation(options.location) == nullptr) {
-        err << "Unknown location \"" << options.location << "\".\n";
-        return kExitUsage;
-    }
     StartupItem& item = AddEntry(session->inventory, name, command, options.location, session->Services(),
                                  *session->database, session->icons);
     if (options.disabled) {
         item.State = ItemState::Disabled;
     }
-    return ApplyMarks(*session, options, out, err);
+    return ApplyMarks(*session, options, out);
 }
 
 int Restore(const Options& options, std::ostream& out, std::ostream& err) {
@@ -182,7 +219,7 @@ int Restore(const Options& options, std::ostream& out, std::ostream& err) {
              .loaded) {
         return kExitFailed;
     }
-    return ApplyMarks(*session, options, out, err);
+    return ApplyMarks(*session, options, out);
 }
 
 } // namespace

@@ -57,7 +57,8 @@ TEST(EntryEditor, RefusesWhatCannotBeAnEntry) {
         {"", "C:\\x.exe", kCuRun, -1, "Please enter a program name."},
         {"Bar", "", kCuRun, -1, "Please enter a program name."}, // the same words for an empty command
         {"Foo", "C:\\x.exe", kCuRun, -1, "You are adding a duplicate of an existing startup item."},
-        {"foo", "C:\\x.exe", kCuRun, -1, std::nullopt},  // letter case matters
+        {"foo", "C:\\x.exe", kCuRun, -1, "You are adding a duplicate of an existing startup item."},
+        {"FOO", "C:\\x.exe", kCuRun, 0, std::nullopt},   // the record under edit, in other letters
         {"Foo", "C:\\x.exe", kCuMenu, -1, std::nullopt}, // another place
         {"Gone", "C:\\x.exe", kCuRun, -1, std::nullopt}, // deleted records do not count
         {"Foo", "C:\\x.exe", kCuRun, 0, std::nullopt},   // the record under edit itself
@@ -79,9 +80,10 @@ TEST(EntryEditor, AnEditKeepsTheFirstOriginalAndMarksTheRecord) {
     e.Loaded("A", kCuRun);
     const int index = FindRecordForEdit(e.inventory, "A", kCuRun);
     ASSERT_EQ(index, 0);
-    EditEntry(e.inventory, index, "A", "C:\\x.exe", kCuRun, e.root.Services(), e.database,
-              e.icons); // unchanged
-    EXPECT_TRUE(e.inventory.Items[0]->Edited);
+    EXPECT_FALSE(EditEntry(e.inventory, index, "A", e.inventory.Items[0]->Command, kCuRun, e.root.Services(),
+                           e.database, e.icons)); // OK on unchanged texts
+    EXPECT_FALSE(e.inventory.Items[0]->Edited);
+    EXPECT_TRUE(e.inventory.EditedOriginals.empty());
     EditEntry(e.inventory, index, "B", "C:\\Apps\\new.exe", kCuMenu, e.root.Services(), e.database, e.icons);
     ASSERT_EQ(e.inventory.EditedOriginals.size(), 1u);
     EXPECT_EQ(e.inventory.EditedOriginals[0]->Name, "A");

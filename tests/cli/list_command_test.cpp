@@ -1,4 +1,5 @@
 #include "cli/cli_app.h"
+#include "cli/run_cli.h"
 #include "support/sandbox_root.h"
 
 #include <gmock/gmock.h>
@@ -11,23 +12,6 @@ namespace qb::cli {
 namespace {
 
 const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result RunCli(std::vector<std::string> args) {
-    args.insert(args.begin(), "quillbrook-cli");
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    std::ostringstream out, err;
-    const int status = Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
 
 } // namespace
 

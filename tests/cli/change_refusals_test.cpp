@@ -1,0 +1,138 @@
+// What the change commands refuse, and what they say when the system refuses.
+
+#include "cli/run_cli.h"
+#include "inventory/startup_location.h"
+#include "support/sandbox_root.h"
+
+#include <filesystem>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace qb::cli {
+
+namespace {
+
+const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kStartup =
+    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+
+struct Machine {
+    Machine() {
+        root.Folder("C:\\Program Files\\Quillbrook\\backup")
+            .Folder(kStartup)
+            .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", kStartup)
+            .Value(RegistryRoot::CurrentUser, CV + "Run", "Padnote", "C:\\padnote.exe")
+            .Shortcut(kStartup + "\\Padnote Quick Note.lnk", "C:\\padnote.exe");
+    }
+    Result Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--system-root", root.Path().string()});
+        return RunCli(args);
+    }
+    // Every listed entry: "name @ location state : command".
+    std::vector<std::string> Listed() {
+        const auto listed = nlohmann::json::parse(Run({"list", "--all", "--json"}).out);
+        std::vector<std::string> out;
+        for (const auto& entry : listed) {
+            out.push_back(entry["name"].get<std::string>() + " @ " + entry["location"].get<std::string>() +
+                          " " + entry["state"].get<std::string>() + " : " +
+                          entry["command"].get<std::string>());
+        }
+        return out;
+    }
+    test::SandboxRoot root;
+};
+
+} // namespace
+
+TEST(ChangeRefusals, WhatTheEditorRefusesChangesNothing) {
+    const std::string longText(260, 'x');
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string firstLine; // of the error output
+    } cases[] = {
+        // Names in other letters are the same name on Windows.
+        {{"add", "--name", "padnote", "--command", "C:\\other.exe", "--location",
+          "Current User\\Registry\\Run"},
+         kExitFailed,
+         "You are adding a duplicate of an existing startup item."},
+        {{"add", "--name", "PADNOTE", "--command", "C:\\other.exe", "--location",
+          "Current User\\Registry\\Run", "--disabled"},
+         kExitFailed,
+         "You are adding a duplicate of an existing startup item."},
+        {{"add", "--name", "padnote quick note", "--command", "C:\\other.exe", "--location",
+          "Current User\\Startup Menu"},
+         kExitFailed,
+         "You are adding a duplicate of an existing startup item."},
+        // A record holds 259 bytes: a longer name would reach another entry or none.
+        {{"add", "--name", longText, "--command", "C:\\a.exe", "--location", "Current User\\Registry\\Run"},
+         kExitUsage,
+         "Names and commands hold at most 259 bytes."},
+        {{"add", "--name", "Long", "--command", longText, "--location", "Current User\\Registry\\Run"},
+         kExitUsage,
+         "Names and commands hold at most 259 bytes."},
+        {{"delete", "--name", longText, "--location", "Current User\\Registry\\Run"},
+         kExitUsage,
+         "Names and commands hold at most 259 bytes."},
+        // Places no load reads would hold an entry the tool never shows again.
+        {{"add", "--name", "X", "--command", "C:\\a.exe", "--location", "Current User\\Registry\\RunOnce Ex"},
+         kExitUsage,
+         "Unknown location \"Current User\\Registry\\RunOnce Ex\". The places add takes:"},
+        {{"disable", "--name", "X", "--location", "Nowhere"},
+         kExitUsage,
+         "Unknown location \"Nowhere\". The places it takes:"},
+        {{"disable", "--name", "Nope", "--location", "Current User\\Registry\\Run"},
+         kExitFailed,
+         "No entry \"Nope\" at \"Current User\\Registry\\Run\"."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        Machine m;
+        const auto before = m.Listed();
+        const auto result = m.Run(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.firstLine);
+        EXPECT_EQ(m.Listed(), before);
+    }
+}
+
+TEST(ChangeRefusals, AnUnknownPlaceListsThePlacesAddTakes) {
+    Machine m;
+    const auto result = m.Run({"add", "--name", "X", "--command", "C:\\a.exe", "--location", "Somewhere"});
+    EXPECT_EQ(result.err, "Unknown location \"Somewhere\". The places add takes:\n"
+                          "  Current User\\Registry\\Run\n"
+                          "  Current User\\Registry\\RunOnce\n"
+                          "  All Users\\Registry\\Run\n"
+                          "  All Users\\Registry\\RunOnce\n"
+                          "  All Users\\Registry\\RunOnce Ex\n"
+                          "  All Users\\Registry\\Run Services\n"
+                          "  All Users\\Registry\\Run Services Once\n"
+                          "  Current User\\Startup Menu\n"
+                          "  All Users\\Startup Menu\n");
+}
+
+TEST(ChangeRefusals, ANameInOtherLettersFindsTheEntry) {
+    Machine m;
+    const auto result =
+        m.Run({"disable", "--name", "PADNOTE", "--location", "Current User\\Registry\\Run", "--no-backup"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_THAT(m.Listed(),
+                ::testing::Contains("Padnote @ Current User\\Registry\\Run Disabled : C:\\padnote.exe"));
+}
+
+// A shortcut that cannot be removed (read-only) is not moved: listed once, where it was, and exit 1 with why.
+TEST(ChangeRefusals, ARemovalTheSystemRefusesIsReportedAndUndone) {
+    Machine m;
+    const auto before = m.Listed();
+    std::filesystem::permissions(m.root.Host(kStartup + "\\Padnote Quick Note.lnk"),
+                                 std::filesystem::perms::owner_read);
+    const auto result = m.Run({"disable", "--name", "Padnote Quick Note", "--location",
+                               "Current User\\Startup Menu", "--no-backup"});
+    EXPECT_EQ(result.status, kExitFailed);
+    EXPECT_EQ(result.err, "These entries could not be changed and stay as they were:\n"
+                          "Padnote Quick Note (Current User\\Startup Menu): access denied\n");
+    EXPECT_EQ(m.Listed(), before);
+}
+
+} // namespace qb::cli
