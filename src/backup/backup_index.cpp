@@ -64,7 +64,7 @@ std::string WriteAutoBackup(const Inventory& inventory, PlatformServices service
     key->WriteInteger("Idx", n + 1);
     const std::string path =
         JoinPath(services.files.ExecutableDirectory(), "backup\\Auto-" + std::to_string(n) + ".qbk");
-    WriteBackup(path, inventory, services);
+    WriteBackup(path, inventory, services, BackupContent::AsLoaded);
     return path;
 }
 

@@ -27,7 +27,8 @@ void DeleteBackup(const BackupIndexRow& row, PlatformServices services);
 void DeleteAllBackups(PlatformServices services);
 
 // The automatic backup before an apply: "backup\Auto-<n>.qbk" in the tool's folder, n taken from the
-// counter "Idx" (1 when missing), which then grows by one. Returns the file's path.
+// counter "Idx" (1 when missing), which then grows by one. It records the system as loaded, not the pending
+// changes, so that loading it undoes the apply it precedes. Returns the file's path.
 std::string WriteAutoBackup(const Inventory& inventory, PlatformServices services);
 
 // The name New Backup writes to: unchanged when it holds ".qbk" (letter case matters), else with ".qbk".
