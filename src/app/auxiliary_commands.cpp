@@ -19,6 +19,17 @@ std::string Target(const ListRow& row, PlatformServices& services) {
     return UpperCase(TargetPath(row.commandCell, services.system, services.files));
 }
 
+// ShellExecute succeeds above 32. Below, nothing opened it (no file manager, browser or mail program, or a
+// missing file): the user is told rather than left waiting.
+bool OpenOrTell(PlatformServices& services, std::string_view verb, std::string_view target,
+                std::string_view what) {
+    if (services.shell.OpenWithVerb(verb, target) > 32) {
+        return true;
+    }
+    Tell(services, "Could not open " + std::string(what) + ".");
+    return false;
+}
+
 std::string WithTrailingBackslash(std::string folder) {
     if (!folder.empty() && folder.back() != '\\') {
         folder += '\\';
@@ -42,7 +53,8 @@ void OpenProgramFolder(const ListRow* row, PlatformServices services) {
         Tell(services, "Cannot find the folder of an invalid item.");
         return;
     }
-    services.shell.OpenWithVerb("explore", target.substr(0, target.rfind('\\') + 1));
+    const std::string folder = target.substr(0, target.rfind('\\') + 1);
+    OpenOrTell(services, "explore", folder, "the folder " + folder);
 }
 
 void ShowProgramProperties(const ListRow* row, PlatformServices services) {
@@ -55,7 +67,9 @@ void ShowProgramProperties(const ListRow* row, PlatformServices services) {
         Tell(services, "Cannot open the properties of an invalid item.");
         return;
     }
-    services.shell.ShowProperties(target);
+    if (!services.shell.ShowProperties(target)) {
+        Tell(services, "Could not show the properties of " + target + ".");
+    }
 }
 
 std::string WebSearchAddress(std::string_view caption, std::string_view commandCell) {
@@ -76,28 +90,40 @@ void SearchWeb(const ListRow* row, PlatformServices services) {
         Tell(services, kSelectItem);
         return;
     }
-    services.shell.OpenWithVerb("open", WebSearchAddress(row->caption, row->commandCell));
+    const std::string address = WebSearchAddress(row->caption, row->commandCell);
+    OpenOrTell(services, "open", address, "the web page " + address);
 }
 
-void OpenHelp(PlatformServices services) {
-    services.shell.OpenWithVerb("open", JoinPath(services.files.ExecutableDirectory(), "Quillbrook.chm"));
+bool OpenHelp(PlatformServices services) {
+    return services.shell.OpenWithVerb("open",
+                                       JoinPath(services.files.ExecutableDirectory(), "Quillbrook.chm")) > 32;
+}
+
+void OpenLink(std::string_view address, PlatformServices services) {
+    OpenOrTell(services, "open", address, "the link " + std::string(address));
 }
 
 void ShowAbout(PlatformServices services) {
     services.browser.Navigate(StartPageAddress(services.files));
 }
 
+std::string AboutText(std::string_view version) {
+    return "Quillbrook " + std::string(version) +
+           "\n\nShows and changes what Windows starts automatically: the Run keys of the registry and the "
+           "Startup folders, for you and for all users.";
+}
+
 void OpenDonationPage(PlatformServices services) {
-    services.shell.OpenWithVerb("open", kDonationPage);
+    OpenOrTell(services, "open", kDonationPage, "the web page " + std::string(kDonationPage));
 }
 
 void OpenRecommendation(PlatformServices services) {
-    services.shell.OpenWithVerb(
-        "open",
-        "mailto:?subject=Quillbrook%20keeps%20my%20startup%20list%20tidy"
-        "&body=Hello,%0D%0A%0D%0AI%20use%20Quillbrook%20to%20see%20and%20control%20what%20Windows%20"
-        "starts%20automatically.%20It%20rates%20every%20entry%20and%20changes%20nothing%20until%20I%20"
-        "apply.%20You%20might%20like%20it%20too.%0D%0A");
+    OpenOrTell(services, "open",
+               "mailto:?subject=Quillbrook%20keeps%20my%20startup%20list%20tidy"
+               "&body=Hello,%0D%0A%0D%0AI%20use%20Quillbrook%20to%20see%20and%20control%20what%20Windows%20"
+               "starts%20automatically.%20It%20rates%20every%20entry%20and%20changes%20nothing%20until%20I%20"
+               "apply.%20You%20might%20like%20it%20too.%0D%0A",
+               "a new mail message");
 }
 
 } // namespace qb

@@ -7,8 +7,8 @@
 
 namespace qb {
 
-// The small commands that hand the selected entry, or the tool, to the shell or the browser pane. Shell
-// failures are silent; messages are information boxes.
+// The small commands that hand the selected entry, or the tool, to the shell or the browser pane. What the
+// shell could not open is said in an information box, as are the other messages.
 
 // "explore" on the folder of the row's program file.
 void OpenProgramFolder(const ListRow* row, PlatformServices services);
@@ -16,10 +16,15 @@ void OpenProgramFolder(const ListRow* row, PlatformServices services);
 void ShowProgramProperties(const ListRow* row, PlatformServices services);
 // A web search for the row's name and program file.
 void SearchWeb(const ListRow* row, PlatformServices services);
-// "Quillbrook.chm" in the tool's directory.
-void OpenHelp(PlatformServices services);
+// "Quillbrook.chm" in the tool's directory; false when nothing could show it (the caller then shows the
+// help pages itself).
+bool OpenHelp(PlatformServices services);
+// A link of the information page, in the user's browser.
+void OpenLink(std::string_view address, PlatformServices services);
 // The start page in the browser pane.
 void ShowAbout(PlatformServices services);
+// What About says besides: the program and its version.
+std::string AboutText(std::string_view version);
 void OpenDonationPage(PlatformServices services);
 void OpenRecommendation(PlatformServices services);
 

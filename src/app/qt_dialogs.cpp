@@ -52,7 +52,11 @@ DialogResult QtDialogs::ShowMessage(std::string_view text, MessageKind kind, Mes
         box.setStandardButtons(QMessageBox::Ok);
         break;
     case MessageButtons::YesNo:
+        // Every Yes/No question of the tool asks before something is thrown away or deleted: Enter and
+        // Escape both answer No.
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
         break;
     case MessageButtons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

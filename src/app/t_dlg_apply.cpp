@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace qb {
 
@@ -96,6 +97,12 @@ void TDlgApply::FormShow(const Inventory& inventory) {
         item->setText(2, Q(row.command));
         item->setText(3, Q(row.location));
         item->setText(4, Q(row.status));
+    }
+    // Each column as wide as its longest text, never narrower than it was made.
+    const int widths[] = {80, 120, 150, 100, 55};
+    for (int column = 0; column < 5; ++column) {
+        list_->resizeColumnToContents(column);
+        list_->header()->resizeSection(column, std::max(widths[column], list_->columnWidth(column)));
     }
     if (!StoredAutoBackupChoice(services_.registry)) {
         checkBoxBackup_->setChecked(false);

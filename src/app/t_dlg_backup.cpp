@@ -113,6 +113,12 @@ void TDlgBackup::ShowRows() {
         item->setText(1, Q(row.filePath));
         item->setText(2, row.count ? QString::number(*row.count) : QString());
     }
+    // Each column as wide as its longest text, never narrower than it was made.
+    const int widths[] = {105, 300, 90};
+    for (int column = 0; column < 3; ++column) {
+        list_->resizeColumnToContents(column);
+        list_->header()->resizeSection(column, std::max(widths[column], list_->columnWidth(column)));
+    }
 }
 
 const BackupIndexRow* TDlgBackup::SelectedRow() const {
@@ -130,6 +136,8 @@ void TDlgBackup::SnButtonNewClick() {
     Guard([&] {
         FileDialogOptions options;
         options.filter = std::string(kBackupFilter);
+        // The tool's backup folder, on the system's drive: a save there always works.
+        options.initialDirectory = JoinPath(services_.files.ExecutableDirectory(), "backup");
         const auto chosen = services_.dialogs.ChooseFileToSave(options);
         // The list is built again in every case, even after Cancel or a failed write; it is sorted only at
         // the next opening.
@@ -195,16 +203,23 @@ void TDlgBackup::SnButtonViewClick() {
             Tell("Backup file not exist.");
             return;
         }
-        ViewBackupFile(row->filePath, services_);
+        View(row->filePath);
     });
 }
 
 void TDlgBackup::ListViewBackupDblClick() {
     Guard([&] {
         if (const BackupIndexRow* row = SelectedRow()) {
-            ViewBackupFile(row->filePath, services_);
+            View(row->filePath);
         }
     });
+}
+
+void TDlgBackup::View(const std::string& path) {
+    // WinExec's result: above 31 the viewer started. Otherwise the user hears of it instead of waiting.
+    if (services_.shell.RunCommand("notepad.exe " + path, kShowNormal) <= 31) {
+        Tell("Could not open " + path + " in a text viewer.");
+    }
 }
 
 void TDlgBackup::ButtonCloseClick() {

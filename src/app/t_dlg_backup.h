@@ -47,6 +47,8 @@ private:
     void ShowRows();
     const BackupIndexRow* SelectedRow() const;
     void Tell(std::string_view text);
+    // Opens a backup file in the text viewer ("notepad.exe " and the path, as the backup index does).
+    void View(const std::string& path);
     void Guard(const std::function<void()>& handler);
 
     PlatformServices services_;

@@ -157,6 +157,10 @@ void TFormAdd::ButtonCancelClick() {
 void TFormAdd::ButtonFindClick() {
     FileDialogOptions options;
     options.filter = std::string(kFindFilter);
+    // On the system's drive, where the programs are; the folder the tool was started from may not be.
+    const std::string windows = services_.system.WindowsDirectory();
+    options.initialDirectory =
+        windows.size() >= 2 && windows[1] == ':' ? windows.substr(0, 2) + "\\" : "C:\\";
     if (const auto chosen = services_.dialogs.ChooseFileToOpen(options)) {
         editPath_->setText(Q(*chosen));
     }

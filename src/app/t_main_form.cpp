@@ -2,6 +2,7 @@
 
 #include "app/auxiliary_commands.h"
 #include "app/command_availability.h"
+#include "app/help_window.h"
 #include "app/rating_colours.h"
 #include "app/t_dlg_apply.h"
 #include "app/t_dlg_backup.h"
@@ -23,9 +24,16 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
 #include <QTextBrowser>
+#include <QToolTip>
 #include <QTreeWidget>
 
 namespace qb {
@@ -44,6 +52,15 @@ QColor ToColor(const Rgb& rgb) {
 
 SelectedRow ToSelectedRow(const ListRow& row) {
     return {row.caption, row.commandCell, row.location};
+}
+
+bool SameRow(const ListRow& a, const ListRow& b) {
+    return a.caption == b.caption && a.location == b.location && a.commandCell == b.commandCell;
+}
+
+// The unnamed default value of a key has no name of its own; the list calls it as the command line does.
+QString CaptionText(const std::string& caption) {
+    return caption.empty() ? QStringLiteral("(Default)") : Q(caption);
 }
 
 } // namespace
@@ -66,13 +83,13 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
         treeViewMain_->setCurrentItem(nullptr);
         treeViewMain_->clearSelection();
         LoadInventory(inventory_, services_, database_, icons_);
-        RefreshList();
-        services_.browser.Navigate(StartPageAddress(services_.files));
+        RefreshList(); // with no row selected, the pane shows the start page
     });
     // The dialogs live as long as the window, made in this order; they are shown when needed.
     formAdd_ = new TFormAdd(services_, inventory_, this);
     dlgBackup_ = new TDlgBackup(services_, inventory_, this);
     dlgApply_ = new TDlgApply(services_, this);
+    RestoreSettings();
 }
 
 TMainForm::~TMainForm() = default;
@@ -96,17 +113,37 @@ int TMainForm::SelectedNodePosition() const {
 }
 
 void TMainForm::RefreshList() {
-    building_ = true;
-    listViewFix_->clear();
-    rows_.clear();
-    building_ = false;
-    const int ratingItem = std::max(0, ratingButtons_->checkedId());
-    for (auto& row : RefreshRows(inventory_, SelectedNodePosition(), ratingItem)) {
-        rows_.push_back(std::move(row));
-        ShowRow(rows_.back());
+    {
+        const QSignalBlocker quiet(listViewFix_);
+        building_ = true;
+        listViewFix_->clear();
+        rows_.clear();
+        building_ = false;
+        const int ratingItem = std::max(0, ratingButtons_->checkedId());
+        for (auto& row : RefreshRows(inventory_, SelectedNodePosition(), ratingItem)) {
+            rows_.push_back(std::move(row));
+            ShowRow(rows_.back());
+        }
     }
     ResetColumnTitles();
+    FitColumns();
     UpdateCommandAvailability();
+    UpdatePendingSigns();
+    ShowCurrentPage();
+}
+
+void TMainForm::RefreshKeepingRow(const ListRow* row) {
+    const std::optional<ListRow> kept = row ? std::optional(*row) : std::nullopt;
+    RefreshList();
+    if (!kept) {
+        return;
+    }
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (SameRow(rows_[i], *kept)) {
+            listViewFix_->setCurrentItem(listViewFix_->topLevelItem(static_cast<int>(i)));
+            return;
+        }
+    }
 }
 
 bool TMainForm::AddListRow(const StartupItem& item) {
@@ -123,22 +160,70 @@ void TMainForm::ShowRow(const ListRow& row) {
     building_ = true;
     auto* item = new QTreeWidgetItem(listViewFix_);
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    item->setIcon(0, icons_.At(row.iconIndex));
-    for (int column = 0; column < kColumnCount; ++column) {
-        item->setText(column, Q(row.Cell(column)));
-        if (column == 0) {
-            continue;
-        }
+    building_ = false;
+    PaintRow(item, row);
+}
+
+void TMainForm::PaintRow(QTreeWidgetItem* shown, const ListRow& row) {
+    building_ = true;
+    shown->setText(0, CaptionText(row.caption));
+    shown->setIcon(0, icons_.At(row.iconIndex));
+    const StartupItem* record = RecordOfRow(row);
+    QFont font = listViewFix_->font();
+    font.setBold(record != nullptr && IsPending(*record)); // a change not applied yet
+    shown->setFont(0, font);
+    for (int column = 1; column < kColumnCount; ++column) {
+        shown->setText(column, Q(row.Cell(column)));
+        shown->setFont(column, font);
         const CellStyle style = StyleOfCell(row, column);
-        if (style.text) {
-            item->setForeground(column, ToColor(*style.text));
-        }
-        if (style.background) {
-            item->setBackground(column, ToColor(*style.background));
+        shown->setData(column, Qt::ForegroundRole,
+                       style.text ? QVariant(QBrush(ToColor(*style.text))) : QVariant());
+        shown->setData(column, Qt::BackgroundRole,
+                       style.background ? QVariant(QBrush(ToColor(*style.background))) : QVariant());
+    }
+    shown->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+    building_ = false;
+}
+
+const StartupItem* TMainForm::RecordOfRow(const ListRow& row) const {
+    const std::string_view command = RowCommand(row.commandCell);
+    for (const auto& item : inventory_.Items) {
+        if (item->State != ItemState::Deleted && item->Name == row.caption &&
+            item->Location == row.location && item->Command == command) {
+            return item.get();
         }
     }
-    item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
-    building_ = false;
+    return nullptr;
+}
+
+void TMainForm::ShowCurrentPage() {
+    const ListRow* row = SelectedRow();
+    if (row == nullptr) {
+        services_.browser.Navigate(StartPageAddress(services_.files));
+        return;
+    }
+    BuildInfoPage({row->caption, row->commandCell, row->location, row->rating}, inventory_, database_,
+                  services_);
+}
+
+void TMainForm::UpdatePendingSigns() {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(i))) {
+            const StartupItem* record = RecordOfRow(rows_[i]);
+            const bool pending = record != nullptr && IsPending(*record);
+            if (shown->font(0).bold() != pending) {
+                PaintRow(shown, rows_[i]);
+            }
+        }
+    }
+    const auto pending = std::count_if(inventory_.Items.begin(), inventory_.Items.end(),
+                                       [](const auto& item) { return IsPending(*item); });
+    const auto total = RefreshRows(inventory_, 0, 0).size();
+    statusRows_->setText(QStringLiteral("%1 of %2 entries shown").arg(rows_.size()).arg(total));
+    statusPending_->setText(pending == 0   ? QString()
+                            : pending == 1 ? QStringLiteral("1 change not applied")
+                                           : QStringLiteral("%1 changes not applied").arg(pending));
+    setWindowTitle(pending == 0 ? QStringLiteral("Quillbrook") : QStringLiteral("Quillbrook *"));
 }
 
 void TMainForm::ResetColumnTitles() {
@@ -199,31 +284,43 @@ void TMainForm::RadioButtonGroupClick() {
     Guard([&] { RefreshList(); });
 }
 
+void TMainForm::TreeSelectionMoved() {
+    // A mouse press moves the selection too, but filters only when it is released over the node.
+    if (!treeMouseDown_ && !treeSync_) {
+        Guard([&] { RefreshList(); });
+    }
+}
+
 void TMainForm::ListViewFixSelectItem() {
-    Guard([&] {
-        const ListRow* row = SelectedRow();
-        if (row == nullptr) {
-            return;
-        }
-        BuildInfoPage({row->caption, row->commandCell, row->location, row->rating}, inventory_, database_,
-                      services_);
-    });
+    Guard([&] { ShowCurrentPage(); });
 }
 
 void TMainForm::ListViewFixColumnClick(int column) {
     Guard([&] {
+        const ListRow* selected = SelectedRow();
+        const std::optional<ListRow> kept = selected ? std::optional(*selected) : std::nullopt;
         const auto titles = sort_.Click(column, rows_, IsWin9xFamily(services_.system));
-        building_ = true;
-        listViewFix_->clear();
-        building_ = false;
-        for (const auto& row : rows_) {
-            ShowRow(row);
+        {
+            const QSignalBlocker quiet(listViewFix_);
+            building_ = true;
+            listViewFix_->clear();
+            building_ = false;
+            for (const auto& row : rows_) {
+                ShowRow(row);
+            }
+            for (std::size_t i = 0; kept && i < rows_.size(); ++i) {
+                if (SameRow(rows_[i], *kept)) { // the selected row stays selected, where it now is
+                    listViewFix_->setCurrentItem(listViewFix_->topLevelItem(static_cast<int>(i)));
+                    break;
+                }
+            }
         }
         QStringList labels;
         for (const auto& title : titles) {
             labels << Q(title);
         }
         listViewFix_->setHeaderLabels(labels);
+        FitColumns();
         UpdateCommandAvailability();
     });
 }
@@ -244,11 +341,24 @@ void TMainForm::ListViewFixChange() {
 }
 
 void TMainForm::ToolButtonHelpClick() {
-    Guard([&] { OpenHelp(services_); });
+    Guard([&] {
+        if (OpenHelp(services_)) {
+            return;
+        }
+        if (helpWindow_ == nullptr) {
+            helpWindow_ = new HelpWindow(services_, this);
+        }
+        helpWindow_->show();
+        helpWindow_->raise();
+        helpWindow_->activateWindow();
+    });
 }
 
 void TMainForm::ToolButtonAboutClick() {
-    Guard([&] { ShowAbout(services_); });
+    Guard([&] {
+        ShowAbout(services_);
+        services_.dialogs.ShowMessage(AboutText(QB_VERSION), MessageKind::Information, MessageButtons::Ok);
+    });
 }
 
 void TMainForm::ButtonPropertiesClick() {
@@ -277,7 +387,7 @@ void TMainForm::SnButtonRunClick() {
         const auto selected = row ? std::optional(ToSelectedRow(*row)) : std::nullopt;
         if (StartProgram(selected ? &*selected : nullptr, inventory_, services_) ==
             ProgramControlResult::Refresh) {
-            RefreshList();
+            RefreshKeepingRow(row); // the page shows the program running
         }
     });
 }
@@ -290,7 +400,7 @@ void TMainForm::SnButtonCloseClick() {
         const auto pump = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
         if (StopProgram(selected ? &*selected : nullptr, inventory_, services_, pump) ==
             ProgramControlResult::Refresh) {
-            RefreshList();
+            RefreshKeepingRow(row);
         }
     });
 }
@@ -310,6 +420,7 @@ void TMainForm::CheckBoxChanged(QTreeWidgetItem* item, int column) {
     }
     row.checked = checked;
     SetCheckedState(inventory_, {row.caption, row.location, RowCommand(row.commandCell)}, checked);
+    UpdatePendingSigns();
 }
 
 void TMainForm::ButtonDeleteClick() {
@@ -321,18 +432,27 @@ void TMainForm::ButtonDeleteClick() {
             return;
         }
         DeleteMatchingEntries(inventory_, {row->caption, row->location, RowCommand(row->commandCell)});
-        // Only the row goes; the list is not rebuilt.
+        // Only the row goes; the list is not rebuilt. No other row takes its selection: a second click on
+        // Delete must not mark the next entry too.
         const auto index = static_cast<std::size_t>(row - rows_.data());
-        building_ = true;
-        delete listViewFix_->takeTopLevelItem(static_cast<int>(index));
-        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
-        building_ = false;
+        {
+            const QSignalBlocker quiet(listViewFix_);
+            building_ = true;
+            delete listViewFix_->takeTopLevelItem(static_cast<int>(index));
+            rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+            listViewFix_->selectionModel()->clear();
+            building_ = false;
+        }
         UpdateCommandAvailability();
+        UpdatePendingSigns();
+        ShowCurrentPage();
     });
 }
 
 void TMainForm::ShowEverything() {
+    treeSync_ = true;
     treeViewMain_->setCurrentItem(treeViewMain_->topLevelItem(0));
+    treeSync_ = false;
     ratingButtons_->button(0)->setChecked(true);
 }
 
@@ -398,7 +518,14 @@ void TMainForm::ButtonAddClick() {
         }
         const StartupItem& item = AddEntry(inventory_, formAdd_->NameText(), formAdd_->CommandText(),
                                            formAdd_->LocationText(), services_, database_, icons_);
-        AddListRow(item); // shown whatever node is selected, unless the rating filter hides it
+        // Shown whatever node is selected, unless the rating filter hides it; then selected and in sight.
+        if (AddListRow(item)) {
+            QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(rows_.size() - 1));
+            listViewFix_->setCurrentItem(shown);
+            listViewFix_->scrollToItem(shown);
+        }
+        FitColumns();
+        UpdatePendingSigns();
     });
 }
 
@@ -420,6 +547,9 @@ void TMainForm::ButtonEditClick() {
         EditEntry(inventory_, index, formAdd_->NameText(), formAdd_->CommandText(), formAdd_->LocationText(),
                   services_, database_, icons_);
         UpdateRow(rowIndex, *inventory_.Items[static_cast<std::size_t>(index)]);
+        FitColumns();
+        UpdatePendingSigns();
+        ShowCurrentPage(); // the page describes the entry as it is now
     });
 }
 
@@ -433,19 +563,7 @@ void TMainForm::UpdateRow(std::size_t index, const StartupItem& item) {
     row.location = item.Location;
     row.rating = RatingText(item.Rating);
     row.iconIndex = item.IconIndex;
-    building_ = true;
-    QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(index));
-    shown->setText(0, Q(row.caption));
-    shown->setIcon(0, icons_.At(row.iconIndex));
-    for (int column = 1; column <= 3; ++column) {
-        shown->setText(column, Q(row.Cell(column)));
-        const CellStyle style = StyleOfCell(row, column);
-        shown->setData(column, Qt::ForegroundRole,
-                       style.text ? QVariant(QBrush(ToColor(*style.text))) : QVariant());
-        shown->setData(column, Qt::BackgroundRole,
-                       style.background ? QVariant(QBrush(ToColor(*style.background))) : QVariant());
-    }
-    building_ = false;
+    PaintRow(listViewFix_->topLevelItem(static_cast<int>(index)), row);
 }
 
 void TMainForm::LoadBackupFile(const std::string& path) {
@@ -464,6 +582,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
                                               MessageButtons::YesNo) == DialogResult::Yes;
     });
     if (close) {
+        SaveSettings();
         event->accept();
     } else {
         event->ignore();
@@ -471,19 +590,75 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && watched == treeViewMain_->viewport()) {
+    const QEvent::Type type = event->type();
+    if (treeViewMain_ == nullptr || listViewFix_ == nullptr) {
+        return QMainWindow::eventFilter(watched, event); // still being built
+    }
+    if (watched == treeViewMain_->viewport() &&
+        (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+         type == QEvent::MouseButtonRelease)) {
         const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
-        if (QTreeWidgetItem* item = treeViewMain_->itemAt(pos)) {
-            // Only a release over the node's picture or label counts, not over the empty rest of its line.
-            const QRect rect = treeViewMain_->visualItemRect(item);
-            const int labelWidth = treeViewMain_->iconSize().width() + 8 +
-                                   treeViewMain_->fontMetrics().horizontalAdvance(item->text(0));
-            if (pos.x() >= rect.left() && pos.x() <= rect.left() + labelWidth) {
+        QTreeWidgetItem* item = treeViewMain_->itemAt(pos);
+        const bool overLabel = item != nullptr && OverNodeLabel(pos);
+        if (type == QEvent::MouseButtonRelease) {
+            treeMouseDown_ = false;
+            if (overLabel) {
                 TreeViewMainMouseUp(item);
             }
+        } else if (item != nullptr && !overLabel) {
+            return true; // the empty rest of a node's line neither selects nor filters
+        } else {
+            treeMouseDown_ = true;
         }
     }
-    if (event->type() == QEvent::MouseButtonRelease) {
+    if (watched == listViewFix_ && type == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (plain && key->key() == Qt::Key_Delete) {
+            ButtonDeleteClick();
+            return true;
+        }
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            ButtonEditClick();
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_Insert) {
+            ButtonAddClick();
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_Space) {
+            // The row's check box, whichever of its cells was clicked to select it.
+            if (QTreeWidgetItem* current = listViewFix_->currentItem()) {
+                current->setCheckState(0,
+                                       current->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            }
+            return true;
+        }
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            QTreeWidgetItem* current = listViewFix_->currentItem();
+            const QPoint at =
+                current ? listViewFix_->visualItemRect(current).bottomLeft() + QPoint(24, 0) : QPoint(4, 4);
+            popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(at));
+            return true;
+        }
+    }
+    if (watched == listViewFix_->viewport() && type == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = RowToolTip(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), text, listViewFix_->viewport());
+        }
+        return true;
+    }
+    if (watched == listViewFix_->viewport() && type == QEvent::Resize) {
+        FitColumns();
+    }
+    if (watched == leftPanel_ && type == QEvent::Resize) {
+        FitLeftPanel();
+    }
+    if (type == QEvent::MouseButtonRelease) {
         if (watched->objectName() == QLatin1String("ImageDonate")) {
             ImageDonateClick();
         } else if (watched->objectName() == QLatin1String("ImageTell")) {

@@ -5,6 +5,7 @@
 #include "app/list_sort.h"
 #include "app/path_mapping.h"
 #include "app/text_browser_pane.h"
+#include "app/window_settings.h"
 #include "inventory/startup_item.h"
 #include "knowledge/program_database.h"
 #include "platform/platform_services.h"
@@ -16,6 +17,7 @@
 class QAction;
 class QButtonGroup;
 class QLabel;
+class QSplitter;
 class QMenu;
 class QPushButton;
 class QTextBrowser;
@@ -25,6 +27,7 @@ class QTreeWidgetItem;
 
 namespace qb {
 
+class HelpWindow;
 class TDlgApply;
 class TDlgBackup;
 class TFormAdd;
@@ -55,6 +58,9 @@ public:
     int SelectedNodePosition() const;
     // Selects the first row with this caption, as a click on it would.
     bool SelectRow(const std::string& caption);
+    // The first window takes about two thirds of the screen; a stored placement wins when it is still on a
+    // screen. Splitters and column widths come back as the user left them.
+    void RestoreSettings();
 
 public slots:
     void TreeViewMainMouseUp(QTreeWidgetItem* item);
@@ -98,6 +104,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     // Closing asks before unapplied changes are thrown away (FormClose).
     void closeEvent(QCloseEvent* event) override;
 
@@ -108,6 +115,26 @@ private:
     QWidget* BuildListPanel();
     void BuildPopupMenu();
     void ShowRow(const ListRow& row);
+    // Paints a row's texts, colours and pending mark from rows_[index].
+    void PaintRow(QTreeWidgetItem* shown, const ListRow& row);
+    // The information pane shows the selected row as it is now, or the start page with no selection.
+    void ShowCurrentPage();
+    // The record a row stands for: the first one with its texts that is not deleted; nullptr when none.
+    const StartupItem* RecordOfRow(const ListRow& row) const;
+    // The status bar, the title's " *" and the changed rows' marks.
+    void UpdatePendingSigns();
+    // The columns share the list's width: rating and memory fit their text, the rest goes to name, command
+    // and place by what they hold. Left alone once the user has set a width.
+    void FitColumns();
+    // A cut-off cell's whole text, the pending change and the list's hint.
+    QString RowToolTip(const QPoint& viewportPos) const;
+    // The side pictures give way when the left panel is too short for the tree, the filter and them.
+    void FitLeftPanel();
+    void TreeSelectionMoved();
+    bool OverNodeLabel(const QPoint& viewportPos) const;
+    void SaveSettings();
+    // Rebuilds the list and selects the row with these texts again when it is still there.
+    void RefreshKeepingRow(const ListRow* row);
     void UpdateCommandAvailability();
     const ListRow* SelectedRow() const;
     // After a bulk delete or a refresh the list shows all places and all ratings.
@@ -126,13 +153,25 @@ private:
     Inventory inventory_;
     QtIconSink icons_;
     SortState sort_;
-    std::vector<ListRow> rows_; // in display order, row i is the list's item i
-    bool building_ = false;     // rows being built: check-box changes are not the user's
+    std::vector<ListRow> rows_;  // in display order, row i is the list's item i
+    bool building_ = false;      // rows being built: check-box changes are not the user's
+    bool treeMouseDown_ = false; // a press in the tree: the release filters, not the selection change
+    bool treeSync_ = false;      // the window moves the tree's selection itself
+    bool fitting_ = false;       // the window sets the column widths itself
+    bool userColumns_ = false;   // the user has set a column width
 
     TFormAdd* formAdd_ = nullptr;
+    HelpWindow* helpWindow_ = nullptr;
     TDlgBackup* dlgBackup_ = nullptr;
     TDlgApply* dlgApply_ = nullptr;
     QTreeWidget* treeViewMain_ = nullptr;
+    QWidget* leftPanel_ = nullptr;
+    QWidget* ratingGroup_ = nullptr;
+    std::vector<QWidget*> sideTiles_;
+    QSplitter* sideSplitter_ = nullptr;
+    QSplitter* listSplitter_ = nullptr;
+    QLabel* statusRows_ = nullptr;
+    QLabel* statusPending_ = nullptr;
     QButtonGroup* ratingButtons_ = nullptr;
     QTreeWidget* listViewFix_ = nullptr;
     QTextBrowser* browser_ = nullptr;

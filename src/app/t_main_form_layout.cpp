@@ -1,3 +1,4 @@
+#include "app/auxiliary_commands.h"
 #include "app/jpeg_image.h"
 #include "app/list_sort.h"
 #include "app/rating_colours.h"
@@ -15,7 +16,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -51,15 +54,19 @@ QToolButton* ToolButton(QToolBar* bar, const char* name, const QString& caption,
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setMinimumSize(56, 52);
+    button->setAccessibleName(caption.trimmed());
+    button->setAccessibleDescription(hint);
     bar->addWidget(button);
     return button;
 }
 
 QPushButton* ColumnButton(QWidget* parent, QVBoxLayout* layout, const char* name, const QString& caption,
                           const QString& hint) {
+    // The caption carries its Alt-letter mnemonic ("&Add"); the name read out is the caption itself.
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
+    button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
     button->setMinimumSize(54, 25);
     layout->addWidget(button);
     return button;
@@ -100,19 +107,23 @@ void TMainForm::BuildLayout() {
     layout->addWidget(BuildTitlePanel());
 
     auto* body = new QSplitter(Qt::Horizontal, central);
+    body->setObjectName(QStringLiteral("SplitterSide"));
     body->setHandleWidth(3);
     body->addWidget(BuildLeftPanel());
+    sideSplitter_ = body;
 
     auto* right = new QSplitter(Qt::Vertical, body);
+    right->setObjectName(QStringLiteral("SplitterList"));
     right->setHandleWidth(3);
+    listSplitter_ = right;
     right->addWidget(BuildListPanel());
     browser_ = new QTextBrowser(right);
     browser_->setObjectName(QStringLiteral("CppWebBrowserInfo"));
+    browser_->setAccessibleName(QStringLiteral("Information about the selected entry"));
     // Links in the page open in the user's browser, through the shell.
     browser_->setOpenLinks(false);
-    connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
-        Guard([&] { services_.shell.OpenWithVerb("open", url.toString().toStdString()); });
-    });
+    connect(browser_, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& url) { Guard([&] { OpenLink(url.toString().toStdString(), services_); }); });
     right->addWidget(browser_);
     right->setSizes({247, 250});
     right->setStretchFactor(0, 1);
@@ -123,6 +134,22 @@ void TMainForm::BuildLayout() {
     layout->addWidget(body, 1);
     setCentralWidget(central);
     BuildPopupMenu();
+
+    // The rows shown, the total, and the changes not applied yet.
+    statusBar()->setObjectName(QStringLiteral("StatusBarMain"));
+    statusRows_ = new QLabel(this);
+    statusRows_->setObjectName(QStringLiteral("LabelRowsShown"));
+    statusPending_ = new QLabel(this);
+    statusPending_->setObjectName(QStringLiteral("LabelPending"));
+    statusRows_->setAccessibleName(QStringLiteral("Entries shown"));
+    statusPending_->setAccessibleName(QStringLiteral("Changes not applied"));
+    statusBar()->addWidget(statusRows_);
+    statusBar()->addWidget(statusPending_);
+
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+            &TMainForm::ToolButtonRefreshClick);
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+            &TMainForm::ToolButtonHelpClick);
 }
 
 QWidget* TMainForm::BuildTitlePanel() {
@@ -140,6 +167,7 @@ QWidget* TMainForm::BuildTitlePanel() {
     logo->setObjectName(QStringLiteral("ImageLogo"));
     logo->setFixedSize(56, 54);
     logo->setPixmap(Picture(QStringLiteral("logo.jpg")));
+    logo->setAccessibleName(QStringLiteral("Quillbrook"));
     logo->installEventFilter(this);
     layout->addWidget(logo);
 
@@ -183,6 +211,8 @@ QWidget* TMainForm::BuildLeftPanel() {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("PanelLeft"));
     panel->setMinimumWidth(150);
+    panel->installEventFilter(this);
+    leftPanel_ = panel;
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(4, 4, 2, 4);
 
@@ -192,6 +222,8 @@ QWidget* TMainForm::BuildLeftPanel() {
     treeViewMain_->setRootIsDecorated(false);
     treeViewMain_->setIndentation(12);
     treeViewMain_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    treeViewMain_->setIconSize(QSize(16, 16));
+    treeViewMain_->setAccessibleName(QStringLiteral("Startup locations"));
     std::vector<QTreeWidgetItem*> nodes;
     for (const auto& info : TreeNodes()) {
         QTreeWidgetItem* item = info.parent < 0
@@ -212,10 +244,14 @@ QWidget* TMainForm::BuildLeftPanel() {
         nodes.push_back(item);
     }
     treeViewMain_->viewport()->installEventFilter(this);
+    // Moving through the tree with the keyboard filters as a click does.
+    connect(treeViewMain_, &QTreeWidget::currentItemChanged, this, [this] { TreeSelectionMoved(); });
     layout->addWidget(treeViewMain_, 1);
 
     auto* group = new QGroupBox(QStringLiteral("Rating"), panel);
     group->setObjectName(QStringLiteral("RadioButtonGroup"));
+    group->setAccessibleName(QStringLiteral("Rating"));
+    ratingGroup_ = group;
     auto* grid = new QGridLayout(group);
     grid->setContentsMargins(6, 4, 6, 4);
     grid->setVerticalSpacing(2);
@@ -225,12 +261,14 @@ QWidget* TMainForm::BuildLeftPanel() {
         auto* radio = new QRadioButton(
             QString::fromUtf8(items[i].data(), static_cast<qsizetype>(items[i].size())), group);
         radio->setObjectName(QStringLiteral("RadioRating%1").arg(i));
+        radio->setAccessibleName(radio->text());
         ratingButtons_->addButton(radio, static_cast<int>(i));
         grid->addWidget(radio, static_cast<int>(i), 0);
         if (i > 0) {
             auto* swatch = new QLabel(group);
             swatch->setObjectName(QStringLiteral("ShapeRating%1").arg(i));
             swatch->setFixedSize(17, 17);
+            swatch->setAccessibleName(QStringLiteral("Colour of ") + radio->text());
             const Rgb colour = RatingColour(static_cast<Rating>(i));
             swatch->setStyleSheet(
                 QStringLiteral("background-color: rgb(%1,%2,%3); border: 1px solid #9aa4b2;")
@@ -252,6 +290,8 @@ QWidget* TMainForm::BuildLeftPanel() {
         picture->setObjectName(QLatin1String(name));
         picture->setPixmap(Picture(QLatin1String(file)));
         picture->setToolTip(QLatin1String(hint));
+        picture->setAccessibleName(QLatin1String(hint));
+        sideTiles_.push_back(picture);
         picture->setCursor(Qt::PointingHandCursor);
         picture->setAlignment(Qt::AlignCenter);
         picture->installEventFilter(this);
@@ -275,6 +315,9 @@ QWidget* TMainForm::BuildListPanel() {
     listViewFix_->setSelectionBehavior(QAbstractItemView::SelectRows);
     listViewFix_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listViewFix_->setToolTip(QStringLiteral("Right click for more operation."));
+    listViewFix_->setAccessibleName(QStringLiteral("Startup entries"));
+    listViewFix_->installEventFilter(this);             // keys: Delete, Enter, Insert, Shift+F10
+    listViewFix_->viewport()->installEventFilter(this); // tooltips of cut-off cells; width changes
     listViewFix_->setContextMenuPolicy(Qt::CustomContextMenu);
     listViewFix_->setItemDelegate(new GridLineDelegate(listViewFix_));
     QHeaderView* header = listViewFix_->header();
@@ -286,6 +329,11 @@ QWidget* TMainForm::BuildListPanel() {
     header->resizeSection(2, 118);
     header->resizeSection(3, 78);
     header->resizeSection(4, 53);
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        if (!fitting_) {
+            userColumns_ = true; // the user's widths stand from now on
+        }
+    });
     ResetColumnTitles();
     connect(header, &QHeaderView::sectionClicked, this, &TMainForm::ListViewFixColumnClick);
     connect(listViewFix_, &QTreeWidget::itemSelectionChanged, this, [this] {
@@ -303,18 +351,18 @@ QWidget* TMainForm::BuildListPanel() {
 
     auto* column = new QVBoxLayout();
     column->setSpacing(4);
-    connect(ColumnButton(panel, column, "ButtonAdd", QStringLiteral("Add"), QStringLiteral("Add entry...")),
+    connect(ColumnButton(panel, column, "ButtonAdd", QStringLiteral("&Add"), QStringLiteral("Add entry...")),
             &QPushButton::clicked, this, &TMainForm::ButtonAddClick);
     buttonEdit_ =
-        ColumnButton(panel, column, "ButtonEdit", QStringLiteral("Edit"), QStringLiteral("Edit entry..."));
-    buttonDelete_ =
-        ColumnButton(panel, column, "ButtonDelete", QStringLiteral("Delete"), QStringLiteral("Delete entry"));
-    buttonProperties_ = ColumnButton(panel, column, "ButtonProperties", QStringLiteral("Properties"),
+        ColumnButton(panel, column, "ButtonEdit", QStringLiteral("&Edit"), QStringLiteral("Edit entry..."));
+    buttonDelete_ = ColumnButton(panel, column, "ButtonDelete", QStringLiteral("&Delete"),
+                                 QStringLiteral("Delete entry"));
+    buttonProperties_ = ColumnButton(panel, column, "ButtonProperties", QStringLiteral("P&roperties"),
                                      QStringLiteral("Show properties of the program"));
-    buttonBrowse_ = ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("Open"),
+    buttonBrowse_ = ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("&Open"),
                                  QStringLiteral("Open program folder"));
-    buttonRun_ = ColumnButton(panel, column, "SnButtonRun", QStringLiteral("Start"), QString());
-    buttonClose_ = ColumnButton(panel, column, "SnButtonClose", QStringLiteral("Stop"), QString());
+    buttonRun_ = ColumnButton(panel, column, "SnButtonRun", QStringLiteral("&Start"), QString());
+    buttonClose_ = ColumnButton(panel, column, "SnButtonClose", QStringLiteral("S&top"), QString());
     column->addStretch(1);
     connect(buttonEdit_, &QPushButton::clicked, this, &TMainForm::ButtonEditClick);
     connect(buttonDelete_, &QPushButton::clicked, this, &TMainForm::ButtonDeleteClick);

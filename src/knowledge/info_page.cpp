@@ -82,6 +82,10 @@ std::string InfoMemoryText(const InfoRow& row, const Inventory& inventory, Syste
     }
     for (const auto& item : inventory.Items) {
         if (item->Name == row.caption && item->Location == row.location) {
+            if (item->MemoryKB == -1) {
+                // Matched to a process whose counters this user may not read: it runs all the same.
+                return "Running (its memory use cannot be read)";
+            }
             if (item->MemoryKB < 1) {
                 break;
             }

@@ -32,7 +32,8 @@ std::string FillInfoTemplate(std::string_view templateText, const InfoRow& row, 
                              std::string_view memoryText);
 
 // The memory line of a row: current and peak use of the first record with the row's name and location, or
-// the "N/A (...)" text for a program that is not running and for systems without memory counters.
+// the "N/A (...)" text for a program that is not running and for systems without memory counters. A program
+// that runs but whose memory cannot be read says so.
 std::string InfoMemoryText(const InfoRow& row, const Inventory& inventory, SystemInfo& system);
 
 // Reads "infotpl.dat" from the tool's directory, fills it, writes "info.htm" there and shows that in the

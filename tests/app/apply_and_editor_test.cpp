@@ -4,6 +4,7 @@
 #include "changes/pending_changes.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
+#include "window_driver.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -52,8 +53,18 @@ struct Window {
             }
         });
     }
+    QTreeWidget* List() { return form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix")); }
+    QTreeWidgetItem* Row(const std::string& caption) {
+        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
+            if (List()->topLevelItem(i)->text(0).toStdString() == caption) {
+                return List()->topLevelItem(i);
+            }
+        }
+        return nullptr;
+    }
+    void Press(const char* name) { test::Press(form->findChild<QAbstractButton*>(QLatin1String(name))); }
     std::vector<std::string> Captions() {
-        auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
+        auto* list = List();
         std::vector<std::string> out;
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
             out.push_back(list->topLevelItem(i)->text(0).toStdString() + "|" +
@@ -78,6 +89,10 @@ struct Window {
     std::unique_ptr<TMainForm> form;
 };
 
+void PressIn(QWidget* dialog, const char* name) {
+    test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
+}
+
 void Fill(TFormAdd* editor, const QString& name, const QString& command, const QString& location) {
     editor->findChild<QLineEdit*>(QStringLiteral("EditName"))->setText(name);
     editor->findChild<QLineEdit*>(QStringLiteral("EditPath"))->setText(command);
@@ -98,14 +113,14 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
         EXPECT_EQ(e->windowTitle(), "Adding a startup program");
         EXPECT_EQ(e->NameText(), "New Program");
         Fill(e, "  Tool ", "C:\\x.exe", "Current User\\Registry\\Run");
-        e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click(); // a duplicate: refused, stays open
-        EXPECT_EQ(e->NameText(), "Tool");                                // trimmed all the same
+        PressIn(e, "ButtonOK");           // a duplicate: refused, stays open
+        EXPECT_EQ(e->NameText(), "Tool"); // trimmed all the same
         Fill(e, "Fresh", "  ", "Current User\\Registry\\Run");
-        e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click(); // empty command
+        PressIn(e, "ButtonOK"); // empty command
         Fill(e, "Fresh", "\"C:\\Apps\\app.exe\" /tray", "Current User\\Startup Menu");
-        e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
+        PressIn(e, "ButtonOK");
     });
-    w.form->ButtonAddClick();
+    w.Press("ButtonAdd");
     EXPECT_THAT(w.Messages(), ElementsAre("You are adding a duplicate of an existing startup item.",
                                           "Please enter a program name."));
     EXPECT_THAT(w.Captions(), ElementsAre("Tool|C:\\Apps\\app.exe", "Off|[Invalid Path]C:\\Gone\\off.exe",
@@ -114,19 +129,19 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
     // The next add opens with the place the last one used.
     w.WhenShown<TFormAdd>(editor,
                           [](TFormAdd* e) { EXPECT_EQ(e->LocationText(), "Current User\\Startup Menu"); });
-    w.form->ButtonAddClick();
+    w.Press("ButtonAdd");
 }
 
 TEST(EntryEditorWindow, EditsTheSelectedRowInPlace) {
     Window w;
-    w.form->SelectRow("Off");
+    test::ClickRow(w.List(), w.Row("Off"));
     w.WhenShown<TFormAdd>(w.form->EntryEditor(), [](TFormAdd* e) {
         EXPECT_EQ(e->windowTitle(), "Editing a startup program");
         EXPECT_EQ(e->CommandText(), "C:\\Gone\\off.exe"); // without the marker
         e->findChild<QLineEdit*>(QStringLiteral("EditPath"))->setText("C:\\Apps\\app.exe /on");
-        e->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
+        PressIn(e, "ButtonOK");
     });
-    w.form->ButtonEditClick();
+    w.Press("ButtonEdit");
     EXPECT_THAT(w.Captions(), ElementsAre("Tool|C:\\Apps\\app.exe", "Off|C:\\Apps\\app.exe /on"));
     auto* list = w.form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
     EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);             // the check box stays
@@ -137,9 +152,8 @@ TEST(EntryEditorWindow, EditsTheSelectedRowInPlace) {
 
 TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
     Window w;
-    w.form->SelectRow("Tool");
-    auto* list = w.form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
-    list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    test::ClickCheckBox(w.List(), w.Row("Tool"));
+    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Unchecked);
     TDlgApply* dialog = w.form->ApplyDialog();
     auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"));
     EXPECT_TRUE(box->isChecked());
@@ -150,18 +164,19 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
         ASSERT_EQ(rows->topLevelItemCount(), 1);
         EXPECT_EQ(rows->topLevelItem(0)->text(0), "Disable");
         EXPECT_EQ(rows->topLevelItem(0)->text(4), "Disabled");
-        d->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->setChecked(false);
-        d->findChild<QPushButton*>(QStringLiteral("SnButtonCancel"))->click();
+        auto* backup = d->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"));
+        QTest::mouseClick(backup, Qt::LeftButton, {}, QPoint(8, backup->height() / 2));
+        EXPECT_FALSE(backup->isChecked());
+        PressIn(d, "SnButtonCancel");
     });
-    w.form->ToolButtonApplyClick();
+    w.Press("ToolButtonApply");
     EXPECT_TRUE(w.Value(CV + "Run", "Tool").has_value());
     EXPECT_FALSE(box->isChecked()); // as the user left it in this run
     EXPECT_EQ(w.Value("SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(1)); // created when missing
 
     // OK with the box unticked: applied, no backup, the choice stored.
-    w.WhenShown<TDlgApply>(
-        dialog, [](TDlgApply* d) { d->findChild<QPushButton*>(QStringLiteral("SnButtonOK"))->click(); });
-    w.form->ToolButtonApplyClick();
+    w.WhenShown<TDlgApply>(dialog, [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
+    w.Press("ToolButtonApply");
     EXPECT_FALSE(w.Value(CV + "Run", "Tool").has_value());
     EXPECT_TRUE(w.Value(CV + "RunDisabled", "Tool").has_value());
     EXPECT_EQ(w.Value("SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(0));
@@ -174,11 +189,16 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
     EXPECT_TRUE(fresh->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
     again.root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup",
                      RegistryValue::Dword(0));
-    fresh->FormShow(again.form->Items());
-    EXPECT_FALSE(fresh->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
+    test::ClickCheckBox(again.List(), again.Row("Tool"));
+    again.WhenShown<TDlgApply>(fresh, [](TDlgApply* d) {
+        EXPECT_FALSE(d->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
+        PressIn(d, "SnButtonCancel");
+    });
+    again.Press("ToolButtonApply");
+    EXPECT_TRUE(again.Value(CV + "Run", "Tool").has_value()); // cancelled
 
     // Nothing pending: said so, no dialog.
-    w.form->ToolButtonApplyClick();
+    w.Press("ToolButtonApply");
     EXPECT_EQ(w.Messages().back(), "There is no changes in the startup list.");
 }
 

@@ -4,10 +4,13 @@
 #include "changes/pending_changes.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
+#include "window_driver.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,6 +18,7 @@
 namespace qb {
 
 using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
@@ -69,7 +73,13 @@ struct Window {
         }
         return out;
     }
-    void Trigger(const char* action) { form->findChild<QAction*>(QLatin1String(action))->trigger(); }
+    QPushButton* Button(const char* name) { return form->findChild<QPushButton*>(QLatin1String(name)); }
+    QAbstractButton* Tool(const char* name) { return form->findChild<QAbstractButton*>(QLatin1String(name)); }
+    // Chooses an item of the list's menu, opened by a right click on the row (or the list's empty part).
+    void Choose(const char* action, const std::string& row = {}) {
+        test::RightClick(List(), row.empty() ? nullptr : Row(row));
+        test::ChooseMenuItem(form->findChild<QMenu*>(QStringLiteral("SnPopupMenuStartup")), action);
+    }
 
     test::SandboxRoot root;
     test::ScriptedDialogs dialogs;
@@ -82,7 +92,8 @@ struct Window {
 TEST(MainFormChanges, TheCheckBoxMarksTheRecordAndClosingAsksFirst) {
     Window w;
     w.Open();
-    w.Row("Good")->setCheckState(0, Qt::Unchecked);
+    test::ClickCheckBox(w.List(), w.Row("Good"));
+    EXPECT_EQ(w.Row("Good")->checkState(0), Qt::Unchecked);
     EXPECT_EQ(w.form->Items().Items[0]->State, ItemState::Disabled);
     EXPECT_TRUE(HasPendingChanges(w.form->Items()));
 
@@ -91,7 +102,8 @@ TEST(MainFormChanges, TheCheckBoxMarksTheRecordAndClosingAsksFirst) {
     EXPECT_TRUE(w.form->isVisible());
     EXPECT_THAT(w.Messages(), ElementsAre(std::string(kDiscardAndExitQuestion)));
 
-    w.Row("Good")->setCheckState(0, Qt::Checked); // toggled back: nothing pending
+    test::PressSpaceOn(w.List(), w.Row("Good")); // toggled back: nothing pending
+    EXPECT_EQ(w.Row("Good")->checkState(0), Qt::Checked);
     EXPECT_FALSE(HasPendingChanges(w.form->Items()));
     EXPECT_TRUE(w.form->close());
     EXPECT_EQ(w.dialogs.Messages().size(), 1u); // no second question
@@ -100,15 +112,15 @@ TEST(MainFormChanges, TheCheckBoxMarksTheRecordAndClosingAsksFirst) {
 TEST(MainFormChanges, RefreshAsksBeforeItDropsChanges) {
     Window w;
     w.Open();
-    w.Row("Good")->setCheckState(0, Qt::Unchecked);
-    auto* refresh = w.form->findChild<QObject*>(QStringLiteral("ToolButtonRefresh"));
-    ASSERT_NE(refresh, nullptr);
+    test::ClickCheckBox(w.List(), w.Row("Good"));
     w.dialogs.Answer(DialogResult::No);
-    QMetaObject::invokeMethod(refresh, "click");
+    test::Press(w.Tool("ToolButtonRefresh"));
     EXPECT_EQ(w.form->Items().Items[0]->State, ItemState::Disabled);
+    EXPECT_EQ(w.Row("Good")->checkState(0), Qt::Unchecked);
     w.dialogs.Answer(DialogResult::Yes);
-    QMetaObject::invokeMethod(refresh, "click");
+    test::Press(w.Tool("ToolButtonRefresh"));
     EXPECT_EQ(w.form->Items().Items[0]->State, ItemState::Enabled);
+    EXPECT_EQ(w.Row("Good")->checkState(0), Qt::Checked);
     EXPECT_THAT(w.Messages(), ElementsAre(std::string(kDiscardAndRefreshQuestion),
                                           std::string(kDiscardAndRefreshQuestion)));
 }
@@ -116,25 +128,28 @@ TEST(MainFormChanges, RefreshAsksBeforeItDropsChanges) {
 TEST(MainFormChanges, DeletingARowRemovesOnlyThatRow) {
     Window w;
     w.Open();
-    w.form->findChild<QPushButton*>(QStringLiteral("ButtonDelete"))->setEnabled(true);
-    w.form->findChild<QPushButton*>(QStringLiteral("ButtonDelete"))->click();
-    EXPECT_THAT(w.Messages(), ElementsAre("Please select an item."));
-    w.form->SelectRow("Gone"); // its cell reads "[Invalid Path]C:\Gone\gone.exe"
-    w.form->findChild<QPushButton*>(QStringLiteral("ButtonDelete"))->click();
+    EXPECT_FALSE(w.Button("ButtonDelete")->isEnabled()); // nothing selected
+    test::ClickRow(w.List(), w.Row("Gone"));             // its cell reads "[Invalid Path]C:\Gone\gone.exe"
+    test::Press(w.Button("ButtonDelete"));
     EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad"));
     EXPECT_EQ(w.form->Items().Items[2]->State, ItemState::Deleted);
+    test::ClickRow(w.List(), w.Row("Bad"));
+    w.Choose("MenuDelete", "Bad");
+    EXPECT_THAT(w.Captions(), ElementsAre("Good"));
+    EXPECT_EQ(w.form->Items().Items[1]->State, ItemState::Deleted);
+    EXPECT_TRUE(w.Messages().empty());
 }
 
 TEST(MainFormChanges, BulkDeletesShowEverythingOrSayThereWasNothing) {
     Window w;
     w.Open();
-    w.Trigger("MenuDeleteDisabled");
+    w.Choose("MenuDeleteDisabled");
     EXPECT_THAT(w.Messages(), ElementsAre("No disabled startup item is found."));
-    w.Trigger("MenuDeleteHarmful");
+    w.Choose("MenuDeleteHarmful", "Good");
     EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
     EXPECT_EQ(w.form->SelectedNodePosition(), 0);
-    w.Trigger("MenuDeleteHarmful"); // the deleted record still counts: no message, the list is rebuilt
-    w.Trigger("MenuDeleteInvaild");
+    w.Choose("MenuDeleteHarmful"); // the deleted record still counts: no message, the list is rebuilt
+    w.Choose("MenuDeleteInvaild");
     EXPECT_THAT(w.Captions(), ElementsAre("Good"));
     EXPECT_EQ(w.Messages().size(), 1u);
 }
@@ -142,10 +157,34 @@ TEST(MainFormChanges, BulkDeletesShowEverythingOrSayThereWasNothing) {
 TEST(MainFormChanges, ABackupLoadsAsPendingChanges) {
     Window w;
     w.Open();
-    WriteBackup("C:\\saved.qbk", w.form->Items(), w.form->Services());
-    w.form->LoadBackupFile("C:\\saved.qbk");
-    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad", "Gone")); // the backup's entries, as additions
-    EXPECT_EQ(w.form->Items().Items.size(), 6u);
+    // Saved with New Backup; then another program removes "Bad" and the list is refreshed.
+    TDlgBackup* dialog = w.form->BackupDialog();
+    const auto press = [dialog](const char* name) {
+        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
+    };
+    w.dialogs.ChooseFile("C:\\saved.qbk");
+    QTimer::singleShot(0, dialog, [&] {
+        press("SnButtonNew");
+        press("ButtonClose");
+    });
+    test::Press(w.Tool("ToolButtonBackup"));
+    w.root.Services()
+        .registry.OpenForWriting(RegistryRoot::CurrentUser, CV + "Run", false)
+        ->DeleteValue("Bad");
+    test::Press(w.Tool("ToolButtonRefresh"));
+    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
+
+    // Load Setting closes the dialog and the window shows the backup's setting as changes to apply.
+    QTimer::singleShot(0, dialog, [&] {
+        auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
+        test::ClickRow(list, list->topLevelItem(0));
+        press("SnButtonLoad");
+    });
+    test::Press(w.Tool("ToolButtonBackup"));
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_THAT(w.Captions(), UnorderedElementsAre("Good", "Gone", "Bad"));
+    EXPECT_TRUE(w.Row("Bad")->font(0).bold()); // to be added again
+    EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
     EXPECT_TRUE(HasPendingChanges(w.form->Items()));
 }
 
@@ -154,50 +193,68 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
     w.Open();
     TDlgBackup* dialog = w.form->BackupDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->windowTitle(), "Backup & Restore");
-    dialog->FormShow();
-    EXPECT_TRUE(dialog->Rows().empty());
-
-    const auto click = [&](const char* name) {
-        dialog->findChild<QPushButton*>(QLatin1String(name))->click();
-    };
-    w.dialogs.ChooseFile("C:\\later");
-    click("SnButtonNew");
-    w.clock.time.hour = 9; // an earlier time, written later
-    w.dialogs.ChooseFile("C:\\earlier.qbk");
-    click("SnButtonNew");
-    click("SnButtonNew"); // cancelled: nothing written, the list still rebuilt
-    ASSERT_EQ(dialog->Rows().size(), 2u);
-    EXPECT_EQ(w.dialogs.FileDialogs().front().filter, "Quillbrook Backup Files (*.qbk)|*.QBK");
-    dialog->FormShow(); // opening sorts by time
-    EXPECT_EQ(dialog->Rows()[0].filePath, "C:\\earlier.qbk");
-    EXPECT_EQ(dialog->Rows()[1].filePath, "C:\\later.qbk");
     auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
-    EXPECT_EQ(list->topLevelItem(1)->text(2), "3");
+    const auto press = [&](const char* name) {
+        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
+    };
+    const auto times = [&] {
+        std::vector<std::string> out;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            out.push_back(list->topLevelItem(i)->text(1).toStdString() + "|" +
+                          list->topLevelItem(i)->text(2).toStdString());
+        }
+        return out;
+    };
+    // Runs `act` in the dialog the Backup button opens, then closes it with its Close button.
+    const auto inDialog = [&](std::function<void()> act) {
+        QTimer::singleShot(0, dialog, [&, act] {
+            act();
+            if (dialog->isVisible()) {
+                press("ButtonClose");
+            }
+        });
+        test::Press(w.Tool("ToolButtonBackup"));
+    };
 
-    click("SnButtonLoad");
-    click("SnButtonView");
-    list->setCurrentItem(list->topLevelItem(0));
-    std::filesystem::remove(w.root.Host("C:\\earlier.qbk"));
-    click("SnButtonLoad");
-    click("SnButtonView");
-    EXPECT_TRUE(dialog->ChosenFile().empty());
-    list->setCurrentItem(list->topLevelItem(1));
-    click("SnButtonLoad");
-    EXPECT_EQ(dialog->ChosenFile(), "C:\\later.qbk");
-    EXPECT_THAT(w.Messages(), ElementsAre("Please select an item.", "Please select a file.",
-                                          "Backup file not exist.", "Backup file not exist."));
+    inDialog([&] {
+        EXPECT_EQ(dialog->windowTitle(), "Backup & Restore");
+        EXPECT_TRUE(times().empty());
+        w.dialogs.ChooseFile("C:\\later");
+        press("SnButtonNew");
+        w.clock.time.hour = 9; // an earlier time, written later
+        w.dialogs.ChooseFile("C:\\earlier.qbk");
+        press("SnButtonNew");
+        press("SnButtonNew"); // cancelled: nothing written, the list still rebuilt
+        EXPECT_EQ(times().size(), 2u);
+    });
+    EXPECT_EQ(w.dialogs.FileDialogs().front().filter, "Quillbrook Backup Files (*.qbk)|*.QBK");
 
-    list->setCurrentItem(list->topLevelItem(0));
-    click("SnButtonDelete"); // its file is gone already; the entry goes anyway
-    ASSERT_EQ(dialog->Rows().size(), 1u);
-    w.dialogs.Answer(DialogResult::No);
-    click("SnButtonDeleteAll");
-    EXPECT_EQ(dialog->Rows().size(), 1u);
-    w.dialogs.Answer(DialogResult::Yes);
-    click("SnButtonDeleteAll");
-    EXPECT_TRUE(dialog->Rows().empty());
+    inDialog([&] { // opening sorts by time
+        EXPECT_THAT(times(), ElementsAre("C:\\earlier.qbk|3", "C:\\later.qbk|3"));
+        press("SnButtonLoad");
+        press("SnButtonView");
+        test::ClickRow(list, list->topLevelItem(0));
+        std::filesystem::remove(w.root.Host("C:\\earlier.qbk"));
+        press("SnButtonLoad");
+        press("SnButtonView");
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_TRUE(dialog->ChosenFile().empty());
+        EXPECT_THAT(w.Messages(), ElementsAre("Please select an item.", "Please select a file.",
+                                              "Backup file not exist.", "Backup file not exist."));
+
+        test::ClickRow(list, list->topLevelItem(0));
+        press("SnButtonDelete"); // its file is gone already; the entry goes anyway
+        EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3"));
+        w.dialogs.Answer(DialogResult::No);
+        press("SnButtonDeleteAll");
+        EXPECT_EQ(times().size(), 1u);
+        w.dialogs.Answer(DialogResult::Yes);
+        press("SnButtonDeleteAll");
+        EXPECT_TRUE(times().empty());
+    });
+    EXPECT_TRUE(dialog->ChosenFile().empty()); // Close loads nothing
     EXPECT_FALSE(w.root.Services().files.FileExists("C:\\later.qbk"));
+    EXPECT_FALSE(HasPendingChanges(w.form->Items()));
 }
 
 } // namespace qb

@@ -2,6 +2,7 @@
 #include "inventory/process_scan.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
+#include "window_driver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,14 +82,21 @@ struct Window {
         }
         return out;
     }
-    void SelectRow(const std::string& caption) {
+    QTreeWidgetItem* Row(const std::string& caption) {
         for (int i = 0; i < List()->topLevelItemCount(); ++i) {
             if (List()->topLevelItem(i)->text(0).toStdString() == caption) {
-                List()->setCurrentItem(List()->topLevelItem(i));
-                return;
+                return List()->topLevelItem(i);
             }
         }
         ADD_FAILURE() << "no row " << caption;
+        return nullptr;
+    }
+    // A click on the row, as a person selects it.
+    void SelectRow(const std::string& caption) { test::ClickRow(List(), Row(caption)); }
+    void Press(const char* name) { test::Press(Find<QAbstractButton>(name)); }
+    void Choose(const char* action, const std::string& row) {
+        test::RightClick(List(), Row(row));
+        test::ChooseMenuItem(Find<QMenu>("SnPopupMenuStartup"), action);
     }
     // A mouse release over the label of the tree node with this caption (the first one).
     void ClickNode(const QString& caption, int occurrence = 0) {
@@ -165,12 +173,12 @@ TEST(TMainForm, TheRatingItemCombinesWithTheNode) {
     w.root.File("C:\\Program Files\\Quillbrook\\st.dat",
                 "[Agent]\r\nConfirmed=X\r\n[Tool]\r\nConfirmed=X\r\n");
     w.Open();
-    w.Find<QRadioButton>("RadioRating4")->click(); // Harmful
+    w.Press("RadioRating4"); // Harmful
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Tool"));
     EXPECT_EQ(w.List()->topLevelItem(0)->text(3), "Hamful");
     w.ClickNode("All Users");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent"));
-    w.Find<QRadioButton>("RadioRating0")->click();
+    w.Press("RadioRating0");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service"));
 }
 
@@ -193,7 +201,10 @@ TEST(TMainForm, SelectingARowShowsItsPageAndSetsStartAndStop) {
     EXPECT_TRUE(stop->isEnabled());
     const std::string page = test::ReadText(w.root.Host("C:\\Program Files\\Quillbrook\\info.htm"));
     EXPECT_NE(page.find("3.5 MB / 4 MB (Current / Peak)"), std::string::npos);
-    w.List()->clearSelection();
+    // A click on the list's empty part clears the selection.
+    QTest::mouseClick(w.List()->viewport(), Qt::LeftButton, {},
+                      QPoint(w.List()->viewport()->width() / 2, w.List()->viewport()->height() - 3));
+    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
     EXPECT_FALSE(start->isEnabled());
     EXPECT_FALSE(stop->isEnabled());
 }
@@ -201,36 +212,35 @@ TEST(TMainForm, SelectingARowShowsItsPageAndSetsStartAndStop) {
 TEST(TMainForm, ColumnTitlesSortBothWays) {
     Window w;
     w.Open();
-    QHeaderView* header = w.List()->header();
-    emit header->sectionClicked(0);
+    test::ClickHeader(w.List(), 0);
     EXPECT_EQ(w.List()->headerItem()->text(0), QString::fromUtf8("Program Name \u25B2"));
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool"));
-    emit header->sectionClicked(0);
+    test::ClickHeader(w.List(), 0);
     EXPECT_EQ(w.List()->headerItem()->text(0), QString::fromUtf8("Program Name \u25BC"));
     EXPECT_THAT(w.Captions(), ElementsAre("Tool", "Service", "Broken", "Agent"));
-    emit header->sectionClicked(1);
+    test::ClickHeader(w.List(), 1);
     EXPECT_EQ(w.List()->headerItem()->text(0), "Program Name");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Tool", "Service", "Broken")); // "[" after the letters
-    w.form->RefreshList();
+    w.Press("ToolButtonRefresh");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool"));
     EXPECT_EQ(w.List()->headerItem()->text(1), "Command Path");
+    test::ClickHeader(w.List(), 1); // continues from its own last direction
+    EXPECT_EQ(w.List()->headerItem()->text(1), QString::fromUtf8("Command Path \u25BC"));
 }
 
 TEST(TMainForm, RowCommandsTellWhatIsWrongAndHandTheRestToTheShell) {
     Window w;
     w.Open();
-    w.Find<QPushButton>("ButtonBrowse")->setEnabled(true);
-    w.Find<QPushButton>("ButtonBrowse")->click(); // no row selected
+    EXPECT_FALSE(w.Find<QPushButton>("ButtonBrowse")->isEnabled()); // no row selected
     w.SelectRow("Broken");
-    w.Find<QPushButton>("ButtonBrowse")->click();
-    w.Find<QPushButton>("ButtonProperties")->click();
+    w.Press("ButtonBrowse");
+    w.Press("ButtonProperties");
     w.SelectRow("Agent");
-    w.Find<QPushButton>("ButtonBrowse")->click();
-    w.Find<QPushButton>("ButtonProperties")->click();
-    w.form->findChild<QAction*>(QStringLiteral("MenuSearch"))->trigger();
-    EXPECT_THAT(w.Messages(),
-                ElementsAre("Please select an item.", "Cannot find the folder of an invalid item.",
-                            "Cannot open the properties of an invalid item."));
+    w.Press("ButtonBrowse");
+    w.Press("ButtonProperties");
+    w.Choose("MenuSearch", "Agent");
+    EXPECT_THAT(w.Messages(), ElementsAre("Cannot find the folder of an invalid item.",
+                                          "Cannot open the properties of an invalid item."));
     ASSERT_EQ(w.desktop.opened.size(), 2u);
     EXPECT_EQ(w.desktop.opened[0], w.root.Host("C:\\Apps").string());
     EXPECT_EQ(w.desktop.opened[1], "https://www.google.com/search?as_q=Agent&as_epq=AGENT%2EEXE");
@@ -246,23 +256,15 @@ TEST(TMainForm, StartsAndStopsARealProgram) {
     std::filesystem::permissions(w.root.Host(program), std::filesystem::perms::owner_all);
     w.Open();
     w.SelectRow("Probe");
-    w.Find<QPushButton>("SnButtonRun")->click();
-    // The process needs a moment before the scan can see it: scan again until it shows.
-    for (int i = 0; i < 100; ++i) {
-        const auto rows = w.form->Rows();
-        const auto row =
-            std::find_if(rows.begin(), rows.end(), [](const ListRow& r) { return r.caption == "Probe"; });
-        if (row != rows.end() && !row->memory.empty()) {
-            break;
-        }
+    w.Press("SnButtonRun");
+    // The process needs a moment before the scan can see it: refresh until its row shows it running.
+    for (int i = 0; i < 100 && w.Row("Probe")->text(4).isEmpty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        auto services = w.form->Services();
-        ScanProcesses(w.form->Items().Items, services.processes, services.system, services.files);
-        w.form->RefreshList();
+        w.Press("ToolButtonRefresh");
     }
     w.SelectRow("Probe");
     ASSERT_TRUE(w.Find<QPushButton>("SnButtonClose")->isEnabled());
-    w.Find<QPushButton>("SnButtonClose")->click();
+    w.Press("SnButtonClose");
     w.SelectRow("Probe");
     EXPECT_TRUE(w.Find<QPushButton>("SnButtonRun")->isEnabled());
     EXPECT_TRUE(w.Messages().empty());

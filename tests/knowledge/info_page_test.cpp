@@ -235,7 +235,7 @@ TEST(InfoPage, MemoryTextComesFromTheFirstRecordWithNameAndLocation) {
         std::string expected;
     } cases[] = {
         {"Stopped", run, PlatformFamily::NT, 10, notRunning},
-        {"Unmeasured", run, PlatformFamily::NT, 10, notRunning},
+        {"Unmeasured", run, PlatformFamily::NT, 10, "Running (its memory use cannot be read)"},
         {"Running", run, PlatformFamily::NT, 10, "3.5 MB / 4 MB (Current / Peak)"},
         {"Small", run, PlatformFamily::NT, 5, "512 KB / 2 MB (Current / Peak)"},
         {"Twice", run, PlatformFamily::NT, 10, "2 MB / 3 MB (Current / Peak)"},

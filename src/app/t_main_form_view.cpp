@@ -1,0 +1,184 @@
+// How the main window fits its screen and its content: column widths, the tree's label hit area, the
+// side pictures, cell tooltips, and the placement kept between runs.
+#include "app/column_widths.h"
+#include "app/t_main_form.h"
+#include "changes/pending_changes.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyleOptionViewItem>
+#include <QTreeWidget>
+
+namespace qb {
+
+namespace {
+
+constexpr int kNarrowestColumn = 60;
+
+// The width a cell needs to show its whole text, as the list's delegate lays it out (check box and icon
+// included in the first column).
+int CellWidth(const QTreeWidget* view, const QModelIndex& index) {
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.widget = view;
+    option.font = view->font();
+    option.decorationSize = QSize(16, 16);
+    return view->itemDelegate()->sizeHint(option, index).width();
+}
+
+} // namespace
+
+bool TMainForm::OverNodeLabel(const QPoint& viewportPos) const {
+    const QModelIndex index = treeViewMain_->indexAt(viewportPos);
+    if (!index.isValid()) {
+        return false;
+    }
+    // The node's picture and label: from the start of its cell to the end of its text.
+    const QRect cell = treeViewMain_->visualRect(index);
+    return viewportPos.x() >= cell.left() && viewportPos.x() < cell.left() + CellWidth(treeViewMain_, index);
+}
+
+void TMainForm::FitColumns() {
+    if (userColumns_ || listViewFix_ == nullptr) {
+        return;
+    }
+    QHeaderView* header = listViewFix_->header();
+    std::vector<int> wanted(kColumnCount);
+    for (int column = 0; column < kColumnCount; ++column) {
+        wanted[static_cast<std::size_t>(column)] =
+            std::max(header->sectionSizeHint(column),
+                     static_cast<const QAbstractItemView*>(listViewFix_)->sizeHintForColumn(column));
+    }
+    // Rating and memory are short texts and get what they need; the rest goes to name, command and place,
+    // and whatever is left over to the command.
+    const int available = listViewFix_->viewport()->width() - wanted[3] - wanted[4];
+    const auto shared = ShareWidth(available, {wanted[0], wanted[1], wanted[2]}, kNarrowestColumn, 1);
+    fitting_ = true;
+    for (int column = 0; column < 3; ++column) {
+        header->resizeSection(column, shared[static_cast<std::size_t>(column)]);
+    }
+    header->resizeSection(3, wanted[3]);
+    header->resizeSection(4, wanted[4]);
+    fitting_ = false;
+}
+
+QString TMainForm::RowToolTip(const QPoint& viewportPos) const {
+    const QString hint = listViewFix_->toolTip();
+    const QModelIndex index = listViewFix_->indexAt(viewportPos);
+    QTreeWidgetItem* shown = listViewFix_->itemAt(viewportPos);
+    if (!index.isValid() || shown == nullptr) {
+        return hint;
+    }
+    QStringList lines;
+    if (CellWidth(listViewFix_, index) > listViewFix_->columnWidth(index.column())) {
+        lines << shown->text(index.column()); // cut off in the list
+    }
+    const int row = listViewFix_->indexOfTopLevelItem(shown);
+    if (row >= 0 && static_cast<std::size_t>(row) < rows_.size()) {
+        if (const StartupItem* record = RecordOfRow(rows_[static_cast<std::size_t>(row)]);
+            record != nullptr && IsPending(*record)) {
+            QStringList kinds;
+            for (const ChangeKind kind : ChangeKinds(*record)) {
+                const auto name = ChangeKindName(kind);
+                kinds << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+            }
+            lines << (kinds.isEmpty()
+                          ? QStringLiteral("Changed, not applied yet")
+                          : QStringLiteral("Not applied yet: ") + kinds.join(QStringLiteral(", ")));
+        }
+    }
+    lines << hint;
+    return lines.join(QLatin1Char('\n'));
+}
+
+void TMainForm::FitLeftPanel() {
+    // All fourteen nodes in sight come first; the pictures below the filter make room for them.
+    const int rows = static_cast<int>(
+        treeViewMain_->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size());
+    const int treeHeight =
+        rows * std::max(1, treeViewMain_->sizeHintForRow(0)) + 2 * treeViewMain_->frameWidth();
+    const QMargins margins = leftPanel_->layout()->contentsMargins();
+    const int spacing = std::max(0, leftPanel_->layout()->spacing());
+    int needed = margins.top() + margins.bottom() + treeHeight + spacing + ratingGroup_->sizeHint().height();
+    std::size_t keep = 0;
+    for (; keep < sideTiles_.size(); ++keep) {
+        const int tile = spacing + sideTiles_[keep]->sizeHint().height();
+        if (needed + tile > leftPanel_->height()) {
+            break;
+        }
+        needed += tile;
+    }
+    for (std::size_t i = 0; i < sideTiles_.size(); ++i) {
+        sideTiles_[i]->setVisible(i < keep);
+    }
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FitLeftPanel();
+}
+
+void TMainForm::RestoreSettings() {
+    const WindowSettings settings = ReadWindowSettings(services_.registry);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // About two thirds of the screen, never smaller than the window was designed for (where it fits).
+    const QSize size(std::min(area.width(), std::max(778, area.width() * 2 / 3)),
+                     std::min(area.height(), std::max(593, area.height() * 2 / 3)));
+    resize(size);
+    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    if (settings.placement) {
+        const auto& p = *settings.placement;
+        const QRect stored(p.left, p.top, p.width, p.height);
+        // Only where a screen still shows its top edge, so that the window can be reached and moved.
+        bool onScreen = false;
+        for (const QScreen* s : QGuiApplication::screens()) {
+            onScreen = onScreen || s->availableGeometry().intersects(QRect(p.left, p.top, p.width, 24));
+        }
+        if (onScreen) {
+            setGeometry(stored);
+            if (p.maximized) {
+                setWindowState(windowState() | Qt::WindowMaximized);
+            }
+        }
+    }
+    if (settings.sideSplitter.size() == 2) {
+        sideSplitter_->setSizes({settings.sideSplitter[0], settings.sideSplitter[1]});
+    }
+    if (settings.listSplitter.size() == 2) {
+        listSplitter_->setSizes({settings.listSplitter[0], settings.listSplitter[1]});
+    }
+    if (settings.columns.size() == static_cast<std::size_t>(kColumnCount)) {
+        fitting_ = true;
+        for (int column = 0; column < kColumnCount; ++column) {
+            listViewFix_->header()->resizeSection(column, settings.columns[static_cast<std::size_t>(column)]);
+        }
+        fitting_ = false;
+        userColumns_ = true;
+    }
+}
+
+void TMainForm::SaveSettings() {
+    WindowSettings settings;
+    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    settings.placement =
+        WindowSettings::Placement{normal.x(), normal.y(), normal.width(), normal.height(), isMaximized()};
+    for (const int size : sideSplitter_->sizes()) {
+        settings.sideSplitter.push_back(size);
+    }
+    for (const int size : listSplitter_->sizes()) {
+        settings.listSplitter.push_back(size);
+    }
+    if (userColumns_) {
+        for (int column = 0; column < kColumnCount; ++column) {
+            settings.columns.push_back(listViewFix_->columnWidth(column));
+        }
+    }
+    WriteWindowSettings(services_.registry, settings);
+}
+
+} // namespace qb

@@ -1,0 +1,110 @@
+#include "app/window_settings.h"
+
+#include "platform/platform_error.h"
+
+#include <charconv>
+
+namespace qb {
+
+namespace {
+
+constexpr int kLargest = 100000;
+
+std::string ReadText(RegistryKey& key, std::string_view name) {
+    const auto value = key.ReadValue(name);
+    return value && value->IsText() ? value->data : std::string();
+}
+
+std::vector<int> ReadList(RegistryKey& key, std::string_view name, std::size_t most) {
+    const auto numbers = ParseNumberList(ReadText(key, name), most, false);
+    // A splitter or a column of width 0 would hide its part for good: such a value is not used.
+    if (!numbers) {
+        return {};
+    }
+    for (const int n : *numbers) {
+        if (n < 1) {
+            return {};
+        }
+    }
+    return *numbers;
+}
+
+} // namespace
+
+std::optional<std::vector<int>> ParseNumberList(std::string_view text, std::size_t most, bool allowNegative) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::vector<int> numbers;
+    while (true) {
+        const auto comma = text.find(',');
+        const std::string_view part = text.substr(0, comma);
+        int value = 0;
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || error != std::errc() || end != part.data() + part.size() || value > kLargest ||
+            value < (allowNegative ? -kLargest : 0) || numbers.size() == most) {
+            return std::nullopt;
+        }
+        numbers.push_back(value);
+        if (comma == std::string_view::npos) {
+            return numbers;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::string NumberListText(const std::vector<int>& numbers) {
+    std::string text;
+    for (const int n : numbers) {
+        if (!text.empty()) {
+            text += ',';
+        }
+        text += std::to_string(n);
+    }
+    return text;
+}
+
+WindowSettings ReadWindowSettings(Registry& registry) {
+    WindowSettings settings;
+    const auto key = registry.OpenForReading(RegistryRoot::CurrentUser, kWindowSettingsKey);
+    if (!key) {
+        return settings;
+    }
+    if (const auto p = ParseNumberList(ReadText(*key, "Placement"), 5, true);
+        p && p->size() == 5 && (*p)[2] > 0 && (*p)[3] > 0 && ((*p)[4] == 0 || (*p)[4] == 1)) {
+        settings.placement = WindowSettings::Placement{(*p)[0], (*p)[1], (*p)[2], (*p)[3], (*p)[4] == 1};
+    }
+    settings.sideSplitter = ReadList(*key, "SideSplitter", 2);
+    settings.listSplitter = ReadList(*key, "ListSplitter", 2);
+    settings.columns = ReadList(*key, "Columns", 5);
+    return settings;
+}
+
+bool WriteWindowSettings(Registry& registry, const WindowSettings& settings) {
+    const auto key = registry.OpenForWriting(RegistryRoot::CurrentUser, kWindowSettingsKey, true);
+    if (!key) {
+        return false;
+    }
+    const auto write = [&](std::string_view name, const std::vector<int>& numbers) {
+        if (numbers.empty()) {
+            key->DeleteValue(name);
+        } else {
+            key->WriteString(name, NumberListText(numbers));
+        }
+    };
+    // The window's size is not worth an error box when the tool closes: a failed write only loses it.
+    try {
+        if (settings.placement) {
+            const auto& p = *settings.placement;
+            write("Placement", {p.left, p.top, p.width, p.height, p.maximized ? 1 : 0});
+        }
+        write("SideSplitter", settings.sideSplitter);
+        write("ListSplitter", settings.listSplitter);
+        write("Columns", settings.columns);
+    } catch (const PlatformError&) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace qb

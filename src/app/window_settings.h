@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/registry.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qb {
+
+// How the user left the main window: its place and size, the two splitters and the list's column widths.
+// Kept between runs in the tool's own key, HKEY_CURRENT_USER "SOFTWARE\Quillbrook\Window", as text values
+// of comma-separated numbers ("Placement" = "left,top,width,height,maximized"), so that a value from
+// another version or typed by hand is read as far as it makes sense and otherwise ignored.
+struct WindowSettings {
+    struct Placement {
+        int left = 0;
+        int top = 0;
+        int width = 0;
+        int height = 0;
+        bool maximized = false;
+        friend bool operator==(const Placement&, const Placement&) = default;
+    };
+    std::optional<Placement> placement;
+    std::vector<int> sideSplitter; // the left panel and the rest
+    std::vector<int> listSplitter; // the list and the information pane
+    std::vector<int> columns;      // only once the user has set them; the list fits its content otherwise
+
+    friend bool operator==(const WindowSettings&, const WindowSettings&) = default;
+};
+
+inline constexpr std::string_view kWindowSettingsKey = "SOFTWARE\\Quillbrook\\Window";
+
+// What is stored; missing or unreadable values are left empty. Never throws for a value of the wrong type.
+WindowSettings ReadWindowSettings(Registry& registry);
+// False when the key cannot be written (the settings are then simply not kept).
+bool WriteWindowSettings(Registry& registry, const WindowSettings& settings);
+
+// "161,617" -> {161, 617}; nullopt when any part is not a number between 0 and 100000, or there are more
+// than `most` parts. Negative numbers are allowed where allowNegative says so (a window left of the
+// primary screen).
+std::optional<std::vector<int>> ParseNumberList(std::string_view text, std::size_t most, bool allowNegative);
+std::string NumberListText(const std::vector<int>& numbers);
+
+} // namespace qb

@@ -1,0 +1,167 @@
+#pragma once
+
+// The main window on a sandbox machine, with the helpers the window tests share: find a control, read
+// what the list, the pane and the status bar show, and drive the window through window_driver.h.
+
+#include "app/t_main_form.h"
+#include "platform/sandbox/sandbox_system.h"
+#include "support/recording_fakes.h"
+#include "support/temp_dir.h"
+#include "window_driver.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTreeWidget>
+#include <memory>
+
+namespace qb::test {
+
+// A desktop that records what it was asked to open, and can play one that opens nothing.
+class RecordingDesktop : public sandbox::DesktopHandoff {
+public:
+    bool Open(std::string_view target) override {
+        opened.emplace_back(target);
+        return opens;
+    }
+    bool ShowProperties(std::string_view windowsPath, const std::filesystem::path&) override {
+        properties.emplace_back(windowsPath);
+        return opens;
+    }
+    bool opens = true;
+    std::vector<std::string> opened, properties;
+};
+
+// The demo system, seeded afresh into a temporary folder.
+class DemoMachine {
+public:
+    DemoMachine() {
+        std::string error;
+        root_ = dir_.Path() / "system";
+        EXPECT_TRUE(sandbox::SeedDemoSystem(root_, error)) << error;
+        auto opened = sandbox::SandboxSystem::Open(root_);
+        EXPECT_TRUE(std::holds_alternative<std::unique_ptr<sandbox::SandboxSystem>>(opened));
+        system_ = std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened));
+    }
+    sandbox::SandboxSystem& System() { return *system_; }
+    // The same root opened again, as a second run of the tool sees it.
+    void Reopen() {
+        system_.reset();
+        system_ =
+            std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(sandbox::SandboxSystem::Open(root_)));
+    }
+
+private:
+    TempDir dir_;
+    std::filesystem::path root_;
+    std::unique_ptr<sandbox::SandboxSystem> system_;
+};
+
+class MainWindow {
+public:
+    // Shows the window on the system, with scripted dialogs (or the ones given) and a recording desktop.
+    // `processes` stands in for the machine's process list when given.
+    explicit MainWindow(sandbox::SandboxSystem& system, Dialogs* dialogs = nullptr,
+                        Processes* processes = nullptr) {
+        system.SetDialogs(dialogs ? *dialogs : scripted);
+        system.SetDesktop(desktop);
+        const sandbox::PathMap& map = system.Paths();
+        PathMapping paths{[&map](std::string_view w) -> std::optional<std::string> {
+                              auto h = map.ToHost(w);
+                              return h ? std::optional(h->string()) : std::nullopt;
+                          },
+                          [&map](std::string_view l) { return map.ToWindows(l); }};
+        const PlatformServices s = system.Services();
+        form = std::make_unique<TMainForm>(PlatformServices{s.registry, s.profiles, s.files, s.shell,
+                                                            processes ? *processes : s.processes, s.system,
+                                                            s.dialogs, s.browser, s.clock},
+                                           paths);
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        Activate();
+    }
+    // The window in front and holding the keyboard, as after a click on it (a dialog may have had it).
+    void Activate() {
+        // The offscreen platform does not hand activation back when a dialog closes.
+        QApplication::setActiveWindow(form.get());
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    template <typename T> T* Find(const char* name) {
+        T* widget = form->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QTreeWidget* List() { return Find<QTreeWidget>("ListViewFix"); }
+    QTreeWidget* Tree() { return Find<QTreeWidget>("TreeViewMain"); }
+    QTreeWidgetItem* Row(const std::string& caption) {
+        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
+            if (List()->topLevelItem(i)->text(0).toStdString() == caption) {
+                return List()->topLevelItem(i);
+            }
+        }
+        ADD_FAILURE() << "no row " << caption;
+        return nullptr;
+    }
+    std::vector<std::string> Captions() {
+        std::vector<std::string> out;
+        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
+            out.push_back(List()->topLevelItem(i)->text(0).toStdString());
+        }
+        return out;
+    }
+    std::vector<std::string> SelectedCaptions() {
+        std::vector<std::string> out;
+        for (QTreeWidgetItem* item : List()->selectedItems()) {
+            out.push_back(item->text(0).toStdString());
+        }
+        return out;
+    }
+    void SelectRow(const std::string& caption) { ClickRow(List(), Row(caption)); }
+    void Press(const char* name) { test::Press(Find<QAbstractButton>(name)); }
+    void Choose(const char* action, const std::string& row) {
+        RightClick(List(), row.empty() ? nullptr : Row(row));
+        ChooseMenuItem(Find<QMenu>("SnPopupMenuStartup"), action);
+    }
+    QTreeWidgetItem* Node(const QString& caption, int occurrence = 0) {
+        const auto items = Tree()->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+        EXPECT_GT(items.size(), occurrence) << caption.toStdString();
+        return items.size() > occurrence ? items[occurrence] : nullptr;
+    }
+    // A click on the last letter of a node's label: the right end of its text.
+    void ClickNodeLabelEnd(const QString& caption, int occurrence = 0) {
+        QTreeWidgetItem* node = Node(caption, occurrence);
+        ASSERT_NE(node, nullptr);
+        const QRect rect = Tree()->visualItemRect(node);
+        // The text ends where the cell's size hint says; its last letter sits just before that.
+        QStyleOptionViewItem option;
+        option.initFrom(Tree());
+        option.widget = Tree();
+        option.decorationSize = QSize(16, 16);
+        const int end =
+            rect.left() + Tree()->itemDelegate()->sizeHint(option, Tree()->indexFromItem(node)).width();
+        const int lastLetter = Tree()->fontMetrics().horizontalAdvance(caption.right(1));
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
+                          QPoint(end - 4 - lastLetter / 2, rect.center().y()));
+    }
+    QString PaneText() { return Find<QTextBrowser>("CppWebBrowserInfo")->toPlainText(); }
+    std::string StatusText() {
+        return Find<QLabel>("LabelRowsShown")->text().toStdString() + "|" +
+               Find<QLabel>("LabelPending")->text().toStdString();
+    }
+    std::vector<std::string> Messages() {
+        std::vector<std::string> out;
+        for (const auto& m : scripted.Messages()) {
+            out.push_back(m.text);
+        }
+        return out;
+    }
+
+    ScriptedDialogs scripted;
+    RecordingDesktop desktop;
+    std::unique_ptr<TMainForm> form;
+};
+
+} // namespace qb::test
