@@ -27,7 +27,7 @@ std::optional<std::string> SandboxProfiles::ReadValue(std::string_view file, std
 }
 
 std::string SandboxProfiles::ContentForWriting(std::string_view file, std::filesystem::path& host) {
-    const auto mapped = paths_.ToHost(file);
+    const auto mapped = paths_.ToHostForWriting(file);
     struct stat info {};
     const bool exists = mapped && ::stat(mapped->c_str(), &info) == 0;
     if (!mapped || (exists && !S_ISREG(info.st_mode)) || (exists && IsReadOnlyHostFile(*mapped))) {

@@ -1,4 +1,5 @@
 #include "platform/contract/contract_backend.h"
+#include "platform/failure_cause.h"
 
 #include <gmock/gmock.h>
 
@@ -13,6 +14,29 @@ TEST_P(FilesContract, NamesMatchWithoutRegardToLetterCase) {
     EXPECT_EQ(backend->Files().ReadFile(JoinPath(folder, "MIXEDCASE.txt")), "content");
     ASSERT_TRUE(backend->Files().WriteFile(JoinPath(folder, "MIXEDCASE.TXT"), "replaced"));
     EXPECT_EQ(backend->Files().FindFiles(folder, "*.*").size(), 1u); // the same file, not a second one
+}
+
+// A refused call keeps its cause, so that the user reads why and not only that it failed.
+TEST_P(FilesContract, AFailedCallTellsWhy) {
+    const std::string folder = backend->ScratchFolder();
+    const std::string a = JoinPath(folder, "a.txt");
+    const std::string b = JoinPath(folder, "b.txt");
+    SetLastFailure(FailureCause::Unknown);
+    EXPECT_FALSE(backend->Files().DeleteFile(a));
+    EXPECT_EQ(LastFailure(), FailureCause::NotFound);
+    SetLastFailure(FailureCause::Unknown);
+    EXPECT_FALSE(backend->Files().CopyFile(a, b, true));
+    EXPECT_EQ(LastFailure(), FailureCause::NotFound);
+    ASSERT_TRUE(backend->Files().WriteFile(a, "a"));
+    ASSERT_TRUE(backend->Files().WriteFile(b, "b"));
+    SetLastFailure(FailureCause::Unknown);
+    EXPECT_FALSE(backend->Files().CopyFile(a, b, true));
+    EXPECT_EQ(LastFailure(), FailureCause::AlreadyThere);
+    if (backend->MakeReadOnly(b)) {
+        SetLastFailure(FailureCause::Unknown);
+        EXPECT_FALSE(backend->Files().DeleteFile(b));
+        EXPECT_EQ(LastFailure(), FailureCause::AccessDenied);
+    }
 }
 
 TEST_P(FilesContract, FilesAndDirectoriesAreToldApart) {

@@ -1,4 +1,5 @@
 #include "platform/contract/contract_backend.h"
+#include "platform/failure_cause.h"
 #include "platform/platform_error.h"
 
 #include <algorithm>
@@ -28,6 +29,24 @@ TEST_P(RegistryContract, MissingKeyDoesNotOpenAndIsNotCreated) {
     EXPECT_EQ(backend->Reg().OpenForReading(HKCU, key), nullptr);
     EXPECT_EQ(backend->Reg().OpenForWriting(HKCU, key, false), nullptr);
     EXPECT_EQ(backend->Reg().OpenForReading(HKCU, key), nullptr);
+}
+
+// A refused call keeps its cause, so that the user reads why and not only that it failed.
+TEST_P(RegistryContract, AFailedCallTellsWhy) {
+    const std::string base = backend->ScratchKey();
+    SetLastFailure(FailureCause::Unknown);
+    EXPECT_EQ(backend->Reg().OpenForWriting(HKCU, base + "\\Missing", false), nullptr);
+    EXPECT_EQ(LastFailure(), FailureCause::NotFound);
+    auto key = backend->Reg().OpenForWriting(HKCU, base, true);
+    ASSERT_NE(key, nullptr);
+    SetLastFailure(FailureCause::Unknown);
+    EXPECT_FALSE(key->DeleteValue("Absent"));
+    EXPECT_EQ(LastFailure(), FailureCause::NotFound);
+    if (auto standardUser = backend->StandardUserRegistry()) {
+        SetLastFailure(FailureCause::Unknown);
+        EXPECT_EQ(standardUser->OpenForWriting(HKLM, "SOFTWARE", false), nullptr);
+        EXPECT_EQ(LastFailure(), FailureCause::AccessDenied);
+    }
 }
 
 TEST_P(RegistryContract, OpeningForWritingCreatesEveryMissingKeyAlongThePath) {

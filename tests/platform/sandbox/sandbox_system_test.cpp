@@ -1,3 +1,5 @@
+#include "platform/failure_cause.h"
+#include "platform/platform_error.h"
 #include "platform/sandbox/sandbox_system.h"
 #include "support/temp_dir.h"
 
@@ -155,6 +157,57 @@ TEST(SandboxSystem, TheDefaultRootFollowsTheEnvironment) {
     ::setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
     EXPECT_EQ(DefaultSandboxRoot(), "/tmp/xdg/quillbrook/system");
     ::unsetenv("XDG_DATA_HOME");
+}
+
+} // namespace qb::sandbox
+
+namespace qb::sandbox {
+
+// What Windows keeps from a standard user, the sandbox keeps too, whichever service writes.
+TEST(SandboxSystem, AStandardUserCannotChangeTheMachinesFolders) {
+    TempDir dir;
+    WriteText(dir.Path() / "sandbox.ini", "[System]\r\nAdministrator=0\r\n");
+    auto system = OpenOrFail(dir.Path(), false);
+    ASSERT_NE(system, nullptr);
+    auto services = system->Services();
+    const struct {
+        const char* folder;
+        bool writable;
+    } cases[] = {
+        {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp", false},
+        {"C:\\Program Files\\Quillbrook", false},
+        {"C:\\Program Files (x86)\\Tool", false},
+        {"C:\\WINDOWS\\SYSTEM32", false},
+        {"C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup", true},
+        {"C:\\Program Files Backup", true}, // a name that only begins like a protected folder
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        // The machine's own files are there before the user tries anything.
+        const auto host = system->Paths().ToHost(std::string(c.folder) + "\\old.lnk");
+        std::filesystem::create_directories(host->parent_path());
+        WriteText(*host, "old");
+        const std::string folder = c.folder;
+        const auto expect = [&](bool done, const char* what) {
+            EXPECT_EQ(done, c.writable) << what;
+            if (!done) {
+                EXPECT_EQ(LastFailure(), FailureCause::AccessDenied) << what;
+            }
+        };
+        expect(services.files.WriteFile(folder + "\\new.txt", "x"), "write");
+        expect(services.files.CreateDirectory(folder + "\\Sub"), "create a folder");
+        expect(services.files.CopyFile(folder + "\\old.lnk", folder + "\\copy.lnk", true), "copy");
+        expect(services.shell.SaveShortcut(folder + "\\made.lnk", {"C:\\a.exe", "", "", "", "", 0, 1}),
+               "save a shortcut");
+        expect(services.files.DeleteFile(folder + "\\old.lnk"), "delete");
+        bool profileWritten = true;
+        try {
+            services.profiles.WriteString(folder + "\\x.ini", "S", "k", "v");
+        } catch (const PlatformError&) {
+            profileWritten = false;
+        }
+        EXPECT_EQ(profileWritten, c.writable) << "write a profile";
+    }
 }
 
 } // namespace qb::sandbox
