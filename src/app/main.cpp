@@ -10,10 +10,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbrook"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillbrook"));
+    QApplication::setApplicationVersion(QStringLiteral(QB_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quillbrook: what Windows starts automatically."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption rootOption(QStringLiteral("system-root"),
                                         QStringLiteral("The sandbox system to work on."),
                                         QStringLiteral("DIR"));
