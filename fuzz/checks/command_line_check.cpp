@@ -14,6 +14,8 @@ public:
     OsVersion Version() override { return {}; }
     std::string SystemDirectory() override { return "C:\\WINDOWS\\SYSTEM32"; }
     std::string WindowsDirectory() override { return "C:\\WINDOWS"; }
+    // No variable is set, so every reference stays as written.
+    std::string ExpandEnvironmentStrings(std::string_view text) override { return std::string(text); }
 };
 
 // A disk on which a file exists when its name begins with "A", whatever the folders; it remembers every
