@@ -290,14 +290,15 @@ TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShow
     EXPECT_EQ(RegQuery(kRun, "QbGuiBeta"), "REG_EXPAND_SZ %SystemRoot%\\system32\\cmd.exe /c beta"); // untouched
     EXPECT_FALSE(Exists(startup_ + "\\" + kLinkName + ".lnk"));
     EXPECT_TRUE(Exists(tool_ + "\\ShortCutCurrUser\\" + kLinkName + ".lnk"));
-    // The list is read again from the system after the apply.
+    // The list is read again from the system after the apply: the run key's values first, then its
+    // disabled twin's.
     EXPECT_THAT(OurRows(),
-                ElementsAre("QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
-                            "Not Required | off",
-                            "QbGuiBeta | %SystemRoot%\\system32\\cmd.exe /c beta | Current User\\Registry\\Run | "
+                ElementsAre("QbGuiBeta | %SystemRoot%\\system32\\cmd.exe /c beta | Current User\\Registry\\Run | "
                             "Unknown | on",
                             "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
                             "Harmful | on",
+                            "QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
+                            "Not Required | off",
                             "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
                             "User's Choice | off"));
 }
