@@ -158,7 +158,7 @@ protected:
         WriteFile(tool_ + "\\fn.dat", "[QBGUIOFF.EXE]\r\nConfirmed=X\r\nDescription=Off helper\r\n");
         WriteFile(tool_ + "\\sp.dat", "[general]\r\ncount=0\r\n");
         WriteFile(tool_ + "\\infotpl.dat", "<html><body><h3><!--name--></h3><p><!--path--></p><p><!--locate--></p>"
-                                           "<p><!--rate--></p><p><!--comment--></p></body></html>");
+                                           "<p><!--rate--></p><p><!--comment--></p><p><!--Memory--></p></body></html>");
         WriteFile(tool_ + "\\mess.htm", "<html><body><p>Start page</p></body></html>");
 
         ASSERT_EQ(Reg("add \"" + kRun + "\" /v QbGuiAlpha /t REG_SZ /d \"C:\\windows\\notepad.exe /alpha\" /f")
@@ -350,10 +350,12 @@ TEST_F(WindowOnWindows, SelectingARowShowsItsInformationPage) {
     test::ClickRow(List(), Row("QbGuiAlpha"));
     EXPECT_EQ(browser->source().toLocalFile().toStdString(), Replaced(tool_, '\\', '/') + "/info.htm");
     EXPECT_EQ(browser->toPlainText().toStdString(),
-              "QbGuiAlpha\nC:\\windows\\notepad.exe /alpha\nCurrent User\\Registry\\Run\nNot Required\nAlpha helper");
+              "QbGuiAlpha\nC:\\windows\\notepad.exe /alpha\nCurrent User\\Registry\\Run\nNot Required\nAlpha helper\n"
+              "N/A (This program is not running)");
     test::ClickRow(List(), Row("Qb Gui Link"));
     EXPECT_EQ(browser->toPlainText().toStdString(),
-              "Qb Gui Link\nC:\\windows\\notepad.exe /link\nCurrent User\\Startup Menu\nUser's Choice\nLink helper");
+              "Qb Gui Link\nC:\\windows\\notepad.exe /link\nCurrent User\\Startup Menu\nUser's Choice\nLink helper\n"
+              "N/A (This program is not running)");
 }
 
 } // namespace
