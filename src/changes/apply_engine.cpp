@@ -5,6 +5,7 @@
 #include "inventory/shell_folders.h"
 #include "inventory/shortcut_names.h"
 #include "inventory/startup_scan.h"
+#include "inventory/startup_switch.h"
 #include "platform/failure_cause.h"
 #include "platform/platform_error.h"
 #include "platform/text.h"
@@ -53,6 +54,11 @@ std::string SystemNameOf(const StartupItem& item) {
     return IsFolderEntry(item) ? item.Name.str() + ".lnk" : item.Name.str();
 }
 
+// Where a loaded entry is on the system: an entry Windows switched off is still in its place.
+ItemState PlaceState(const StartupItem& item) {
+    return item.SwitchedOff ? ItemState::Enabled : item.LoadedState;
+}
+
 // The name an entry gets where it is written new.
 std::string NewSystemName(const StartupItem& item) {
     return IsFolderEntry(item) ? item.Name.str() + ".lnk" : item.Name.str();
@@ -82,8 +88,13 @@ std::unique_ptr<RegistryKey> ApplyEngine::OpenLocationKey(std::string_view label
     if (row == nullptr || row->kind != LocationKind::Registry) {
         return nullptr;
     }
-    return services_.registry.OpenForWriting(row->hive,
-                                             state == ItemState::Enabled ? row->key : row->disabledKey, true);
+    if (!PlaceExists(*row, services_.system.Version())) {
+        SetLastFailure(
+            FailureCause::NotFound); // no 32-bit view on this system: nothing lands in the native one
+        return nullptr;
+    }
+    return services_.registry.OpenForWriting(
+        row->hive, state == ItemState::Enabled ? row->key : row->disabledKey, true, row->view);
 }
 
 std::optional<std::string> ApplyEngine::FilePath(const StartupLocation& row, ItemState state,
@@ -107,7 +118,7 @@ bool ApplyEngine::Occupied(const StartupLocation& row, std::string_view systemNa
     for (const ItemState state : {ItemState::Enabled, ItemState::Disabled}) {
         if (row.kind == LocationKind::Registry) {
             const auto key = services_.registry.OpenForReading(
-                row.hive, state == ItemState::Enabled ? row.key : row.disabledKey);
+                row.hive, state == ItemState::Enabled ? row.key : row.disabledKey, row.view);
             if (key && key->ValueExists(systemName)) {
                 return true;
             }
@@ -122,8 +133,18 @@ bool ApplyEngine::Occupied(const StartupLocation& row, std::string_view systemNa
     return false;
 }
 
-void ApplyEngine::NotChanged(const StartupItem& item, std::string reason) {
-    report_.notChanged.push_back({item.Name.str(), item.Location.str(), std::move(reason)});
+void ApplyEngine::NotChanged(const StartupItem& shown, std::string reason, const StartupItem* record) {
+    if (record == nullptr) {
+        record = &shown;
+    }
+    int position = -1;
+    for (std::size_t i = 0; i < inventory_.Items.size(); ++i) {
+        if (inventory_.Items[i].get() == record) {
+            position = static_cast<int>(i);
+            break;
+        }
+    }
+    report_.notChanged.push_back({shown.Name.str(), shown.Location.str(), std::move(reason), position});
 }
 
 ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState state,
@@ -285,6 +306,42 @@ bool ApplyEngine::Move(const StartupItem& item, ItemState to, std::string* why) 
                                                : MoveShortcut(*row, item, to, why);
 }
 
+bool ApplyEngine::SwitchOn(const StartupItem& item, std::string* why) {
+    const StartupLocation* row = FindLocation(item.Location);
+    if (row == nullptr || row->approvedKey.empty() || !HasStartupSwitches(services_.system.Version())) {
+        return true;
+    }
+    const std::string name = SystemNameOf(item);
+    const auto reader = services_.registry.OpenForReading(row->hive, SwitchKeyPath(*row));
+    const auto value = reader ? reader->ReadValue(name) : std::nullopt;
+    if (!SwitchedOffAt(value)) {
+        return true; // on already
+    }
+    const auto key = services_.registry.OpenForWriting(row->hive, SwitchKeyPath(*row), false);
+    if (!key) {
+        *why = Cause();
+        return false;
+    }
+    key->WriteValue(name, SwitchedOn(*value)); // a failure ends the apply, as every failed value write does
+    return true;
+}
+
+void ApplyEngine::RemoveSwitch(const StartupItem& item) {
+    const StartupLocation* row = FindLocation(item.Location);
+    if (row == nullptr || row->approvedKey.empty() || !HasStartupSwitches(services_.system.Version())) {
+        return;
+    }
+    const std::string name = SystemNameOf(item);
+    const auto reader = services_.registry.OpenForReading(row->hive, SwitchKeyPath(*row));
+    if (!reader || !reader->ValueExists(name)) {
+        return;
+    }
+    if (const auto key = services_.registry.OpenForWriting(row->hive, SwitchKeyPath(*row), false);
+        !key || !key->DeleteValue(name)) {
+        NotChanged(item, "deleted, but Windows' own switch of that name stays: " + Cause());
+    }
+}
+
 const StartupItem* ApplyEngine::AddedInPlaceOf(const StartupItem& deleted) const {
     for (const auto& record : inventory_.Items) {
         const StartupItem& item = *record;
@@ -300,7 +357,7 @@ void ApplyEngine::PutBack(const Removed& removed) {
     const StartupItem& original = *removed.original;
     try {
         if (removed.value) {
-            const auto key = OpenLocationKey(original.Location, original.LoadedState);
+            const auto key = OpenLocationKey(original.Location, PlaceState(original));
             if (key && !key->ValueExists(SystemNameOf(original))) {
                 key->WriteValue(SystemNameOf(original), *removed.value);
             }
@@ -315,8 +372,11 @@ void ApplyEngine::PutBack(const Removed& removed) {
 ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
     report_ = {};
     const std::string toolDirectory = services_.files.ExecutableDirectory();
-    services_.files.CreateDirectory(JoinPath(toolDirectory, "ShortCutCurrUser"));
-    services_.files.CreateDirectory(JoinPath(toolDirectory, "ShortCutAllUser"));
+    for (const StartupLocation& row : StartupLocations()) {
+        if (row.kind == LocationKind::Folder) {
+            services_.files.CreateDirectory(JoinPath(toolDirectory, row.disabledFolder));
+        }
+    }
 
     if (rememberChoice) {
         const auto key = services_.registry.OpenForWriting(RegistryRoot::CurrentUser, kToolKey, true);
@@ -345,11 +405,11 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         if (original.LoadedState != ItemState::Deleted) {
             std::string why;
             const Removal result =
-                RemoveEntry(original, original.LoadedState, SystemNameOf(original), &entry, &why);
+                RemoveEntry(original, PlaceState(original), SystemNameOf(original), &entry, &why);
             entry.done = result == Removal::Done;
             entry.failed = result == Removal::Failed;
             if (entry.failed) {
-                NotChanged(original, why); // its old version stays, and no second copy is made
+                NotChanged(original, why, entry.replacement); // its old version stays; no second copy
             }
         }
         if (entry.replacement != nullptr) {
@@ -366,7 +426,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         entry.original = &item;
         entry.replacement = AddedInPlaceOf(item); // a restore's new version of the same entry
         std::string why;
-        switch (RemoveEntry(item, item.LoadedState, SystemNameOf(item), &entry, &why)) {
+        switch (RemoveEntry(item, PlaceState(item), SystemNameOf(item), &entry, &why)) {
         case Removal::Done:
             entry.done = true;
             break;
@@ -383,12 +443,13 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
     // The writes: every record, in list order.
     std::vector<const StartupItem*> written;
     const auto putBackUnwritten = [&] {
-        for (const Removed& entry : removed) {
+        for (Removed& entry : removed) {
             const StartupItem* replacement = entry.replacement;
             const bool replaced = replacement == nullptr || replacement->State == ItemState::Deleted ||
                                   std::find(written.begin(), written.end(), replacement) != written.end();
             if (entry.done && !replaced) {
                 PutBack(entry);
+                entry.putBack = true;
             }
         }
     };
@@ -432,8 +493,19 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                 }
                 continue;
             }
-            if (item.State != item.LoadedState && !Move(item, item.State, &why)) {
+            if (item.State == item.LoadedState) {
+                continue;
+            }
+            if (item.SwitchedOff) {
+                // Windows' switch is off and the entry is in its place: switched on there, nothing moves.
+                if (item.State == ItemState::Enabled && !SwitchOn(item, &why)) {
+                    NotChanged(item, why);
+                }
+            } else if (!Move(item, item.State, &why)) {
                 NotChanged(item, why);
+            } else if (item.State == ItemState::Enabled && !SwitchOn(item, &why)) {
+                // Back in its place, but a stale "off" of that name would keep it from starting.
+                NotChanged(item, "enabled, but Windows' own switch stays off: " + why);
             }
         }
     } catch (const PlatformError&) {
@@ -441,6 +513,13 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         throw;
     }
     putBackUnwritten();
+    // A deleted entry takes its switch along, so that a program installed again under that name does not
+    // inherit a stale "off".
+    for (const Removed& entry : removed) {
+        if (entry.done && !entry.putBack && entry.original->State == ItemState::Deleted) {
+            RemoveSwitch(*entry.original);
+        }
+    }
     return report_;
 }
 

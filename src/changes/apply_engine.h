@@ -17,6 +17,7 @@ struct NotChangedEntry {
     std::string name;
     std::string location;
     std::string reason; // "access denied", "not found where it was loaded from", ...
+    int record = -1;    // the position in Items (before the reload) of the record whose change this was
     friend bool operator==(const NotChangedEntry&, const NotChangedEntry&) = default;
 };
 
@@ -65,6 +66,7 @@ private:
         const StartupItem* replacement = nullptr; // the record whose write takes its place, if any
         bool done = false;                        // removed from the system
         bool failed = false;                      // could not be removed: it stays, and so does its record
+        bool putBack = false;                     // its replacement was not written, so it is back
         std::optional<RegistryValue> value;       // a registry row's value
         std::optional<std::string> shortcut;      // a folder row's file, as bytes
         std::string path;                         // where the file was
@@ -81,6 +83,10 @@ private:
     bool WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
                     const std::optional<std::string>& realData, std::string* why);
     bool Move(const StartupItem& item, ItemState to, std::string* why);
+    // Windows' own switch of a loaded entry: turned on where the entry is (false, with the reason, when it
+    // could not be), or taken away with a deleted entry. Both do nothing where the system has no switches.
+    bool SwitchOn(const StartupItem& item, std::string* why);
+    void RemoveSwitch(const StartupItem& item);
     bool MoveValue(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     bool MoveShortcut(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     void PutBack(const Removed& removed);
@@ -96,7 +102,8 @@ private:
     // Whether either place of the row (enabled or disabled) holds something of that name already.
     bool Occupied(const StartupLocation& row, std::string_view systemName);
 
-    void NotChanged(const StartupItem& item, std::string reason);
+    // Reports the entry as shown (an edited entry's original, say) for the change of record.
+    void NotChanged(const StartupItem& shown, std::string reason, const StartupItem* record = nullptr);
 
     Inventory& inventory_;
     PlatformServices services_;

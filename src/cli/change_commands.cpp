@@ -1,0 +1,270 @@
+#include "cli/change_commands.h"
+
+#include "backup/backup_file.h"
+#include "changes/apply_dialog_rows.h"
+#include "changes/apply_engine.h"
+#include "changes/entry_editor.h"
+#include "changes/pending_changes.h"
+#include "cli/cli_app.h"
+#include "inventory/startup_location.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+namespace qb::cli {
+
+namespace {
+
+// One pending change as the apply dialog lists it, with the record it belongs to.
+struct PendingRow {
+    int record;
+    ApplyDialogRow row;
+};
+
+std::vector<PendingRow> PendingRows(const Inventory& inventory) {
+    std::vector<PendingRow> out;
+    const auto rows = ApplyDialogRows(inventory);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < inventory.Items.size() && next < rows.size(); ++i) {
+        if (!ChangeKinds(*inventory.Items[i]).empty()) {
+            out.push_back({static_cast<int>(i), rows[next++]});
+        }
+    }
+    return out;
+}
+
+std::string Shown(const std::string& name) {
+    return name.empty() ? "(Default)" : name;
+}
+
+// The command line confirms for the user: the changes are printed (unless the result goes out as JSON), and
+// the automatic backup is made as the stored choice says, without changing that choice. It keeps the rows,
+// so that the result can say which of them were made.
+class PrintedConfirmation : public ApplyConfirmation {
+public:
+    PrintedConfirmation(std::ostream& out, bool backup, bool quiet)
+        : out_(out), backup_(backup), quiet_(quiet) {}
+    std::optional<bool> ConfirmWithBackupChoice(const Inventory& inventory) override {
+        rows_ = PendingRows(inventory);
+        for (const auto& [record, row] : rows_) {
+            if (!quiet_) {
+                out_ << row.changes << ": " << Shown(row.name) << " (" << row.location << ")"
+                     << (row.status.empty() ? "" : " -> " + row.status) << '\n';
+            }
+        }
+        return backup_;
+    }
+    const std::vector<PendingRow>& Rows() const { return rows_; }
+
+private:
+    std::ostream& out_;
+    bool backup_;
+    bool quiet_;
+    std::vector<PendingRow> rows_;
+};
+
+void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const ApplyReport& report) {
+    nlohmann::json changed = nlohmann::json::array();
+    for (const auto& [record, row] : rows) {
+        const bool failed = std::any_of(report.notChanged.begin(), report.notChanged.end(),
+                                        [&](const NotChangedEntry& entry) { return entry.record == record; });
+        if (!failed) {
+            changed.push_back({{"name", row.name},
+                               {"location", row.location},
+                               {"kind", row.changes},
+                               {"state", row.status.empty() ? "Deleted" : row.status}});
+        }
+    }
+    nlohmann::json notChanged = nlohmann::json::array();
+    for (const auto& entry : report.notChanged) {
+        notChanged.push_back({{"name", entry.name}, {"location", entry.location}, {"reason", entry.reason}});
+    }
+    nlohmann::json result = {{"changed", changed}, {"notChanged", notChanged}, {"backup", nullptr}};
+    if (!report.autoBackupPath.empty()) {
+        result["backup"] = report.autoBackupPath;
+    }
+    out << result.dump(2) << '\n';
+}
+
+int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
+    PlatformServices services = session.Services();
+    if (!HasPendingChanges(session.inventory)) {
+        if (options.json) {
+            PrintJson(out, {}, {});
+        } else {
+            out << "Nothing to change.\n";
+        }
+        return kExitOk;
+    }
+    PrintedConfirmation confirmation(out, !options.noBackup && PeekAutoBackupChoice(services.registry),
+                                     options.json);
+    ApplyReport report;
+    ApplyChanges(session.inventory, services, confirmation, *session.database, session.icons, false, &report);
+    if (options.json) {
+        PrintJson(out, confirmation.Rows(), report);
+    } else if (!report.autoBackupPath.empty()) {
+        out << "Backed up first to " << report.autoBackupPath << ".\n";
+    }
+    // The entries not changed, and why, were told as the window tells them (on stderr here).
+    return report.notChanged.empty() ? kExitOk : kExitFailed;
+}
+
+// Names and commands longer than a record holds would be cut, and a cut name would reach another entry or
+// none: refused before anything is read.
+std::optional<int> CheckLength(std::initializer_list<std::string_view> texts, std::ostream& err) {
+    for (const auto text : texts) {
+        if (text.size() > FieldText::kLimit) {
+            err << "Names and commands hold at most " << FieldText::kLimit << " bytes.\n";
+            return kExitUsage;
+        }
+    }
+    return std::nullopt;
+}
+
+// The entry named at the location: its exact name first, else the name in other letters (Windows' names
+// ignore case). -1 when there is none.
+int FindNamed(const Inventory& inventory, const std::string& name, const std::string& location) {
+    for (const bool exactly : {true, false}) {
+        for (std::size_t i = 0; i < inventory.Items.size(); ++i) {
+            const StartupItem& item = *inventory.Items[i];
+            const bool named = exactly ? item.Name == name : EqualsIgnoreCase(item.Name, name);
+            if (item.State != ItemState::Deleted && named && item.Location == location) {
+                return static_cast<int>(i);
+            }
+        }
+    }
+    return -1;
+}
+
+int NoSuchEntry(const Options& options, std::ostream& err) {
+    err << "No entry \"" << options.name << "\" at \"" << options.location << "\".\n";
+    return kExitFailed;
+}
+
+} // namespace
+
+std::optional<int> CheckPlace(std::string_view label, bool editorPlacesOnly, std::string_view command,
+                              std::ostream& err) {
+    std::vector<std::string_view> places;
+    if (editorPlacesOnly) {
+        places.assign(kEditorLocations.begin(), kEditorLocations.end());
+    } else {
+        for (const StartupLocation& row : StartupLocations()) {
+            places.push_back(row.label);
+        }
+    }
+    if (std::find(places.begin(), places.end(), label) != places.end()) {
+        return std::nullopt;
+    }
+    err << "Unknown location \"" << label << "\". The places " << command << " takes:\n";
+    for (const auto place : places) {
+        err << "  " << place << '\n';
+    }
+    return kExitUsage;
+}
+
+int ChangeState(const Options& options, ItemState wanted, std::ostream& out, std::ostream& err) {
+    if (auto problem = CheckLength({options.name}, err)) {
+        return *problem;
+    }
+    if (auto problem = CheckPlace(options.location, false, "it", err)) {
+        return *problem;
+    }
+    auto session = Start(options, err);
+    if (!session) {
+        return kExitFailed;
+    }
+    const int index = FindNamed(session->inventory, options.name, options.location);
+    if (index < 0) {
+        return NoSuchEntry(options, err);
+    }
+    const StartupItem& named = *session->inventory.Items[static_cast<std::size_t>(index)];
+    if (wanted == ItemState::Deleted) {
+        // As the window's Delete: every record of that name, place and command.
+        DeleteMatchingEntries(session->inventory, {named.Name, named.Location, named.Command});
+    } else {
+        session->inventory.Items[static_cast<std::size_t>(index)]->State = wanted;
+    }
+    return ApplyMarks(*session, options, out);
+}
+
+int AddEntryCommand(const Options& options, std::ostream& out, std::ostream& err) {
+    if (auto problem = CheckLength({options.name, options.command}, err)) {
+        return *problem;
+    }
+    if (auto problem = CheckPlace(options.location, true, "add", err)) {
+        return *problem;
+    }
+    auto session = Start(options, err);
+    if (!session) {
+        return kExitFailed;
+    }
+    const std::string name = TrimEditorText(options.name);
+    const std::string command = TrimEditorText(options.command);
+    if (const auto problem = EditorInputProblem(session->inventory, name, command, options.location, -1)) {
+        err << *problem << '\n';
+        return kExitFailed;
+    }
+    StartupItem& item = AddEntry(session->inventory, name, command, options.location, session->Services(),
+                                 *session->database, session->icons);
+    if (options.disabled) {
+        item.State = ItemState::Disabled;
+    }
+    return ApplyMarks(*session, options, out);
+}
+
+int EditEntryCommand(const Options& options, std::ostream& out, std::ostream& err) {
+    if (!options.newName && !options.newCommand && !options.newLocation) {
+        err << "Say what to change: --new-name, --new-command or --new-location.\n";
+        return kExitUsage;
+    }
+    if (auto problem =
+            CheckLength({options.name, options.newName.value_or(""), options.newCommand.value_or("")}, err)) {
+        return *problem;
+    }
+    if (auto problem = CheckPlace(options.location, false, "--location", err)) {
+        return *problem;
+    }
+    if (options.newLocation) {
+        if (auto problem = CheckPlace(*options.newLocation, true, "--new-location", err)) {
+            return *problem;
+        }
+    }
+    auto session = Start(options, err);
+    if (!session) {
+        return kExitFailed;
+    }
+    const int index = FindNamed(session->inventory, options.name, options.location);
+    if (index < 0) {
+        return NoSuchEntry(options, err);
+    }
+    const StartupItem& item = *session->inventory.Items[static_cast<std::size_t>(index)];
+    // The editor opens with the entry's texts; what is not given stays as it is.
+    const std::string name = TrimEditorText(options.newName.value_or(item.Name.str()));
+    const std::string command = TrimEditorText(options.newCommand.value_or(item.Command.str()));
+    const std::string location = options.newLocation.value_or(item.Location.str());
+    if (const auto problem = EditorInputProblem(session->inventory, name, command, location, index)) {
+        err << *problem << '\n';
+        return kExitFailed;
+    }
+    EditEntry(session->inventory, index, name, command, location, session->Services(), *session->database,
+              session->icons);
+    return ApplyMarks(*session, options, out);
+}
+
+int RestoreCommand(const Options& options, std::ostream& out, std::ostream& err) {
+    auto session = Start(options, err);
+    if (!session) {
+        return kExitFailed;
+    }
+    if (!LoadBackup(options.backupFile, session->inventory, session->Services(), *session->database,
+                    session->icons)
+             .loaded) {
+        return kExitFailed;
+    }
+    return ApplyMarks(*session, options, out);
+}
+
+} // namespace qb::cli

@@ -1,0 +1,24 @@
+#include "cli/session.h"
+
+#include "inventory/startup_scan.h"
+
+#include <ostream>
+
+namespace qb::cli {
+
+std::unique_ptr<Session> Start(const Options& options, std::ostream& err) {
+    std::string error;
+    auto session = std::make_unique<Session>();
+    session->host = OpenHostSystem(options.systemRoot, err, error);
+    if (!session->host) {
+        err << error << '\n';
+        return nullptr;
+    }
+    PlatformServices services = session->Services();
+    session->database = std::make_unique<ProgramDatabase>(services.files);
+    services.files.CreateDirectory(JoinPath(services.files.ExecutableDirectory(), "backup"));
+    LoadInventory(session->inventory, services, *session->database, session->icons);
+    return session;
+}
+
+} // namespace qb::cli

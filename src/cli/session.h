@@ -1,0 +1,48 @@
+#pragma once
+
+#include "cli/host_system.h"
+#include "inventory/icon_sink.h"
+#include "inventory/startup_item.h"
+#include "knowledge/program_database.h"
+
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qb::cli {
+
+// Everything a command line may say, as parsed.
+struct Options {
+    std::optional<std::string> systemRoot;
+    std::string backupFile;
+    std::string name;
+    std::string command;
+    std::string location;
+    std::optional<std::string> newName;
+    std::optional<std::string> newCommand;
+    std::optional<std::string> newLocation;
+    std::optional<std::string> locationFilter;
+    std::optional<std::string> ratingFilter;
+    bool disabled = false;
+    bool noBackup = false;
+    bool all = false;
+    bool json = false;
+    bool csv = false;
+};
+
+// What every command starts from, as the main window starts: the system, the program database, the
+// "backup" folder, and a full load.
+struct Session {
+    std::unique_ptr<HostSystem> host;
+    std::unique_ptr<ProgramDatabase> database;
+    Inventory inventory;
+    CountingIconSink icons;
+
+    PlatformServices Services() { return host->Services(); }
+};
+
+// nullptr, with the reason on err, when the system cannot be opened.
+std::unique_ptr<Session> Start(const Options& options, std::ostream& err);
+
+} // namespace qb::cli

@@ -1,0 +1,208 @@
+// The command line as a script drives it: edit and move, results as JSON, filtered lists, the version.
+
+#include "cli/run_cli.h"
+#include "support/sandbox_root.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace qb::cli {
+
+namespace {
+
+using nlohmann::json;
+
+const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kStartup =
+    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+const std::string kCuRun = "Current User\\Registry\\Run";
+const std::string kLmRun = "All Users\\Registry\\Run";
+
+struct Machine {
+    explicit Machine(const std::string& settings = "") {
+        if (!settings.empty()) {
+            root.Settings(settings);
+        }
+        root.Folder("C:\\Program Files\\Quillbrook\\backup")
+            .Folder(kStartup)
+            .File("C:\\Apps\\agent.exe")
+            .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", kStartup)
+            .Value(RegistryRoot::CurrentUser, CV + "Run", "Agent", "C:\\Apps\\agent.exe /tray")
+            .Value(RegistryRoot::LocalMachine, CV + "Run", "Machine", "C:\\Apps\\agent.exe /m");
+    }
+    Result Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--system-root", root.Path().string()});
+        return RunCli(args);
+    }
+    // Every listed entry: "name @ location state : command".
+    std::vector<std::string> Listed(std::vector<std::string> filter = {"--all"}) {
+        std::vector<std::string> args{"list", "--json"};
+        args.insert(args.end(), filter.begin(), filter.end());
+        const auto listed = json::parse(Run(args).out);
+        std::vector<std::string> out;
+        for (const auto& entry : listed) {
+            out.push_back(entry["name"].get<std::string>() + " @ " + entry["location"].get<std::string>() +
+                          " " + entry["state"].get<std::string>() + " : " +
+                          entry["command"].get<std::string>());
+        }
+        return out;
+    }
+    test::SandboxRoot root;
+};
+
+} // namespace
+
+TEST(Scripting, EditRenamesChangesTheCommandAndMoves) {
+    Machine m;
+    auto result =
+        m.Run({"edit", "--name", "Agent", "--location", kCuRun, "--new-name", "Helper", "--new-command",
+               "C:\\Apps\\agent.exe /quiet", "--new-location", "Current User\\Startup Menu", "--no-backup"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_EQ(result.out, "Edit: Helper (Current User\\Startup Menu) -> Enabled\n");
+    EXPECT_THAT(m.Listed(), ::testing::UnorderedElementsAre(
+                                "Machine @ All Users\\Registry\\Run Enabled : C:\\Apps\\agent.exe /m",
+                                "Helper @ Current User\\Startup Menu Enabled : C:\\Apps\\agent.exe"));
+
+    // A move between places is an edit of the place; what is not given stays.
+    result = m.Run({"edit", "--name", "Machine", "--location", kLmRun, "--new-location", kCuRun, "--json"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    const auto answer = json::parse(result.out);
+    EXPECT_EQ(answer["changed"],
+              json::parse(R"([{"name": "Machine", "location": "Current User\\Registry\\Run",
+                                                  "kind": "Edit", "state": "Enabled"}])"));
+    EXPECT_EQ(answer["notChanged"], json::array());
+    EXPECT_EQ(answer["backup"], "C:\\Program Files\\Quillbrook\\backup\\Auto-1.qbk");
+    EXPECT_THAT(m.Listed(), ::testing::Contains(
+                                "Machine @ Current User\\Registry\\Run Enabled : C:\\Apps\\agent.exe /m"));
+}
+
+TEST(Scripting, EditRefusesAsTheEditorDoes) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string firstLine;
+    } cases[] = {
+        {{"edit", "--name", "Agent", "--location", kCuRun, "--new-name", "  "},
+         kExitFailed,
+         "Please enter a program name."},
+        {{"edit", "--name", "Machine", "--location", kLmRun, "--new-location", kCuRun, "--new-name", "AGENT"},
+         kExitFailed,
+         "You are adding a duplicate of an existing startup item."},
+        {{"edit", "--name", "Agent", "--location", kCuRun, "--new-name", "a/b", "--new-location",
+          "Current User\\Startup Menu"},
+         kExitFailed,
+         "The name cannot be used for a shortcut in a startup folder. A name for the startup folder cannot "
+         "contain "
+         "any of the characters \\ / : * ? \" < > | or control characters."},
+        {{"edit", "--name", "Nobody", "--location", kCuRun, "--new-name", "X"},
+         kExitFailed,
+         "No entry \"Nobody\" at \"Current User\\Registry\\Run\"."},
+        {{"edit", "--name", "Agent", "--location", "Nowhere", "--new-name", "X"},
+         kExitUsage,
+         "Unknown location \"Nowhere\". The places --location takes:"},
+        {{"edit", "--name", "Agent", "--location", kCuRun, "--new-location",
+          "Current User\\Registry\\Run Services"},
+         kExitUsage,
+         "Unknown location \"Current User\\Registry\\Run Services\". The places --new-location takes:"},
+        {{"edit", "--name", "Agent", "--location", kCuRun},
+         kExitUsage,
+         "Say what to change: --new-name, --new-command or --new-location."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        Machine m;
+        const auto before = m.Listed();
+        const auto result = m.Run(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.firstLine);
+        EXPECT_EQ(m.Listed(), before);
+    }
+}
+
+// Every change command can answer in JSON: what changed, what did not and why, and the automatic backup.
+TEST(Scripting, ChangeCommandsAnswerInJson) {
+    const struct {
+        std::string what;
+        std::vector<std::string> args;
+        int status;
+        std::string answer;
+    } cases[] = {
+        {"disable",
+         {"disable", "--name", "agent", "--location", kCuRun, "--no-backup", "--json"},
+         kExitOk,
+         R"({"changed": [{"name": "Agent", "location": "Current User\\Registry\\Run", "kind": "Disable",
+             "state": "Disabled"}], "notChanged": [], "backup": null})"},
+        {"enable what is enabled",
+         {"enable", "--name", "Agent", "--location", kCuRun, "--json"},
+         kExitOk,
+         R"({"changed": [], "notChanged": [], "backup": null})"},
+        {"delete",
+         {"delete", "--name", "Agent", "--location", kCuRun, "--no-backup", "--json"},
+         kExitOk,
+         R"({"changed": [{"name": "Agent", "location": "Current User\\Registry\\Run", "kind": "Delete",
+             "state": "Deleted"}], "notChanged": [], "backup": null})"},
+        {"add disabled",
+         {"add", "--name", "New", "--command", "C:\\Apps\\agent.exe", "--location", kCuRun, "--disabled",
+          "--no-backup", "--json"},
+         kExitOk,
+         R"({"changed": [{"name": "New", "location": "Current User\\Registry\\Run", "kind": "Add",
+             "state": "Disabled"}], "notChanged": [], "backup": null})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine m;
+        const auto result = m.Run(c.args);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_EQ(json::parse(result.out), json::parse(c.answer));
+    }
+}
+
+TEST(Scripting, AStandardUsersRefusalIsInTheJsonWithItsReason) {
+    Machine m("Administrator=0");
+    const auto result =
+        m.Run({"disable", "--name", "Machine", "--location", kLmRun, "--no-backup", "--json"});
+    EXPECT_EQ(result.status, kExitFailed);
+    EXPECT_EQ(json::parse(result.out), json::parse(R"({"changed": [], "notChanged": [{"name": "Machine",
+        "location": "All Users\\Registry\\Run", "reason": "access denied"}], "backup": null})"));
+}
+
+TEST(Scripting, RestoreAnswersInJson) {
+    Machine m;
+    ASSERT_EQ(m.Run({"backup", "C:\\saved.qbk"}).status, kExitOk);
+    ASSERT_EQ(m.Run({"delete", "--name", "Agent", "--location", kCuRun, "--no-backup"}).status, kExitOk);
+    const auto result = m.Run({"restore", "C:\\saved.qbk", "--no-backup", "--json"});
+    ASSERT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_EQ(json::parse(result.out), json::parse(R"({"changed": [{"name": "Agent", "location":
+        "Current User\\Registry\\Run", "kind": "Add", "state": "Enabled"}], "notChanged": [], "backup": null})"));
+}
+
+TEST(Scripting, ListFiltersAsTheTreeAndTheRatingButtonsDo) {
+    Machine m;
+    m.root.Value(RegistryRoot::LocalMachine, CV + "Policies\\Explorer\\Run", "Policy", "C:\\Apps\\agent.exe");
+    EXPECT_THAT(
+        m.Listed({"--location", kLmRun}),
+        ::testing::ElementsAre("Machine @ All Users\\Registry\\Run Enabled : C:\\Apps\\agent.exe /m"));
+    // A place no tree node shows is listed when asked for by name.
+    EXPECT_THAT(m.Listed({"--location", "Current User\\Registry\\Explorer Run"}),
+                ::testing::ElementsAre(
+                    "Policy @ Current User\\Registry\\Explorer Run Enabled : C:\\Apps\\agent.exe"));
+    EXPECT_THAT(
+        m.Listed({"--rating", "Unknown", "--location", kCuRun}),
+        ::testing::ElementsAre("Agent @ Current User\\Registry\\Run Enabled : C:\\Apps\\agent.exe /tray"));
+    EXPECT_THAT(m.Listed({"--rating", "harmful"}), ::testing::ElementsAre());
+    const auto bad = m.Run({"list", "--rating", "Dangerous"});
+    EXPECT_EQ(bad.status, kExitUsage);
+    EXPECT_EQ(bad.err,
+              "Unknown rating \"Dangerous\". The ratings:\n  Required\n  User's Choice\n  Not required\n"
+              "  Harmful\n  Unknown\n");
+    EXPECT_EQ(m.Run({"list", "--location", "Nowhere"}).status, kExitUsage);
+}
+
+TEST(Scripting, TheCommandLineTellsItsVersion) {
+    const auto result = RunCli({"--version"});
+    EXPECT_EQ(result.status, kExitOk);
+    EXPECT_EQ(result.out, std::string("quillbrook-cli ") + QB_TEST_VERSION + "\n");
+}
+
+} // namespace qb::cli
