@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbrook"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quillbrook"));
+    // No display name: the desktop would append it to every title ("Quillbrook * - Quillbrook").
     QApplication::setApplicationVersion(QStringLiteral(QB_VERSION));
 
     QCommandLineParser parser;

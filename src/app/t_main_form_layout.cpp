@@ -125,9 +125,10 @@ void TMainForm::BuildLayout() {
     connect(browser_, &QTextBrowser::anchorClicked, this,
             [this](const QUrl& url) { Guard([&] { OpenLink(url.toString().toStdString(), services_); }); });
     right->addWidget(browser_);
-    right->setSizes({247, 250});
-    right->setStretchFactor(0, 1);
-    right->setStretchFactor(1, 1);
+    // The list takes the larger share as the window grows: it is what the user works on.
+    right->setSizes({300, 200});
+    right->setStretchFactor(0, 3);
+    right->setStretchFactor(1, 2);
     body->addWidget(right);
     body->setSizes({161, 617});
     body->setStretchFactor(1, 1);

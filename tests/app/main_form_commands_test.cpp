@@ -241,3 +241,52 @@ TEST(MainFormKeyboard, EveryControlHasAName) {
 }
 
 } // namespace qb
+
+namespace qb {
+
+TEST(MainFormCommands, FileDialogsStartInTheBackupFolderAndOnTheSystemDrive) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    TDlgBackup* backup = w.form->BackupDialog();
+    WhenShown(backup, [&] { test::Press(backup->findChild<QPushButton*>(QStringLiteral("SnButtonNew"))); });
+    w.Press("ToolButtonBackup");
+    TFormAdd* editor = w.form->EntryEditor();
+    WhenShown(editor, [&] { test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonFind"))); });
+    w.Press("ButtonAdd");
+    std::vector<std::string> folders;
+    for (const auto& dialog : w.scripted.FileDialogs()) {
+        folders.push_back(dialog.initialDirectory);
+    }
+    EXPECT_THAT(folders, ElementsAre(kTool + "\\backup", "C:\\"));
+}
+
+TEST(MainFormCommands, AboutShowsTheVersion) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    w.SelectRow("Agent");
+    w.Press("ToolButtonAbout");
+    EXPECT_THAT(w.Messages(), ElementsAre(std::string("Quillbrook ") + QB_VERSION +
+                                          "\n\nShows and changes what Windows starts automatically: the Run "
+                                          "keys of the registry and the Startup folders, for you and for all "
+                                          "users."));
+    EXPECT_EQ(w.PaneText(), "Welcome");
+}
+
+TEST(MainFormCommands, TheWelcomePageAdvisesCheckingARedEntryBeforeDeletingIt) {
+    test::DemoMachine demo; // the shipped start page
+    test::MainWindow w(demo.System());
+    const QStringList paragraphs = w.PaneText().split(QLatin1Char('\n'));
+    const auto red = std::find_if(paragraphs.begin(), paragraphs.end(), [](const QString& p) {
+        return p.startsWith(QLatin1String("A command shown in"));
+    });
+    ASSERT_NE(red, paragraphs.end());
+    EXPECT_EQ(red->simplified(),
+              "A command shown in red names a program file that was not found where the "
+              "command says. The program may have been removed, or it may sit somewhere "
+              "Quillbrook does not look. Check the entry (its folder, a web search) before "
+              "you delete it.");
+}
+
+} // namespace qb

@@ -347,7 +347,7 @@ TEST(MainFormSize, TheFirstWindowTakesTwoThirdsOfTheScreenAndShowsTheWholeTree) 
         EXPECT_TRUE(w.Tree()->viewport()->rect().contains(w.Tree()->visualItemRect(*node)))
             << (*node)->text(0).toStdString();
     }
-    EXPECT_EQ(nodes, 14);
+    EXPECT_GE(nodes, 14);
 
     // Shorter: the pictures below the filter give way before the tree scrolls.
     w.form->resize(w.form->width(), 620);
