@@ -141,6 +141,30 @@ void SaveShellLink(const std::string& path, const std::string& target, const std
     ASSERT_EQ(saved, S_OK) << path;
 }
 
+// A shortcut's target and arguments as the system's shell reads them: "TARGET | ARGUMENTS".
+std::string LoadShellLink(const std::string& path) {
+    IShellLinkA* link = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  reinterpret_cast<void**>(&link)))) {
+        return "(no shell link object)";
+    }
+    std::string result = "(cannot load " + path + ")";
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        const std::wstring wide(path.begin(), path.end());
+        if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+            char target[MAX_PATH] = {};
+            char arguments[MAX_PATH] = {};
+            link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+            link->GetArguments(arguments, MAX_PATH);
+            result = std::string(target) + " | " + arguments;
+        }
+        file->Release();
+    }
+    link->Release();
+    return result;
+}
+
 // The tool's folder is this test program's: the program database, the page template and the start page
 // lie beside it, and the tool's backups and disabled shortcuts go there.
 class WindowOnWindows : public ::testing::Test {
@@ -244,6 +268,7 @@ protected:
 
 TEST_F(WindowOnWindows, ListsWhatRegAndTheShellPutThere) {
     Open();
+    // A shortcut is listed by its target; its arguments are kept apart.
     EXPECT_THAT(OurRows(),
                 ElementsAre("QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
                             "Not Required | on",
@@ -252,7 +277,7 @@ TEST_F(WindowOnWindows, ListsWhatRegAndTheShellPutThere) {
                             "Unknown | on",
                             "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
                             "Harmful | off",
-                            "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
+                            "Qb Gui Link | C:\\windows\\notepad.exe | Current User\\Startup Menu | "
                             "User's Choice | on"));
 }
 
@@ -289,7 +314,8 @@ TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShow
     EXPECT_EQ(RegQuery(kRunDisabled, "QbGuiOff"), "");
     EXPECT_EQ(RegQuery(kRun, "QbGuiBeta"), "REG_EXPAND_SZ %SystemRoot%\\system32\\cmd.exe /c beta"); // untouched
     EXPECT_FALSE(Exists(startup_ + "\\" + kLinkName + ".lnk"));
-    EXPECT_TRUE(Exists(tool_ + "\\ShortCutCurrUser\\" + kLinkName + ".lnk"));
+    // Kept aside whole: target and arguments.
+    EXPECT_EQ(LoadShellLink(tool_ + "\\ShortCutCurrUser\\" + kLinkName + ".lnk"), "C:\\windows\\notepad.exe | /link");
     // The list is read again from the system after the apply: the run key's values first, then its
     // disabled twin's.
     EXPECT_THAT(OurRows(),
@@ -299,7 +325,7 @@ TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShow
                             "Harmful | on",
                             "QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
                             "Not Required | off",
-                            "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
+                            "Qb Gui Link | C:\\windows\\notepad.exe | Current User\\Startup Menu | "
                             "User's Choice | off"));
 }
 
@@ -354,7 +380,7 @@ TEST_F(WindowOnWindows, SelectingARowShowsItsInformationPage) {
               "N/A (This program is not running)");
     test::ClickRow(List(), Row("Qb Gui Link"));
     EXPECT_EQ(browser->toPlainText().toStdString(),
-              "Qb Gui Link\nC:\\windows\\notepad.exe /link\nCurrent User\\Startup Menu\nUser's Choice\nLink helper\n"
+              "Qb Gui Link\nC:\\windows\\notepad.exe\nCurrent User\\Startup Menu\nUser's Choice\nLink helper\n"
               "N/A (This program is not running)");
 }
 
