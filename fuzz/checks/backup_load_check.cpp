@@ -133,15 +133,17 @@ Finding BackupLoadCheck::Run(std::string_view fileBytes) {
             }
         }
         if (item->LoadedState != ItemState::Deleted) {
-            if (item->State != ItemState::Deleted) {
-                return "the system's entry '" + item->Name.str() + "' was not marked Deleted";
+            // Replaced (Deleted), or held by the backup as it is and left alone.
+            if (item->State != ItemState::Deleted && item->State != item->LoadedState) {
+                return "the system's entry '" + item->Name.str() + "' was given another state";
             }
             continue;
         }
-        if (item->Name.empty()) {
-            return "an entry without a name was added";
-        }
         const StartupLocation* location = FindLocation(item->Location);
+        // Only a run key has an unnamed value (its default) to restore.
+        if (item->Name.empty() && (location == nullptr || location->kind != LocationKind::Registry)) {
+            return "an entry without a name was added outside a run key";
+        }
         if (location != nullptr && location->kind == LocationKind::Folder) {
             if (const auto problem = ShortcutNameProblem(item->Name)) {
                 return "the startup-folder entry '" + item->Name.str() + "' was added: " + *problem;
