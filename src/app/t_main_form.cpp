@@ -605,8 +605,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             if (overLabel) {
                 TreeViewMainMouseUp(item);
             }
-        } else if (item != nullptr && !overLabel) {
-            return true; // the empty rest of a node's line neither selects nor filters
+        } else if (item != nullptr && !overLabel && pos.x() >= treeViewMain_->visualItemRect(item).left()) {
+            // The empty rest of a node's line neither selects nor filters; the expand button on its left
+            // keeps working.
+            return true;
         } else {
             treeMouseDown_ = true;
         }

@@ -93,6 +93,11 @@ TEST(MainFormTree, AClickAnywhereOnANodesLabelFiltersAndSoDoTheArrowKeys) {
     QTest::mouseClick(w.Tree()->viewport(), Qt::LeftButton, {}, QPoint(line.right() - 2, line.center().y()));
     EXPECT_EQ(w.Tree()->currentItem(), w.Node("Run", 1));
     EXPECT_THAT(w.Captions(), ElementsAre("Tool"));
+    // Its expand button still folds it, and the list stays.
+    QTest::mouseClick(w.Tree()->viewport(), Qt::LeftButton, {},
+                      QPoint(line.left() - w.Tree()->indentation() / 2, line.center().y()));
+    EXPECT_FALSE(allUsers->isExpanded());
+    EXPECT_THAT(w.Captions(), ElementsAre("Tool"));
 }
 
 TEST(MainFormPane, ThePaneShowsTheSelectedRowAsItIsNowOrTheWelcomePage) {
