@@ -148,6 +148,13 @@ void TMainForm::RestoreSettings() {
     }
     if (settings.sideSplitter.size() == 2) {
         sideSplitter_->setSizes({settings.sideSplitter[0], settings.sideSplitter[1]});
+    } else {
+        // Wide enough for the longest node's label ("RunOnce (32-bit)"), never narrower than designed.
+        const QMargins margins = leftPanel_->layout()->contentsMargins();
+        const int tree = static_cast<const QAbstractItemView*>(treeViewMain_)->sizeHintForColumn(0) +
+                         2 * treeViewMain_->frameWidth() + margins.left() + margins.right() + 4;
+        const int side = std::max(161, tree);
+        sideSplitter_->setSizes({side, std::max(1, size.width() - side)});
     }
     if (settings.listSplitter.size() == 2) {
         listSplitter_->setSizes({settings.listSplitter[0], settings.listSplitter[1]});
