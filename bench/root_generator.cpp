@@ -432,7 +432,7 @@ private:
     const StartupLocation& DrawRegistryLocation() {
         if (registryRows_.empty()) {
             for (const StartupLocation& row : StartupLocations()) {
-                if (row.kind == LocationKind::Registry && row.readAtLoad) {
+                if (row.kind == LocationKind::Registry && row.loadStep != 0) {
                     registryRows_.push_back(&row);
                     // The plain Run keys hold most entries on a real machine.
                     const bool run = row.key.ends_with("CurrentVersion\\Run");

@@ -10,23 +10,6 @@ namespace qb {
 
 namespace {
 
-constexpr std::array<TreeNodeInfo, kTreeNodeCount> kTreeNodes = {{
-    {TreeNode::AllPrograms, "All Programs", -1},
-    {TreeNode::AllUsers, "All Users", 0},
-    {TreeNode::AllUsersRegistry, "Registry", 1},
-    {TreeNode::AllUsersRun, "Run", 2},
-    {TreeNode::AllUsersRunOnce, "RunOnce", 2},
-    {TreeNode::AllUsersRunOnceEx, "RunOnceEx", 2},
-    {TreeNode::AllUsersServices, "Services", 2},
-    {TreeNode::AllUsersServicesOnce, "ServicesOnce", 2},
-    {TreeNode::AllUsersStartupMenu, "Startup Menu", 1},
-    {TreeNode::CurrentUser, "Current User", 0},
-    {TreeNode::CurrentUserRegistry, "Registry", 9},
-    {TreeNode::CurrentUserRun, "Run", 10},
-    {TreeNode::CurrentUserRunOnce, "RunOnce", 10},
-    {TreeNode::CurrentUserStartupMenu, "Startup Menu", 9},
-}};
-
 } // namespace
 
 const std::string& ListRow::Cell(int column) const {
@@ -44,17 +27,13 @@ const std::string& ListRow::Cell(int column) const {
     }
 }
 
-std::span<const TreeNodeInfo> TreeNodes() {
-    return kTreeNodes;
-}
-
 std::vector<std::string_view> TreeFilter(int position) {
     std::vector<std::string_view> labels;
     if (position < 0 || position >= kTreeNodeCount) {
         return labels;
     }
     for (const auto& location : StartupLocations()) {
-        if (NodeListsLocation(kTreeNodes[static_cast<std::size_t>(position)].node, location)) {
+        if (NodeListsLocation(TreeNodes()[static_cast<std::size_t>(position)].node, location)) {
             labels.push_back(location.label);
         }
     }

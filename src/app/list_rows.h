@@ -27,16 +27,9 @@ struct ListRow {
     const std::string& Cell(int column) const;
 };
 
-// The location tree: fourteen nodes in display order, identified by position; each with its caption and
-// depth (0 for All Programs, All Users and Current User... as shown) for building the tree.
-struct TreeNodeInfo {
-    TreeNode node;
-    std::string_view caption;
-    int parent; // position of the parent node, -1 for the top
-};
-std::span<const TreeNodeInfo> TreeNodes();
+// The location tree's nodes (TreeNodes) are defined with the places they list, in the location table.
 
-// The labels a node lists, by position; position 0 lists every label of positions 3 to 8 and 11 to 13.
+// The labels a node lists, by its position in TreeNodes(); All Programs lists every label that has a node.
 std::vector<std::string_view> TreeFilter(int position);
 
 // The rating filter's item: 0 lets every rating through, 1 to 5 only that rating.

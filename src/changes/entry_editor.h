@@ -3,25 +3,19 @@
 #include "inventory/icon_sink.h"
 #include "inventory/rating_source.h"
 #include "inventory/startup_item.h"
+#include "inventory/startup_location.h"
 #include "platform/platform_services.h"
 
 #include <array>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qb {
 
-// The places the entry editor offers, in the order of its pick list.
-inline constexpr std::array<std::string_view, 9> kEditorLocations = {"Current User\\Registry\\Run",
-                                                                     "Current User\\Registry\\RunOnce",
-                                                                     "All Users\\Registry\\Run",
-                                                                     "All Users\\Registry\\RunOnce",
-                                                                     "All Users\\Registry\\RunOnce Ex",
-                                                                     "All Users\\Registry\\Run Services",
-                                                                     "All Users\\Registry\\Run Services Once",
-                                                                     "Current User\\Startup Menu",
-                                                                     "All Users\\Startup Menu"};
+// The places the entry editor offers, in the order of its pick list (from the location table).
+inline const std::vector<std::string_view> kEditorLocations = EditorLocations();
 
 inline constexpr std::string_view kEnterNameMessage = "Please enter a program name.";
 inline constexpr std::string_view kDuplicateMessage =

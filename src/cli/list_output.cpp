@@ -46,7 +46,8 @@ void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) 
                         {"rating", RatingText(item->Rating)},
                         {"pathValid", item->PathValid},
                         {"memoryKB", item->MemoryKB},
-                        {"peakMemoryKB", item->PeakMemoryKB}});
+                        {"peakMemoryKB", item->PeakMemoryKB},
+                        {"approved", !item->SwitchedOff}});
     }
     // Text that is not valid UTF-8 is replaced rather than ending the listing.
     out << rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';

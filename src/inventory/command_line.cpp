@@ -127,9 +127,9 @@ std::string TargetFileName(std::string_view command) {
 }
 
 ProgramAndArguments SplitProgramAndArguments(std::string_view command) {
-    // Upper-casing keeps every byte in its place, so positions found in the upper-cased text hold in the
-    // command's own spelling.
-    const std::string upper = UpperCase(command);
+    // Only ASCII is upper-cased here, so that positions found in the upper-cased text hold in the command's
+    // own spelling; the extensions looked for are ASCII.
+    const std::string upper = AsciiUpperCase(command);
     std::string_view rest = command;
     const auto trimLeft = [](std::string_view text) {
         while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {

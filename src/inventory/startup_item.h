@@ -40,6 +40,11 @@ struct StartupItem {
     // as found ("Tool.LNK", or one without the ending). Name may be cut to fit or lack the ending; changes
     // to a loaded entry act on this name. Empty for an entry that is not on the system.
     std::string SystemName;
+    // Switched off by Windows' own startup settings (Windows 8 and later) while it stays in its place: loaded
+    // Disabled, and enabled by switching it on where it is. SwitchedOffAt is when, as a FILETIME (0: not
+    // recorded).
+    bool SwitchedOff = false;
+    std::uint64_t SwitchedOffAt = 0;
 };
 
 using StartupItemPtr = std::unique_ptr<StartupItem>;

@@ -1,21 +1,24 @@
 #pragma once
 
 #include "platform/registry.h"
+#include "platform/system_info.h"
 
-#include <array>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace qb {
 
-// The nodes of the location tree, in display order.
+// The nodes of the location tree.
 enum class TreeNode {
     AllPrograms,
     AllUsers,
     AllUsersRegistry,
     AllUsersRun,
+    AllUsersRun32,
     AllUsersRunOnce,
+    AllUsersRunOnce32,
     AllUsersRunOnceEx,
     AllUsersServices,
     AllUsersServicesOnce,
@@ -26,16 +29,28 @@ enum class TreeNode {
     CurrentUserRunOnce,
     CurrentUserStartupMenu,
 };
-inline constexpr int kTreeNodeCount = 14;
+
+// One node of the location tree, as the window shows it.
+struct TreeNodeInfo {
+    TreeNode node;
+    std::string_view caption;
+    int parent; // position of the parent node in TreeNodes(), -1 for the top
+};
+
+// The location tree in display order; a node's position is its place in this list.
+std::span<const TreeNodeInfo> TreeNodes();
+inline constexpr int kTreeNodeCount = 16;
 
 enum class LocationKind { Registry, Folder };
 
 // One place where startup entries live. The label is the only identifier of a place: in the list, the
-// apply engine and backup files.
+// apply engine and backup files. Everything the tool does with a place comes from its row: where it is
+// read and written, in which order the load reads it, which tree node lists it, whether the editor offers
+// it, and where Windows' own on/off switch of its entries is kept.
 struct StartupLocation {
     std::string_view label;
     LocationKind kind;
-    // Registry rows: the run key and its disabled twin, both in this hive.
+    // Registry rows: the run key and its disabled twin, both in this hive and view.
     // Folder rows: the hive of the "Shell Folders" key, the name of the value there that names the startup
     // folder, and the folder beside the tool's executable that keeps disabled shortcuts.
     RegistryRoot hive;
@@ -43,15 +58,22 @@ struct StartupLocation {
     std::string_view disabledKey;
     std::string_view shellFolderValue;
     std::string_view disabledFolder;
-    bool readAtLoad;
+    // The step of the load that reads the place (1 first); 0 for places no load reads.
+    int loadStep;
     std::optional<TreeNode> treeNode; // the leaf that lists it; none for places never shown
-    bool offeredInEditor;
+    // The place in the editor's pick list (1 first); 0 for places it does not offer.
+    int editorPosition;
+    // The registry view the keys are in. A place in the 32-bit view exists on 64-bit Windows only.
+    RegistryView view = RegistryView::Native;
+    // The key under Explorer\StartupApproved (in the row's hive, native view) where Windows 8 and later
+    // keep the on/off switch of this place's entries; empty for places without one.
+    std::string_view approvedKey = {};
 };
 
 inline constexpr std::string_view kShellFoldersKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-// The fourteen places, in the table's order. Note that "Current User\Registry\Explorer Run" lives under
+// The places in the table's order. Note that "Current User\Registry\Explorer Run" lives under
 // HKEY_LOCAL_MACHINE and "All Users\Registry\Explorer Run" under HKEY_CURRENT_USER: scanning, writing and
 // backups all use this pairing, so a label always maps back to the key it was read from.
 std::span<const StartupLocation> StartupLocations();
@@ -59,7 +81,17 @@ std::span<const StartupLocation> StartupLocations();
 // Exact, case-sensitive match of the label; nullptr when no row has it.
 const StartupLocation* FindLocation(std::string_view label);
 
-// Whether selecting the node lists entries of this location.
+// Whether the system has the place: a place in the 32-bit view exists on 64-bit Windows only.
+bool PlaceExists(const StartupLocation& location, const OsVersion& version);
+
+// The places a load reads, in the order it reads them.
+std::vector<const StartupLocation*> LoadOrder();
+
+// The labels the entry editor offers, in the order of its pick list.
+std::vector<std::string_view> EditorLocations();
+
+// Whether selecting the node lists entries of this location: the node is the location's leaf or one of
+// the leaf's ancestors.
 bool NodeListsLocation(TreeNode node, const StartupLocation& location);
 
 // Labels of the two startup-menu rows, used where a folder row must be named.

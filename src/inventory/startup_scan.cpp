@@ -3,15 +3,11 @@
 #include "inventory/command_line.h"
 #include "inventory/process_scan.h"
 #include "inventory/startup_location.h"
+#include "inventory/startup_switch.h"
 
 namespace qb {
 
 namespace {
-
-const StartupLocation& Location(std::string_view label) {
-    const StartupLocation* location = FindLocation(label);
-    return *location; // the labels below are the table's own
-}
 
 // The value as text, or nullopt when it is not a string value (or missing, when that is asked for).
 std::optional<std::string> TextOf(const std::optional<RegistryValue>& value) {
@@ -45,27 +41,20 @@ void StartupScanner::LoadInventory() {
     inventory_.Clear();
     icons_.Clear();
 
-    const auto registryRow = [&](std::string_view label) {
-        const StartupLocation& row = Location(label);
-        ScanRegistryLocation(row.hive, row.key, row.label);
-    };
-    const auto folderRows = [&](std::string_view label) {
-        const StartupLocation& row = Location(label);
-        ScanShortcutFolder(ShellFolder(row.hive, row.shellFolderValue), row.label, true);
-        ScanShortcutFolder(JoinPath(services_.files.ExecutableDirectory(), row.disabledFolder), row.label,
-                           false);
-    };
-    registryRow("All Users\\Registry\\Run");
-    registryRow("Current User\\Registry\\Explorer Run"); // the machine's Explorer Run key
-    registryRow("All Users\\Registry\\RunOnce");
-    registryRow("All Users\\Registry\\Run Services Once");
-    registryRow("All Users\\Registry\\Run Services");
-    registryRow("All Users\\Registry\\RunOnce Ex");
-    folderRows(kAllUsersStartupMenu);
-    registryRow("Current User\\Registry\\Run");
-    registryRow("All Users\\Registry\\Explorer Run"); // the user's Explorer Run key
-    registryRow("Current User\\Registry\\RunOnce");
-    folderRows(kCurrentUserStartupMenu);
+    const OsVersion version = services_.system.Version();
+    switches_ = HasStartupSwitches(version);
+    for (const StartupLocation* row : LoadOrder()) {
+        if (!PlaceExists(*row, version)) {
+            continue;
+        }
+        if (row->kind == LocationKind::Registry) {
+            ScanRegistryLocation(*row);
+        } else {
+            ScanShortcutFolder(ShellFolder(row->hive, row->shellFolderValue), row->label, true);
+            ScanShortcutFolder(JoinPath(services_.files.ExecutableDirectory(), row->disabledFolder),
+                               row->label, false);
+        }
+    }
 
     ScanProcesses(inventory_.Items, services_.processes, services_.system, services_.files);
     inventory_.MarkLoaded();
@@ -79,12 +68,12 @@ std::string StartupScanner::ShellFolder(RegistryRoot hive, std::string_view valu
     return TextOf(key->ReadValue(valueName)).value_or(std::string());
 }
 
-void StartupScanner::ScanRegistryLocation(RegistryRoot hive, std::string_view key, std::string_view label) {
-    const std::string twinPath = std::string(key) + "Disabled";
-    const auto run = services_.registry.OpenForReading(hive, key);
+void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
+    const std::string_view label = row.label;
+    const auto run = services_.registry.OpenForReading(row.hive, row.key, row.view);
     // Full access without creating: a standard user cannot open the machine's twin, which then
     // contributes nothing and loses nothing.
-    const auto twin = services_.registry.OpenForWriting(hive, twinPath, false);
+    const auto twin = services_.registry.OpenForWriting(row.hive, row.disabledKey, false, row.view);
 
     if (run) {
         for (const std::string& name : run->ValueNames()) {
@@ -103,7 +92,7 @@ void StartupScanner::ScanRegistryLocation(RegistryRoot hive, std::string_view ke
                     twin->DeleteValue(name);
                 }
             }
-            AddLoadedItem(name, command->empty() ? " " : *command, label, true);
+            ReadSwitch(AddLoadedItem(name, command->empty() ? " " : *command, label, true), row);
         }
     }
     if (twin) {
@@ -129,8 +118,30 @@ void StartupScanner::ScanShortcutFolder(std::string_view folder, std::string_vie
         if (!link) {
             continue; // a desktop.ini, a document: not a link
         }
-        AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled, link->arguments).SystemName =
-            entry.name;
+        StartupItem& item =
+            AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled, link->arguments);
+        item.SystemName = entry.name;
+        if (enabled) {
+            if (const StartupLocation* row = FindLocation(label)) {
+                ReadSwitch(item, *row);
+            }
+        }
+    }
+}
+
+void StartupScanner::ReadSwitch(StartupItem& item, const StartupLocation& row) {
+    if (!switches_ || row.approvedKey.empty()) {
+        return;
+    }
+    const auto key = services_.registry.OpenForReading(row.hive, SwitchKeyPath(row)); // native view always
+    if (!key) {
+        return;
+    }
+    if (const auto at = SwitchedOffAt(key->ReadValue(item.SystemName))) {
+        item.State = ItemState::Disabled;
+        item.LoadedState = ItemState::Disabled;
+        item.SwitchedOff = true;
+        item.SwitchedOffAt = *at;
     }
 }
 

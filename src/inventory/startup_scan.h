@@ -3,6 +3,7 @@
 #include "inventory/icon_sink.h"
 #include "inventory/rating_source.h"
 #include "inventory/startup_item.h"
+#include "inventory/startup_location.h"
 #include "platform/platform_services.h"
 
 #include <optional>
@@ -17,12 +18,12 @@ class StartupScanner {
 public:
     StartupScanner(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons);
 
-    // Empties the three lists and the icons and reads all thirteen sources.
+    // Empties the three lists and the icons and reads every place the table reads, in its load order.
     void LoadInventory();
     // One run key and its twin: enabled entries first, then the disabled ones, each in enumeration order.
     // Values that are not strings are passed over (their twin's copy untouched), so one odd value cannot
     // hide the entries after it.
-    void ScanRegistryLocation(RegistryRoot hive, std::string_view key, std::string_view label);
+    void ScanRegistryLocation(const StartupLocation& row);
     // The shortcuts of one folder, all in the given state; files that are not links are passed over.
     void ScanShortcutFolder(std::string_view folder, std::string_view label, bool enabled);
     // One record as loaded; a shortcut's arguments go in a field of their own, so the command stays the
@@ -33,12 +34,15 @@ public:
 
 private:
     std::string ShellFolder(RegistryRoot hive, std::string_view valueName);
+    // An entry found in its place is Disabled when Windows' own switch for it is off.
+    void ReadSwitch(StartupItem& item, const StartupLocation& row);
 
     Inventory& inventory_;
     PlatformServices services_;
     RatingSource& ratings_;
     IconSink& icons_;
     std::optional<ProgramIcon> standardIcon_;
+    bool switches_ = false; // the system keeps switches of its own (Windows 8 and later)
 };
 
 // A load with a fresh scanner.

@@ -3,6 +3,7 @@
 #include "inventory/command_line.h"
 #include "inventory/process_scan.h"
 #include "inventory/row_texts.h"
+#include "inventory/startup_switch.h"
 #include "knowledge/html_text.h"
 #include "platform/text.h"
 
@@ -96,6 +97,20 @@ std::string InfoMemoryText(const InfoRow& row, const Inventory& inventory, Syste
     return "N/A (This program is not running)";
 }
 
+std::string SwitchNote(const InfoRow& row, const Inventory& inventory) {
+    for (const auto& item : inventory.Items) {
+        if (item->Name == row.caption && item->Location == row.location) {
+            if (!item->SwitchedOff) {
+                return {};
+            }
+            const std::string when = FileTimeText(item->SwitchedOffAt);
+            return "<p>Switched off in Windows' startup settings" + (when.empty() ? "" : " on " + when) +
+                   ". Ticking it switches it on again.</p>";
+        }
+    }
+    return {};
+}
+
 bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDatabase& database,
                    PlatformServices services) {
     // Runs inside the list's selection handler: whatever goes wrong ends in the one message box, never in
@@ -105,7 +120,8 @@ bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDataba
         const auto templateText = services.files.ReadFile(JoinPath(directory, kTemplateFile));
         if (templateText) {
             const std::string page =
-                FillInfoTemplate(*templateText, row, database.LookupDescription(row.caption, row.commandCell),
+                FillInfoTemplate(*templateText, row,
+                                 SwitchNote(row, inventory) + database.LookupDescription(row.caption, row.commandCell),
                                  InfoMemoryText(row, inventory, services.system));
             const std::string pagePath = JoinPath(directory, kPageFile);
             if (services.files.WriteFile(pagePath, page)) {

@@ -13,6 +13,11 @@ enum class RegistryRoot { LocalMachine, CurrentUser };
 
 std::string_view RootName(RegistryRoot root); // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"
 
+// Which copy of a key 64-bit Windows gives: the system's own (Native) or the one 32-bit programs see
+// (Wow32). Only HKEY_LOCAL_MACHINE\SOFTWARE has two copies, and not all of it: keys Windows shares
+// between the views, and everything on a 32-bit system, are the same key in both.
+enum class RegistryView { Native, Wow32 };
+
 // The registry's value types, numbered as Windows numbers them.
 enum class ValueType : std::uint32_t {
     None = 0,
@@ -98,14 +103,27 @@ class Registry {
 public:
     virtual ~Registry() = default;
 
+    // Every operation names the view its key is in; without one it is the native view. A 64-bit system
+    // keeps the 32-bit copy of a redirected key apart (under HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node, where
+    // regedit shows it); a shared key, and every key of a 32-bit system, is the same in both views.
+
     // A missing key fails (nullptr) and is not created.
-    virtual std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path) = 0;
+    virtual std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path,
+                                                        RegistryView view) = 0;
     // Read, write and delete access. With createIfMissing every missing key along the path is created.
     // Fails (nullptr) when the key is missing and not to be created, or the user may not write there.
     virtual std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
-                                                        bool createIfMissing) = 0;
+                                                        bool createIfMissing, RegistryView view) = 0;
     // Removes a key with all its subkeys; false when it did not exist or could not be removed.
-    virtual bool DeleteKey(RegistryRoot root, std::string_view path) = 0;
+    virtual bool DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) = 0;
+
+    std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path) {
+        return OpenForReading(root, path, RegistryView::Native);
+    }
+    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path, bool createIfMissing) {
+        return OpenForWriting(root, path, createIfMissing, RegistryView::Native);
+    }
+    bool DeleteKey(RegistryRoot root, std::string_view path) { return DeleteKey(root, path, RegistryView::Native); }
     // Makes the following operations one step for other processes, for a value that moves between two keys
     // and must never be seen in both or in neither. Reads under the hold see the store as it is now. Holds
     // nest; keep them short and on one thread. A store without such a lock gives nullptr, and its steps

@@ -10,7 +10,16 @@ enum class PlatformFamily { Windows9x, NT };
 struct OsVersion {
     PlatformFamily family = PlatformFamily::NT;
     int majorVersion = 10;
+    int minorVersion = 0;
+    // 64-bit Windows: HKEY_LOCAL_MACHINE's redirected keys have a 32-bit view of their own.
+    bool x64 = true;
 };
+
+// Windows 8 (NT 6.2) and later keep their own on/off switch for startup entries (StartupApproved).
+inline bool HasStartupSwitches(const OsVersion& version) {
+    return version.family == PlatformFamily::NT &&
+           (version.majorVersion > 6 || (version.majorVersion == 6 && version.minorVersion >= 2));
+}
 
 class SystemInfo {
 public:

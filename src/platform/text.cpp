@@ -1,6 +1,8 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 namespace qb {
 
@@ -89,22 +91,70 @@ std::string CutAtCharBoundary(std::string_view text, std::size_t maxBytes) {
     return std::string(text.substr(0, end));
 }
 
+namespace {
+
+struct CaseRun {
+    char16_t first;  // the first small letter of the run
+    std::uint16_t count;
+    std::int32_t delta; // capital minus small
+    std::uint16_t step; // 1, or 2 where small and capital letters alternate
+};
+
+// Every letter of the Basic Multilingual Plane that CharUpperBuffW changes, as runs sorted by first letter.
+constexpr CaseRun kCaseRuns[] = {
+#include "platform/upper_case_table.inc"
+};
+
+} // namespace
+
+char32_t UpperCaseLetter(char32_t letter) {
+    if (letter < 0x80) {
+        return letter >= 'a' && letter <= 'z' ? letter - 'a' + 'A' : letter;
+    }
+    if (letter > 0xFFFF) {
+        return letter;
+    }
+    const auto next = std::upper_bound(std::begin(kCaseRuns), std::end(kCaseRuns), letter,
+                                       [](char32_t c, const CaseRun& run) { return c < run.first; });
+    if (next == std::begin(kCaseRuns)) {
+        return letter;
+    }
+    const CaseRun& run = *(next - 1);
+    const char32_t offset = letter - run.first;
+    if (offset % run.step != 0 || offset / run.step >= run.count) {
+        return letter;
+    }
+    return static_cast<char32_t>(static_cast<std::int32_t>(letter) + run.delta);
+}
+
 std::string UpperCase(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        const char32_t letter = DecodeUtf8(text, i);
+        const char32_t capital = UpperCaseLetter(letter);
+        if (capital != letter) {
+            AppendUtf8(out, capital);
+        } else {
+            out.append(text.substr(start, i - start)); // a broken sequence keeps its bytes
+        }
+    }
+    return out;
+}
+
+std::string AsciiUpperCase(std::string_view text) {
     std::string out(text);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const auto c = static_cast<unsigned char>(out[i]);
+    for (char& c : out) {
         if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 'a' + 'A');
-        } else if (c == 0xC3 && i + 1 < out.size()) {
-            const auto next = static_cast<unsigned char>(out[i + 1]);
-            // U+00E0..U+00FE map to U+00C0..U+00DE, except the division sign U+00F7.
-            if (next >= 0xA0 && next <= 0xBE && next != 0xB7) {
-                out[i + 1] = static_cast<char>(next - 0x20);
-            }
-            // A stray lead byte owns no following ASCII letter: that one is upper-cased on its own.
-            if (next >= 0x80 && next <= 0xBF) {
-                ++i;
-            }
+            c = static_cast<char>(c - 'a' + 'A');
         }
     }
     return out;
@@ -118,12 +168,16 @@ unsigned char FoldAscii(char c) {
 } // namespace
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    if (std::equal(a.begin(), a.end(), b.begin(),
-                   [](char x, char y) { return FoldAscii(x) == FoldAscii(y); })) {
+    const auto ascii = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+            return FoldAscii(x) == FoldAscii(y);
+        })) {
         return true;
+    }
+    if (a.size() != b.size() && ascii(a) && ascii(b)) {
+        return false; // a few letters change their length in UTF-8 when upper-cased; ASCII never does
     }
     return UpperCase(a) == UpperCase(b);
 }

@@ -11,9 +11,15 @@ namespace qb {
 // Cuts text to at most maxBytes bytes without splitting a UTF-8 sequence.
 std::string CutAtCharBoundary(std::string_view text, std::size_t maxBytes);
 
-// The one upper-case mapping of the tool: ASCII letters and the Latin-1 small letters (U+00E0..U+00FE
-// except U+00F7), as the Windows ANSI mapping does. The byte length never changes.
+// The one upper-case mapping of the tool, as Windows' CharUpperBuffW maps each letter of the Basic
+// Multilingual Plane: one letter for one, no special casing ("ß" stays, "ς" stays). A few letters (IPA
+// small letters, U+2C65, U+2C66) take another number of bytes in UTF-8 when upper-cased, so positions in
+// the result hold in the original only for ASCII text; AsciiUpperCase keeps every byte in its place.
+// Broken UTF-8 keeps its bytes.
 std::string UpperCase(std::string_view text);
+char32_t UpperCaseLetter(char32_t letter);
+// Only a..z upper-cased: positions found in the result hold in the original.
+std::string AsciiUpperCase(std::string_view text);
 
 // Comparison as Windows compares registry, file and profile names.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);

@@ -94,17 +94,21 @@ TEST(ListRows, CellsShowTheRecordAsTheListDoes) {
     EXPECT_EQ(rows[2].memory, "Running");
 }
 
-TEST(ListRows, TheTreeHasFourteenNodesWithTheirLabels) {
-    ASSERT_EQ(TreeNodes().size(), 14u);
-    EXPECT_EQ(TreeNodes()[6].caption, "Services");
-    EXPECT_EQ(TreeNodes()[7].caption, "ServicesOnce");
-    EXPECT_EQ(TreeFilter(0).size(), 9u);
+TEST(ListRows, TheTreeHasSixteenNodesWithTheirLabels) {
+    ASSERT_EQ(TreeNodes().size(), 16u);
+    EXPECT_EQ(TreeNodes()[4].caption, "Run (32-bit)");
+    EXPECT_EQ(TreeNodes()[6].caption, "RunOnce (32-bit)");
+    EXPECT_EQ(TreeNodes()[8].caption, "Services");
+    EXPECT_EQ(TreeNodes()[9].caption, "ServicesOnce");
+    EXPECT_EQ(TreeFilter(0).size(), 11u);
     EXPECT_THAT(TreeFilter(2),
                 ElementsAre("All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
                             "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
-                            "All Users\\Registry\\Run Services"));
-    EXPECT_THAT(TreeFilter(12), ElementsAre("Current User\\Registry\\RunOnce"));
-    EXPECT_TRUE(TreeFilter(14).empty());
+                            "All Users\\Registry\\Run Services", "All Users\\Registry\\Run (32-bit)",
+                            "All Users\\Registry\\RunOnce (32-bit)"));
+    EXPECT_THAT(TreeFilter(4), ElementsAre("All Users\\Registry\\Run (32-bit)"));
+    EXPECT_THAT(TreeFilter(14), ElementsAre("Current User\\Registry\\RunOnce"));
+    EXPECT_TRUE(TreeFilter(16).empty());
 }
 
 TEST(ListSort, TextsCompareAsFoldedBytes) {

@@ -15,7 +15,7 @@ const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 
 } // namespace
 
-TEST(ListCommand, JsonHoldsTheEightKeysOfEveryListedEntryInInventoryOrder) {
+TEST(ListCommand, JsonHoldsTheNineKeysOfEveryListedEntryInInventoryOrder) {
     test::SandboxRoot root;
     root.File("C:\\Apps\\agent.exe")
         .Processes("7\tagent.exe\t2097152\t3145728\n")
@@ -33,7 +33,8 @@ TEST(ListCommand, JsonHoldsTheEightKeysOfEveryListedEntryInInventoryOrder) {
                                      {"rating", "Unknown"},
                                      {"pathValid", true},
                                      {"memoryKB", 2048},
-                                     {"peakMemoryKB", 3072}};
+                                     {"peakMemoryKB", 3072},
+                                     {"approved", true}};
     EXPECT_EQ(rows[0], expected);
     EXPECT_EQ(rows[1]["name"], "Off \"quoted\"");
     EXPECT_EQ(rows[1]["state"], "Disabled");
@@ -230,6 +231,54 @@ TEST(ChangeCommands, RestoreBringsBackABackup) {
     ASSERT_NE(run, nullptr);
     EXPECT_EQ(run->ReadString("Agent"), "C:\\agent.exe");
     EXPECT_EQ(RunCli({"--system-root", r, "restore", "C:\\missing.qbk"}).status, kExitFailed);
+}
+
+} // namespace qb::cli
+
+namespace qb::cli {
+
+// Windows' own switches through the command line: listed, enabled in place, backed up and restored.
+TEST(ListCommand, AnEntrySwitchedOffByWindowsIsNotApprovedAndEnableSwitchesItOn) {
+    const std::string approved = CV + "Explorer\\StartupApproved\\Run";
+    const std::string off("\x03\0\0\0\0\0\0\0\0\0\0\0", 12);
+    test::SandboxRoot root;
+    root.File("C:\\Apps\\agent.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Agent", "C:\\Apps\\agent.exe")
+        .Value(RegistryRoot::CurrentUser, approved, "Agent", RegistryValue::Binary(off))
+        .Value(RegistryRoot::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+               "Old32", "C:\\Apps\\agent.exe");
+    const std::string dir = root.Path().string();
+    const auto listed = nlohmann::json::parse(RunCli({"--system-root", dir, "list", "--json"}).out);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0]["location"], "All Users\\Registry\\Run (32-bit)");
+    EXPECT_EQ(listed[0]["approved"], true);
+    EXPECT_EQ(listed[1]["name"], "Agent");
+    EXPECT_EQ(listed[1]["state"], "Disabled");
+    EXPECT_EQ(listed[1]["approved"], false);
+
+    const std::string backup = "C:\\saved.qbk";
+    ASSERT_EQ(RunCli({"--system-root", dir, "backup", backup}).status, 0);
+    const auto enabled = RunCli({"--system-root", dir, "enable", "--name", "Agent", "--location",
+                                 "Current User\\Registry\\Run", "--no-backup"});
+    ASSERT_EQ(enabled.status, 0) << enabled.err;
+    const auto after = nlohmann::json::parse(RunCli({"--system-root", dir, "list", "--json"}).out);
+    EXPECT_EQ(after[1]["state"], "Enabled");
+    EXPECT_EQ(after[1]["approved"], true);
+    auto key = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, approved);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->ReadValue("Agent"), RegistryValue::Binary(std::string("\x02\0\0\0\0\0\0\0\0\0\0\0", 12)));
+    EXPECT_TRUE(
+        root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, CV + "Run")->ValueExists("Agent"));
+
+    // The backup saved it disabled; restoring it gives a disabled entry.
+    const auto restored = RunCli({"--system-root", dir, "restore", backup, "--no-backup"});
+    ASSERT_EQ(restored.status, 0) << restored.err;
+    const auto back = nlohmann::json::parse(RunCli({"--system-root", dir, "list", "--json"}).out);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1]["name"], "Agent");
+    EXPECT_EQ(back[1]["state"], "Disabled");
+    EXPECT_EQ(back[0]["name"], "Old32");
+    EXPECT_EQ(back[0]["state"], "Enabled");
 }
 
 } // namespace qb::cli

@@ -1,6 +1,9 @@
 #include "inventory/startup_location.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace qb {
 
@@ -16,37 +19,37 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
         RegistryRoot hive;
         std::string key;
         std::string disabled;
-        bool read;
+        int read;
         std::optional<TreeNode> node;
-        bool offered;
+        int offered;
     } expected[] = {
-        {"All Users\\Registry\\Run", HKLM, CV + "Run", CV + "RunDisabled", true, TreeNode::AllUsersRun, true},
-        {"Current User\\Registry\\Run", HKCU, CV + "Run", CV + "RunDisabled", true, TreeNode::CurrentUserRun,
-         true},
+        {"All Users\\Registry\\Run", HKLM, CV + "Run", CV + "RunDisabled", 1, TreeNode::AllUsersRun, 3},
+        {"Current User\\Registry\\Run", HKCU, CV + "Run", CV + "RunDisabled", 10, TreeNode::CurrentUserRun,
+         1},
         // The two Explorer Run rows pair their labels with the other user's hive.
         {"Current User\\Registry\\Explorer Run", HKLM, CV + "Policies\\Explorer\\Run",
-         CV + "Policies\\Explorer\\RunDisabled", true, std::nullopt, false},
+         CV + "Policies\\Explorer\\RunDisabled", 3, std::nullopt, 0},
         {"All Users\\Registry\\Explorer Run", HKCU, CV + "Policies\\Explorer\\Run",
-         CV + "Policies\\Explorer\\RunDisabled", true, std::nullopt, false},
-        {"All Users\\Registry\\RunOnce", HKLM, CV + "RunOnce", CV + "RunOnceDisabled", true,
-         TreeNode::AllUsersRunOnce, true},
-        {"Current User\\Registry\\RunOnce", HKCU, CV + "RunOnce", CV + "RunOnceDisabled", true,
-         TreeNode::CurrentUserRunOnce, true},
-        {"All Users\\Registry\\RunOnce Ex", HKLM, CV + "RunOnceEx", CV + "RunOnceExDisabled", true,
-         TreeNode::AllUsersRunOnceEx, true},
-        {"Current User\\Registry\\RunOnce Ex", HKCU, CV + "RunOnceEx", CV + "RunOnceExDisabled", false,
-         std::nullopt, false},
+         CV + "Policies\\Explorer\\RunDisabled", 11, std::nullopt, 0},
+        {"All Users\\Registry\\RunOnce", HKLM, CV + "RunOnce", CV + "RunOnceDisabled", 4,
+         TreeNode::AllUsersRunOnce, 5},
+        {"Current User\\Registry\\RunOnce", HKCU, CV + "RunOnce", CV + "RunOnceDisabled", 12,
+         TreeNode::CurrentUserRunOnce, 2},
+        {"All Users\\Registry\\RunOnce Ex", HKLM, CV + "RunOnceEx", CV + "RunOnceExDisabled", 8,
+         TreeNode::AllUsersRunOnceEx, 7},
+        {"Current User\\Registry\\RunOnce Ex", HKCU, CV + "RunOnceEx", CV + "RunOnceExDisabled", 0,
+         std::nullopt, 0},
         {"All Users\\Registry\\Run Services Once", HKLM, CV + "RunServicesOnce",
-         CV + "RunServicesOnceDisabled", true, TreeNode::AllUsersServicesOnce, true},
+         CV + "RunServicesOnceDisabled", 6, TreeNode::AllUsersServicesOnce, 9},
         {"Current User\\Registry\\Run Services Once", HKCU, CV + "RunServicesOnce",
-         CV + "RunServicesOnceDisabled", false, std::nullopt, false},
-        {"All Users\\Registry\\Run Services", HKLM, CV + "RunServices", CV + "RunServicesDisabled", true,
-         TreeNode::AllUsersServices, true},
-        {"Current User\\Registry\\Run Services", HKCU, CV + "RunServices", CV + "RunServicesDisabled", false,
-         std::nullopt, false},
+         CV + "RunServicesOnceDisabled", 0, std::nullopt, 0},
+        {"All Users\\Registry\\Run Services", HKLM, CV + "RunServices", CV + "RunServicesDisabled", 7,
+         TreeNode::AllUsersServices, 8},
+        {"Current User\\Registry\\Run Services", HKCU, CV + "RunServices", CV + "RunServicesDisabled", 0,
+         std::nullopt, 0},
     };
     const auto table = StartupLocations();
-    ASSERT_EQ(table.size(), 14u);
+    ASSERT_EQ(table.size(), 16u);
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         const auto& e = expected[i];
         const auto& row = table[i];
@@ -56,9 +59,30 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
         EXPECT_EQ(row.hive, e.hive);
         EXPECT_EQ(row.key, e.key);
         EXPECT_EQ(row.disabledKey, e.disabled);
-        EXPECT_EQ(row.readAtLoad, e.read);
+        EXPECT_EQ(row.loadStep, e.read);
         EXPECT_EQ(row.treeNode, e.node);
-        EXPECT_EQ(row.offeredInEditor, e.offered);
+        EXPECT_EQ(row.editorPosition, e.offered);
+    }
+    // The 32-bit view's two places: the machine's Run and RunOnce keys as 32-bit programs see them.
+    for (std::size_t i = 14; i < 16; ++i) {
+        EXPECT_EQ(table[i].view, RegistryView::Wow32);
+        EXPECT_EQ(table[i].hive, HKLM);
+    }
+    EXPECT_EQ(table[14].label, "All Users\\Registry\\Run (32-bit)");
+    EXPECT_EQ(table[14].key, CV + "Run");
+    EXPECT_EQ(table[14].disabledKey, CV + "RunDisabled");
+    EXPECT_EQ(table[14].approvedKey, "Run32");
+    EXPECT_EQ(table[15].label, "All Users\\Registry\\RunOnce (32-bit)");
+    EXPECT_EQ(table[15].key, CV + "RunOnce");
+    EXPECT_EQ(table[15].disabledKey, CV + "RunOnceDisabled");
+    EXPECT_EQ(table[15].approvedKey, "");
+    // Windows' own switches: Run keys and startup folders only.
+    EXPECT_EQ(table[0].approvedKey, "Run");
+    EXPECT_EQ(table[1].approvedKey, "Run");
+    EXPECT_EQ(table[12].approvedKey, "StartupFolder");
+    EXPECT_EQ(table[13].approvedKey, "StartupFolder");
+    for (std::size_t i = 2; i < 12; ++i) {
+        EXPECT_EQ(table[i].approvedKey, "") << table[i].label;
     }
     EXPECT_EQ(table[12].label, "All Users\\Startup Menu");
     EXPECT_EQ(table[12].hive, HKLM);
@@ -71,7 +95,7 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
     for (std::size_t i = 12; i < 14; ++i) {
         EXPECT_EQ(table[i].kind, LocationKind::Folder);
         EXPECT_EQ(table[i].key, kShellFoldersKey);
-        EXPECT_TRUE(table[i].offeredInEditor);
+        EXPECT_NE(table[i].editorPosition, 0);
     }
 }
 
@@ -95,12 +119,15 @@ TEST(StartupLocation, EachTreeNodeListsItsLocations) {
         return labels;
     };
     using V = std::vector<std::string>;
-    EXPECT_EQ(listed(TreeNode::AllPrograms).size(), 9u); // never the five rows without a node
+    EXPECT_EQ(listed(TreeNode::AllPrograms).size(), 11u); // never the five rows without a node
     EXPECT_EQ(listed(TreeNode::AllUsers),
               (V{"All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
                  "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
-                 "All Users\\Registry\\Run Services", "All Users\\Startup Menu"}));
-    EXPECT_EQ(listed(TreeNode::AllUsersRegistry).size(), 5u);
+                 "All Users\\Registry\\Run Services", "All Users\\Startup Menu",
+                 "All Users\\Registry\\Run (32-bit)", "All Users\\Registry\\RunOnce (32-bit)"}));
+    EXPECT_EQ(listed(TreeNode::AllUsersRegistry).size(), 7u);
+    EXPECT_EQ(listed(TreeNode::AllUsersRun32), (V{"All Users\\Registry\\Run (32-bit)"}));
+    EXPECT_EQ(listed(TreeNode::AllUsersRunOnce32), (V{"All Users\\Registry\\RunOnce (32-bit)"}));
     EXPECT_EQ(
         listed(TreeNode::CurrentUser),
         (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce", "Current User\\Startup Menu"}));
@@ -109,6 +136,56 @@ TEST(StartupLocation, EachTreeNodeListsItsLocations) {
     EXPECT_EQ(listed(TreeNode::AllUsersServices), (V{"All Users\\Registry\\Run Services"}));
     EXPECT_EQ(listed(TreeNode::AllUsersServicesOnce), (V{"All Users\\Registry\\Run Services Once"}));
     EXPECT_EQ(listed(TreeNode::CurrentUserStartupMenu), (V{"Current User\\Startup Menu"}));
+}
+
+TEST(StartupLocation, TheLoadReadsThePlacesInItsOwnOrder) {
+    std::vector<std::string_view> order;
+    for (const StartupLocation* row : LoadOrder()) {
+        order.push_back(row->label);
+    }
+    // Each 32-bit place right after its native counterpart.
+    EXPECT_EQ(order, (std::vector<std::string_view>{
+                         "All Users\\Registry\\Run", "All Users\\Registry\\Run (32-bit)",
+                         "Current User\\Registry\\Explorer Run", "All Users\\Registry\\RunOnce",
+                         "All Users\\Registry\\RunOnce (32-bit)", "All Users\\Registry\\Run Services Once",
+                         "All Users\\Registry\\Run Services", "All Users\\Registry\\RunOnce Ex",
+                         "All Users\\Startup Menu", "Current User\\Registry\\Run",
+                         "All Users\\Registry\\Explorer Run", "Current User\\Registry\\RunOnce",
+                         "Current User\\Startup Menu"}));
+}
+
+TEST(StartupLocation, TheEditorOffersItsPlacesInPickListOrder) {
+    EXPECT_EQ(EditorLocations(), (std::vector<std::string_view>{
+                                     "Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
+                                     "All Users\\Registry\\Run", "All Users\\Registry\\Run (32-bit)",
+                                     "All Users\\Registry\\RunOnce", "All Users\\Registry\\RunOnce (32-bit)",
+                                     "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services",
+                                     "All Users\\Registry\\Run Services Once", "Current User\\Startup Menu",
+                                     "All Users\\Startup Menu"}));
+}
+
+TEST(StartupLocation, ThirtyTwoBitPlacesExistOnSixtyFourBitWindowsOnly) {
+    const StartupLocation& native = *FindLocation("All Users\\Registry\\Run");
+    const StartupLocation& wow = *FindLocation("All Users\\Registry\\Run (32-bit)");
+    EXPECT_TRUE(PlaceExists(native, OsVersion{PlatformFamily::NT, 10, 0, false}));
+    EXPECT_TRUE(PlaceExists(wow, OsVersion{PlatformFamily::NT, 10, 0, true}));
+    EXPECT_FALSE(PlaceExists(wow, OsVersion{PlatformFamily::NT, 10, 0, false}));
+}
+
+TEST(StartupLocation, EveryLeafOfTheTreeListsOnePlaceAndEveryListedPlaceHasALeaf) {
+    for (const TreeNodeInfo& info : TreeNodes()) {
+        SCOPED_TRACE(std::string(info.caption));
+        int listed = 0;
+        for (const auto& location : StartupLocations()) {
+            listed += location.treeNode == info.node ? 1 : 0;
+        }
+        const bool leaf =
+            std::none_of(TreeNodes().begin(), TreeNodes().end(), [&](const TreeNodeInfo& other) {
+                return other.parent >= 0 &&
+                       TreeNodes()[static_cast<std::size_t>(other.parent)].node == info.node;
+            });
+        EXPECT_EQ(listed, leaf ? 1 : 0);
+    }
 }
 
 } // namespace qb

@@ -369,3 +369,34 @@ TEST(InfoPage, ShippedTemplateHoldsEveryMarker) {
 }
 
 } // namespace qb
+
+namespace qb {
+
+TEST(InfoPage, AnEntrySwitchedOffByWindowsSaysSoWithItsDate) {
+    Inventory inventory;
+    StartupItem dated;
+    dated.Name = "Dated";
+    dated.Location = "Current User\\Registry\\Run";
+    dated.SwitchedOff = true;
+    dated.SwitchedOffAt = 134'168'420'400'000'000; // 2026-03-01 12:34 UTC
+    inventory.Append(dated);
+    StartupItem undated = dated;
+    undated.Name = "Undated";
+    undated.SwitchedOffAt = 0;
+    inventory.Append(undated);
+    StartupItem plain = dated;
+    plain.Name = "Plain";
+    plain.SwitchedOff = false;
+    inventory.Append(plain);
+    const auto note = [&](const char* caption) {
+        return SwitchNote({caption, "C:\\Apps\\app.exe", "Current User\\Registry\\Run", "Unknown"}, inventory);
+    };
+    EXPECT_EQ(note("Dated"), "<p>Switched off in Windows' startup settings on 2026-03-01 12:34 UTC. Ticking it "
+                             "switches it on again.</p>");
+    EXPECT_EQ(note("Undated"),
+              "<p>Switched off in Windows' startup settings. Ticking it switches it on again.</p>");
+    EXPECT_EQ(note("Plain"), "");
+    EXPECT_EQ(note("Nobody"), "");
+}
+
+} // namespace qb

@@ -25,17 +25,43 @@ TEST(Text, CuttingNeverSplitsACharacter) {
     }
 }
 
-TEST(Text, UpperCaseMapsAsciiAndLatinSmallLettersOnly) {
+TEST(Text, UpperCaseMapsEverySmallLetterAsWindowsDoes) {
     EXPECT_EQ(UpperCase("c:\\program files\\app.exe"), "C:\\PROGRAM FILES\\APP.EXE");
-    EXPECT_EQ(UpperCase("zürich àÿ÷"), "ZÜRICH À\xC3\xBF÷"); // ÿ has no Latin-1 capital; ÷ is no letter
-    EXPECT_EQ(UpperCase("東京"), "東京");
-    EXPECT_EQ(UpperCase(std::string("a\0b", 3)), std::string("A\0B", 3));
+    const struct {
+        std::string text;
+        std::string upper;
+    } cases[] = {
+        {"zürich àÿ÷", "ZÜRICH ÀŸ÷"}, // ÷ is no letter
+        {"škoda", "ŠKODA"},
+        {"ωmega", "ΩMEGA"},
+        {"драйвер.exe", "ДРАЙВЕР.EXE"},
+        {"straße", "STRAßE"},          // no capital of ß in a one-for-one mapping
+        {"ς µ ı ſ", "ς µ ı ſ"},        // Windows leaves these as they are
+        {"ǆ ǅ", "Ǆ ǅ"},                // the small digraph gets its capital; the title-case one stays
+        {"ɐ ⱥ", "Ɐ Ⱥ"},                // 2 bytes become 3, and 3 become 2
+        {"ᾀ", "ᾈ"},                    // Greek with iota below keeps one letter
+        {"東京 ①", "東京 ①"},
+        {"\xF0\x90\x90\xA8", "\xF0\x90\x90\xA8"}, // outside the BMP: as Windows, no change
+        {std::string("a\0b", 3), std::string("A\0B", 3)},
+        {"\xC3" "a\xFF" "b\xE2\x82", "\xC3" "A\xFF" "B\xE2\x82"}, // broken UTF-8 keeps its bytes
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(UpperCase(c.text), c.upper);
+    }
+}
+
+TEST(Text, AsciiUpperCaseKeepsEveryByteInPlace) {
+    EXPECT_EQ(AsciiUpperCase("ɐ ab.exe ä"), "ɐ AB.EXE ä");
 }
 
 TEST(Text, CaseInsensitiveComparison) {
     EXPECT_TRUE(EqualsIgnoreCase("Run", "RUN"));
     EXPECT_TRUE(EqualsIgnoreCase("Zürich", "ZÜRICH"));
     EXPECT_FALSE(EqualsIgnoreCase("Run", "Runs"));
+    EXPECT_TRUE(EqualsIgnoreCase("ɐpp", "ⱯPP")); // of different byte lengths
+    EXPECT_TRUE(EqualsIgnoreCase("Драйвер", "ДРАЙВЕР"));
+    EXPECT_FALSE(EqualsIgnoreCase("straße", "STRASSE"));
     EXPECT_TRUE(LessIgnoreCase("alpha", "Beta"));
     EXPECT_FALSE(LessIgnoreCase("Beta", "alpha"));
     EXPECT_FALSE(LessIgnoreCase("same", "SAME"));

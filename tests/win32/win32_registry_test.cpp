@@ -125,3 +125,35 @@ TEST(Win32Registry, NamesHoldingANulAreRefused) {
 }
 
 } // namespace qb::test
+
+namespace qb::test {
+
+// What Windows (and Wine, in a 64-bit prefix) does with the 32-bit view: the machine's SOFTWARE keys have a
+// copy of their own under WOW6432Node; HKEY_CURRENT_USER and Policies are shared.
+TEST(Win32Registry, TheThirtyTwoBitViewIsTheWow6432NodeCopyOfTheMachinesKeys) {
+    constexpr auto HKLM = RegistryRoot::LocalMachine;
+    const std::string key = "SOFTWARE\\QuillbrookViewTest";
+    const std::string wowKey = "SOFTWARE\\WOW6432Node\\QuillbrookViewTest";
+    win32::Win32Registry registry;
+    registry.DeleteKey(HKLM, key);
+    registry.DeleteKey(HKLM, key, RegistryView::Wow32);
+
+    auto wow = registry.OpenForWriting(HKLM, key + "\\Run", true, RegistryView::Wow32);
+    ASSERT_NE(wow, nullptr);
+    wow->WriteString("Old32", "a.exe");
+    wow.reset();
+    EXPECT_EQ(registry.OpenForReading(HKLM, key + "\\Run"), nullptr); // not in the native view
+    auto seen = registry.OpenForReading(HKLM, wowKey + "\\Run");
+    ASSERT_NE(seen, nullptr);
+    EXPECT_TRUE(seen->ValueExists("Old32"));
+    seen.reset();
+
+    // RegDeleteKey could not reach it; the view's delete does, and leaves the native view alone.
+    registry.OpenForWriting(HKLM, key + "\\Native", true)->WriteString("Stays", "b.exe");
+    EXPECT_TRUE(registry.DeleteKey(HKLM, key, RegistryView::Wow32));
+    EXPECT_EQ(registry.OpenForReading(HKLM, wowKey), nullptr);
+    EXPECT_NE(registry.OpenForReading(HKLM, key + "\\Native"), nullptr);
+    EXPECT_TRUE(registry.DeleteKey(HKLM, key));
+}
+
+} // namespace qb::test

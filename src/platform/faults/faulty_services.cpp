@@ -69,27 +69,41 @@ std::unique_ptr<RegistryKey> Wrap(std::unique_ptr<RegistryKey> key, std::string 
 
 } // namespace
 
-std::unique_ptr<RegistryKey> FaultyRegistry::OpenForReading(RegistryRoot root, std::string_view path) {
-    if (plan_.ShouldFail("registry.open-read", KeyPath(root, path), false)) {
+namespace {
+// The subject of a registry operation: the key's path, marked when it is the 32-bit view's.
+std::string ViewKeyPath(RegistryRoot root, std::string_view path, RegistryView view) {
+    std::string subject = KeyPath(root, path);
+    if (view == RegistryView::Wow32) {
+        subject += " (32-bit view)";
+    }
+    return subject;
+}
+} // namespace
+
+std::unique_ptr<RegistryKey> FaultyRegistry::OpenForReading(RegistryRoot root, std::string_view path,
+                                                            RegistryView view) {
+    const std::string subject = ViewKeyPath(root, path, view);
+    if (plan_.ShouldFail("registry.open-read", subject, false)) {
         return nullptr;
     }
-    return Wrap(inner_.OpenForReading(root, path), KeyPath(root, path), plan_);
+    return Wrap(inner_.OpenForReading(root, path, view), subject, plan_);
 }
 
 std::unique_ptr<RegistryKey> FaultyRegistry::OpenForWriting(RegistryRoot root, std::string_view path,
-                                                            bool createIfMissing) {
+                                                            bool createIfMissing, RegistryView view) {
+    const std::string subject = ViewKeyPath(root, path, view);
     // Opening may create keys, so it counts as a change only when it may create one.
-    if (plan_.ShouldFail("registry.open-write", KeyPath(root, path), createIfMissing)) {
+    if (plan_.ShouldFail("registry.open-write", subject, createIfMissing)) {
         return nullptr;
     }
-    return Wrap(inner_.OpenForWriting(root, path, createIfMissing), KeyPath(root, path), plan_);
+    return Wrap(inner_.OpenForWriting(root, path, createIfMissing, view), subject, plan_);
 }
 
-bool FaultyRegistry::DeleteKey(RegistryRoot root, std::string_view path) {
-    if (plan_.ShouldFail("registry.delete-key", KeyPath(root, path), true)) {
+bool FaultyRegistry::DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) {
+    if (plan_.ShouldFail("registry.delete-key", ViewKeyPath(root, path, view), true)) {
         return false;
     }
-    return inner_.DeleteKey(root, path);
+    return inner_.DeleteKey(root, path, view);
 }
 
 std::optional<std::string> FaultyProfileFiles::ReadValue(std::string_view file, std::string_view section,

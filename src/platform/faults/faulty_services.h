@@ -14,10 +14,14 @@ namespace qb {
 class FaultyRegistry : public Registry {
 public:
     FaultyRegistry(Registry& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
-    std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path) override;
-    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
-                                                bool createIfMissing) override;
-    bool DeleteKey(RegistryRoot root, std::string_view path) override;
+    using Registry::DeleteKey;
+    using Registry::OpenForReading;
+    using Registry::OpenForWriting;
+    std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path,
+                                                RegistryView view) override;
+    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path, bool createIfMissing,
+                                                RegistryView view) override;
+    bool DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) override;
     std::unique_ptr<RegistryHold> HoldChanges() override { return inner_.HoldChanges(); }
 
 private:

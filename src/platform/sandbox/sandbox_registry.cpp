@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace qb::sandbox {
 
 namespace fs = std::filesystem;
@@ -16,6 +18,33 @@ std::string TreePath(RegistryRoot root, std::string_view path) {
     if (!path.empty()) {
         out += '\\';
         out += path;
+    }
+    return out;
+}
+
+std::string Wow32Path(std::string_view path) {
+    constexpr std::string_view kSoftware = "SOFTWARE";
+    if (path.size() < kSoftware.size() || !EqualsIgnoreCase(path.substr(0, kSoftware.size()), kSoftware) ||
+        (path.size() > kSoftware.size() && path[kSoftware.size()] != '\\')) {
+        return std::string(path); // only SOFTWARE is redirected
+    }
+    const std::string_view rest = path.substr(std::min(path.size(), kSoftware.size() + 1));
+    const auto startsWith = [&](std::string_view prefix) {
+        return rest.size() >= prefix.size() && EqualsIgnoreCase(rest.substr(0, prefix.size()), prefix) &&
+               (rest.size() == prefix.size() || rest[prefix.size()] == '\\');
+    };
+    // Keys the two views share, as Windows lists them for the startup places (checked under Wine too).
+    constexpr std::string_view kShared[] = {"WOW6432Node", "Microsoft\\Windows\\CurrentVersion\\Policies"};
+    for (const auto shared : kShared) {
+        if (startsWith(shared)) {
+            return std::string(path);
+        }
+    }
+    std::string out(path.substr(0, kSoftware.size()));
+    out += "\\WOW6432Node";
+    if (!rest.empty()) {
+        out += '\\';
+        out += rest;
     }
     return out;
 }
@@ -191,8 +220,8 @@ private:
     bool writable_;
 };
 
-SandboxRegistry::SandboxRegistry(fs::path file, bool administrator)
-    : file_(std::move(file)), lockFile_(file_.string() + ".lock"), administrator_(administrator),
+SandboxRegistry::SandboxRegistry(fs::path file, bool administrator, bool x64)
+    : file_(std::move(file)), lockFile_(file_.string() + ".lock"), administrator_(administrator), x64_(x64),
       tree_(EmptyRegistry()) {}
 
 bool SandboxRegistry::MayWrite(RegistryRoot root) const {
@@ -307,8 +336,17 @@ std::optional<RegParseError> SandboxRegistry::Check() {
     return error_;
 }
 
-std::unique_ptr<RegistryKey> SandboxRegistry::OpenForReading(RegistryRoot root, std::string_view path) {
-    const std::string treePath = TreePath(root, AsStored(TrimSeparators(path)));
+std::string SandboxRegistry::ViewPath(RegistryRoot root, std::string_view path, RegistryView view) const {
+    const std::string trimmed = TrimSeparators(path);
+    if (view == RegistryView::Wow32 && x64_ && root == RegistryRoot::LocalMachine) {
+        return Wow32Path(trimmed);
+    }
+    return trimmed;
+}
+
+std::unique_ptr<RegistryKey> SandboxRegistry::OpenForReading(RegistryRoot root, std::string_view path,
+                                                             RegistryView view) {
+    const std::string treePath = TreePath(root, AsStored(ViewPath(root, path, view)));
     bool exists = false;
     Read([&](const RegNode& tree) { exists = tree.FindPath(treePath) != nullptr; });
     if (!exists) {
@@ -319,12 +357,12 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForReading(RegistryRoot root, 
 }
 
 std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, std::string_view path,
-                                                             bool createIfMissing) {
+                                                             bool createIfMissing, RegistryView view) {
     if (!MayWrite(root)) {
         SetLastFailure(FailureCause::AccessDenied);
         return nullptr;
     }
-    const std::string treePath = TreePath(root, AsStored(TrimSeparators(path)));
+    const std::string treePath = TreePath(root, AsStored(ViewPath(root, path, view)));
     bool exists = false;
     if (!Read([&](const RegNode& tree) { exists = tree.FindPath(treePath) != nullptr; })) {
         SetLastFailure(FailureCause::Unknown);
@@ -350,8 +388,8 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, 
     return std::make_unique<SandboxKey>(*this, treePath, true);
 }
 
-bool SandboxRegistry::DeleteKey(RegistryRoot root, std::string_view path) {
-    const std::string relative = AsStored(TrimSeparators(path));
+bool SandboxRegistry::DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) {
+    const std::string relative = AsStored(ViewPath(root, path, view));
     if (!MayWrite(root) || relative.empty()) {
         return false;
     }

@@ -19,13 +19,19 @@ namespace qb::sandbox {
 // is reused for as long as the file stays the same.
 class SandboxRegistry : public Registry {
 public:
-    // With administrator false, HKEY_LOCAL_MACHINE can be read but not opened for writing.
-    SandboxRegistry(std::filesystem::path file, bool administrator);
+    // With administrator false, HKEY_LOCAL_MACHINE can be read but not opened for writing. With x64 the
+    // machine is 64-bit Windows: the 32-bit view of a redirected key is kept under
+    // HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node, as `reg export` shows it; otherwise both views are one.
+    SandboxRegistry(std::filesystem::path file, bool administrator, bool x64 = true);
 
-    std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path) override;
-    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
-                                                bool createIfMissing) override;
-    bool DeleteKey(RegistryRoot root, std::string_view path) override;
+    using Registry::DeleteKey;
+    using Registry::OpenForReading;
+    using Registry::OpenForWriting;
+    std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path,
+                                                RegistryView view) override;
+    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path, bool createIfMissing,
+                                                RegistryView view) override;
+    bool DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) override;
     // Holds the file lock (and this object's mutex) until released: other processes' writes wait, and this
     // process's writes under it need not take the lock again.
     std::unique_ptr<RegistryHold> HoldChanges() override;
@@ -49,10 +55,13 @@ private:
     // false when it does not parse.
     bool Refresh(bool force = false);
     bool MayWrite(RegistryRoot root) const;
+    // The key's path in the store for that view, trimmed of separators.
+    std::string ViewPath(RegistryRoot root, std::string_view path, RegistryView view) const;
 
     std::filesystem::path file_;
     std::filesystem::path lockFile_;
     bool administrator_;
+    bool x64_;
     std::recursive_mutex mutex_;
     RegNode tree_;
     std::optional<FileStamp> stamp_; // of the file tree_ was read from; nullopt: nothing read yet
@@ -64,5 +73,10 @@ private:
 
 // The path of a key in the tree: the hive's name, then the key path.
 std::string TreePath(RegistryRoot root, std::string_view path);
+
+// Where 64-bit Windows keeps a key of HKEY_LOCAL_MACHINE in the 32-bit view: SOFTWARE\X becomes
+// SOFTWARE\WOW6432Node\X, except for the keys both views share (…\CurrentVersion\Policies) and paths that
+// spell WOW6432Node already. The path is expected without leading or trailing backslashes.
+std::string Wow32Path(std::string_view path);
 
 } // namespace qb::sandbox

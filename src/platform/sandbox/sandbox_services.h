@@ -11,7 +11,9 @@ namespace qb::sandbox {
 class SandboxSystemInfo : public SystemInfo {
 public:
     explicit SandboxSystemInfo(const SandboxSettings& settings) : settings_(settings) {}
-    OsVersion Version() override { return {settings_.family, settings_.majorVersion}; }
+    OsVersion Version() override {
+        return {settings_.family, settings_.majorVersion, settings_.minorVersion, settings_.x64};
+    }
     std::string SystemDirectory() override { return settings_.systemDirectory; }
     std::string WindowsDirectory() override { return settings_.windowsDirectory; }
     std::string ExpandEnvironmentStrings(std::string_view text) override {

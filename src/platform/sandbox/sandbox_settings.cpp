@@ -80,6 +80,17 @@ SandboxSettings SandboxSettings::Load(const std::filesystem::path& root) {
     if (auto major = document.Find("System", "MajorVersion")) {
         settings.majorVersion = ParseProfileInteger(*major).value_or(settings.majorVersion);
     }
+    if (auto minor = document.Find("System", "MinorVersion")) {
+        settings.minorVersion = ParseProfileInteger(*minor).value_or(settings.minorVersion);
+    }
+    settings.x64 = settings.family == PlatformFamily::NT && settings.majorVersion >= 6;
+    if (auto architecture = document.Find("System", "Architecture")) {
+        if (EqualsIgnoreCase(*architecture, "x64")) {
+            settings.x64 = true;
+        } else if (EqualsIgnoreCase(*architecture, "x86")) {
+            settings.x64 = false;
+        }
+    }
     text("SystemDirectory", settings.systemDirectory);
     text("WindowsDirectory", settings.windowsDirectory);
     text("ToolDirectory", settings.toolDirectory);

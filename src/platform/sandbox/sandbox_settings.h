@@ -16,6 +16,9 @@ namespace qb::sandbox {
 struct SandboxSettings {
     PlatformFamily family = PlatformFamily::NT;
     int majorVersion = 10;
+    int minorVersion = 0;
+    // [System] Architecture: x64 (the default on NT 6.0 and later) or x86 (the default before).
+    bool x64 = true;
     std::string systemDirectory = "C:\\WINDOWS\\SYSTEM32";
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string toolDirectory = "C:\\Program Files\\Quillbrook";

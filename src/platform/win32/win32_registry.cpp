@@ -13,6 +13,10 @@ namespace {
 constexpr REGSAM kReadAccess = KEY_READ;
 constexpr REGSAM kWriteAccess = KEY_READ | KEY_WRITE | DELETE;
 
+REGSAM ViewFlag(RegistryView view) {
+    return view == RegistryView::Wow32 ? KEY_WOW64_32KEY : 0;
+}
+
 HKEY RootKey(RegistryRoot root) {
     return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
@@ -160,14 +164,15 @@ private:
 
 } // namespace
 
-std::unique_ptr<RegistryKey> Win32Registry::OpenForReading(RegistryRoot root, std::string_view path) {
+std::unique_ptr<RegistryKey> Win32Registry::OpenForReading(RegistryRoot root, std::string_view path,
+                                                           RegistryView view) {
     const std::string keyPath = TrimSeparators(path);
     RegistryKeyHandle key;
     if (!Nameable(keyPath)) {
         Failed(ERROR_INVALID_NAME);
         return nullptr;
     }
-    if (const LONG result = ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kReadAccess, key.Receive());
+    if (const LONG result = ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kReadAccess | ViewFlag(view), key.Receive());
         result != ERROR_SUCCESS) {
         Failed(static_cast<DWORD>(result));
         return nullptr;
@@ -176,7 +181,7 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForReading(RegistryRoot root, st
 }
 
 std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, std::string_view path,
-                                                           bool createIfMissing) {
+                                                           bool createIfMissing, RegistryView view) {
     const std::string keyPath = TrimSeparators(path);
     if (!Nameable(keyPath)) {
         Failed(ERROR_INVALID_NAME);
@@ -186,8 +191,8 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, st
     const LONG result =
         createIfMissing
             ? ::RegCreateKeyExA(RootKey(root), keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                kWriteAccess, nullptr, key.Receive(), nullptr)
-            : ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess, key.Receive());
+                                kWriteAccess | ViewFlag(view), nullptr, key.Receive(), nullptr)
+            : ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess | ViewFlag(view), key.Receive());
     if (result != ERROR_SUCCESS) {
         // Keep why: a standard user's "access denied" is what the user must read, not "no key".
         Failed(static_cast<DWORD>(result));
@@ -196,10 +201,18 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, st
     return std::make_unique<Win32Key>(std::move(key), true);
 }
 
-bool Win32Registry::DeleteKey(RegistryRoot root, std::string_view path) {
+bool Win32Registry::DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) {
     const std::string keyPath = TrimSeparators(path);
-    return !keyPath.empty() && Nameable(keyPath) &&
-           ::RegDeleteTreeA(RootKey(root), keyPath.c_str()) == ERROR_SUCCESS;
+    if (keyPath.empty() || !Nameable(keyPath)) {
+        return false;
+    }
+    RegistryKeyHandle key;
+    if (::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess | ViewFlag(view), key.Receive()) !=
+            ERROR_SUCCESS ||
+        ::RegDeleteTreeA(key.Get(), nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    return ::RegDeleteKeyExA(RootKey(root), keyPath.c_str(), ViewFlag(view), 0) == ERROR_SUCCESS;
 }
 
 } // namespace qb::win32

@@ -10,11 +10,17 @@ namespace qb::win32 {
 // for writing at all.
 class Win32Registry : public Registry {
 public:
-    std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path) override;
-    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
-                                                bool createIfMissing) override;
-    // RegDeleteTree: the key, its values and every subkey.
-    bool DeleteKey(RegistryRoot root, std::string_view path) override;
+    using Registry::DeleteKey;
+    using Registry::OpenForReading;
+    using Registry::OpenForWriting;
+    // The 32-bit view is reached with KEY_WOW64_32KEY; keys opened so stay in that view for their subkeys.
+    std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path,
+                                                RegistryView view) override;
+    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path, bool createIfMissing,
+                                                RegistryView view) override;
+    // The key, its values and every subkey: RegDeleteTree empties it, RegDeleteKeyEx (which, unlike
+    // RegDeleteKey, reaches the other view) removes it.
+    bool DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) override;
 };
 
 } // namespace qb::win32

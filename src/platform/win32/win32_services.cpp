@@ -37,8 +37,11 @@ OsVersion Win32SystemInfo::Version() {
     if (!::GetVersionExA(&info)) {
         return {};
     }
+    // A 64-bit program runs on 64-bit Windows only; a 32-bit one learns it from IsWow64Process.
+    BOOL wow64 = FALSE;
+    const bool x64 = sizeof(void*) == 8 || (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64);
     return {info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? PlatformFamily::Windows9x : PlatformFamily::NT,
-            static_cast<int>(info.dwMajorVersion)};
+            static_cast<int>(info.dwMajorVersion), static_cast<int>(info.dwMinorVersion), x64};
 }
 
 std::string Win32SystemInfo::SystemDirectory() {

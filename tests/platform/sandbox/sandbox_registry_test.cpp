@@ -191,3 +191,51 @@ TEST(SandboxRegistry, ALockLeftByAKilledProcessDoesNotBlockTheNextWriter) {
 }
 
 } // namespace qb::sandbox
+
+namespace qb::sandbox {
+
+TEST(SandboxRegistry, TheThirtyTwoBitViewOfARedirectedKeyIsKeptWhereRegExportShowsIt) {
+    const struct {
+        const char* path;
+        const char* stored;
+    } cases[] = {
+        {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {"Software\\Vendor", "Software\\WOW6432Node\\Vendor"},
+        {"SOFTWARE", "SOFTWARE\\WOW6432Node"},
+        // Shared between the views: one key.
+        {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
+         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"},
+        {"SOFTWARE\\WOW6432Node\\Vendor", "SOFTWARE\\WOW6432Node\\Vendor"},
+        // Not under SOFTWARE: not redirected.
+        {"SYSTEM\\CurrentControlSet", "SYSTEM\\CurrentControlSet"},
+        {"SOFTWAREX\\Vendor", "SOFTWAREX\\Vendor"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(Wow32Path(c.path), c.stored);
+    }
+}
+
+TEST(SandboxRegistry, WritesInTheThirtyTwoBitViewLandInWow6432NodeOnSixtyFourBitWindowsOnly) {
+    constexpr auto HKLM = RegistryRoot::LocalMachine;
+    constexpr const char* kMachineRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    constexpr const char* kWowRun = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+    TempDir dir;
+    SandboxRegistry x64(dir.Path() / "x64.reg", true, true);
+    x64.OpenForWriting(HKLM, kMachineRun, true, RegistryView::Wow32)->WriteString("Old32", "a.exe");
+    x64.OpenForWriting(HKCU, kRun, true, RegistryView::Wow32)->WriteString("Mine", "b.exe");
+    EXPECT_TRUE(x64.OpenForReading(HKLM, kWowRun)->ValueExists("Old32"));
+    EXPECT_EQ(x64.OpenForReading(HKLM, kMachineRun), nullptr); // not in the native view
+    EXPECT_TRUE(x64.OpenForReading(HKCU, kRun)->ValueExists("Mine")); // HKEY_CURRENT_USER is shared
+    EXPECT_THAT(x64.OpenForReading(HKLM, kMachineRun, RegistryView::Wow32)->ValueNames(), ElementsAre("Old32"));
+    EXPECT_NE(ReadText(dir.Path() / "x64.reg").find(Utf16LeBytes(u"\\WOW6432Node\\Microsoft")), std::string::npos);
+    EXPECT_TRUE(x64.DeleteKey(HKLM, kMachineRun, RegistryView::Wow32));
+    EXPECT_EQ(x64.OpenForReading(HKLM, kWowRun), nullptr);
+
+    SandboxRegistry x86(dir.Path() / "x86.reg", true, false);
+    x86.OpenForWriting(HKLM, kMachineRun, true, RegistryView::Wow32)->WriteString("Only", "a.exe");
+    EXPECT_TRUE(x86.OpenForReading(HKLM, kMachineRun)->ValueExists("Only"));
+    EXPECT_EQ(x86.OpenForReading(HKLM, kWowRun), nullptr);
+}
+
+} // namespace qb::sandbox

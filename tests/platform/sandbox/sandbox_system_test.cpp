@@ -39,6 +39,32 @@ TEST(SandboxSystem, SettingsComeFromSandboxIniWithDefaultsForTheRest) {
     EXPECT_NE(services.registry.OpenForWriting(RegistryRoot::CurrentUser, "SOFTWARE", true), nullptr);
 }
 
+TEST(SandboxSystem, TheArchitectureAndMinorVersionComeFromSandboxIni) {
+    const struct {
+        const char* ini;
+        int minor;
+        bool x64;
+    } cases[] = {
+        {"", 0, true},                                      // Windows 10, 64-bit
+        {"MajorVersion=6\r\nMinorVersion=1\r\n", 1, true},  // Windows 7
+        {"MajorVersion=5\r\nMinorVersion=1\r\n", 1, false}, // before NT 6.0: 32-bit unless told
+        {"MajorVersion=5\r\nArchitecture=x64\r\n", 0, true},
+        {"Platform=9x\r\nMajorVersion=4\r\n", 0, false},
+        {"Architecture=x86\r\n", 0, false},
+        {"Architecture=arm\r\n", 0, true}, // not one we know: the default stays
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        TempDir dir;
+        WriteText(dir.Path() / "sandbox.ini", std::string("[System]\r\n") + c.ini);
+        auto system = OpenOrFail(dir.Path(), false);
+        ASSERT_NE(system, nullptr);
+        const OsVersion version = system->Services().system.Version();
+        EXPECT_EQ(version.minorVersion, c.minor);
+        EXPECT_EQ(version.x64, c.x64);
+    }
+}
+
 TEST(SandboxSystem, TheEnvironmentFollowsTheFoldersAndSandboxIni) {
     const struct {
         const char* ini;

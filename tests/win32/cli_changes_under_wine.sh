@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Every change quillbrook-cli.exe makes, under Wine, checked with Wine's own `reg query` and the startup
+# folder: disable, enable, add, delete, backup and restore; entries of the 32-bit registry view put there
+# with `reg add ... /reg:32`; and an entry switched off the way Windows 8 and later switch entries off (a
+# REG_BINARY value under Explorer\StartupApproved). Wine itself ignores those switches at logon; what is
+# checked here is what the tool reads and writes.
+#   cli_changes_under_wine.sh WINE_RUN PREFIX CLI_EXE
+set -euo pipefail
+wine_run=$1 prefix=$2 cli=$3
+unset QUILLBROOK_SYSTEM_ROOT
+
+w() { "$wine_run" "$prefix" "$@"; }
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+cv='Software\Microsoft\Windows\CurrentVersion'
+approved="HKCU\\$cv\\Explorer\\StartupApproved\\Run"
+tool=$(mktemp -d)
+startup_unix=""
+cleanup() {
+  for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run" "HKLM\\$cv\\RunDisabled" \
+    "HKLM\\$cv\\RunOnce" "HKLM\\$cv\\RunOnceDisabled" "$approved"; do
+    for view in /reg:64 /reg:32; do
+      for name in QbChgA QbChg32 QbChgOff QbChgNew; do
+        w reg delete "$key" /v "$name" /f "$view" >/dev/null 2>&1 || true
+      done
+    done
+  done
+  w reg delete 'HKCU\Software\Quillbrook' /f >/dev/null 2>&1 || true
+  w reg delete "$app_defaults" /f >/dev/null 2>&1 || true
+  [ -z "$startup_unix" ] || rm -f "$startup_unix/QbChgLink.lnk"
+  rm -rf "$tool"
+}
+app_defaults="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$cli")"
+trap cleanup EXIT
+# Wine's prefix says Windows 7, which has no switches of its own; the program is told it runs on
+# Windows 10 (for it alone, and only while this runs).
+w reg add "$app_defaults" /v Version /d win10 /f >/dev/null
+cp "$cli" "$tool/"
+exe="$tool/$(basename "$cli")"
+: >"$tool/st.dat"
+: >"$tool/sn.dat"
+: >"$tool/fn.dat"
+: >"$tool/sp.dat"
+
+cli() { # runs the CLI; its output is kept in $out
+  out=$(w "$exe" "$@" 2>&1 | tr -d '\r') || {
+    fail "quillbrook-cli $*: $out"
+    return 0
+  }
+}
+has() { # has KEY NAME [VIEW]: the value is there, as reg query sees it
+  w reg query "$1" /v "$2" ${3:-/reg:64} >/dev/null 2>&1
+}
+data() { # data KEY NAME [VIEW]: the type and data reg query shows
+  w reg query "$1" /v "$2" ${3:-/reg:64} 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p"
+}
+expect_there() { has "$@" || fail "reg query finds no $2 in $1 ${3:-}"; }
+expect_gone() { ! has "$@" || fail "reg query still finds $2 in $1 ${3:-}"; }
+
+w reg add "HKCU\\$cv\\Run" /v QbChgA /d 'C:\windows\notepad.exe /a' /f >/dev/null
+w reg add "HKLM\\$cv\\Run" /v QbChg32 /d 'C:\windows\notepad.exe /32' /reg:32 /f >/dev/null
+w reg add "HKCU\\$cv\\Run" /v QbChgOff /d 'C:\windows\notepad.exe /off' /f >/dev/null
+w reg add "$approved" /v QbChgOff /t REG_BINARY /d 030000000000000000000000 /f >/dev/null
+# What /reg:32 wrote is where 64-bit Windows keeps the 32-bit view.
+expect_there "HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run" QbChg32
+expect_gone "HKLM\\$cv\\Run" QbChg32
+
+entry() { # the JSON object of the entry named $1 at $2, on one line
+  tr -d '\n' <<<"$json" | grep -o "{[^}]*\"name\": \"$1\"[^}]*\"location\": \"$(sed 's/\\/\\\\\\\\/g' <<<"$2")\"[^}]*}" || true
+}
+json=$(w "$exe" list --json | tr -d '\r')
+lm32='All Users\Registry\Run (32-bit)'
+cu='Current User\Registry\Run'
+[[ "$(entry QbChg32 "$lm32")" == *'"state": "Enabled"'* ]] || fail "QbChg32 is not listed enabled in $lm32"
+[[ "$(entry QbChg32 'All Users\Registry\Run')" == "" ]] || fail "QbChg32 is listed in the native view"
+[[ "$(entry QbChgOff "$cu")" == *'"state": "Disabled"'*'"approved": false'* ]] ||
+  fail "QbChgOff, switched off, is not listed disabled and not approved: $(entry QbChgOff "$cu")"
+[[ "$(entry QbChgA "$cu")" == *'"state": "Enabled"'*'"approved": true'* ]] || fail "QbChgA is not listed enabled"
+
+# Disable and enable move the value between the run key and its twin.
+cli disable --name QbChgA --location "$cu" --no-backup
+expect_gone "HKCU\\$cv\\Run" QbChgA
+[ "$(data "HKCU\\$cv\\RunDisabled" QbChgA)" = 'REG_SZ C:\windows\notepad.exe /a' ] || fail "QbChgA is not in RunDisabled"
+cli enable --name QbChgA --location "$cu" --no-backup
+expect_gone "HKCU\\$cv\\RunDisabled" QbChgA
+[ "$(data "HKCU\\$cv\\Run" QbChgA)" = 'REG_SZ C:\windows\notepad.exe /a' ] || fail "QbChgA is not back in Run"
+
+# In the 32-bit view the twin is the 32-bit view's too.
+cli disable --name QbChg32 --location "$lm32" --no-backup
+expect_gone "HKLM\\$cv\\Run" QbChg32 /reg:32
+expect_there "HKLM\\$cv\\RunDisabled" QbChg32 /reg:32
+expect_gone "HKLM\\$cv\\RunDisabled" QbChg32 /reg:64
+
+# Enabling an entry Windows switched off switches it on where it is.
+cli enable --name QbChgOff --location "$cu" --no-backup
+[ "$(data "$approved" QbChgOff)" = 'REG_BINARY 020000000000000000000000' ] ||
+  fail "the switch of QbChgOff is not on: $(data "$approved" QbChgOff)"
+expect_there "HKCU\\$cv\\Run" QbChgOff
+expect_gone "HKCU\\$cv\\RunDisabled" QbChgOff
+
+# Add: a value in the 32-bit RunOnce, a shortcut in the user's startup folder.
+cli add --name QbChgNew --command 'C:\windows\notepad.exe /new' --location 'All Users\Registry\RunOnce (32-bit)' --no-backup
+[ "$(data "HKLM\\$cv\\RunOnce" QbChgNew /reg:32)" = 'REG_SZ C:\windows\notepad.exe /new' ] ||
+  fail "QbChgNew is not in the 32-bit RunOnce"
+expect_gone "HKLM\\$cv\\RunOnce" QbChgNew /reg:64
+startup=$(w reg query "HKCU\\$cv\\Explorer\\Shell Folders" /v Startup | tr -d '\r' | sed -n 's/^ *Startup *REG_SZ *//Ip')
+startup_unix=$(w winepath -u "$startup" | tr -d '\r')
+mkdir -p "$startup_unix"
+cli add --name QbChgLink --command 'C:\windows\notepad.exe' --location 'Current User\Startup Menu' --no-backup
+[ -f "$startup_unix/QbChgLink.lnk" ] || fail "add made no shortcut in the startup folder"
+
+# Backup, then delete (which takes Windows' switch of the name along), then restore.
+backup_windows=$(w winepath -w "$tool/changes.qbk" | tr -d '\r')
+cli backup "$backup_windows"
+w reg add "$approved" /v QbChgA /t REG_BINARY /d 030000000000000000000000 /f >/dev/null
+cli delete --name QbChgA --location "$cu" --no-backup
+expect_gone "HKCU\\$cv\\Run" QbChgA
+expect_gone "$approved" QbChgA
+cli delete --name QbChg32 --location "$lm32" --no-backup
+expect_gone "HKLM\\$cv\\RunDisabled" QbChg32 /reg:32
+cli delete --name QbChgNew --location 'All Users\Registry\RunOnce (32-bit)' --no-backup
+expect_gone "HKLM\\$cv\\RunOnce" QbChgNew /reg:32
+cli delete --name QbChgLink --location 'Current User\Startup Menu' --no-backup
+[ ! -e "$startup_unix/QbChgLink.lnk" ] || fail "delete left the shortcut in the startup folder"
+
+cli restore "$backup_windows" --no-backup
+[ "$(data "HKCU\\$cv\\Run" QbChgA)" = 'REG_SZ C:\windows\notepad.exe /a' ] || fail "restore did not bring QbChgA back"
+expect_there "HKLM\\$cv\\RunDisabled" QbChg32 /reg:32
+expect_there "HKLM\\$cv\\RunOnce" QbChgNew /reg:32
+[ -f "$startup_unix/QbChgLink.lnk" ] || fail "restore did not bring the shortcut back"
+
+if [ "$failures" -ne 0 ]; then
+  echo "--- list --json ---" >&2
+  w "$exe" list --json --all >&2 || true
+  exit 1
+fi
+echo "quillbrook-cli.exe under Wine: every change agrees with reg query and the startup folder"
