@@ -138,9 +138,26 @@ int FindNamed(const Inventory& inventory, const std::string& name, const std::st
     return -1;
 }
 
-int NoSuchEntry(const Options& options, std::ostream& err) {
-    err << "No entry \"" << options.name << "\" at \"" << options.location << "\".\n";
-    return kExitFailed;
+// A session on the system with the entry the options name found in it, or the exit status to end with.
+struct NamedEntry {
+    std::unique_ptr<Session> session;
+    int index = -1;
+    int exit = kExitOk;
+};
+
+NamedEntry StartWithNamedEntry(const Options& options, std::ostream& err) {
+    NamedEntry found;
+    found.session = Start(options, err);
+    if (!found.session) {
+        found.exit = kExitFailed;
+        return found;
+    }
+    found.index = FindNamed(found.session->inventory, options.name, options.location);
+    if (found.index < 0) {
+        err << "No entry \"" << options.name << "\" at \"" << options.location << "\".\n";
+        found.exit = kExitFailed;
+    }
+    return found;
 }
 
 } // namespace
@@ -172,13 +189,9 @@ int ChangeState(const Options& options, ItemState wanted, std::ostream& out, std
     if (auto problem = CheckPlace(options.location, false, "it", err)) {
         return *problem;
     }
-    auto session = Start(options, err);
-    if (!session) {
-        return kExitFailed;
-    }
-    const int index = FindNamed(session->inventory, options.name, options.location);
-    if (index < 0) {
-        return NoSuchEntry(options, err);
+    auto [session, index, exit] = StartWithNamedEntry(options, err);
+    if (exit != kExitOk) {
+        return exit;
     }
     const StartupItem& named = *session->inventory.Items[static_cast<std::size_t>(index)];
     if (wanted == ItemState::Deleted) {
@@ -232,13 +245,9 @@ int EditEntryCommand(const Options& options, std::ostream& out, std::ostream& er
             return *problem;
         }
     }
-    auto session = Start(options, err);
-    if (!session) {
-        return kExitFailed;
-    }
-    const int index = FindNamed(session->inventory, options.name, options.location);
-    if (index < 0) {
-        return NoSuchEntry(options, err);
+    auto [session, index, exit] = StartWithNamedEntry(options, err);
+    if (exit != kExitOk) {
+        return exit;
     }
     const StartupItem& item = *session->inventory.Items[static_cast<std::size_t>(index)];
     // The editor opens with the entry's texts; what is not given stays as it is.

@@ -14,33 +14,12 @@ namespace qb::cli {
 namespace {
 
 const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kStartup =
-    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
 
-struct Machine {
+struct Machine : CliMachine {
     Machine() {
-        root.Folder("C:\\Program Files\\Quillbrook\\backup")
-            .Folder(kStartup)
-            .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", kStartup)
-            .Value(RegistryRoot::CurrentUser, CV + "Run", "Padnote", "C:\\padnote.exe")
-            .Shortcut(kStartup + "\\Padnote Quick Note.lnk", "C:\\padnote.exe");
+        root.Value(RegistryRoot::CurrentUser, CV + "Run", "Padnote", "C:\\padnote.exe")
+            .Shortcut(std::string(kStartup) + "\\Padnote Quick Note.lnk", "C:\\padnote.exe");
     }
-    Result Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--system-root", root.Path().string()});
-        return RunCli(args);
-    }
-    // Every listed entry: "name @ location state : command".
-    std::vector<std::string> Listed() {
-        const auto listed = nlohmann::json::parse(Run({"list", "--all", "--json"}).out);
-        std::vector<std::string> out;
-        for (const auto& entry : listed) {
-            out.push_back(entry["name"].get<std::string>() + " @ " + entry["location"].get<std::string>() +
-                          " " + entry["state"].get<std::string>() + " : " +
-                          entry["command"].get<std::string>());
-        }
-        return out;
-    }
-    test::SandboxRoot root;
 };
 
 } // namespace
@@ -127,7 +106,7 @@ TEST(ChangeRefusals, ANameInOtherLettersFindsTheEntry) {
 TEST(ChangeRefusals, ARemovalTheSystemRefusesIsReportedAndUndone) {
     Machine m;
     const auto before = m.Listed();
-    std::filesystem::permissions(m.root.Host(kStartup + "\\Padnote Quick Note.lnk"),
+    std::filesystem::permissions(m.root.Host(std::string(CliMachine::kStartup) + "\\Padnote Quick Note.lnk"),
                                  std::filesystem::perms::owner_read);
     const auto result = m.Run({"disable", "--name", "Padnote Quick Note", "--location",
                                "Current User\\Startup Menu", "--no-backup"});

@@ -14,41 +14,15 @@ namespace {
 using nlohmann::json;
 
 const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kStartup =
-    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
 const std::string kCuRun = "Current User\\Registry\\Run";
 const std::string kLmRun = "All Users\\Registry\\Run";
 
-struct Machine {
-    explicit Machine(const std::string& settings = "") {
-        if (!settings.empty()) {
-            root.Settings(settings);
-        }
-        root.Folder("C:\\Program Files\\Quillbrook\\backup")
-            .Folder(kStartup)
-            .File("C:\\Apps\\agent.exe")
-            .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", kStartup)
+struct Machine : CliMachine {
+    explicit Machine(const std::string& settings = "") : CliMachine(settings) {
+        root.File("C:\\Apps\\agent.exe")
             .Value(RegistryRoot::CurrentUser, CV + "Run", "Agent", "C:\\Apps\\agent.exe /tray")
             .Value(RegistryRoot::LocalMachine, CV + "Run", "Machine", "C:\\Apps\\agent.exe /m");
     }
-    Result Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--system-root", root.Path().string()});
-        return RunCli(args);
-    }
-    // Every listed entry: "name @ location state : command".
-    std::vector<std::string> Listed(std::vector<std::string> filter = {"--all"}) {
-        std::vector<std::string> args{"list", "--json"};
-        args.insert(args.end(), filter.begin(), filter.end());
-        const auto listed = json::parse(Run(args).out);
-        std::vector<std::string> out;
-        for (const auto& entry : listed) {
-            out.push_back(entry["name"].get<std::string>() + " @ " + entry["location"].get<std::string>() +
-                          " " + entry["state"].get<std::string>() + " : " +
-                          entry["command"].get<std::string>());
-        }
-        return out;
-    }
-    test::SandboxRoot root;
 };
 
 } // namespace
