@@ -68,12 +68,13 @@ TEST(ListRows, TheTreeNodeAndTheRatingItemCombine) {
         {1, 0, {"LmRun", "LmRunOk", "Services", "ServicesOnce"}},
         {3, 4, {"LmRun"}}, // Run (All Users) with Harmful
         {3, 1, {"LmRunOk"}},
-        {6, 0, {"Services"}},
-        {7, 0, {"ServicesOnce"}},
-        {9, 0, {"CuRun", "CuMenu"}},
-        {10, 0, {"CuRun"}},
-        {13, 0, {"CuMenu"}},
-        {11, 4, {}}, // the only Harmful entry there is deleted
+        {4, 0, {}}, // Run (32-bit)
+        {8, 0, {"Services"}},
+        {9, 0, {"ServicesOnce"}},
+        {11, 0, {"CuRun", "CuMenu"}},
+        {12, 0, {"CuRun"}},
+        {15, 0, {"CuMenu"}},
+        {13, 4, {}}, // the only Harmful entry there is deleted
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("node " + std::to_string(c.node) + " rating " + std::to_string(c.rating));

@@ -1,7 +1,10 @@
 #include "changes/apply_engine.h"
+#include "platform/sandbox/sandbox_system.h"
+#include "support/temp_dir.h"
 #include "support/startup_machine.h"
 
 #include <gmock/gmock.h>
+#include <variant>
 #include <gtest/gtest.h>
 
 namespace qb {
@@ -92,6 +95,33 @@ TEST(RegistryViews, AnEntryMovesBetweenTheViewsByAnEdit) {
     EXPECT_FALSE(m.Value(HKLM, CV + "Run", "Tool"));
     EXPECT_TRUE(m.Value(HKLM, WOW + "Run", "Tool"));
     EXPECT_THAT(m.OnSystem(), ElementsAre("Tool @ " + kLmRun32 + " +"));
+}
+
+// A new user sees both: an entry of a 32-bit program, and one that Windows' own settings switched off.
+TEST(RegistryViews, TheDemoSystemHoldsAThirtyTwoBitEntryAndOneSwitchedOffByWindows) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(sandbox::SeedDemoSystem(dir.Path() / "root", error)) << error;
+    auto opened = sandbox::SandboxSystem::Open(dir.Path() / "root");
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<sandbox::SandboxSystem>>(opened));
+    auto& system = *std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened);
+    ProgramDatabase database(system.Files());
+    CountingIconSink icons;
+    Inventory inventory;
+    LoadInventory(inventory, system.Services(), database, icons);
+    std::vector<std::string> thirtyTwo;
+    std::vector<std::string> switchedOff;
+    for (const auto& item : inventory.Items) {
+        if (item->Location == kLmRun32) {
+            thirtyTwo.push_back(item->Name.str() + (item->PathValid ? " valid" : " invalid"));
+        }
+        if (item->SwitchedOff) {
+            switchedOff.push_back(item->Name.str() + " @ " + item->Location.str() +
+                                  (item->State == ItemState::Disabled ? " -" : " +"));
+        }
+    }
+    EXPECT_THAT(thirtyTwo, ElementsAre("Inkwell Updater valid"));
+    EXPECT_THAT(switchedOff, ElementsAre("Padnote @ Current User\\Registry\\Run -"));
 }
 
 } // namespace qb

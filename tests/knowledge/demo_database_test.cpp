@@ -49,6 +49,7 @@ TEST(DemoDatabase, RatesTheDemoEntries) {
          true},
         {"Weather Widget", "C:\\Program Files\\Skyglass\\skyglass.exe", Rating::UserChoice, true},
         {"PolicyAgent", "C:\\Program Files\\Northgate\\policyagent.exe", Rating::Unknown, true},
+        {"Inkwell Updater", "\"C:\\Program Files (x86)\\Inkwell\\inkupd.exe\" /tray", Rating::NotRequired, true},
     };
     std::set<Rating> seen;
     for (const auto& c : cases) {
