@@ -106,9 +106,17 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
     Window w;
     TFormAdd* editor = w.form->EntryEditor();
     auto* combo = editor->findChild<QComboBox*>(QStringLiteral("ComboBoxLocation"));
-    ASSERT_EQ(combo->count(), 9);
-    EXPECT_EQ(combo->itemText(0), "Current User\\Registry\\Run");
-    EXPECT_EQ(combo->itemText(8), "All Users\\Startup Menu");
+    // A 64-bit system: the machine's Run and RunOnce of 32-bit programs are places of their own.
+    QStringList offered;
+    for (int i = 0; i < combo->count(); ++i) {
+        offered << combo->itemText(i);
+    }
+    EXPECT_EQ(offered, QStringList({"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
+                                    "All Users\\Registry\\Run", "All Users\\Registry\\Run (32-bit)",
+                                    "All Users\\Registry\\RunOnce", "All Users\\Registry\\RunOnce (32-bit)",
+                                    "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services",
+                                    "All Users\\Registry\\Run Services Once", "Current User\\Startup Menu",
+                                    "All Users\\Startup Menu"}));
     w.WhenShown<TFormAdd>(editor, [](TFormAdd* e) {
         EXPECT_EQ(e->windowTitle(), "Adding a startup program");
         EXPECT_EQ(e->NameText(), "New Program");
