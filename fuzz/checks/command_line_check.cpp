@@ -68,10 +68,11 @@ bool IsPartOf(std::string_view whole, std::string_view part) {
 } // namespace
 
 Finding CheckCommandLine(std::string_view command) {
-    const std::string upper = UpperCase(command);
-    if (upper.size() != command.size()) {
-        return "upper-casing changed the length";
+    // Windows' mapping changes the UTF-8 length of a few letters; the byte-for-byte one never does.
+    if (AsciiUpperCase(command).size() != command.size()) {
+        return "ASCII upper-casing changed the length";
     }
+    const std::string upper = UpperCase(command);
     if (auto finding = CheckExtensionPosition(upper)) {
         return finding;
     }
@@ -83,7 +84,7 @@ Finding CheckCommandLine(std::string_view command) {
     if (command.empty() && !fileName.empty()) {
         return "an empty command has the file name '" + fileName + "'";
     }
-    if (UpperCase(fileName) != fileName || fileName.size() > command.size()) {
+    if (UpperCase(fileName) != fileName || fileName.size() > upper.size()) {
         return "the file name '" + fileName + "' is no upper-cased part of the command";
     }
 
