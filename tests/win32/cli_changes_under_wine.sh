@@ -6,6 +6,8 @@
 # checked here is what the tool reads and writes.
 #   cli_changes_under_wine.sh WINE_RUN PREFIX CLI_EXE
 set -euo pipefail
+# A command that fails stops the script; say which, or the test fails without a word.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (exit $?)" >&2' ERR
 wine_run=$1 prefix=$2 cli=$3
 unset QUILLBROOK_SYSTEM_ROOT
 

@@ -6,6 +6,8 @@
 # SHELL_LINK is a shortcut to C:\windows\notepad.exe made by the Windows shell (tests/data/lnk/plain.lnk);
 # CHILD_EXE a program that runs until it is ended.
 set -euo pipefail
+# A command that fails stops the script; say which, or the test fails without a word.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (exit $?)" >&2' ERR
 wine_run=$1 prefix=$2 cli=$3 link=$4 child=$5
 # A sandbox root would be refused on Windows; none is wanted here.
 unset QUILLBROOK_SYSTEM_ROOT

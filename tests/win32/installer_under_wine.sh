@@ -6,6 +6,8 @@
 # shortcut stay.
 #   installer_under_wine.sh WINE_RUN PREFIX SETUP_EXE VERSION SHELL_LINK
 set -euo pipefail
+# A command that fails stops the script; say which, or the test fails without a word.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (exit $?)" >&2' ERR
 wine_run=$1 prefix=$2 setup=$3 version=$4 link=$5
 unset QUILLBROOK_SYSTEM_ROOT
 
