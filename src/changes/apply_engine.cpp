@@ -371,6 +371,10 @@ void ApplyEngine::PutBack(const Removed& removed) {
 
 ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
     report_ = {};
+    // The whole apply is one step for other instances. A registry kept in one file writes it once, at the
+    // end: a thousand changes would otherwise rewrite the whole store a thousand times, and an apply cut
+    // short by a crash leaves the registry as it was.
+    const auto hold = services_.registry.HoldChanges();
     const std::string toolDirectory = services_.files.ExecutableDirectory();
     for (const StartupLocation& row : StartupLocations()) {
         if (row.kind == LocationKind::Folder) {
@@ -519,6 +523,9 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         if (entry.done && !entry.putBack && entry.original->State == ItemState::Deleted) {
             RemoveSwitch(*entry.original);
         }
+    }
+    if (hold) {
+        hold->Release(); // throws when the registry's changes could not be stored: then none of them are
     }
     return report_;
 }

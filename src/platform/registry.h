@@ -93,10 +93,17 @@ public:
 };
 
 // While it lives, other processes' changes to the registry wait, so that the reads and writes made under it
-// look like one step to them. Released at destruction.
+// look like one step to them. A store kept in one file (the sandbox's) also keeps the changes made under the
+// outermost hold in memory and writes them once, when that hold ends: other processes then see none of them
+// or all of them, and a process killed in between leaves the store as it was before the hold.
 class RegistryHold {
 public:
     virtual ~RegistryHold() = default;
+    // Ends the hold now. When it is the outermost one, what was changed under it is stored; when that fails,
+    // none of it is, and the failure is thrown as PlatformError::SetDataFailed naming the first value (or
+    // key) changed under the hold. Destruction without Release stores the changes too (a hold that ends by
+    // an exception keeps what was done before it), but cannot report a failure.
+    virtual void Release() {}
 };
 
 class Registry {
@@ -120,10 +127,13 @@ public:
     std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path) {
         return OpenForReading(root, path, RegistryView::Native);
     }
-    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path, bool createIfMissing) {
+    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
+                                                bool createIfMissing) {
         return OpenForWriting(root, path, createIfMissing, RegistryView::Native);
     }
-    bool DeleteKey(RegistryRoot root, std::string_view path) { return DeleteKey(root, path, RegistryView::Native); }
+    bool DeleteKey(RegistryRoot root, std::string_view path) {
+        return DeleteKey(root, path, RegistryView::Native);
+    }
     // Makes the following operations one step for other processes, for a value that moves between two keys
     // and must never be seen in both or in neither. Reads under the hold see the store as it is now. Holds
     // nest; keep them short and on one thread. A store without such a lock gives nullptr, and its steps

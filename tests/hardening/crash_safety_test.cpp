@@ -1,5 +1,9 @@
 #include "backup/backup_file.h"
+#include "changes/apply_engine.h"
 #include "hardening/hardening_support.h"
+#include "inventory/icon_sink.h"
+#include "inventory/startup_scan.h"
+#include "knowledge/program_database.h"
 #include "platform/profile_text.h"
 #include "platform/sandbox/host_files.h"
 #include "platform/sandbox/sandbox_system.h"
@@ -12,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <random>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <variant>
@@ -335,5 +340,120 @@ INSTANTIATE_TEST_SUITE_P(
                       WriterCase{"backup file",
                                  [] { return std::unique_ptr<Writer>(std::make_unique<BackupWriter>()); }}),
     [](const auto& param) { return param.index == 0 ? std::string("Registry") : std::string("BackupFile"); });
+
+namespace {
+
+const std::string kRunPath = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kTwinPath = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunDisabled";
+
+// The value names of a key in the tree.
+std::set<std::string> NamesIn(const sandbox::RegNode& tree, const std::string& path) {
+    std::set<std::string> names;
+    if (const sandbox::RegNode* key = tree.FindPath(path)) {
+        for (const auto& [name, value] : key->Values()) {
+            names.insert(name);
+        }
+    }
+    return names;
+}
+
+// In a child: loads the root, switches every entry to the other state and applies, as the tool does. With
+// a timing file, the apply's duration in microseconds is written there.
+void SwitchEverything(const fs::path& root, const std::function<void()>& ready, const fs::path& timing = {}) {
+    auto opened = sandbox::SandboxSystem::Open(root);
+    auto& system = *std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened);
+    ProgramDatabase database(system.Files());
+    CountingIconSink icons;
+    Inventory inventory;
+    LoadInventory(inventory, system.Services(), database, icons);
+    for (const auto& item : inventory.Items) {
+        item->State = item->State == ItemState::Enabled ? ItemState::Disabled : ItemState::Enabled;
+    }
+    ready();
+    const auto started = std::chrono::steady_clock::now();
+    ApplyEngine(inventory, system.Services()).Apply(false, false);
+    if (!timing.empty()) {
+        test::WriteText(timing, std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                   std::chrono::steady_clock::now() - started)
+                                                   .count()));
+    }
+}
+
+} // namespace
+
+// An apply killed at any moment leaves the registry as it was before it or as the whole apply made it:
+// never some entries switched and others not, never one in both keys or in neither.
+TEST(CrashSafety, AKilledApplyLeavesTheRegistryAsItWasOrAsTheWholeApplyMadeIt) {
+    test::Watchdog watchdog(120s, "a killed apply");
+    test::TempDir dir;
+    constexpr int kEntries = 300;
+    std::set<std::string> all;
+    {
+        sandbox::RegNode tree;
+        tree.CreatePath("HKEY_LOCAL_MACHINE");
+        sandbox::RegNode& run = tree.CreatePath(kRunPath);
+        for (int i = 0; i < kEntries; ++i) {
+            const std::string name = "Program " + std::to_string(i);
+            run.SetValue(name,
+                         RegistryValue::String("C:\\Apps\\program" + std::to_string(i) + ".exe /start"));
+            all.insert(name);
+        }
+        ASSERT_TRUE(
+            sandbox::WriteHostFileAtomically(dir.Path() / "registry.reg", sandbox::FormatRegFile(tree)));
+    }
+    // Which key holds every entry now; an error when the file is not one of the two whole states.
+    const auto observe = [&]() -> std::variant<bool, std::string> {
+        const auto bytes = sandbox::ReadHostFile(dir.Path() / "registry.reg");
+        auto parsed = sandbox::ParseRegFile(bytes.value_or(std::string()));
+        if (!bytes || std::holds_alternative<sandbox::RegParseError>(parsed)) {
+            return std::string("the registry file is not whole");
+        }
+        const auto& tree = std::get<sandbox::RegNode>(parsed);
+        const auto run = NamesIn(tree, kRunPath);
+        const auto twin = NamesIn(tree, kTwinPath);
+        if (run == all && twin.empty()) {
+            return true;
+        }
+        if (run.empty() && twin == all) {
+            return false;
+        }
+        return std::to_string(run.size()) + " entries enabled and " + std::to_string(twin.size()) +
+               " disabled, of " + std::to_string(kEntries);
+    };
+
+    // Kills land anywhere from the moment the child starts its apply until a while after it would have
+    // finished, so that some meet the apply at work and some come after it.
+    test::TempDir timingDir;
+    const fs::path timing = timingDir.Path() / "apply-us";
+    ASSERT_EQ(test::WaitForChild(
+                  Fork([&](const auto& ready) { SwitchEverything(dir.Path(), ready, timing); }), 20s),
+              0);
+    const auto window = std::chrono::microseconds(std::stoll(test::ReadText(timing)));
+    ASSERT_EQ(std::get<bool>(observe()), false);
+
+    std::mt19937 random(20250301);
+    std::uniform_int_distribution<long long> delay(0, window.count() * 3 / 2);
+    int untouched = 0, whole = 0;
+    bool enabled = false;
+    for (int round = 1; round <= 60 && !HasFailure(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        watchdog.Doing("a killed apply, round " + std::to_string(round));
+        const pid_t pid = Fork([&](const auto& ready) { SwitchEverything(dir.Path(), ready); });
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        ::kill(pid, SIGKILL);
+        ASSERT_TRUE(test::WaitForChild(pid, 10s)) << "the apply did not end when killed";
+        const auto seen = observe();
+        ASSERT_TRUE(std::holds_alternative<bool>(seen)) << std::get<std::string>(seen);
+        (std::get<bool>(seen) == enabled ? untouched : whole) += 1;
+        enabled = std::get<bool>(seen);
+    }
+    std::printf(
+        "killed apply: %d kills left the registry as it was, %d found the apply done (apply %lld us)\n",
+        untouched, whole, static_cast<long long>(window.count()));
+    // Kills that all came too early or too late would prove nothing.
+    EXPECT_GT(untouched, 0);
+    EXPECT_GT(whole, 0);
+}
 
 } // namespace qb

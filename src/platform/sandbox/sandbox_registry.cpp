@@ -5,9 +5,8 @@
 #include "platform/sandbox/host_files.h"
 #include "platform/text.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace qb::sandbox {
 
@@ -171,14 +170,15 @@ public:
     }
 
     void WriteValue(std::string_view name, const RegistryValue& value) override {
-        const bool written = writable_ && IsValidValueName(name) && registry_.Modify([&](RegNode& tree) {
-            RegNode* node = tree.FindPath(treePath_);
-            if (node == nullptr) {
-                return false; // the key was deleted since it was opened
-            }
-            node->SetValue(AsStored(name), AsStored(value));
-            return true;
-        });
+        const bool written =
+            writable_ && IsValidValueName(name) && registry_.Modify(name, [&](RegNode& tree) {
+                RegNode* node = tree.FindPath(treePath_);
+                if (node == nullptr) {
+                    return false; // the key was deleted since it was opened
+                }
+                node->SetValue(AsStored(name), AsStored(value));
+                return true;
+            });
         if (!written) {
             throw PlatformError::SetDataFailed(name);
         }
@@ -190,7 +190,7 @@ public:
             return false;
         }
         bool found = true;
-        const bool removed = registry_.Modify([&](RegNode& tree) {
+        const bool removed = registry_.Modify(name, [&](RegNode& tree) {
             RegNode* node = tree.FindPath(treePath_);
             found = node != nullptr && node->FindValue(AsStored(name)) != nullptr;
             return found && node->RemoveValue(AsStored(name));
@@ -208,7 +208,7 @@ public:
         }
         // Not a structured binding: clang 14 (the fuzz build) cannot capture one in a lambda.
         const auto split = SplitLast(treePath_ + "\\" + relative);
-        return registry_.Modify([&](RegNode& tree) {
+        return registry_.Modify(split.second, [&](RegNode& tree) {
             RegNode* node = tree.FindPath(split.first);
             return node != nullptr && node->RemoveSubkey(split.second);
         });
@@ -229,6 +229,10 @@ bool SandboxRegistry::MayWrite(RegistryRoot root) const {
 }
 
 bool SandboxRegistry::Refresh(bool force) {
+    if (heldLock_) {
+        // Nobody else writes while the lock is held, and the tree may hold changes not yet written.
+        return !error_;
+    }
     const auto stamp = StampOf(file_);
     if (!stamp) {
         if (!missing_ || error_) {
@@ -273,15 +277,22 @@ bool SandboxRegistry::Read(const std::function<void(const RegNode&)>& f) {
     return true;
 }
 
-bool SandboxRegistry::Modify(const std::function<bool(RegNode&)>& f) {
+bool SandboxRegistry::Modify(std::string_view subject, const std::function<bool(RegNode&)>& f) {
     std::lock_guard guard(mutex_);
-    // Under a hold this process has the file lock already; flock would not nest on a second descriptor.
-    std::optional<HostFileLock> lock;
-    if (!heldLock_) {
-        lock = HostFileLock::Acquire(lockFile_);
-        if (!lock) {
+    if (heldLock_) {
+        // The hold read the file under the lock when it began; the change waits for the hold's end.
+        if (error_ || !f(tree_)) {
             return false;
         }
+        if (!changedUnderHold_) {
+            changedUnderHold_ = true;
+            firstChange_ = std::string(subject);
+        }
+        return true;
+    }
+    const auto lock = HostFileLock::Acquire(lockFile_);
+    if (!lock) {
+        return false;
     }
     // Under the lock the file is always read again: a stamp can repeat (coarse clocks, reused inodes),
     // and a change built on a stale tree would undo another process's write.
@@ -302,6 +313,28 @@ bool SandboxRegistry::Modify(const std::function<bool(RegNode&)>& f) {
     return true;
 }
 
+std::optional<std::string> SandboxRegistry::EndHold() {
+    std::optional<std::string> failed;
+    if (changedUnderHold_ && heldLock_) {
+        if (WriteHostFileAtomically(file_, FormatRegFile(tree_))) {
+            stamp_ = StampOf(file_);
+            missing_ = false;
+        } else {
+            failed = firstChange_;
+        }
+    }
+    changedUnderHold_ = false;
+    firstChange_.clear();
+    heldLock_.reset();
+    if (failed) {
+        // The file is as it was before the hold: so is the tree, read again from it.
+        stamp_.reset();
+        missing_ = false;
+        Refresh(true);
+    }
+    return failed;
+}
+
 // The file lock, taken once for the outermost hold; the tree is read again under it, since another process
 // may have written with a stamp that repeats the one of the last read.
 class SandboxHold : public RegistryHold {
@@ -309,21 +342,43 @@ public:
     explicit SandboxHold(SandboxRegistry& registry) : registry_(registry) {
         registry_.mutex_.lock();
         if (registry_.holds_++ == 0) {
-            registry_.heldLock_ = HostFileLock::Acquire(registry_.lockFile_);
+            auto lock = HostFileLock::Acquire(registry_.lockFile_);
+            // Read before the lock counts as held, since from then on Refresh trusts the tree. Without the
+            // lock (a root that cannot hold a lock file) every change tries, and fails, on its own.
             registry_.Refresh(true);
+            registry_.heldLock_ = std::move(lock);
         }
     }
     SandboxHold(const SandboxHold&) = delete;
     SandboxHold& operator=(const SandboxHold&) = delete;
     ~SandboxHold() override {
-        if (--registry_.holds_ == 0) {
-            registry_.heldLock_.reset();
+        if (!released_) {
+            End();
         }
-        registry_.mutex_.unlock();
+    }
+
+    void Release() override {
+        if (released_) {
+            return;
+        }
+        if (const auto failed = End()) {
+            throw PlatformError::SetDataFailed(*failed);
+        }
     }
 
 private:
+    std::optional<std::string> End() {
+        released_ = true;
+        std::optional<std::string> failed;
+        if (--registry_.holds_ == 0) {
+            failed = registry_.EndHold();
+        }
+        registry_.mutex_.unlock();
+        return failed;
+    }
+
     SandboxRegistry& registry_;
+    bool released_ = false;
 };
 
 std::unique_ptr<RegistryHold> SandboxRegistry::HoldChanges() {
@@ -377,7 +432,7 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, 
             SetLastFailure(FailureCause::BadName);
             return nullptr;
         }
-        if (!Modify([&](RegNode& tree) {
+        if (!Modify(SplitLast(treePath).second, [&](RegNode& tree) {
                 tree.CreatePath(treePath);
                 return true;
             })) {
@@ -394,7 +449,7 @@ bool SandboxRegistry::DeleteKey(RegistryRoot root, std::string_view path, Regist
         return false;
     }
     const auto split = SplitLast(TreePath(root, relative)); // see SandboxKey::DeleteSubkey
-    return Modify([&](RegNode& tree) {
+    return Modify(split.second, [&](RegNode& tree) {
         RegNode* node = tree.FindPath(split.first);
         return node != nullptr && node->RemoveSubkey(split.second);
     });

@@ -16,7 +16,9 @@ namespace qb::sandbox {
 // The registry of a sandbox, stored in one .reg file. Every change is a read-modify-write of the whole
 // file under an exclusive lock, and the file is replaced atomically, so two processes working on one root
 // lose none of each other's writes and a reader never sees half a file. Between changes the parsed tree
-// is reused for as long as the file stays the same.
+// is reused for as long as the file stays the same. Under a hold the lock is kept and the changes stay in
+// the tree until the outermost hold ends, which writes the file once: an apply of a thousand changes is
+// one write, not a thousand rewrites of the whole file.
 class SandboxRegistry : public Registry {
 public:
     // With administrator false, HKEY_LOCAL_MACHINE can be read but not opened for writing. With x64 the
@@ -29,11 +31,11 @@ public:
     using Registry::OpenForWriting;
     std::unique_ptr<RegistryKey> OpenForReading(RegistryRoot root, std::string_view path,
                                                 RegistryView view) override;
-    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path, bool createIfMissing,
-                                                RegistryView view) override;
+    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
+                                                bool createIfMissing, RegistryView view) override;
     bool DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) override;
     // Holds the file lock (and this object's mutex) until released: other processes' writes wait, and this
-    // process's writes under it need not take the lock again.
+    // process's changes under it go to the tree, written to the file when the outermost hold ends.
     std::unique_ptr<RegistryHold> HoldChanges() override;
 
     // Why the file cannot be used, or nullopt when it can (a missing file is an empty registry). A file
@@ -49,8 +51,13 @@ private:
     // Runs f on the current tree; false (f not run) when the file does not parse.
     bool Read(const std::function<void(const RegNode& tree)>& f);
     // Runs f on the current tree under the file lock and saves the tree when f returns true. False when
-    // the file does not parse, f refused, or the save failed (then the file is as it was).
-    bool Modify(const std::function<bool(RegNode& tree)>& f);
+    // the file does not parse, f refused, or the save failed (then the file is as it was). Under a hold
+    // the tree is saved when the hold ends; `subject` (the value or key changed) names the failure then.
+    bool Modify(std::string_view subject, const std::function<bool(RegNode& tree)>& f);
+    // At the end of the outermost hold: writes the tree when it was changed under the hold and lets the
+    // lock go. On failure the tree is read again from the unchanged file, and the subject of the first
+    // change is returned.
+    std::optional<std::string> EndHold();
     // Brings tree_ up to date with the file (re-reading it even when its stamp is unchanged when forced);
     // false when it does not parse.
     bool Refresh(bool force = false);
@@ -69,6 +76,8 @@ private:
     std::optional<RegParseError> error_;
     std::optional<HostFileLock> heldLock_; // while a hold lives
     int holds_ = 0;
+    bool changedUnderHold_ = false; // the tree holds changes the file does not yet
+    std::string firstChange_;       // the value or key of the first of them
 };
 
 // The path of a key in the tree: the hive's name, then the key path.
