@@ -2,80 +2,24 @@
 // program database made beforehand as the window makes it once.
 
 #include "app/list_rows.h"
-#include "bench/root_generator.h"
+#include "bench/bench_machine.h"
 #include "inventory/icon_sink.h"
+#include "inventory/startup_location.h"
 #include "inventory/startup_scan.h"
-#include "knowledge/program_database.h"
-#include "platform/sandbox/sandbox_system.h"
+#include "platform/sandbox/reg_file.h"
 
 #include <benchmark/benchmark.h>
-#include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <memory>
-#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
-#include <thread>
+#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::size_t kProcesses = 500;
-
-// A generated root with the system and database over it; the directory goes with it.
-class Machine {
-public:
-    Machine(std::size_t entries, std::size_t systemFiles) {
-        std::string pattern = (fs::temp_directory_path() / "qb-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot make a temporary directory");
-        }
-        root_ = pattern;
-        generated_ = qb::bench::GenerateRoot(
-            root_, {entries, entries / 10, kProcesses, 20000, 10000, 10000, 2000, 7, systemFiles});
-        // A real machine's folders were not written a moment ago; the sandbox does not trust its folder
-        // indexes for folders changed within the last second, so let the new ones settle first.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-        auto opened = qb::sandbox::SandboxSystem::Open(root_);
-        if (auto* error = std::get_if<std::string>(&opened)) {
-            throw std::runtime_error(*error);
-        }
-        system_ = std::move(std::get<std::unique_ptr<qb::sandbox::SandboxSystem>>(opened));
-        database_ = std::make_unique<qb::ProgramDatabase>(system_->Files());
-    }
-    Machine(const Machine&) = delete;
-    Machine& operator=(const Machine&) = delete;
-    ~Machine() {
-        database_.reset();
-        system_.reset();
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-
-    const fs::path& Root() const { return root_; }
-    const qb::bench::GeneratedRoot& Generated() const { return generated_; }
-    qb::PlatformServices Services() { return system_->Services(); }
-    qb::ProgramDatabase& Database() { return *database_; }
-
-private:
-    fs::path root_;
-    qb::bench::GeneratedRoot generated_;
-    std::unique_ptr<qb::sandbox::SandboxSystem> system_;
-    std::unique_ptr<qb::ProgramDatabase> database_;
-};
-
-// One machine per size for the whole run: the library calls a benchmark function several times while
-// it settles on an iteration count.
-Machine& MachineFor(std::size_t entries, std::size_t systemFiles) {
-    static std::map<std::pair<std::size_t, std::size_t>, std::unique_ptr<Machine>> machines;
-    auto& machine = machines[{entries, systemFiles}];
-    if (!machine) {
-        machine = std::make_unique<Machine>(entries, systemFiles);
-    }
-    return *machine;
-}
+using qb::bench::Machine;
+using qb::bench::MachineFor;
 
 std::uintmax_t RegistryStamp(const fs::path& root) {
     std::error_code ec;
@@ -149,6 +93,92 @@ void BM_LoadInventoryAndRefreshList(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(rows);
 }
 
+// What any load must do at the least, with no analysis: read and parse registry.reg and count the values
+// of every run key and twin a load reads, split the process table into its fields, and list the startup
+// folders and the disabled-shortcut folders, reading each file there. What a load costs beyond this is
+// its own work: command-line analysis with a file check per target, the rating lookups, the shortcut
+// decoding, the process matching and the records.
+std::size_t FloorPass(Machine& machine) {
+    std::size_t seen = 0;
+    const auto registry = qb::sandbox::ReadHostFile(machine.RegistryFile());
+    auto parsed = qb::sandbox::ParseRegFile(registry.value_or(std::string()));
+    if (const auto* tree = std::get_if<qb::sandbox::RegNode>(&parsed)) {
+        for (const qb::StartupLocation& row : qb::StartupLocations()) {
+            if (row.kind != qb::LocationKind::Registry || row.loadStep == 0) {
+                continue;
+            }
+            for (const std::string_view key : {row.key, row.disabledKey}) {
+                const std::string path = std::string(qb::RootName(row.hive)) + "\\" + std::string(key);
+                if (const qb::sandbox::RegNode* node = tree->FindPath(path)) {
+                    for (const auto& [name, value] : node->Values()) {
+                        seen += name.size() + value.data.size() > 0 ? 1 : 0;
+                    }
+                }
+            }
+        }
+    }
+    const auto processes = qb::sandbox::ReadHostFile(machine.Root() / "processes.txt");
+    std::vector<std::string_view> fields;
+    for (std::string_view rest = processes.value_or(std::string()); !rest.empty();) {
+        const auto end = std::min(rest.find('\n'), rest.size());
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        fields.clear();
+        for (std::size_t start = 0; start <= line.size();) {
+            const auto tab = std::min(line.find('\t', start), line.size());
+            fields.push_back(line.substr(start, tab - start));
+            start = tab + 1;
+        }
+        seen += fields.size() == 4 ? 1 : 0;
+    }
+    const qb::sandbox::SandboxSettings& settings = machine.System().Settings();
+    std::vector<std::string> folders{settings.startup, settings.commonStartup};
+    for (const qb::StartupLocation& row : qb::StartupLocations()) {
+        if (row.kind == qb::LocationKind::Folder) {
+            folders.push_back(settings.toolDirectory + "\\" + std::string(row.disabledFolder));
+        }
+    }
+    for (const std::string& folder : folders) {
+        const auto host = machine.System().Paths().ToHost(folder);
+        std::error_code ec;
+        for (fs::directory_iterator it(host.value_or(fs::path()), ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const auto bytes = qb::sandbox::ReadHostFile(it->path());
+            seen += bytes && !bytes->empty() ? 1 : 0;
+        }
+    }
+    return seen;
+}
+
+void BM_LoadFloor(benchmark::State& state) {
+    Machine& machine = MachineFor(static_cast<std::size_t>(state.range(0)), 0);
+    std::size_t seen = 0;
+    for (auto _ : state) {
+        seen = FloorPass(machine);
+        benchmark::DoNotOptimize(seen);
+    }
+    state.counters["seen"] = static_cast<double>(seen);
+}
+
+// A load by a system opened afresh, as the command line's start or the window's first load: registry.reg
+// parsed, the folder indexes and the process table made anew. The floor above reads the same files.
+void BM_LoadInventoryCold(benchmark::State& state) {
+    Machine& machine = MachineFor(static_cast<std::size_t>(state.range(0)), 0);
+    qb::Inventory inventory;
+    qb::CountingIconSink icons;
+    for (auto _ : state) {
+        state.PauseTiming();
+        machine.Reopen();
+        state.ResumeTiming();
+        qb::LoadInventory(inventory, machine.Services(), machine.Database(), icons);
+        benchmark::DoNotOptimize(inventory.Items.data());
+    }
+    if (inventory.Items.size() != machine.Generated().entries.size()) {
+        state.SkipWithError("the load listed another number of entries than were generated");
+    }
+    state.counters["entries"] = static_cast<double>(inventory.Items.size());
+}
+
 } // namespace
 
 BENCHMARK(BM_LoadInventoryAndRefreshList)->ArgName("N")->Arg(1000)->Unit(benchmark::kMillisecond);
@@ -159,3 +189,5 @@ BENCHMARK(BM_LoadInventoryFullSystem32)
     ->Args({1000, 4000})
     ->Args({10000, 4000})
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFloor)->ArgName("N")->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadInventoryCold)->ArgName("N")->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
