@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace qb {
 
@@ -342,15 +343,24 @@ void ApplyEngine::RemoveSwitch(const StartupItem& item) {
     }
 }
 
-const StartupItem* ApplyEngine::AddedInPlaceOf(const StartupItem& deleted) const {
+namespace {
+std::string PlaceAndName(const StartupItem& item) {
+    return item.Location.str() + '\n' + UpperCase(item.Name); // a label holds no line break
+}
+} // namespace
+
+void ApplyEngine::IndexAddedEntries() {
+    addedByName_.clear();
     for (const auto& record : inventory_.Items) {
-        const StartupItem& item = *record;
-        if (item.LoadedState == ItemState::Deleted && item.State != ItemState::Deleted &&
-            item.Location == deleted.Location && EqualsIgnoreCase(item.Name, deleted.Name)) {
-            return &item;
+        if (record->LoadedState == ItemState::Deleted && record->State != ItemState::Deleted) {
+            addedByName_.try_emplace(PlaceAndName(*record), record.get());
         }
     }
-    return nullptr;
+}
+
+const StartupItem* ApplyEngine::AddedInPlaceOf(const StartupItem& deleted) const {
+    const auto found = addedByName_.find(PlaceAndName(deleted));
+    return found == addedByName_.end() ? nullptr : found->second;
 }
 
 void ApplyEngine::PutBack(const Removed& removed) {
@@ -421,6 +431,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         }
         removed.push_back(std::move(entry));
     }
+    IndexAddedEntries();
     for (const auto& record : inventory_.Items) {
         const StartupItem& item = *record;
         if (item.LoadedState == ItemState::Deleted || item.State != ItemState::Deleted || item.Edited) {
@@ -445,12 +456,12 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
     }
 
     // The writes: every record, in list order.
-    std::vector<const StartupItem*> written;
+    std::unordered_set<const StartupItem*> written;
     const auto putBackUnwritten = [&] {
         for (Removed& entry : removed) {
             const StartupItem* replacement = entry.replacement;
             const bool replaced = replacement == nullptr || replacement->State == ItemState::Deleted ||
-                                  std::find(written.begin(), written.end(), replacement) != written.end();
+                                  written.contains(replacement);
             if (entry.done && !replaced) {
                 PutBack(entry);
                 entry.putBack = true;
@@ -467,7 +478,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
             if (item.LoadedState == ItemState::Deleted) {
                 // Added (and perhaps edited since): made new under its name.
                 if (WriteEntry(item, item.State, NewSystemName(item), std::nullopt, &why)) {
-                    written.push_back(&item);
+                    written.insert(&item);
                 } else {
                     NotChanged(item, why);
                 }
@@ -491,7 +502,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                 }
                 if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
                                realData, &why)) {
-                    written.push_back(&item);
+                    written.insert(&item);
                 } else {
                     NotChanged(item, why);
                 }

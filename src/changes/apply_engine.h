@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace qb {
@@ -91,8 +92,11 @@ private:
     bool MoveShortcut(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     void PutBack(const Removed& removed);
     // The entry added at the same place under the same name as a deleted one (a restore holds an entry of
-    // the system so: deleted as it is, added as it was saved); nullptr when there is none.
+    // the system so: deleted as it is, added as it was saved); nullptr when there is none. Looked up in
+    // addedByName_, made at the start of the apply: a restore of thousands of entries asks it thousands of
+    // times.
     const StartupItem* AddedInPlaceOf(const StartupItem& deleted) const;
+    void IndexAddedEntries();
 
     // A folder row's file for an entry in that state: the startup folder's when Enabled, else the
     // disabled folder's. nullopt, with the reason, when the name cannot be a file name there or the
@@ -108,6 +112,8 @@ private:
     Inventory& inventory_;
     PlatformServices services_;
     ApplyReport report_;
+    // Place and upper-cased name of each added entry -> the first such entry in list order.
+    std::unordered_map<std::string, const StartupItem*> addedByName_;
 };
 
 // Whether the command holds a %NAME% reference and must be stored as an expandable string to keep working.
