@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backup/saved_entry.h"
 #include "inventory/icon_sink.h"
 #include "inventory/rating_source.h"
 #include "inventory/startup_item.h"
@@ -16,13 +17,6 @@ inline constexpr std::string_view kBackupFormatError = "The format of the backup
 
 // "yyyy-mm-dd hh:nn:ss", the backup's "Create Time" and the name of its index entry.
 std::string FormatCreateTime(const LocalTime& time);
-
-// What a backup records of each entry of the last load.
-enum class BackupContent {
-    HeldNow,  // the values the records hold now, pending changes included (New Backup)
-    AsLoaded, // the system as it was loaded: states and values before any pending change, an edited entry
-              // as its original (the automatic backup before an apply, so that loading it undoes the apply)
-};
 
 // Writes the entries of the last load (LoadedItems) into the backup file and records it in the backup
 // index under its create time. An existing file is not emptied first: keys are replaced and other sections

@@ -101,7 +101,11 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
     PrintedConfirmation confirmation(out, !options.noBackup && PeekAutoBackupChoice(services.registry),
                                      options.json);
     ApplyReport report;
-    ApplyChanges(session.inventory, services, confirmation, *session.database, session.icons, false, &report);
+    session.watch->Applying(session.inventory);
+    if (ApplyChanges(session.inventory, services, confirmation, *session.database, session.icons, false,
+                     &report) == ApplyOutcome::Applied) {
+        session.watch->Applied(session.inventory, report.notChanged);
+    }
     if (options.json) {
         PrintJson(out, confirmation.Rows(), report);
     } else if (!report.autoBackupPath.empty()) {
@@ -273,6 +277,7 @@ int RestoreCommand(const Options& options, std::ostream& out, std::ostream& err)
              .loaded) {
         return kExitFailed;
     }
+    session->watch->Loaded(session->inventory); // the restore loaded the system again
     return ApplyMarks(*session, options, out);
 }
 

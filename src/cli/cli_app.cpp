@@ -4,6 +4,7 @@
 #include "cli/change_commands.h"
 #include "cli/list_output.h"
 #include "cli/session.h"
+#include "cli/watch_commands.h"
 #include "inventory/process_scan.h"
 #include "inventory/startup_location.h"
 #include "knowledge/ratings.h"
@@ -61,7 +62,7 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
     auto items = ListedItems(session->inventory, options.all || options.locationFilter.has_value());
     std::erase_if(items, [&](const StartupItem* item) {
         return (options.locationFilter && item->Location != *options.locationFilter) ||
-               (rating && item->Rating != *rating);
+               (rating && item->Rating != *rating) || (options.changesOnly && item->Change == ChangeMark::None);
     });
     PrintList(out, items, format, IsWin9xFamily(session->Services().system));
     return kExitOk;
@@ -107,6 +108,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     list->add_option(
         "--rating", options.ratingFilter,
         "Only the entries of this rating (Required, User's Choice, Not required, Harmful, Unknown)");
+    list->add_flag("--changes", options.changesOnly,
+                   "Only the entries that are new, returned or changed since the setting was last accepted");
     runs(list, [&] { return List(options, out, err); });
 
     const auto entryOptions = [&](CLI::App* command) {
@@ -152,6 +155,17 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     backup->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")
         ->required();
     runs(backup, [&] { return Backup(options, out, err); });
+
+    CLI::App* compare = app.add_subcommand(
+        "compare", "Compare the startup setting with a backup file (exit 3 when they differ)");
+    compare->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")
+        ->required();
+    compare->add_flag("--json", options.json, "Print the differences as one JSON object");
+    runs(compare, [&] { return CompareCommand(options, out, err); });
+
+    CLI::App* accept = app.add_subcommand(
+        "accept", "Accept the startup setting as it is: the marks of new, returned and changed entries clear");
+    runs(accept, [&] { return AcceptCommand(options, out, err); });
 
     try {
         app.parse(argc, argv);

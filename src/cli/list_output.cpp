@@ -47,30 +47,42 @@ void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) 
                         {"pathValid", item->PathValid},
                         {"memoryKB", item->MemoryKB},
                         {"peakMemoryKB", item->PeakMemoryKB},
-                        {"approved", !item->SwitchedOff}});
+                        {"approved", !item->SwitchedOff},
+                        {"change", item->Change == ChangeMark::None
+                                       ? nlohmann::ordered_json(nullptr)
+                                       : nlohmann::ordered_json(ChangeMarkName(item->Change))}});
     }
     // Text that is not valid UTF-8 is replaced rather than ending the listing.
     out << rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
 void PrintCsv(std::ostream& out, const std::vector<const StartupItem*>& items) {
-    out << "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB\r\n";
+    out << "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB,change\r\n";
     for (const StartupItem* item : items) {
         out << CsvField(item->Name) << ',' << CsvField(item->Command) << ',' << CsvField(item->Location)
             << ',' << StateText(item->State) << ',' << CsvField(RatingText(item->Rating)) << ','
             << (item->PathValid ? "true" : "false") << ',' << item->MemoryKB << ',' << item->PeakMemoryKB
-            << "\r\n";
+            << ',' << ChangeMarkName(item->Change) << "\r\n";
     }
 }
 
 void PrintTable(std::ostream& out, const std::vector<const StartupItem*>& items, bool statusOnly) {
+    // The change marks get a column when some entry has one; a setting without surprises reads as before.
+    const bool marks =
+        std::any_of(items.begin(), items.end(), [](const StartupItem* item) { return item->Change != ChangeMark::None; });
     std::vector<std::vector<std::string>> rows;
     rows.push_back(
         {"State", "Program Name", "Rating", statusOnly ? "Status" : "Memory", "Location", "Command Path"});
+    if (marks) {
+        rows.back().insert(rows.back().begin() + 1, "Change");
+    }
     for (const StartupItem* item : items) {
         rows.push_back({StateText(item->State), item->Name.empty() ? "(Default)" : item->Name.str(),
                         std::string(RatingText(item->Rating)), MemoryCellText(*item), item->Location.str(),
                         CommandCellText(*item)});
+        if (marks) {
+            rows.back().insert(rows.back().begin() + 1, std::string(ChangeMarkName(item->Change)));
+        }
     }
     std::vector<std::size_t> widths(rows.front().size(), 0);
     for (const auto& row : rows) {

@@ -13,8 +13,9 @@ enum class ListFormat { Table, Json, Csv };
 // places no node lists. Deleted records never show.
 std::vector<const StartupItem*> ListedItems(const Inventory& inventory, bool all);
 
-// A readable aligned table; JSON, an array of objects with the keys name, command, location, state,
-// rating, pathValid, memoryKB and peakMemoryKB; or CSV with the same columns. The memory column is
+// A readable aligned table (with a Change column when an entry is marked); JSON, an array of objects with
+// the keys name, command, location, state, rating, pathValid, memoryKB, peakMemoryKB, approved and change
+// ("new", "returned", "changed" or null); or CSV with the same columns but approved. The memory column is
 // titled "Status" where only running or not can be told.
 void PrintList(std::ostream& out, const std::vector<const StartupItem*>& items, ListFormat format,
                bool statusOnly);

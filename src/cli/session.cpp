@@ -18,6 +18,8 @@ std::unique_ptr<Session> Start(const Options& options, std::ostream& err) {
     session->database = std::make_unique<ProgramDatabase>(services.files);
     services.files.CreateDirectory(JoinPath(services.files.ExecutableDirectory(), "backup"));
     LoadInventory(session->inventory, services, *session->database, session->icons);
+    session->watch = std::make_unique<ChangeWatch>(services);
+    session->watch->Loaded(session->inventory);
     return session;
 }
 

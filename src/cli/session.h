@@ -1,5 +1,6 @@
 #pragma once
 
+#include "baseline/change_watch.h"
 #include "cli/host_system.h"
 #include "inventory/icon_sink.h"
 #include "inventory/startup_item.h"
@@ -29,15 +30,17 @@ struct Options {
     bool all = false;
     bool json = false;
     bool csv = false;
+    bool changesOnly = false;
 };
 
 // What every command starts from, as the main window starts: the system, the program database, the
-// "backup" folder, and a full load.
+// "backup" folder, and a full load with its entries marked where they differ from the accepted setting.
 struct Session {
     std::unique_ptr<HostSystem> host;
     std::unique_ptr<ProgramDatabase> database;
     Inventory inventory;
     CountingIconSink icons;
+    std::unique_ptr<ChangeWatch> watch;
 
     PlatformServices Services() { return host->Services(); }
 };

@@ -42,4 +42,28 @@ std::string_view RowCommand(std::string_view commandCell) {
     return commandCell;
 }
 
+std::string_view ChangeMarkName(ChangeMark mark) {
+    switch (mark) {
+    case ChangeMark::New: return "new";
+    case ChangeMark::Returned: return "returned";
+    case ChangeMark::Changed: return "changed";
+    case ChangeMark::None: break;
+    }
+    return "";
+}
+
+std::string_view ChangeMarkReason(ChangeMark mark) {
+    switch (mark) {
+    case ChangeMark::New: return "New: this entry was not there when you last accepted the startup setting.";
+    case ChangeMark::Returned:
+        return "Returned: you had disabled this entry, and it is enabled again. Its program may have put it "
+               "back.";
+    case ChangeMark::Changed:
+        return "Changed: this entry's command is not the one it had when you last accepted the startup "
+               "setting.";
+    case ChangeMark::None: break;
+    }
+    return "";
+}
+
 } // namespace qb

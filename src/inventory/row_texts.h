@@ -20,4 +20,9 @@ std::string CommandCellText(const StartupItem& item);
 // A Command Path cell's command: the cell without a leading "[Invalid Path]".
 std::string_view RowCommand(std::string_view commandCell);
 
+// "new", "returned", "changed", or "" for no mark.
+std::string_view ChangeMarkName(ChangeMark mark);
+// Why an entry is marked, in a sentence for its tooltip and information page; "" for no mark.
+std::string_view ChangeMarkReason(ChangeMark mark);
+
 } // namespace qb

@@ -15,6 +15,14 @@ enum class ItemState : std::int32_t { Deleted = 0, Enabled = 1, Disabled = 2 };
 
 enum class Rating : std::int32_t { Required = 1, UserChoice = 2, NotRequired = 3, Harmful = 4, Unknown = 5 };
 
+// How a loaded entry differs from the startup setting the user last saw and accepted.
+enum class ChangeMark : std::int32_t {
+    None = 0,
+    New,      // not there last time
+    Returned, // disabled last time, enabled now
+    Changed,  // same name and place, another command
+};
+
 // One startup entry. A record has no identity of its own: rows find their record by Name, Location and
 // Command.
 struct StartupItem {
@@ -45,6 +53,10 @@ struct StartupItem {
     // recorded).
     bool SwitchedOff = false;
     std::uint64_t SwitchedOffAt = 0;
+    // The load found the value in its run key and in the twin, and removed the twin's copy: the program put
+    // its value back after the entry was disabled. No later load can see this, so it is kept from here.
+    bool TwinCopyRemoved = false;
+    ChangeMark Change = ChangeMark::None;
 };
 
 using StartupItemPtr = std::unique_ptr<StartupItem>;

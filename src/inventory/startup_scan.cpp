@@ -81,6 +81,7 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
             if (!command) {
                 continue; // not a string: skipped before its twin is touched
             }
+            bool twinCopyRemoved = false;
             if (twin && HoldsText(*twin, name)) {
                 // Another instance may be moving this entry between the two keys right now: what the two
                 // reads saw may be its state before and after the move. Decided again as one step.
@@ -89,10 +90,12 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
                     continue; // moved to the twin since: listed from there below
                 }
                 if (HoldsText(*twin, name)) {
-                    twin->DeleteValue(name);
+                    twinCopyRemoved = twin->DeleteValue(name);
                 }
             }
-            ReadSwitch(AddLoadedItem(name, command->empty() ? " " : *command, label, true), row);
+            StartupItem& item = AddLoadedItem(name, command->empty() ? " " : *command, label, true);
+            item.TwinCopyRemoved = twinCopyRemoved;
+            ReadSwitch(item, row);
         }
     }
     if (twin) {

@@ -111,6 +111,18 @@ std::string SwitchNote(const InfoRow& row, const Inventory& inventory) {
     return {};
 }
 
+std::string ChangeNote(const InfoRow& row, const Inventory& inventory) {
+    for (const auto& item : inventory.Items) {
+        if (item->Name == row.caption && item->Location == row.location) {
+            if (item->Change == ChangeMark::None) {
+                return {};
+            }
+            return "<p><b>" + std::string(ChangeMarkReason(item->Change)) + "</b></p>";
+        }
+    }
+    return {};
+}
+
 bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDatabase& database,
                    PlatformServices services) {
     // Runs inside the list's selection handler: whatever goes wrong ends in the one message box, never in
@@ -121,7 +133,8 @@ bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDataba
         if (templateText) {
             const std::string page =
                 FillInfoTemplate(*templateText, row,
-                                 SwitchNote(row, inventory) + database.LookupDescription(row.caption, row.commandCell),
+                                 ChangeNote(row, inventory) + SwitchNote(row, inventory) +
+                                     database.LookupDescription(row.caption, row.commandCell),
                                  InfoMemoryText(row, inventory, services.system));
             const std::string pagePath = JoinPath(directory, kPageFile);
             if (services.files.WriteFile(pagePath, page)) {

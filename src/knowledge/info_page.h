@@ -40,6 +40,10 @@ std::string InfoMemoryText(const InfoRow& row, const Inventory& inventory, Syste
 // location): a paragraph that says so, with the date when the switch holds one; "" otherwise.
 std::string SwitchNote(const InfoRow& row, const Inventory& inventory);
 
+// For an entry that is new, returned or changed since the user last accepted the startup setting (the first
+// record with the row's name and location): a paragraph that says so; "" otherwise.
+std::string ChangeNote(const InfoRow& row, const Inventory& inventory);
+
 // Reads "infotpl.dat" from the tool's directory, fills it, writes "info.htm" there and shows that in the
 // browser pane. On any failure the "File Error" box says so and the pane keeps its page. Nothing is cached:
 // an edited template takes effect at the next call. True when the page was shown.

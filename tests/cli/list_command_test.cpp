@@ -15,7 +15,7 @@ const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 
 } // namespace
 
-TEST(ListCommand, JsonHoldsTheNineKeysOfEveryListedEntryInInventoryOrder) {
+TEST(ListCommand, JsonHoldsTheTenKeysOfEveryListedEntryInInventoryOrder) {
     test::SandboxRoot root;
     root.File("C:\\Apps\\agent.exe")
         .Processes("7\tagent.exe\t2097152\t3145728\n")
@@ -34,7 +34,8 @@ TEST(ListCommand, JsonHoldsTheNineKeysOfEveryListedEntryInInventoryOrder) {
                                      {"pathValid", true},
                                      {"memoryKB", 2048},
                                      {"peakMemoryKB", 3072},
-                                     {"approved", true}};
+                                     {"approved", true},
+                                     {"change", nullptr}};
     EXPECT_EQ(rows[0], expected);
     EXPECT_EQ(rows[1]["name"], "Off \"quoted\"");
     EXPECT_EQ(rows[1]["state"], "Disabled");
@@ -53,9 +54,9 @@ TEST(ListCommand, CsvQuotesFieldsThatNeedIt) {
     const auto result = RunCli({"--system-root", root.Path().string(), "list", "--csv"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
-              "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB\r\n"
+              "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB,change\r\n"
               "\"a,b\",\"\"\"C:\\x y\\app.exe\"\" /q\",Current User\\Registry\\Run,Enabled,Unknown,"
-              "false,0,0\r\n");
+              "false,0,0,\r\n");
 }
 
 TEST(ListCommand, TheTableLinesUpItsColumns) {

@@ -1,0 +1,190 @@
+#include "backup/saved_entry.h"
+
+#include "inventory/startup_location.h"
+#include "knowledge/ratings.h"
+#include "platform/profile_text.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace qb {
+
+namespace {
+
+constexpr std::string_view kGeneral = "General Info";
+constexpr std::string_view kCount = "Number of Startup Items";
+constexpr std::string_view kArguments = "Arguments";
+
+std::string ItemSection(int position) {
+    return "Item " + std::to_string(position);
+}
+
+// A value line ends at its line break; a text holding one would start a line of its own in the file, so
+// CR and LF are written as blanks.
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return out;
+}
+
+bool IsFolderRow(std::string_view label) {
+    const StartupLocation* row = FindLocation(label);
+    return row != nullptr && row->kind == LocationKind::Folder;
+}
+
+bool IsBlankOnly(std::string_view text) {
+    return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// A text as the file holds it: on one line, and quoted again where the profile reader would change it.
+std::string StoredText(std::string_view text) {
+    return ProfileQuoted(OneLine(text));
+}
+
+// A command of blanks only is how a record holds a value with empty data; written bare it reads back
+// empty, which is what the value held, so a restore writes the value as it was.
+std::string StoredCommand(std::string_view command) {
+    return IsBlankOnly(command) ? std::string(command) : StoredText(command);
+}
+
+// The numbers below `count` of the "Item <n>" sections the file holds, in ascending order. Only sections
+// that exist are read, so a huge stored count, or one far-off section such as "Item 474836476", costs no
+// more rounds than the file has sections.
+std::vector<int> ItemNumbers(const std::vector<std::string>& sections, int count) {
+    std::vector<int> numbers;
+    for (const auto& name : sections) {
+        // Read as the profile functions find "Item <n>": without regard to case, the number as written.
+        if (name.size() <= 5 || !EqualsIgnoreCase(name.substr(0, 5), "Item ")) {
+            continue;
+        }
+        int number = 0;
+        const char* first = name.data() + 5;
+        const char* last = name.data() + name.size();
+        const auto result = std::from_chars(first, last, number);
+        if (result.ec == std::errc() && result.ptr == last && number >= 0 && number < count &&
+            std::to_string(number) == name.substr(5)) {
+            numbers.push_back(number);
+        }
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
+}
+
+Rating RatingFromText(std::string_view text) {
+    for (const Rating rating : {Rating::Required, Rating::UserChoice, Rating::NotRequired, Rating::Harmful}) {
+        if (text == RatingText(rating)) {
+            return rating;
+        }
+    }
+    return Rating::Unknown;
+}
+
+// The record as the system held it at the load: the original of an edited entry, the record itself
+// otherwise. The state is the record's LoadedState, which an original shares.
+const StartupItem& AsLoaded(const StartupItem& item, const Inventory& inventory) {
+    const std::size_t kept = std::min(inventory.EditedRecords.size(), inventory.EditedOriginals.size());
+    for (std::size_t i = 0; i < kept; ++i) {
+        if (inventory.EditedRecords[i] == &item) {
+            return *inventory.EditedOriginals[i];
+        }
+    }
+    return item;
+}
+
+} // namespace
+
+bool SameCommand(std::string_view a, std::string_view b) {
+    return a == b || (IsBlankOnly(a) && IsBlankOnly(b));
+}
+
+std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent content) {
+    std::vector<SavedEntry> entries;
+    entries.reserve(inventory.LoadedItems.size());
+    for (const StartupItem* held : inventory.LoadedItems) {
+        const bool asLoaded = content == BackupContent::AsLoaded;
+        const StartupItem& item = asLoaded ? AsLoaded(*held, inventory) : *held;
+        const ItemState state = asLoaded ? held->LoadedState : held->State;
+        entries.push_back({item.Name, item.Command, item.Location, item.Arguments,
+                           state == ItemState::Enabled ? ItemState::Enabled : ItemState::Disabled, item.Rating});
+    }
+    return entries;
+}
+
+std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std::string_view createTime) {
+    std::vector<ProfileEntry> keys;
+    keys.reserve(3 + 6 * entries.size());
+    keys.push_back({std::string(kGeneral), "Description", "Backup of Startup Setting Created by Quillbrook"});
+    keys.push_back({std::string(kGeneral), "Create Time", std::string(createTime)});
+    keys.push_back({std::string(kGeneral), std::string(kCount), std::to_string(entries.size())});
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const SavedEntry& entry = entries[i];
+        const std::string section = ItemSection(static_cast<int>(i));
+        keys.push_back({section, "Program Name", StoredText(entry.name)});
+        keys.push_back({section, "Command Path", StoredCommand(entry.command)});
+        keys.push_back({section, "Location", StoredText(entry.location)});
+        keys.push_back({section, "Rating", std::string(RatingText(entry.rating))});
+        keys.push_back({section, "Status", entry.state == ItemState::Enabled ? "Enabled" : "Disabled"});
+        if (IsFolderRow(entry.location)) {
+            // Written for every shortcut, empty too: a file written over keeps the keys not written now,
+            // and an older section's arguments must not come back with another shortcut.
+            keys.push_back({section, std::string(kArguments), StoredText(entry.arguments)});
+        }
+    }
+    return keys;
+}
+
+std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, ProfileFiles& profiles) {
+    const int count = profiles.ReadInteger(path, kGeneral, kCount, -1);
+    if (count == -1) {
+        return std::nullopt;
+    }
+    // Read in this order; older files have no arguments, which then read as none.
+    constexpr std::string_view kItemKeys[] = {"Status", "Program Name", "Command Path", "Location", kArguments,
+                                              "Rating"};
+    constexpr std::size_t kKeys = std::size(kItemKeys);
+    const std::vector<int> numbers = ItemNumbers(profiles.SectionNames(path), count);
+    std::vector<ProfileKey> keys;
+    keys.reserve(kKeys * numbers.size());
+    for (const int number : numbers) {
+        const std::string section = ItemSection(number);
+        for (const std::string_view key : kItemKeys) {
+            keys.push_back({section, std::string(key)});
+        }
+    }
+    const auto values = profiles.ReadValues(path, keys);
+    std::vector<SavedEntry> entries;
+    entries.reserve(numbers.size());
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const auto value = [&](std::size_t k) -> const std::optional<std::string>& {
+            return values[kKeys * i + k];
+        };
+        SavedEntry entry;
+        entry.section = numbers[i];
+        entry.state = value(0).value_or(std::string()) == "Enabled" ? ItemState::Enabled : ItemState::Disabled;
+        entry.name = value(1).value_or(std::string());
+        entry.command = value(2).value_or(std::string());
+        entry.location = value(3).value_or(std::string());
+        const StartupLocation* row = FindLocation(entry.location);
+        // Only a shortcut keeps arguments apart; for a run key's value they are part of the command.
+        if (row != nullptr && row->kind == LocationKind::Folder) {
+            entry.arguments = value(4).value_or(std::string());
+        }
+        entry.rating = RatingFromText(value(5).value_or(std::string()));
+        // A run key's unnamed default value is written with an empty name; any other entry needs one.
+        const bool defaultValue =
+            entry.name.empty() && value(1).has_value() && row != nullptr && row->kind == LocationKind::Registry;
+        if (entry.name.empty() && !defaultValue) {
+            continue;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+} // namespace qb
