@@ -3,6 +3,9 @@
 #include "platform/profile_files.h"
 #include "platform/text.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 namespace qb {
 
 namespace {
@@ -293,6 +296,130 @@ std::string ProfileUpdate(std::string_view content, std::string_view section, st
     }
     out.append(keyName).append("=").append(value).append(kLineEnd);
     out.append(content.substr(anchor.next));
+    return out;
+}
+
+std::string ProfileUpdateAll(std::string_view content, const std::vector<ProfileEntry>& entries) {
+    const auto plain = [](const ProfileEntry& entry) {
+        const std::string_view key = Trim(entry.key);
+        return !Trim(entry.section).empty() && !key.empty() && key.find('=') == std::string_view::npos &&
+               key.front() != '[';
+    };
+    if (!std::all_of(entries.begin(), entries.end(), plain)) {
+        std::string out(content);
+        for (const auto& entry : entries) {
+            out = ProfileUpdate(out, entry.section, entry.key, entry.value);
+        }
+        return out;
+    }
+
+    const std::vector<Line> lines = ScanLines(content);
+    const std::vector<Span> spans = SplitSections(lines);
+    struct Added {
+        std::string name;
+        std::string value;
+    };
+    // A section that receives keys: the key lines it has (first occurrence of each name) and the keys it
+    // gets, which go below its last non-blank line in the order they first came.
+    struct Target {
+        std::string name;
+        bool indexed = false;
+        std::unordered_map<std::string, std::size_t> lineOfKey;
+        std::vector<Added> added;
+        std::unordered_map<std::string, std::size_t> addedIndex;
+    };
+    std::unordered_map<std::string, std::size_t> spanOf; // upper-cased name -> first headed span
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        if (!spans[i].headerless) {
+            spanOf.try_emplace(UpperCase(spans[i].name), i);
+        }
+    }
+    std::vector<Target> existing(spans.size());
+    std::vector<Target> created; // sections appended at the end, in the order they first came
+    std::unordered_map<std::string, std::size_t> createdIndex;
+    std::unordered_map<std::size_t, std::string> replaced; // key line -> its new value
+
+    for (const auto& entry : entries) {
+        const std::string_view sectionName = Trim(entry.section);
+        const std::string_view keyName = Trim(entry.key);
+        const std::string upperKey = UpperCase(keyName);
+        Target* target = nullptr;
+        const std::string upperSection = UpperCase(sectionName);
+        if (const auto span = spanOf.find(upperSection); span != spanOf.end()) {
+            target = &existing[span->second];
+            if (!target->indexed) {
+                for (std::size_t i = spans[span->second].first; i < spans[span->second].last; ++i) {
+                    if (lines[i].kind == LineKind::Key) {
+                        target->lineOfKey.try_emplace(UpperCase(lines[i].name), i);
+                    }
+                }
+                target->indexed = true;
+            }
+            if (const auto line = target->lineOfKey.find(upperKey); line != target->lineOfKey.end()) {
+                replaced[line->second] = entry.value;
+                continue;
+            }
+        } else {
+            auto [slot, added] = createdIndex.try_emplace(upperSection, created.size());
+            if (added) {
+                created.push_back({});
+                created.back().name = std::string(sectionName);
+            }
+            target = &created[slot->second];
+        }
+        auto [slot, added] = target->addedIndex.try_emplace(upperKey, target->added.size());
+        if (added) {
+            target->added.push_back({std::string(keyName), entry.value});
+        } else {
+            target->added[slot->second].value = entry.value;
+        }
+    }
+
+    // The line after which each section's new keys go: its last non-blank one.
+    std::unordered_map<std::size_t, std::size_t> anchorOf; // line -> span
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        if (existing[i].added.empty()) {
+            continue;
+        }
+        std::size_t last = spans[i].first;
+        for (std::size_t k = spans[i].first; k < spans[i].last; ++k) {
+            if (lines[k].kind != LineKind::Blank) {
+                last = k;
+            }
+        }
+        anchorOf[last] = i;
+    }
+
+    std::string out;
+    out.reserve(content.size() + entries.size() * 32);
+    out.append(content.substr(0, lines.empty() ? content.size() : lines.front().start)); // a byte order mark
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Line& line = lines[i];
+        if (const auto value = replaced.find(i); value != replaced.end()) {
+            out.append(line.name).append("=").append(value->second);
+            out.append(content.substr(line.end, line.next - line.end));
+        } else {
+            out.append(content.substr(line.start, line.next - line.start));
+        }
+        if (const auto span = anchorOf.find(i); span != anchorOf.end()) {
+            if (line.next == line.end) {
+                out.append(kLineEnd);
+            }
+            for (const Added& key : existing[span->second].added) {
+                out.append(key.name).append("=").append(key.value).append(kLineEnd);
+            }
+        }
+    }
+    for (const Target& section : created) {
+        const bool hasBody = out.size() > (out.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0);
+        if (hasBody && out.back() != '\r' && out.back() != '\n') {
+            out.append(kLineEnd);
+        }
+        out.append("[").append(section.name).append("]").append(kLineEnd);
+        for (const Added& key : section.added) {
+            out.append(key.name).append("=").append(key.value).append(kLineEnd);
+        }
+    }
     return out;
 }
 

@@ -88,10 +88,17 @@ std::string ProfileUpdate(std::string_view content, std::string_view section, st
 // Files written without the wrapping read as they always did.
 std::string ProfileQuoted(std::string_view value);
 
+struct ProfileEntry;
+
+// The entries written one after another with ProfileUpdate, in one pass over the content: the same bytes,
+// at a cost linear in the content and the entries rather than their product, for a backup of thousands of
+// keys written over an older file. Entries whose names follow rules of their own (a key holding `=` or
+// opening with `[`, an empty section or key name) are left to ProfileUpdate one at a time.
+std::string ProfileUpdateAll(std::string_view content, const std::vector<ProfileEntry>& entries);
+
 // A new file made by writing the entries one after another into empty content, as ProfileUpdate would,
 // built in one pass: sections in the order they first appear, each key once (the spelling it first came
 // with, the value it last got).
-struct ProfileEntry;
 std::string ProfileBuild(const std::vector<ProfileEntry>& entries);
 
 } // namespace qb

@@ -56,9 +56,7 @@ void SandboxProfiles::WriteValues(std::string_view file, const std::vector<Profi
         // A new file: what one write after another would make of it, built in one pass.
         content = ProfileBuild(entries);
     } else {
-        for (const auto& entry : entries) {
-            content = ProfileUpdate(content, entry.section, entry.key, entry.value);
-        }
+        content = ProfileUpdateAll(content, entries);
     }
     if (!WriteHostFileAtomically(host, content)) {
         throw PlatformError::ProfileWriteFailed(file);
