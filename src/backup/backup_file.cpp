@@ -7,6 +7,9 @@
 #include "platform/platform_error.h"
 
 #include <cstdio>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace qb {
 
@@ -33,6 +36,8 @@ std::string WriteBackup(std::string_view path, const Inventory& inventory, Platf
     const auto count = static_cast<std::uint32_t>(entries.size());
     services.profiles.WriteValues(path, BackupKeys(entries, createTime));
 
+    // The index entry's key and its two values are one write of the registry, never half there.
+    const auto hold = services.registry.HoldChanges();
     const auto key = services.registry.OpenForWriting(RegistryRoot::CurrentUser,
                                                       std::string(kBackupIndexKey) + "\\" + createTime, true);
     if (!key) {
@@ -40,6 +45,9 @@ std::string WriteBackup(std::string_view path, const Inventory& inventory, Platf
     }
     key->WriteString("FilePath", path);
     key->WriteInteger("Count", count);
+    if (hold) {
+        hold->Release();
+    }
     return createTime;
 }
 
@@ -54,8 +62,21 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
     StartupScanner scanner(inventory, services, ratings, icons);
     scanner.LoadInventory();
 
-    // A loaded entry that the backup holds as it is stays untouched; each backup entry accounts for one.
+    // A loaded entry that the backup holds as it is stays untouched; each backup entry accounts for one, the
+    // first in list order. The loaded entries are looked up by name, place and state, so that a backup of
+    // thousands of entries costs no walk of the whole list per entry.
     std::vector<bool> kept(inventory.Items.size(), false);
+    std::unordered_map<std::string, std::vector<std::size_t>> loadedByName;
+    const auto nameKey = [](std::string_view name, std::string_view location, ItemState state) {
+        std::string key;
+        key.reserve(name.size() + location.size() + 3);
+        key.append(name).append(1, '\n').append(location).append(1, '\n').append(1, static_cast<char>(state));
+        return key;
+    };
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        const StartupItem& loaded = *inventory.Items[k];
+        loadedByName[nameKey(loaded.Name.str(), loaded.Location.str(), loaded.LoadedState)].push_back(k);
+    }
     for (const SavedEntry& entry : *saved) {
         const FieldText name = entry.name;
         const FieldText command = entry.command;
@@ -66,13 +87,15 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
             continue;
         }
         bool onSystem = false;
-        for (std::size_t k = 0; k < kept.size() && !onSystem; ++k) {
-            const StartupItem& loaded = *inventory.Items[k];
-            if (!kept[k] && loaded.LoadedState == entry.state && loaded.Name == name.str() &&
-                loaded.Location == location.str() && SameCommand(loaded.Command, command) &&
-                loaded.Arguments == arguments.str()) {
-                kept[k] = true;
-                onSystem = true;
+        if (const auto candidates = loadedByName.find(nameKey(name.str(), location.str(), entry.state));
+            candidates != loadedByName.end()) {
+            for (const std::size_t k : candidates->second) {
+                const StartupItem& loaded = *inventory.Items[k];
+                if (!kept[k] && SameCommand(loaded.Command, command) && loaded.Arguments == arguments.str()) {
+                    kept[k] = true;
+                    onSystem = true;
+                    break;
+                }
             }
         }
         if (onSystem) {
