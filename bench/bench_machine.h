@@ -38,7 +38,6 @@ public:
         // indexes for folders changed within the last second, so let the new ones settle first.
         std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         Reopen();
-        database_ = std::make_unique<ProgramDatabase>(system_->Files());
     }
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
@@ -50,13 +49,16 @@ public:
     }
 
     // A new system over the same root, as the next start of the tool opens it: nothing parsed or indexed yet.
+    // The program database is made again over its files.
     void Reopen() {
+        database_.reset();
         system_.reset();
         auto opened = sandbox::SandboxSystem::Open(root_);
         if (auto* error = std::get_if<std::string>(&opened)) {
             throw std::runtime_error(*error);
         }
         system_ = std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened));
+        database_ = std::make_unique<ProgramDatabase>(system_->Files());
     }
 
     const std::filesystem::path& Root() const { return root_; }
