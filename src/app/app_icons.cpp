@@ -167,6 +167,40 @@ QIcon DrawnIcon(Glyph glyph, int size) {
     return icon;
 }
 
+QColor ChangeMarkColour(ChangeMark mark) {
+    switch (mark) {
+    case ChangeMark::New: return QColor(0x1c, 0x64, 0xd8);
+    case ChangeMark::Returned: return QColor(0xd0, 0x21, 0x1c);
+    case ChangeMark::Changed: return QColor(0x8a, 0x2b, 0xc2);
+    case ChangeMark::None: break;
+    }
+    return {};
+}
+
+QIcon MarkedIcon(const QIcon& icon, ChangeMark mark) {
+    if (mark == ChangeMark::None) {
+        return icon;
+    }
+    constexpr int kSize = 16;
+    QIcon marked;
+    for (const int scale : {1, 2}) {
+        QPixmap pixmap(kSize * scale, kSize * scale);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        icon.paint(&painter, pixmap.rect());
+        painter.scale(scale, scale);
+        // A white ring keeps the dot apart from an icon of the same colour.
+        painter.setPen(QPen(Qt::white, 1.2));
+        painter.setBrush(ChangeMarkColour(mark));
+        painter.drawEllipse(QRectF(8.5, 8.5, 7, 7));
+        painter.end();
+        pixmap.setDevicePixelRatio(scale);
+        marked.addPixmap(pixmap);
+    }
+    return marked;
+}
+
 std::int32_t QtIconSink::Add(const ProgramIcon& icon) {
     static const QIcon standard = DrawnIcon(Glyph::Programs, 16);
     if (icon.standardApplication || icon.width <= 0 || icon.height <= 0 ||

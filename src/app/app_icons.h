@@ -1,6 +1,7 @@
 #pragma once
 
 #include "inventory/icon_sink.h"
+#include "inventory/startup_item.h"
 
 #include <QIcon>
 #include <vector>
@@ -30,6 +31,12 @@ enum class Glyph {
     Stop
 };
 QIcon DrawnIcon(Glyph glyph, int size);
+
+// A program icon with the mark of an entry that changed behind the user's back: a dot at its lower right,
+// blue for new, red for returned, violet for changed. The icon itself for no mark.
+QIcon MarkedIcon(const QIcon& icon, ChangeMark mark);
+// The dot's colour.
+QColor ChangeMarkColour(ChangeMark mark);
 
 // The image list of program icons the list rows show, filled by a load.
 class QtIconSink : public IconSink {

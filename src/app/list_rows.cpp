@@ -53,14 +53,17 @@ std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
     row.rating = RatingText(item.Rating);
     row.checked = item.State == ItemState::Enabled;
     row.memory = MemoryCellText(item);
+    row.change = item.Change;
     return row;
 }
 
-std::vector<ListRow> RefreshRows(const Inventory& inventory, int treePosition, int ratingItem) {
+std::vector<ListRow> RefreshRows(const Inventory& inventory, int treePosition, int ratingItem,
+                                 bool changesOnly) {
     const auto labels = TreeFilter(treePosition);
     std::vector<ListRow> rows;
     for (const auto& item : inventory.Items) {
-        if (std::find(labels.begin(), labels.end(), std::string_view(item->Location)) == labels.end()) {
+        if (std::find(labels.begin(), labels.end(), std::string_view(item->Location)) == labels.end() ||
+            (changesOnly && item->Change == ChangeMark::None)) {
             continue;
         }
         if (auto row = AddListRow(*item, ratingItem)) {

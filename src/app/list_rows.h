@@ -22,6 +22,7 @@ struct ListRow {
     std::string rating;   // the rating's column text
     std::string memory;   // "", "Running" or a size
     bool checked = false; // Enabled
+    ChangeMark change = ChangeMark::None; // how it differs from the setting the user last accepted
 
     // Cell k as the sort compares it: 0 the caption, 1 to 4 the cells.
     const std::string& Cell(int column) const;
@@ -36,7 +37,9 @@ std::vector<std::string_view> TreeFilter(int position);
 // The row of a record, or nullopt when the filter or its Deleted state hides it.
 std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem);
 
-// Every row of the node and rating item, in inventory order.
-std::vector<ListRow> RefreshRows(const Inventory& inventory, int treePosition, int ratingItem);
+// Every row of the node and rating item, in inventory order; with changesOnly, only the rows of entries
+// that are new, returned or changed.
+std::vector<ListRow> RefreshRows(const Inventory& inventory, int treePosition, int ratingItem,
+                                 bool changesOnly = false);
 
 } // namespace qb

@@ -8,6 +8,7 @@
 #include "app/t_dlg_backup.h"
 #include "app/t_form_add.h"
 #include "backup/backup_file.h"
+#include "baseline/change_watch.h"
 #include "changes/apply_engine.h"
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
@@ -70,7 +71,7 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
       pane_(paths), services_{services.registry,  services.profiles, services.files,   services.shell,
                               services.processes, services.system,   services.dialogs, pane_,
                               services.clock},
-      database_(services.files) {
+      database_(services.files), watch_(std::make_unique<ChangeWatch>(services_)) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QStringLiteral("Quillbrook"));
     resize(778, 593);
@@ -82,7 +83,7 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
         treeViewMain_->expandAll();
         treeViewMain_->setCurrentItem(nullptr);
         treeViewMain_->clearSelection();
-        LoadInventory(inventory_, services_, database_, icons_);
+        Reload();
         RefreshList(); // with no row selected, the pane shows the start page
     });
     // The dialogs live as long as the window, made in this order; they are shown when needed.
@@ -113,6 +114,9 @@ int TMainForm::SelectedNodePosition() const {
 }
 
 void TMainForm::RefreshList() {
+    if (CountChangeMarks(inventory_).total() == 0) {
+        changesOnly_ = false; // nothing left to show only: every row comes back
+    }
     {
         const QSignalBlocker quiet(listViewFix_);
         building_ = true;
@@ -120,7 +124,7 @@ void TMainForm::RefreshList() {
         rows_.clear();
         building_ = false;
         const int ratingItem = std::max(0, ratingButtons_->checkedId());
-        for (auto& row : RefreshRows(inventory_, SelectedNodePosition(), ratingItem)) {
+        for (auto& row : RefreshRows(inventory_, SelectedNodePosition(), ratingItem, changesOnly_)) {
             rows_.push_back(std::move(row));
             ShowRow(rows_.back());
         }
@@ -129,7 +133,58 @@ void TMainForm::RefreshList() {
     FitColumns();
     UpdateCommandAvailability();
     UpdatePendingSigns();
+    UpdateChangeNotice();
     ShowCurrentPage();
+}
+
+void TMainForm::UpdateChangeNotice() {
+    const ChangeCounts counts = CountChangeMarks(inventory_);
+    if (counts.total() == 0) {
+        buttonShowChanges_->setChecked(false);
+        changesPanel_->hide();
+        return;
+    }
+    QStringList parts;
+    if (counts.newEntries > 0) {
+        parts << QStringLiteral("%1 new").arg(counts.newEntries);
+    }
+    if (counts.returned > 0) {
+        parts << QStringLiteral("%1 returned").arg(counts.returned);
+    }
+    if (counts.changed > 0) {
+        parts << QStringLiteral("%1 changed").arg(counts.changed);
+    }
+    const QString entries = counts.total() == 1 ? QStringLiteral("entry") : QStringLiteral("entries");
+    changesText_->setText(QStringLiteral("Since you last accepted the startup setting: %1 %2.")
+                              .arg(parts.join(QStringLiteral(", ")), entries));
+    buttonDisableReturned_->setVisible(counts.returned > 0);
+    buttonShowChanges_->setChecked(changesOnly_);
+    changesPanel_->show();
+}
+
+void TMainForm::ButtonShowChangesClick() {
+    Guard([&] {
+        changesOnly_ = buttonShowChanges_->isChecked();
+        RefreshKeepingRow(SelectedRow());
+    });
+}
+
+void TMainForm::ButtonDisableReturnedClick() {
+    Guard([&] {
+        for (const StartupItem* item : inventory_.LoadedItems) {
+            if (item->Change == ChangeMark::Returned && item->State == ItemState::Enabled) {
+                SetCheckedState(inventory_, {item->Name, item->Location, item->Command}, false);
+            }
+        }
+        RefreshKeepingRow(SelectedRow());
+    });
+}
+
+void TMainForm::ButtonAcceptChangesClick() {
+    Guard([&] {
+        watch_->Accept(inventory_);
+        RefreshKeepingRow(SelectedRow());
+    });
 }
 
 void TMainForm::RefreshKeepingRow(const ListRow* row) {
@@ -167,7 +222,7 @@ void TMainForm::ShowRow(const ListRow& row) {
 void TMainForm::PaintRow(QTreeWidgetItem* shown, const ListRow& row) {
     building_ = true;
     shown->setText(0, CaptionText(row.caption));
-    shown->setIcon(0, icons_.At(row.iconIndex));
+    shown->setIcon(0, MarkedIcon(icons_.At(row.iconIndex), row.change));
     const StartupItem* record = RecordOfRow(row);
     QFont font = listViewFix_->font();
     font.setBold(record != nullptr && IsPending(*record)); // a change not applied yet
@@ -487,9 +542,14 @@ void TMainForm::ToolButtonRefreshClick() {
             return;
         }
         ShowEverything();
-        LoadInventory(inventory_, services_, database_, icons_);
+        Reload();
         RefreshList();
     });
+}
+
+void TMainForm::Reload() {
+    LoadInventory(inventory_, services_, database_, icons_);
+    watch_->Loaded(inventory_);
 }
 
 void TMainForm::ToolButtonBackupClick() {
@@ -503,7 +563,11 @@ void TMainForm::ToolButtonBackupClick() {
 
 void TMainForm::ToolButtonApplyClick() {
     Guard([&] {
-        if (ApplyChanges(inventory_, services_, *dlgApply_, database_, icons_) == ApplyOutcome::Applied) {
+        ApplyReport report;
+        watch_->Applying(inventory_);
+        if (ApplyChanges(inventory_, services_, *dlgApply_, database_, icons_, true, &report) ==
+            ApplyOutcome::Applied) {
+            watch_->Applied(inventory_, report.notChanged);
             RefreshList(); // the node and the rating filter stay as they were
         }
     });
@@ -569,6 +633,7 @@ void TMainForm::UpdateRow(std::size_t index, const StartupItem& item) {
 void TMainForm::LoadBackupFile(const std::string& path) {
     Guard([&] {
         if (LoadBackup(path, inventory_, services_, database_, icons_).loaded) {
+            watch_->Loaded(inventory_); // the restore loaded the system again
             RefreshList();
         }
     });

@@ -12,6 +12,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -27,6 +28,7 @@ class QTreeWidgetItem;
 
 namespace qb {
 
+class ChangeWatch;
 class HelpWindow;
 class TDlgApply;
 class TDlgBackup;
@@ -93,6 +95,11 @@ public slots:
     void ToolButtonApplyClick();
     void ButtonAddClick();
     void ButtonEditClick();
+    // The notice of entries that changed behind the user's back: show only those, disable the returned ones
+    // again (as pending changes), or accept them so the marks clear.
+    void ButtonShowChangesClick();
+    void ButtonDisableReturnedClick();
+    void ButtonAcceptChangesClick();
     void MenuAddClick() { ButtonAddClick(); }
     void MenuEditClick() { ButtonEditClick(); }
     // Loads a backup file as pending changes and shows them.
@@ -113,6 +120,12 @@ private:
     QWidget* BuildTitlePanel();
     QWidget* BuildLeftPanel();
     QWidget* BuildListPanel();
+    QWidget* BuildChangesPanel(QWidget* parent);
+    // A load of the system, as the window's start, Refresh and a restore make it: the entries get their
+    // marks of what changed since the setting was last accepted.
+    void Reload();
+    // The notice above the list says how many entries are marked; it hides when none is.
+    void UpdateChangeNotice();
     void BuildPopupMenu();
     void ShowRow(const ListRow& row);
     // Paints a row's texts, colours and pending mark from rows_[index].
@@ -159,6 +172,8 @@ private:
     bool treeSync_ = false;      // the window moves the tree's selection itself
     bool fitting_ = false;       // the window sets the column widths itself
     bool userColumns_ = false;   // the user has set a column width
+    bool changesOnly_ = false;   // the list shows only the marked entries
+    std::unique_ptr<ChangeWatch> watch_;
 
     TFormAdd* formAdd_ = nullptr;
     HelpWindow* helpWindow_ = nullptr;
@@ -170,6 +185,11 @@ private:
     std::vector<QWidget*> sideTiles_;
     QSplitter* sideSplitter_ = nullptr;
     QSplitter* listSplitter_ = nullptr;
+    QWidget* changesPanel_ = nullptr;
+    QLabel* changesText_ = nullptr;
+    QPushButton* buttonShowChanges_ = nullptr;
+    QPushButton* buttonDisableReturned_ = nullptr;
+    QPushButton* buttonAcceptChanges_ = nullptr;
     QLabel* statusRows_ = nullptr;
     QLabel* statusPending_ = nullptr;
     QButtonGroup* ratingButtons_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QFile>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -301,10 +302,55 @@ QWidget* TMainForm::BuildLeftPanel() {
     return panel;
 }
 
+QWidget* TMainForm::BuildChangesPanel(QWidget* parent) {
+    // An information bar, as Windows tools show one: pale yellow, above what it speaks of.
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QStringLiteral("PanelChanges"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xce));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    panel->setPalette(palette);
+    auto* layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(6, 3, 6, 3);
+    changesText_ = new QLabel(panel);
+    changesText_->setObjectName(QStringLiteral("LabelChanges"));
+    changesText_->setWordWrap(true);
+    layout->addWidget(changesText_, 1);
+    const auto button = [&](const char* name, const QString& text, const QString& tip) {
+        auto* b = new QPushButton(text, panel);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(tip);
+        b->setAccessibleName(tip);
+        layout->addWidget(b);
+        return b;
+    };
+    buttonShowChanges_ = button("ButtonShowChanges", QStringLiteral("Show &Only These"),
+                                QStringLiteral("List only the new, returned and changed entries"));
+    buttonShowChanges_->setCheckable(true);
+    buttonDisableReturned_ =
+        button("ButtonDisableReturned", QStringLiteral("&Disable Returned"),
+               QStringLiteral("Disable the returned entries again (applied with Apply)"));
+    buttonAcceptChanges_ = button("ButtonAcceptChanges", QStringLiteral("A&ccept"),
+                                  QStringLiteral("Accept the startup setting as it is: the marks clear"));
+    connect(buttonShowChanges_, &QPushButton::clicked, this, &TMainForm::ButtonShowChangesClick);
+    connect(buttonDisableReturned_, &QPushButton::clicked, this, &TMainForm::ButtonDisableReturnedClick);
+    connect(buttonAcceptChanges_, &QPushButton::clicked, this, &TMainForm::ButtonAcceptChangesClick);
+    panel->hide();
+    return panel;
+}
+
 QWidget* TMainForm::BuildListPanel() {
     auto* panel = new QWidget(this);
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 4, 0);
+    auto* outer = new QVBoxLayout(panel);
+    outer->setContentsMargins(0, 0, 4, 0);
+    outer->setSpacing(4);
+    changesPanel_ = BuildChangesPanel(panel);
+    outer->addWidget(changesPanel_);
+    auto* layout = new QHBoxLayout();
+    layout->setContentsMargins(0, 0, 0, 0);
+    outer->addLayout(layout, 1);
 
     listViewFix_ = new QTreeWidget(panel);
     listViewFix_->setObjectName(QStringLiteral("ListViewFix"));

@@ -3,6 +3,7 @@
 #include "app/column_widths.h"
 #include "app/t_main_form.h"
 #include "changes/pending_changes.h"
+#include "inventory/row_texts.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -79,6 +80,9 @@ QString TMainForm::RowToolTip(const QPoint& viewportPos) const {
     }
     const int row = listViewFix_->indexOfTopLevelItem(shown);
     if (row >= 0 && static_cast<std::size_t>(row) < rows_.size()) {
+        if (const auto reason = ChangeMarkReason(rows_[static_cast<std::size_t>(row)].change); !reason.empty()) {
+            lines << QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
+        }
         if (const StartupItem* record = RecordOfRow(rows_[static_cast<std::size_t>(row)]);
             record != nullptr && IsPending(*record)) {
             QStringList kinds;

@@ -188,7 +188,10 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
     EXPECT_FALSE(w.Value(CV + "Run", "Tool").has_value());
     EXPECT_TRUE(w.Value(CV + "RunDisabled", "Tool").has_value());
     EXPECT_EQ(w.Value("SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(0));
-    EXPECT_TRUE(w.root.Services().files.FindFiles(kTool + "\\backup", "*.*").empty());
+    // The backup folder holds only the setting the user accepted, which is no backup.
+    const auto inBackupFolder = w.root.Services().files.FindFiles(kTool + "\\backup", "*.*");
+    ASSERT_EQ(inBackupFolder.size(), 1u);
+    EXPECT_EQ(inBackupFolder[0].name, "Accepted Setting.qbk");
     EXPECT_FALSE(HasPendingChanges(w.form->Items()));
 
     // A new run of the tool starts ticked, and the stored 0 unticks it at the next showing.
