@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every change quillbrook-cli.exe makes, under Wine, checked with Wine's own `reg query` and the startup
-# folder: disable, enable, add, delete, backup and restore; entries of the 32-bit registry view put there
+# folder: disable, enable, add, delete, backup and restore, and the marks of what changed behind the tool's
+# back, with compare and accept; entries of the 32-bit registry view put there
 # with `reg add ... /reg:32`; and an entry switched off the way Windows 8 and later switch entries off (a
 # REG_BINARY value under Explorer\StartupApproved). Wine itself ignores those switches at logon; what is
 # checked here is what the tool reads and writes.
@@ -26,7 +27,7 @@ cleanup() {
   for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run" "HKLM\\$cv\\RunDisabled" \
     "HKLM\\$cv\\RunOnce" "HKLM\\$cv\\RunOnceDisabled" "$approved"; do
     for view in /reg:64 /reg:32; do
-      for name in QbChgA QbChg32 QbChgOff QbChgNew; do
+      for name in QbChgA QbChg32 QbChgOff QbChgNew QbChgBack; do
         w reg delete "$key" /v "$name" /f "$view" >/dev/null 2>&1 || true
       done
     done
@@ -134,6 +135,24 @@ cli restore "$backup_windows" --no-backup
 expect_there "HKLM\\$cv\\RunDisabled" QbChg32 /reg:32
 expect_there "HKLM\\$cv\\RunOnce" QbChgNew /reg:32
 [ -f "$startup_unix/QbChgLink.lnk" ] || fail "restore did not bring the shortcut back"
+
+# Behind the tool's back: a program adds itself, another puts its value back after the user disabled it.
+cli disable --name QbChgA --location "$cu" --no-backup
+w reg add "HKCU\\$cv\\Run" /v QbChgBack /d 'C:\windows\notepad.exe /back' /f >/dev/null
+w reg add "HKCU\\$cv\\Run" /v QbChgA /d 'C:\windows\notepad.exe /a' /f >/dev/null
+json=$(w "$exe" list --json | tr -d '\r')
+[[ "$(entry QbChgBack "$cu")" == *'"change": "new"'* ]] || fail "QbChgBack is not marked new: $(entry QbChgBack "$cu")"
+[[ "$(entry QbChgA "$cu")" == *'"state": "Enabled"'*'"change": "returned"'* ]] ||
+  fail "QbChgA is not marked returned: $(entry QbChgA "$cu")"
+expect_gone "HKCU\\$cv\\RunDisabled" QbChgA
+[ -f "$tool/backup/Accepted Setting.qbk" ] || fail "no accepted setting beside the backups"
+compared=$(w "$exe" compare "$backup_windows" | tr -d '\r') && status=0 || status=$?
+expected_compare='Added:   QbChgBack (Current User\Registry\Run): "C:\windows\notepad.exe /back", Enabled
+1 added, 0 removed, 0 changed.'
+[ "$status" = 3 ] && [ "$compared" = "$expected_compare" ] || fail "compare said ($status): $compared"
+cli accept
+json=$(w "$exe" list --json | tr -d '\r')
+[[ "$json" != *'"change": "'* ]] || fail "accept left marks: $json"
 
 if [ "$failures" -ne 0 ]; then
   echo "--- list --json ---" >&2
