@@ -226,7 +226,7 @@ bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state, std::stri
         *why = Cause();
         return false;
     }
-    key->WriteValue(systemName, ValueOf(realData.value_or(item.Command.str()))); // a failure ends the apply
+    key->WriteValue(systemName, ValueOf(realData.value_or(RunCommandForRecord(item)))); // a failure ends the apply
     return true;
 }
 

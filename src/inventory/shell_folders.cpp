@@ -40,6 +40,17 @@ ShortcutInfo ShortcutForRecord(const StartupItem& item) {
     return link;
 }
 
+std::string RunCommandForRecord(const StartupItem& item) {
+    if (item.Arguments.empty()) {
+        return item.Command;
+    }
+    std::string program = item.Command;
+    if (program.find(' ') != std::string::npos && !program.starts_with('"')) {
+        program = "\"" + program + "\"";
+    }
+    return program + " " + item.Arguments.str();
+}
+
 bool CopyFileNoOverwrite(FileSystem& files, std::string_view source, std::string_view destination) {
     return files.CopyFile(source, destination, true);
 }

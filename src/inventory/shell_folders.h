@@ -31,6 +31,10 @@ ShortcutInfo ShortcutFromCommand(std::string_view command, std::string_view desc
 // restored with them); described as made by this tool and shown normally.
 ShortcutInfo ShortcutForRecord(const StartupItem& item);
 
+// The command line a run key holds for an entry: its command, and the arguments it keeps apart (a shortcut
+// moved to a run key) after it, the program quoted where it holds a blank.
+std::string RunCommandForRecord(const StartupItem& item);
+
 // Copies a file unless the destination exists; false when nothing was copied.
 bool CopyFileNoOverwrite(FileSystem& files, std::string_view source, std::string_view destination);
 

@@ -103,6 +103,31 @@ TEST(ApplySafety, AnAddInAnotherLetterCaseReplacesNothing) {
     }
 }
 
+// A shortcut moved to a run key keeps what it runs: its arguments follow its program on the command line,
+// the program quoted where it holds a blank. Moved back, the shortcut gets them as arguments again.
+TEST(ApplySafety, AShortcutMovedToARunKeyKeepsItsArguments) {
+    Machine m;
+    ShortcutInfo link{"C:\\Program Files\\Apps\\app.exe", "--tray -p \"a b\"", "mine", "C:\\Apps", "", 0, 1};
+    ASSERT_TRUE(m.Services().shell.SaveShortcut(kUserStartup + "\\Tray.lnk", link));
+    m.Load();
+    StartupItem& item = m.Find("Tray", kCuMenu);
+    m.Edit(item, "Tray", item.Command, kCuRun);
+    ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
+    const auto key = m.Services().registry.OpenForReading(HKCU, CV + "Run");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->ReadValue("Tray"),
+              RegistryValue::String("\"C:\\Program Files\\Apps\\app.exe\" --tray -p \"a b\""));
+
+    m.Load();
+    StartupItem& value = m.Find("Tray", kCuRun);
+    m.Edit(value, "Tray", value.Command, kCuMenu);
+    ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
+    const auto back = m.Services().shell.LoadShortcut(kUserStartup + "\\Tray.lnk");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->target, "C:\\Program Files\\Apps\\app.exe");
+    EXPECT_EQ(back->arguments, "--tray -p \"a b\"");
+}
+
 // A move whose old copy cannot be removed is undone, so the entry is in one place and the report is true.
 TEST(ApplySafety, AMoveWhoseRemovalFailsIsUndoneAndSaid) {
     struct Case {
