@@ -24,6 +24,9 @@ approved="HKCU\\$cv\\Explorer\\StartupApproved\\Run"
 tool=$(mktemp -d)
 startup_unix=""
 cleanup() {
+  # Tidying up never changes the verdict: what fails here is passed over, and the script ends as it was ending.
+  local status=$?
+  set +e
   for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run" "HKLM\\$cv\\RunDisabled" \
     "HKLM\\$cv\\RunOnce" "HKLM\\$cv\\RunOnceDisabled" "$approved"; do
     for view in /reg:64 /reg:32; do
@@ -36,6 +39,7 @@ cleanup() {
   w reg delete "$app_defaults" /f >/dev/null 2>&1 || true
   [ -z "$startup_unix" ] || rm -f "$startup_unix/QbChgLink.lnk"
   rm -rf "$tool"
+  exit "$status"
 }
 app_defaults="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$cli")"
 trap cleanup EXIT

@@ -24,6 +24,9 @@ cv='Software\Microsoft\Windows\CurrentVersion'
 tool=$(mktemp -d)
 startup_link=""
 cleanup() {
+  # Tidying up never changes the verdict: what fails here is passed over, and the script ends as it was ending.
+  local status=$?
+  set +e
   for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run"; do
     for name in SecurityHealth QbCrossExpand CleanupSetup QbCrossTwin QbCrossRunning; do
       w reg delete "$key" /v "$name" /f >/dev/null 2>&1 || true
@@ -33,6 +36,7 @@ cleanup() {
   [ -z "$startup_link" ] || rm -f "$startup_link"
   w taskkill /f /im "$(basename "$child")" >/dev/null 2>&1 || true
   rm -rf "$tool"
+  exit "$status"
 }
 trap cleanup EXIT
 cp "$cli" "$child" "$tool/"

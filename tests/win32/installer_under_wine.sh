@@ -32,12 +32,16 @@ programs_unix=$(w winepath -u "$programs" | tr -d '\r')
 shot=$(mktemp -d)
 
 cleanup() {
+  # Tidying up never changes the verdict: what fails here is passed over, and the script ends as it was ending.
+  local status=$?
+  set +e
   w reg delete "HKCU\\$cv\\Run" /v QbInstalled /f >/dev/null 2>&1 || true
   w reg delete "HKCU\\$cv\\Run" /v SecurityHealth /f >/dev/null 2>&1 || true
   w reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
   w reg delete 'HKCU\Software\Quillbrook' /f >/dev/null 2>&1 || true
   rm -f "$startup_unix/Qb Installed Link.lnk"
   rm -rf "$dir" "$shot"
+  exit "$status"
 }
 trap cleanup EXIT
 cleanup
