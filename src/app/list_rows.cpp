@@ -8,9 +8,7 @@
 
 namespace qb {
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 const std::string& ListRow::Cell(int column) const {
     switch (column) {
@@ -71,6 +69,42 @@ std::vector<ListRow> RefreshRows(const Inventory& inventory, int treePosition, i
         }
     }
     return rows;
+}
+
+const StartupItem* RecordOfRow(const Inventory& inventory, const ListRow& row) {
+    const std::string_view command = RowCommand(row.commandCell);
+    for (const auto& item : inventory.Items) {
+        if (item->State != ItemState::Deleted && item->Name == row.caption &&
+            item->Location == row.location && item->Command == command) {
+            return item.get();
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+// Name, place and command, each but the last behind its length, so that no two rows share a key.
+std::string RowTextsKey(std::string_view name, std::string_view location, std::string_view command) {
+    std::string key = std::to_string(name.size());
+    key.append(1, ':').append(name).append(std::to_string(location.size())).append(1, ':');
+    key.append(location).append(command);
+    return key;
+}
+} // namespace
+
+RowRecords::RowRecords(const Inventory& inventory) {
+    byTexts_.reserve(inventory.Items.size());
+    for (const auto& item : inventory.Items) {
+        if (item->State != ItemState::Deleted) {
+            byTexts_.try_emplace(RowTextsKey(item->Name.str(), item->Location.str(), item->Command.str()),
+                                 item.get());
+        }
+    }
+}
+
+const StartupItem* RowRecords::Find(const ListRow& row) const {
+    const auto found = byTexts_.find(RowTextsKey(row.caption, row.location, RowCommand(row.commandCell)));
+    return found == byTexts_.end() ? nullptr : found->second;
 }
 
 } // namespace qb

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qb {
@@ -19,9 +20,9 @@ struct ListRow {
     std::int32_t iconIndex = 0;
     std::string commandCell; // the command, behind "[Invalid Path]" when its target was not found
     std::string location;
-    std::string rating;   // the rating's column text
-    std::string memory;   // "", "Running" or a size
-    bool checked = false; // Enabled
+    std::string rating;                   // the rating's column text
+    std::string memory;                   // "", "Running" or a size
+    bool checked = false;                 // Enabled
     ChangeMark change = ChangeMark::None; // how it differs from the setting the user last accepted
 
     // Cell k as the sort compares it: 0 the caption, 1 to 4 the cells.
@@ -41,5 +42,21 @@ std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem);
 // that are new, returned or changed.
 std::vector<ListRow> RefreshRows(const Inventory& inventory, int treePosition, int ratingItem,
                                  bool changesOnly = false);
+
+// The record a row stands for: the first record in inventory order that is not deleted and has the row's
+// name, place and command (the command cell without its "[Invalid Path]"); nullptr when there is none.
+const StartupItem* RecordOfRow(const Inventory& inventory, const ListRow& row);
+
+// The same answers for every row of a list, from an index made once: filling or repainting a list of
+// thousands of rows then costs no walk of the whole inventory per row. Valid while the inventory's records
+// and their texts and states stay as they were.
+class RowRecords {
+public:
+    explicit RowRecords(const Inventory& inventory);
+    const StartupItem* Find(const ListRow& row) const;
+
+private:
+    std::unordered_map<std::string, const StartupItem*> byTexts_;
+};
 
 } // namespace qb

@@ -113,7 +113,31 @@ int TMainForm::SelectedNodePosition() const {
     return item->data(0, kPositionRole).toInt();
 }
 
+// While the whole list is painted, every row's record comes from one index instead of a walk of the
+// inventory per row; the inventory does not change meanwhile.
+class TMainForm::RowRecordsScope {
+public:
+    explicit RowRecordsScope(TMainForm& form) : form_(form) {
+        if (form_.rowRecords_ == nullptr) {
+            records_.emplace(form_.inventory_);
+            form_.rowRecords_ = &*records_;
+        }
+    }
+    RowRecordsScope(const RowRecordsScope&) = delete;
+    RowRecordsScope& operator=(const RowRecordsScope&) = delete;
+    ~RowRecordsScope() {
+        if (records_) {
+            form_.rowRecords_ = nullptr;
+        }
+    }
+
+private:
+    TMainForm& form_;
+    std::optional<RowRecords> records_;
+};
+
 void TMainForm::RefreshList() {
+    const RowRecordsScope records(*this);
     if (CountChangeMarks(inventory_).total() == 0) {
         changesOnly_ = false; // nothing left to show only: every row comes back
     }
@@ -241,14 +265,7 @@ void TMainForm::PaintRow(QTreeWidgetItem* shown, const ListRow& row) {
 }
 
 const StartupItem* TMainForm::RecordOfRow(const ListRow& row) const {
-    const std::string_view command = RowCommand(row.commandCell);
-    for (const auto& item : inventory_.Items) {
-        if (item->State != ItemState::Deleted && item->Name == row.caption &&
-            item->Location == row.location && item->Command == command) {
-            return item.get();
-        }
-    }
-    return nullptr;
+    return rowRecords_ != nullptr ? rowRecords_->Find(row) : qb::RecordOfRow(inventory_, row);
 }
 
 void TMainForm::ShowCurrentPage() {
@@ -262,6 +279,7 @@ void TMainForm::ShowCurrentPage() {
 }
 
 void TMainForm::UpdatePendingSigns() {
+    const RowRecordsScope records(*this);
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         if (QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(i))) {
             const StartupItem* record = RecordOfRow(rows_[i]);
@@ -356,6 +374,7 @@ void TMainForm::ListViewFixColumnClick(int column) {
         const std::optional<ListRow> kept = selected ? std::optional(*selected) : std::nullopt;
         const auto titles = sort_.Click(column, rows_, IsWin9xFamily(services_.system));
         {
+            const RowRecordsScope records(*this);
             const QSignalBlocker quiet(listViewFix_);
             building_ = true;
             listViewFix_->clear();

@@ -134,6 +134,7 @@ private:
     void ShowCurrentPage();
     // The record a row stands for: the first one with its texts that is not deleted; nullptr when none.
     const StartupItem* RecordOfRow(const ListRow& row) const;
+    class RowRecordsScope;
     // The status bar, the title's " *" and the changed rows' marks.
     void UpdatePendingSigns();
     // The columns share the list's width: rating and memory fit their text, the rest goes to name, command
@@ -161,6 +162,7 @@ private:
 
     PathMapping paths_;
     TextBrowserPane pane_;
+    const RowRecords* rowRecords_ = nullptr; // while RowRecordsScope lives
     PlatformServices services_;
     ProgramDatabase database_;
     Inventory inventory_;

@@ -211,3 +211,52 @@ TEST(CommandAvailability, FollowsTheSelectionAndWhetherTheProgramRuns) {
 }
 
 } // namespace qb
+
+namespace qb {
+
+// A row stands for the first record in list order that is not deleted and shows its texts; the index made
+// for a whole list answers as the walk of the inventory does.
+TEST(RowRecords, ARowFindsTheFirstLiveRecordWithItsTexts) {
+    Inventory inventory;
+    const auto add = [&](const char* name, const char* command, ItemState state) -> const StartupItem* {
+        StartupItem& item = inventory.Append({});
+        item.Name = name;
+        item.Command = command;
+        item.Location = "Current User\\Registry\\Run";
+        item.State = state;
+        return &item;
+    };
+    add("Twin", "C:\\a.exe", ItemState::Deleted);
+    const StartupItem* twin = add("Twin", "C:\\a.exe", ItemState::Disabled);
+    add("Twin", "C:\\a.exe", ItemState::Enabled);
+    const StartupItem* other = add("Twin", "C:\\b.exe", ItemState::Enabled);
+    const StartupItem* invalid = add("Lost", "C:\\gone.exe", ItemState::Enabled);
+    add("Gone", "C:\\a.exe", ItemState::Deleted);
+    const StartupItem* split = add("a1", "2:b", ItemState::Enabled);
+
+    const struct {
+        const char* what;
+        ListRow row;
+        const StartupItem* expected;
+    } cases[] = {
+        {"the first live one of equal records",
+         {"Twin", 0, "C:\\a.exe", "Current User\\Registry\\Run"},
+         twin},
+        {"another command is another record", {"Twin", 0, "C:\\b.exe", "Current User\\Registry\\Run"}, other},
+        {"the invalid-path mark is not part of the command",
+         {"Lost", 0, "[Invalid Path]C:\\gone.exe", "Current User\\Registry\\Run"},
+         invalid},
+        {"only deleted records: none", {"Gone", 0, "C:\\a.exe", "Current User\\Registry\\Run"}, nullptr},
+        {"another place: none", {"Twin", 0, "C:\\a.exe", "All Users\\Registry\\Run"}, nullptr},
+        {"texts run together differently: none", {"a", 0, "12:b", "Current User\\Registry\\Run"}, nullptr},
+        {"texts as they are", {"a1", 0, "2:b", "Current User\\Registry\\Run"}, split},
+    };
+    const RowRecords index(inventory);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(RecordOfRow(inventory, c.row), c.expected);
+        EXPECT_EQ(index.Find(c.row), c.expected);
+    }
+}
+
+} // namespace qb
