@@ -148,10 +148,14 @@ void TMainForm::RefreshList() {
         rows_.clear();
         building_ = false;
         const int ratingItem = std::max(0, ratingButtons_->checkedId());
+        QList<QTreeWidgetItem*> items;
         for (auto& row : RefreshRows(inventory_, SelectedNodePosition(), ratingItem, changesOnly_)) {
             rows_.push_back(std::move(row));
-            ShowRow(rows_.back());
+            items.append(MakeRowItem(rows_.back()));
         }
+        building_ = true;
+        listViewFix_->addTopLevelItems(items); // one insertion for the whole list
+        building_ = false;
     }
     ResetColumnTitles();
     FitColumns();
@@ -237,10 +241,16 @@ bool TMainForm::AddListRow(const StartupItem& item) {
 
 void TMainForm::ShowRow(const ListRow& row) {
     building_ = true;
-    auto* item = new QTreeWidgetItem(listViewFix_);
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    listViewFix_->addTopLevelItem(MakeRowItem(row));
     building_ = false;
+}
+
+QTreeWidgetItem* TMainForm::MakeRowItem(const ListRow& row) {
+    // Painted before it joins the list: an item in a list announces each of its cells' changes to it.
+    auto* item = new QTreeWidgetItem();
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
     PaintRow(item, row);
+    return item;
 }
 
 void TMainForm::PaintRow(QTreeWidgetItem* shown, const ListRow& row) {
@@ -379,9 +389,13 @@ void TMainForm::ListViewFixColumnClick(int column) {
             building_ = true;
             listViewFix_->clear();
             building_ = false;
+            QList<QTreeWidgetItem*> items;
             for (const auto& row : rows_) {
-                ShowRow(row);
+                items.append(MakeRowItem(row));
             }
+            building_ = true;
+            listViewFix_->addTopLevelItems(items);
+            building_ = false;
             for (std::size_t i = 0; kept && i < rows_.size(); ++i) {
                 if (SameRow(rows_[i], *kept)) { // the selected row stays selected, where it now is
                     listViewFix_->setCurrentItem(listViewFix_->topLevelItem(static_cast<int>(i)));

@@ -128,6 +128,8 @@ private:
     void UpdateChangeNotice();
     void BuildPopupMenu();
     void ShowRow(const ListRow& row);
+    // A row's item, painted, not yet in the list.
+    QTreeWidgetItem* MakeRowItem(const ListRow& row);
     // Paints a row's texts, colours and pending mark from rows_[index].
     void PaintRow(QTreeWidgetItem* shown, const ListRow& row);
     // The information pane shows the selected row as it is now, or the start page with no selection.
