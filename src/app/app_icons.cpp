@@ -149,22 +149,30 @@ void Draw(QPainter& p, Glyph glyph) {
     }
 }
 
-} // namespace
-
-QIcon DrawnIcon(Glyph glyph, int size) {
+// An icon drawn at its size and at twice it, for screens that scale; `draw` paints on a transparent square
+// whose painter is scaled so that the icon's own size maps to the square.
+template <typename Draw> QIcon PaintedIcon(int size, Draw draw) {
     QIcon icon;
     for (const int scale : {1, 2}) {
         QPixmap pixmap(size * scale, size * scale);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(size * scale / 32.0, size * scale / 32.0);
-        Draw(painter, glyph);
+        draw(painter, pixmap.rect(), scale);
         painter.end();
         pixmap.setDevicePixelRatio(scale);
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+} // namespace
+
+QIcon DrawnIcon(Glyph glyph, int size) {
+    return PaintedIcon(size, [&](QPainter& painter, const QRect&, int scale) {
+        painter.scale(size * scale / 32.0, size * scale / 32.0);
+        Draw(painter, glyph);
+    });
 }
 
 QColor ChangeMarkColour(ChangeMark mark) {
@@ -181,24 +189,14 @@ QIcon MarkedIcon(const QIcon& icon, ChangeMark mark) {
     if (mark == ChangeMark::None) {
         return icon;
     }
-    constexpr int kSize = 16;
-    QIcon marked;
-    for (const int scale : {1, 2}) {
-        QPixmap pixmap(kSize * scale, kSize * scale);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        icon.paint(&painter, pixmap.rect());
+    return PaintedIcon(16, [&](QPainter& painter, const QRect& square, int scale) {
+        icon.paint(&painter, square);
         painter.scale(scale, scale);
         // A white ring keeps the dot apart from an icon of the same colour.
         painter.setPen(QPen(Qt::white, 1.2));
         painter.setBrush(ChangeMarkColour(mark));
         painter.drawEllipse(QRectF(8.5, 8.5, 7, 7));
-        painter.end();
-        pixmap.setDevicePixelRatio(scale);
-        marked.addPixmap(pixmap);
-    }
-    return marked;
+    });
 }
 
 std::int32_t QtIconSink::Add(const ProgramIcon& icon) {
