@@ -34,16 +34,15 @@ std::string AllEnabled(const std::string& registry) {
         if (row.kind != qb::LocationKind::Registry || row.loadStep == 0) {
             continue;
         }
-        const std::string hive(qb::RootName(row.hive));
-        qb::sandbox::RegNode* twin = tree.FindPath(hive + "\\" + std::string(row.disabledKey));
+        qb::sandbox::RegNode* twin = tree.FindPath(qb::bench::StoredKeyPath(row, false));
         if (twin == nullptr) {
             continue;
         }
-        qb::sandbox::RegNode& run = tree.CreatePath(hive + "\\" + std::string(row.key));
+        qb::sandbox::RegNode& run = tree.CreatePath(qb::bench::StoredKeyPath(row, true));
         for (const auto& [name, value] : twin->Values()) {
             run.SetValue(name, value);
         }
-        tree.RemovePath(hive + "\\" + std::string(row.disabledKey));
+        tree.RemovePath(qb::bench::StoredKeyPath(row, false));
     }
     return qb::sandbox::FormatRegFile(tree);
 }

@@ -107,9 +107,9 @@ std::size_t FloorPass(Machine& machine) {
             if (row.kind != qb::LocationKind::Registry || row.loadStep == 0) {
                 continue;
             }
-            for (const std::string_view key : {row.key, row.disabledKey}) {
-                const std::string path = std::string(qb::RootName(row.hive)) + "\\" + std::string(key);
-                if (const qb::sandbox::RegNode* node = tree->FindPath(path)) {
+            for (const bool enabled : {true, false}) {
+                if (const qb::sandbox::RegNode* node =
+                        tree->FindPath(qb::bench::StoredKeyPath(row, enabled))) {
                     for (const auto& [name, value] : node->Values()) {
                         seen += name.size() + value.data.size() > 0 ? 1 : 0;
                     }

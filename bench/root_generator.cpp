@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "platform/sandbox/reg_file.h"
 #include "platform/sandbox/reg_tree.h"
+#include "platform/sandbox/sandbox_registry.h"
 #include "platform/sandbox/sandbox_settings.h"
 #include "platform/sandbox/shell_link_format.h"
 #include "platform/text.h"
@@ -457,9 +458,7 @@ private:
     void AddRegistryEntry() {
         const StartupLocation& location = DrawRegistryLocation();
         const bool enabled = random_.Percent(70);
-        sandbox::RegNode& key =
-            registry_.CreatePath(std::string(RootName(location.hive)) + "\\" +
-                                 std::string(enabled ? location.key : location.disabledKey));
+        sandbox::RegNode& key = registry_.CreatePath(StoredKeyPath(location, enabled));
         if (random_.Percent(1)) {
             // Not a string: the load passes it over.
             const Program program = NextProgram(false);
@@ -776,6 +775,12 @@ const char* SourceTag(LookupSource source) {
         break;
     }
     return "";
+}
+
+std::string StoredKeyPath(const StartupLocation& row, bool enabled) {
+    const std::string key(enabled ? row.key : row.disabledKey);
+    // No sandbox.ini: 64-bit Windows, where the 32-bit view of a redirected key is kept apart.
+    return sandbox::TreePath(row.hive, row.view == RegistryView::Wow32 ? sandbox::Wow32Path(key) : key);
 }
 
 GeneratedRoot GenerateRoot(const std::filesystem::path& root, const GeneratorOptions& options) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "inventory/startup_location.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -58,5 +60,9 @@ struct GeneratedRoot {
 // rules that match no helper are spelled with Q or Z, so an entry meant to be found nowhere walks every
 // rule.
 GeneratedRoot GenerateRoot(const std::filesystem::path& root, const GeneratorOptions& options);
+
+// Where a generated root's registry.reg keeps a place's run key (enabled) or its twin, as a tree path from
+// the hive on: a place of the 32-bit view under WOW6432Node.
+std::string StoredKeyPath(const StartupLocation& row, bool enabled);
 
 } // namespace qb::bench
