@@ -260,15 +260,26 @@ void TMainForm::PaintRow(QTreeWidgetItem* shown, const ListRow& row) {
     const StartupItem* record = RecordOfRow(row);
     QFont font = listViewFix_->font();
     font.setBold(record != nullptr && IsPending(*record)); // a change not applied yet
-    shown->setFont(0, font);
+    // A new item shows the list's font and colours without being told; only a shown one is set back.
+    const bool fresh = shown->treeWidget() == nullptr;
+    const bool setFont = !fresh || font.bold();
+    if (setFont) {
+        shown->setFont(0, font);
+    }
     for (int column = 1; column < kColumnCount; ++column) {
         shown->setText(column, Q(row.Cell(column)));
-        shown->setFont(column, font);
+        if (setFont) {
+            shown->setFont(column, font);
+        }
         const CellStyle style = StyleOfCell(row, column);
-        shown->setData(column, Qt::ForegroundRole,
-                       style.text ? QVariant(QBrush(ToColor(*style.text))) : QVariant());
-        shown->setData(column, Qt::BackgroundRole,
-                       style.background ? QVariant(QBrush(ToColor(*style.background))) : QVariant());
+        if (!fresh || style.text) {
+            shown->setData(column, Qt::ForegroundRole,
+                           style.text ? QVariant(QBrush(ToColor(*style.text))) : QVariant());
+        }
+        if (!fresh || style.background) {
+            shown->setData(column, Qt::BackgroundRole,
+                           style.background ? QVariant(QBrush(ToColor(*style.background))) : QVariant());
+        }
     }
     shown->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
     building_ = false;
