@@ -216,6 +216,17 @@ namespace qb {
 
 // A row stands for the first record in list order that is not deleted and shows its texts; the index made
 // for a whole list answers as the walk of the inventory does.
+namespace {
+// A row as the list shows it, by the texts a record is found by.
+ListRow RowOf(const char* caption, const char* commandCell, const char* location) {
+    ListRow row;
+    row.caption = caption;
+    row.commandCell = commandCell;
+    row.location = location;
+    return row;
+}
+} // namespace
+
 TEST(RowRecords, ARowFindsTheFirstLiveRecordWithItsTexts) {
     Inventory inventory;
     const auto add = [&](const char* name, const char* command, ItemState state) -> const StartupItem* {
@@ -240,16 +251,16 @@ TEST(RowRecords, ARowFindsTheFirstLiveRecordWithItsTexts) {
         const StartupItem* expected;
     } cases[] = {
         {"the first live one of equal records",
-         {"Twin", 0, "C:\\a.exe", "Current User\\Registry\\Run"},
+         RowOf("Twin", "C:\\a.exe", "Current User\\Registry\\Run"),
          twin},
-        {"another command is another record", {"Twin", 0, "C:\\b.exe", "Current User\\Registry\\Run"}, other},
+        {"another command is another record", RowOf("Twin", "C:\\b.exe", "Current User\\Registry\\Run"), other},
         {"the invalid-path mark is not part of the command",
-         {"Lost", 0, "[Invalid Path]C:\\gone.exe", "Current User\\Registry\\Run"},
+         RowOf("Lost", "[Invalid Path]C:\\gone.exe", "Current User\\Registry\\Run"),
          invalid},
-        {"only deleted records: none", {"Gone", 0, "C:\\a.exe", "Current User\\Registry\\Run"}, nullptr},
-        {"another place: none", {"Twin", 0, "C:\\a.exe", "All Users\\Registry\\Run"}, nullptr},
-        {"texts run together differently: none", {"a", 0, "12:b", "Current User\\Registry\\Run"}, nullptr},
-        {"texts as they are", {"a1", 0, "2:b", "Current User\\Registry\\Run"}, split},
+        {"only deleted records: none", RowOf("Gone", "C:\\a.exe", "Current User\\Registry\\Run"), nullptr},
+        {"another place: none", RowOf("Twin", "C:\\a.exe", "All Users\\Registry\\Run"), nullptr},
+        {"texts run together differently: none", RowOf("a", "12:b", "Current User\\Registry\\Run"), nullptr},
+        {"texts as they are", RowOf("a1", "2:b", "Current User\\Registry\\Run"), split},
     };
     const RowRecords index(inventory);
     for (const auto& c : cases) {
