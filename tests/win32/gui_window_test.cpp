@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -207,7 +208,7 @@ protected:
 
     void CleanUp() {
         for (const std::string& key : {kRun, kRunDisabled}) {
-            for (const char* name : {"QbGuiAlpha", "QbGuiBeta", "QbGuiOff"}) {
+            for (const char* name : {"QbGuiAlpha", "QbGuiBeta", "QbGuiOff", "QbGuiNew"}) {
                 Reg("delete \"" + key + "\" /v " + name + " /f");
             }
         }
@@ -215,6 +216,8 @@ protected:
         ::DeleteFileA((startup_ + "\\" + kLinkName + ".lnk").c_str());
         ::DeleteFileA((tool_ + "\\ShortCutCurrUser\\" + kLinkName + ".lnk").c_str());
         ::DeleteFileA((tool_ + "\\backup\\Gui Backup.qbk").c_str());
+        // Every test starts as the tool's first run: no setting accepted before.
+        ::DeleteFileA((tool_ + "\\backup\\Accepted Setting.qbk").c_str());
         ::DeleteFileA((tool_ + "\\info.htm").c_str());
     }
 
@@ -276,7 +279,7 @@ TEST_F(WindowOnWindows, ListsWhatRegAndTheShellPutThere) {
                             "QbGuiBeta | %SystemRoot%\\system32\\cmd.exe /c beta | Current User\\Registry\\Run | "
                             "Unknown | on",
                             "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
-                            "Harmful | off",
+                            "Hamful | off",
                             "Qb Gui Link | C:\\windows\\notepad.exe | Current User\\Startup Menu | "
                             "User's Choice | on"));
 }
@@ -322,7 +325,7 @@ TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShow
                 ElementsAre("QbGuiBeta | %SystemRoot%\\system32\\cmd.exe /c beta | Current User\\Registry\\Run | "
                             "Unknown | on",
                             "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
-                            "Harmful | on",
+                            "Hamful | on",
                             "QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
                             "Not Required | off",
                             "Qb Gui Link | C:\\windows\\notepad.exe | Current User\\Startup Menu | "
@@ -382,6 +385,22 @@ TEST_F(WindowOnWindows, SelectingARowShowsItsInformationPage) {
     EXPECT_EQ(browser->toPlainText().toStdString(),
               "Qb Gui Link\nC:\\windows\\notepad.exe\nCurrent User\\Startup Menu\nUser's Choice\nLink helper\n"
               "N/A (This program is not running)");
+}
+
+// A program that adds itself while the tool is closed: the next start marks it, as reg.exe put it there.
+TEST_F(WindowOnWindows, AValueAddedWhileTheToolWasClosedIsMarkedNew) {
+    Open();
+    ASSERT_FALSE(form_->findChild<QWidget*>(QStringLiteral("PanelChanges"))->isVisible()) << "a first run";
+    form_.reset();
+    ASSERT_EQ(Reg("add \"" + kRun + "\" /v QbGuiNew /t REG_SZ /d \"C:\\windows\\notepad.exe /new\" /f").exitCode, 0u);
+    Open();
+    Reg("delete \"" + kRun + "\" /v QbGuiNew /f");
+    EXPECT_TRUE(form_->findChild<QWidget*>(QStringLiteral("PanelChanges"))->isVisible());
+    EXPECT_EQ(form_->findChild<QLabel*>(QStringLiteral("LabelChanges"))->text().toStdString(),
+              "Since you last accepted the startup setting: 1 new entry.");
+    test::Press(form_->findChild<QAbstractButton*>(QStringLiteral("ButtonShowChanges")));
+    EXPECT_THAT(OurRows(), ElementsAre("QbGuiNew | C:\\windows\\notepad.exe /new | Current User\\Registry\\Run | "
+                                       "Unknown | on"));
 }
 
 } // namespace
