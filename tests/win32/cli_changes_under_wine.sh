@@ -24,9 +24,6 @@ approved="HKCU\\$cv\\Explorer\\StartupApproved\\Run"
 tool=$(mktemp -d)
 startup_unix=""
 cleanup() {
-  # Tidying up never changes the verdict: what fails here is passed over, and the script ends as it was ending.
-  local status=$?
-  set +e
   for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run" "HKLM\\$cv\\RunDisabled" \
     "HKLM\\$cv\\RunOnce" "HKLM\\$cv\\RunOnceDisabled" "$approved"; do
     for view in /reg:64 /reg:32; do
@@ -39,10 +36,16 @@ cleanup() {
   w reg delete "$app_defaults" /f >/dev/null 2>&1 || true
   [ -z "$startup_unix" ] || rm -f "$startup_unix/QbChgLink.lnk"
   rm -rf "$tool"
+}
+# Tidying up at the end never changes the verdict: what fails there is passed over.
+finish() {
+  local status=$?
+  set +e
+  cleanup
   exit "$status"
 }
 app_defaults="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$cli")"
-trap cleanup EXIT
+trap finish EXIT
 # Wine's prefix says Windows 7, which has no switches of its own; the program is told it runs on
 # Windows 10 (for it alone, and only while this runs).
 w reg add "$app_defaults" /v Version /d win10 /f >/dev/null

@@ -24,9 +24,6 @@ cv='Software\Microsoft\Windows\CurrentVersion'
 tool=$(mktemp -d)
 startup_link=""
 cleanup() {
-  # Tidying up never changes the verdict: what fails here is passed over, and the script ends as it was ending.
-  local status=$?
-  set +e
   for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run"; do
     for name in SecurityHealth QbCrossExpand CleanupSetup QbCrossTwin QbCrossRunning; do
       w reg delete "$key" /v "$name" /f >/dev/null 2>&1 || true
@@ -36,9 +33,15 @@ cleanup() {
   [ -z "$startup_link" ] || rm -f "$startup_link"
   w taskkill /f /im "$(basename "$child")" >/dev/null 2>&1 || true
   rm -rf "$tool"
+}
+# Tidying up at the end never changes the verdict: what fails there is passed over.
+finish() {
+  local status=$?
+  set +e
+  cleanup
   exit "$status"
 }
-trap cleanup EXIT
+trap finish EXIT
 cp "$cli" "$child" "$tool/"
 exe="$tool/$(basename "$cli")"
 # A program database of two entries beside the program, found through its own path: one known by its

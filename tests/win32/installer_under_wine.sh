@@ -32,18 +32,21 @@ programs_unix=$(w winepath -u "$programs" | tr -d '\r')
 shot=$(mktemp -d)
 
 cleanup() {
-  # Tidying up never changes the verdict: what fails here is passed over, and the script ends as it was ending.
-  local status=$?
-  set +e
   w reg delete "HKCU\\$cv\\Run" /v QbInstalled /f >/dev/null 2>&1 || true
   w reg delete "HKCU\\$cv\\Run" /v SecurityHealth /f >/dev/null 2>&1 || true
   w reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
   w reg delete 'HKCU\Software\Quillbrook' /f >/dev/null 2>&1 || true
   rm -f "$startup_unix/Qb Installed Link.lnk"
   rm -rf "$dir" "$shot"
+}
+# Tidying up at the end never changes the verdict: what fails there is passed over.
+finish() {
+  local status=$?
+  set +e
+  cleanup
   exit "$status"
 }
-trap cleanup EXIT
+trap finish EXIT
 cleanup
 mkdir -p "$shot" "$startup_unix"
 
@@ -114,9 +117,10 @@ if w reg query "$uninstall_key" >/dev/null 2>&1; then
 fi
 [ -f "$dir/backup/mine.qbk" ] || fail "the uninstaller deleted the user's backup"
 [ -f "$dir/ShortCutCurrUser/Qb Installed Link.lnk" ] || fail "the uninstaller deleted the disabled shortcut"
-# Everything left is the user's.
+# Everything left is the user's: the disabled shortcut, the backup, and the startup setting last accepted.
 left=$(cd "$dir" && find . -type f | sort | tr '\n' ' ')
-[ "$left" = "./ShortCutCurrUser/Qb Installed Link.lnk ./backup/mine.qbk " ] || fail "left in the folder: $left"
+[ "$left" = "./ShortCutCurrUser/Qb Installed Link.lnk ./backup/Accepted Setting.qbk ./backup/mine.qbk " ] ||
+  fail "left in the folder: $left"
 
 if [ "$failures" -ne 0 ]; then
   exit 1
