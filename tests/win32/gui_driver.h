@@ -1,9 +1,12 @@
 #pragma once
 
-// Drives the desktop tool's windows on Windows as a person does: clicks where the style draws a check box,
-// clicks on buttons, text typed into a dialog's field. Modal dialogs run their own event loop, so what is
-// to be done in one is queued beforehand (WhenModal) and runs once the dialog is up; a message box nobody
+// Drives the desktop tool's windows on Windows as a person does, beyond window_driver.h: check box
+// indicators and text typed into a dialog's field. Modal dialogs run their own event loop, so what is to
+// be done in one is queued beforehand (WhenModal) and runs once the dialog is up; a message box nobody
 // expected fails the test and is closed, so that a test never hangs on it.
+
+// Clicks on rows, check boxes and buttons are those of the window tests on every platform.
+#include "app/window_driver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -24,44 +27,6 @@
 #include <string>
 
 namespace qb::test {
-
-// Where the list draws a row's check box, as its style lays the cell out.
-inline QPoint CheckBoxCentre(QTreeWidget* list, QTreeWidgetItem* item) {
-    list->scrollToItem(item);
-    QStyleOptionViewItem option;
-    option.initFrom(list->viewport());
-    option.rect = list->visualItemRect(item);
-    option.rect.setWidth(list->columnWidth(0));
-    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay |
-                      QStyleOptionViewItem::HasDecoration;
-    option.decorationSize = list->iconSize().isValid() ? list->iconSize() : QSize(16, 16);
-    option.text = item->text(0);
-    option.checkState = item->checkState(0);
-    option.widget = list;
-    return list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list).center();
-}
-
-inline void ClickCheckBox(QTreeWidget* list, QTreeWidgetItem* item) {
-    ASSERT_NE(item, nullptr);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, CheckBoxCentre(list, item));
-}
-
-// A click in the middle of a row's cell: selects the row.
-inline void ClickRow(QTreeWidget* list, QTreeWidgetItem* item, int column = 1) {
-    ASSERT_NE(item, nullptr);
-    list->scrollToItem(item);
-    const QRect rect = list->visualItemRect(item);
-    const int x = list->header()->sectionViewportPosition(column) + list->columnWidth(column) / 2;
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(x, rect.center().y()));
-}
-
-// A click in the middle of a button (a toolbar button, a dialog's button).
-inline void Press(QAbstractButton* button) {
-    ASSERT_NE(button, nullptr);
-    ASSERT_TRUE(button->isVisible()) << button->objectName().toStdString();
-    ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString();
-    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-}
 
 // A click on a check box's indicator, where its style draws it (the widget may be wider than its text).
 inline void ClickIndicator(QCheckBox* box) {
