@@ -6,9 +6,7 @@
 # REG_BINARY value under Explorer\StartupApproved). Wine itself ignores those switches at logon; what is
 # checked here is what the tool reads and writes.
 #   cli_changes_under_wine.sh WINE_RUN PREFIX CLI_EXE
-set -euo pipefail
-# A command that fails stops the script; say which, or the test fails without a word.
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (exit $?)" >&2' ERR
+source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
 wine_run=$1 prefix=$2 cli=$3
 unset QUILLBROOK_SYSTEM_ROOT
 
@@ -36,13 +34,6 @@ cleanup() {
   w reg delete "$app_defaults" /f >/dev/null 2>&1 || true
   [ -z "$startup_unix" ] || rm -f "$startup_unix/QbChgLink.lnk"
   rm -rf "$tool"
-}
-# Tidying up at the end never changes the verdict: what fails there is passed over.
-finish() {
-  local status=$?
-  set +e
-  cleanup
-  exit "$status"
 }
 app_defaults="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$cli")"
 trap finish EXIT

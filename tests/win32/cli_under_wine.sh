@@ -5,9 +5,7 @@
 #   cli_under_wine.sh WINE_RUN PREFIX CLI_EXE SHELL_LINK CHILD_EXE
 # SHELL_LINK is a shortcut to C:\windows\notepad.exe made by the Windows shell (tests/data/lnk/plain.lnk);
 # CHILD_EXE a program that runs until it is ended.
-set -euo pipefail
-# A command that fails stops the script; say which, or the test fails without a word.
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (exit $?)" >&2' ERR
+source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
 wine_run=$1 prefix=$2 cli=$3 link=$4 child=$5
 # A sandbox root would be refused on Windows; none is wanted here.
 unset QUILLBROOK_SYSTEM_ROOT
@@ -33,13 +31,6 @@ cleanup() {
   [ -z "$startup_link" ] || rm -f "$startup_link"
   w taskkill /f /im "$(basename "$child")" >/dev/null 2>&1 || true
   rm -rf "$tool"
-}
-# Tidying up at the end never changes the verdict: what fails there is passed over.
-finish() {
-  local status=$?
-  set +e
-  cleanup
-  exit "$status"
 }
 trap finish EXIT
 cp "$cli" "$child" "$tool/"

@@ -5,9 +5,7 @@
 # the programs, the Start-menu shortcut and the Uninstall key are gone, the user's backup and disabled
 # shortcut stay.
 #   installer_under_wine.sh WINE_RUN PREFIX SETUP_EXE VERSION SHELL_LINK
-set -euo pipefail
-# A command that fails stops the script; say which, or the test fails without a word.
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (exit $?)" >&2' ERR
+source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
 wine_run=$1 prefix=$2 setup=$3 version=$4 link=$5
 unset QUILLBROOK_SYSTEM_ROOT
 
@@ -38,13 +36,6 @@ cleanup() {
   w reg delete 'HKCU\Software\Quillbrook' /f >/dev/null 2>&1 || true
   rm -f "$startup_unix/Qb Installed Link.lnk"
   rm -rf "$dir" "$shot"
-}
-# Tidying up at the end never changes the verdict: what fails there is passed over.
-finish() {
-  local status=$?
-  set +e
-  cleanup
-  exit "$status"
 }
 trap finish EXIT
 cleanup

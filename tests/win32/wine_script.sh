@@ -1,0 +1,14 @@
+# Sourced by the test scripts that drive Windows programs under Wine: how they stop and how they end.
+#   source wine_script.sh; define cleanup; trap finish EXIT
+set -euo pipefail
+# A command that fails stops the script; say which, or the test fails without a word.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (exit $?)" >&2' ERR
+
+# Tidying up at the end (the script's own `cleanup`) never changes the verdict: what fails there is passed
+# over.
+finish() {
+  local status=$?
+  set +e
+  cleanup
+  exit "$status"
+}
