@@ -8,16 +8,7 @@
 #   cli_changes_under_wine.sh WINE_RUN PREFIX CLI_EXE
 source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
 wine_run=$1 prefix=$2 cli=$3
-unset QUILLBROOK_SYSTEM_ROOT
 
-w() { "$wine_run" "$prefix" "$@"; }
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-cv='Software\Microsoft\Windows\CurrentVersion'
 approved="HKCU\\$cv\\Explorer\\StartupApproved\\Run"
 tool=$(mktemp -d)
 startup_unix=""

@@ -7,17 +7,7 @@
 # CHILD_EXE a program that runs until it is ended.
 source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
 wine_run=$1 prefix=$2 cli=$3 link=$4 child=$5
-# A sandbox root would be refused on Windows; none is wanted here.
-unset QUILLBROOK_SYSTEM_ROOT
 
-w() { "$wine_run" "$prefix" "$@"; }
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-cv='Software\Microsoft\Windows\CurrentVersion'
 # The tool as installed: the program beside its database, in a folder of its own.
 tool=$(mktemp -d)
 startup_link=""

@@ -7,16 +7,7 @@
 #   installer_under_wine.sh WINE_RUN PREFIX SETUP_EXE VERSION SHELL_LINK
 source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
 wine_run=$1 prefix=$2 setup=$3 version=$4 link=$5
-unset QUILLBROOK_SYSTEM_ROOT
 
-w() { "$wine_run" "$prefix" "$@"; }
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-cv='Software\Microsoft\Windows\CurrentVersion'
 uninstall_key="HKLM\\$cv\\Uninstall\\Quillbrook"
 dir_windows='C:\Program Files\Quillbrook'
 dir=$(w winepath -u "$dir_windows" | tr -d '\r')

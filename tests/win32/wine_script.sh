@@ -12,3 +12,17 @@ finish() {
   cleanup
   exit "$status"
 }
+
+# The script's WINE_RUN and PREFIX arguments (set by the script as wine_run and prefix) run a program.
+w() { "$wine_run" "$prefix" "$@"; }
+
+# A failed check is counted and said; the script goes on and fails at its end.
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+cv='Software\Microsoft\Windows\CurrentVersion'
+# A sandbox root would be refused on Windows; none is wanted here.
+unset QUILLBROOK_SYSTEM_ROOT
