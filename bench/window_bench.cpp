@@ -5,13 +5,12 @@
 
 #include "app/t_main_form.h"
 #include "bench/bench_machine.h"
+#include "tests/app/offscreen_screen.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QFile>
 #include <QHeaderView>
 #include <QTest>
 #include <QTreeWidget>
@@ -191,22 +190,11 @@ BENCHMARK(BM_WindowFilterChange)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 
-// The offscreen platform with one screen of 1600 x 1000 pixels at 96 dots per inch, as the window tests
-// use, so that the list shows as many rows as on a common display.
+// The offscreen platform's one screen, as the window tests use, so that the list shows as many rows as on
+// a common display.
 int main(int argc, char** argv) {
-    const QString config = QDir::temp().filePath(
-        QStringLiteral("qb_window_bench_screen_%1.json").arg(QCoreApplication::applicationPid()));
-    QFile file(config);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(R"({"screens": [{"name": "Screen", "x": 0, "y": 0, "width": 1600, "height": 1000,
-                       "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-        file.close();
-        qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
-    } else {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    const qb::test::OffscreenScreen screen(QStringLiteral("qb_window_bench"));
     QApplication app(argc, argv);
-    QFile::remove(config);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
