@@ -26,11 +26,7 @@ struct Machine : CliMachine {
 
 TEST(ChangeRefusals, WhatTheEditorRefusesChangesNothing) {
     const std::string longText(260, 'x');
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string firstLine; // of the error output
-    } cases[] = {
+    const std::vector<Refusal> cases = {
         // Names in other letters are the same name on Windows.
         {{"add", "--name", "padnote", "--command", "C:\\other.exe", "--location",
           "Current User\\Registry\\Run"},
@@ -65,15 +61,7 @@ TEST(ChangeRefusals, WhatTheEditorRefusesChangesNothing) {
          kExitFailed,
          "No entry \"Nope\" at \"Current User\\Registry\\Run\"."},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        Machine m;
-        const auto before = m.Listed();
-        const auto result = m.Run(c.args);
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.firstLine);
-        EXPECT_EQ(m.Listed(), before);
-    }
+    ExpectRefusedChangingNothing<Machine>(cases);
 }
 
 TEST(ChangeRefusals, AnUnknownPlaceListsThePlacesAddTakes) {

@@ -3,6 +3,7 @@
 #include "cli/cli_app.h"
 #include "support/sandbox_root.h"
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -63,5 +64,26 @@ struct CliMachine {
     }
     test::SandboxRoot root;
 };
+
+// A command the tool refuses: its exit status, the first line of what it says on stderr.
+struct Refusal {
+    std::vector<std::string> args;
+    int status;
+    std::string firstLine;
+};
+
+// Runs each refused command on a machine of its own and checks that it is refused as said and that every
+// entry is as it was.
+template <typename Machine> void ExpectRefusedChangingNothing(const std::vector<Refusal>& refusals) {
+    for (const auto& c : refusals) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        Machine m;
+        const auto before = m.Listed();
+        const auto result = m.Run(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.firstLine);
+        EXPECT_EQ(m.Listed(), before);
+    }
+}
 
 } // namespace qb::cli

@@ -52,11 +52,7 @@ TEST(Scripting, EditRenamesChangesTheCommandAndMoves) {
 }
 
 TEST(Scripting, EditRefusesAsTheEditorDoes) {
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string firstLine;
-    } cases[] = {
+    const std::vector<Refusal> cases = {
         {{"edit", "--name", "Agent", "--location", kCuRun, "--new-name", "  "},
          kExitFailed,
          "Please enter a program name."},
@@ -83,15 +79,7 @@ TEST(Scripting, EditRefusesAsTheEditorDoes) {
          kExitUsage,
          "Say what to change: --new-name, --new-command or --new-location."},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        Machine m;
-        const auto before = m.Listed();
-        const auto result = m.Run(c.args);
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.firstLine);
-        EXPECT_EQ(m.Listed(), before);
-    }
+    ExpectRefusedChangingNothing<Machine>(cases);
 }
 
 // Every change command can answer in JSON: what changed, what did not and why, and the automatic backup.
