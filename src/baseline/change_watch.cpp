@@ -131,6 +131,13 @@ void ChangeWatch::Loaded(Inventory& inventory) {
         Write(kept);
         return;
     }
+    if (RecordReturns(inventory, kept)) {
+        Write(kept);
+    }
+    MarkChanges(inventory, kept);
+}
+
+bool ChangeWatch::RecordReturns(const Inventory& inventory, std::vector<Kept>& kept) {
     bool recorded = false;
     for (const StartupItem* item : inventory.LoadedItems) {
         if (!item->TwinCopyRemoved) {
@@ -144,10 +151,7 @@ void ChangeWatch::Loaded(Inventory& inventory) {
             }
         }
     }
-    if (recorded) {
-        Write(kept);
-    }
-    MarkChanges(inventory, kept);
+    return recorded;
 }
 
 void ChangeWatch::Applying(const Inventory& inventory) {
@@ -185,8 +189,9 @@ void ChangeWatch::Applied(Inventory& inventory, const std::vector<NotChangedEntr
             updated.push_back({AsSaved(*item), false});
         }
     }
+    RecordReturns(inventory, updated); // the apply's reload may have found a value put back, too
     Write(updated);
-    Loaded(inventory);
+    MarkChanges(inventory, updated);
 }
 
 void ChangeWatch::Accept(Inventory& inventory) {

@@ -50,6 +50,9 @@ private:
     // The kept setting; false when there is none (missing or damaged).
     bool Read(std::vector<Kept>& kept);
     void Write(const std::vector<Kept>& kept);
+    // Writes down, in the kept setting, the twin copies the last load removed of entries the user had
+    // disabled; true when it changed.
+    static bool RecordReturns(const Inventory& inventory, std::vector<Kept>& kept);
 
     PlatformServices services_;
     std::string path_;
