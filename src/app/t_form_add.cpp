@@ -68,7 +68,7 @@ TFormAdd::TFormAdd(PlatformServices services, const Inventory& inventory, QWidge
     comboLocation_ = new QComboBox(this);
     comboLocation_->setObjectName(QStringLiteral("ComboBoxLocation"));
     comboLocation_->setEditable(false);
-    for (const auto label : kEditorLocations) {
+    for (const auto label : EditorLocations(services_.system.Version())) {
         comboLocation_->addItem(Q(label));
     }
     comboLocation_->setCurrentIndex(0);

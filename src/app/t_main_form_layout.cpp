@@ -243,6 +243,7 @@ QWidget* TMainForm::BuildLeftPanel() {
                 ? Glyph::Folder
                 : Glyph::Key;
         item->setIcon(0, DrawnIcon(glyph, 16));
+        item->setHidden(!NodeShown(info.node, services_.system.Version()));
         nodes.push_back(item);
     }
     treeViewMain_->viewport()->installEventFilter(this);

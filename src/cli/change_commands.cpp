@@ -164,6 +164,17 @@ NamedEntry StartWithNamedEntry(const Options& options, std::ostream& err) {
     return found;
 }
 
+// A label of the tool that names a place this system lacks (the 32-bit view on 32-bit Windows): the
+// editor does not offer it there, so neither does the command line. Refused before anything is marked.
+bool PlaceMissing(Session& session, std::string_view label, std::ostream& err) {
+    const StartupLocation* row = FindLocation(label);
+    if (row == nullptr || PlaceExists(*row, session.Services().system.Version())) {
+        return false;
+    }
+    err << "This system has no place \"" << label << "\": the 32-bit view exists on 64-bit Windows only.\n";
+    return true;
+}
+
 } // namespace
 
 std::optional<int> CheckPlace(std::string_view label, bool editorPlacesOnly, std::string_view command,
@@ -215,7 +226,7 @@ int AddEntryCommand(const Options& options, std::ostream& out, std::ostream& err
         return *problem;
     }
     auto session = Start(options, err);
-    if (!session) {
+    if (!session || PlaceMissing(*session, options.location, err)) {
         return kExitFailed;
     }
     const std::string name = TrimEditorText(options.name);
@@ -252,6 +263,9 @@ int EditEntryCommand(const Options& options, std::ostream& out, std::ostream& er
     auto [session, index, exit] = StartWithNamedEntry(options, err);
     if (exit != kExitOk) {
         return exit;
+    }
+    if (options.newLocation && PlaceMissing(*session, *options.newLocation, err)) {
+        return kExitFailed;
     }
     const StartupItem& item = *session->inventory.Items[static_cast<std::size_t>(index)];
     // The editor opens with the entry's texts; what is not given stays as it is.

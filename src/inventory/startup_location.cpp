@@ -151,6 +151,18 @@ std::vector<std::string_view> EditorLocations() {
     return labels;
 }
 
+std::vector<std::string_view> EditorLocations(const OsVersion& version) {
+    std::vector<std::string_view> labels = EditorLocations();
+    std::erase_if(labels, [&](std::string_view label) { return !PlaceExists(*FindLocation(label), version); });
+    return labels;
+}
+
+bool NodeShown(TreeNode node, const OsVersion& version) {
+    return std::ranges::none_of(kLocations, [&](const StartupLocation& location) {
+        return location.treeNode == node && !PlaceExists(location, version);
+    });
+}
+
 bool NodeListsLocation(TreeNode node, const StartupLocation& location) {
     if (!location.treeNode) {
         return false; // held, applied and backed up, but never listed

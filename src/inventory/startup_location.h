@@ -87,8 +87,14 @@ bool PlaceExists(const StartupLocation& location, const OsVersion& version);
 // The places a load reads, in the order it reads them.
 std::vector<const StartupLocation*> LoadOrder();
 
-// The labels the entry editor offers, in the order of its pick list.
+// The labels the entry editor can offer, in the order of its pick list.
 std::vector<std::string_view> EditorLocations();
+
+// Those of them the system has: a 32-bit system offers no 32-bit view.
+std::vector<std::string_view> EditorLocations(const OsVersion& version);
+
+// Whether the tree shows the node: the leaf of a place the system lacks is hidden.
+bool NodeShown(TreeNode node, const OsVersion& version);
 
 // Whether selecting the node lists entries of this location: the node is the location's leaf or one of
 // the leaf's ancestors.

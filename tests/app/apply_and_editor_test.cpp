@@ -27,7 +27,10 @@ const std::string kTool = "C:\\Program Files\\Quillbrook";
 const std::string kCuRun = "Current User\\Registry\\Run";
 
 struct Window {
-    Window() {
+    explicit Window(const std::string& settings = "") {
+        if (!settings.empty()) {
+            root.Settings(settings);
+        }
         root.File(kTool + "\\infotpl.dat", "<html><body><!--name--></body></html>")
             .File(kTool + "\\mess.htm", "<html><body>Start</body></html>")
             .Folder(kTool + "\\backup")
@@ -93,6 +96,15 @@ void PressIn(QWidget* dialog, const char* name) {
     test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
 }
 
+QStringList Offered(TFormAdd* editor) {
+    auto* combo = editor->findChild<QComboBox*>(QStringLiteral("ComboBoxLocation"));
+    QStringList offered;
+    for (int i = 0; i < combo->count(); ++i) {
+        offered << combo->itemText(i);
+    }
+    return offered;
+}
+
 void Fill(TFormAdd* editor, const QString& name, const QString& command, const QString& location) {
     editor->findChild<QLineEdit*>(QStringLiteral("EditName"))->setText(name);
     editor->findChild<QLineEdit*>(QStringLiteral("EditPath"))->setText(command);
@@ -105,13 +117,8 @@ void Fill(TFormAdd* editor, const QString& name, const QString& command, const Q
 TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
     Window w;
     TFormAdd* editor = w.form->EntryEditor();
-    auto* combo = editor->findChild<QComboBox*>(QStringLiteral("ComboBoxLocation"));
     // A 64-bit system: the machine's Run and RunOnce of 32-bit programs are places of their own.
-    QStringList offered;
-    for (int i = 0; i < combo->count(); ++i) {
-        offered << combo->itemText(i);
-    }
-    EXPECT_EQ(offered, QStringList({"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
+    EXPECT_EQ(Offered(editor), QStringList({"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
                                     "All Users\\Registry\\Run", "All Users\\Registry\\Run (32-bit)",
                                     "All Users\\Registry\\RunOnce", "All Users\\Registry\\RunOnce (32-bit)",
                                     "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services",
@@ -138,6 +145,25 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
     w.WhenShown<TFormAdd>(editor,
                           [](TFormAdd* e) { EXPECT_EQ(e->LocationText(), "Current User\\Startup Menu"); });
     w.Press("ButtonAdd");
+}
+
+TEST(EntryEditorWindow, AThirtyTwoBitSystemHasNoThirtyTwoBitPlacesToOffer) {
+    Window w("Architecture=x86");
+    EXPECT_EQ(Offered(w.form->EntryEditor()),
+              QStringList({"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
+                           "All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
+                           "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services",
+                           "All Users\\Registry\\Run Services Once", "Current User\\Startup Menu",
+                           "All Users\\Startup Menu"}));
+    // The tree as the user sees it, top to bottom.
+    auto* tree = w.form->findChild<QTreeWidget*>(QStringLiteral("TreeViewMain"));
+    QStringList shown;
+    for (QTreeWidgetItem* node = tree->topLevelItem(0); node != nullptr; node = tree->itemBelow(node)) {
+        shown << node->text(0);
+    }
+    EXPECT_EQ(shown, QStringList({"All Programs", "All Users", "Registry", "Run", "RunOnce", "RunOnceEx",
+                                  "Services", "ServicesOnce", "Startup Menu", "Current User", "Registry",
+                                  "Run", "RunOnce", "Startup Menu"}));
 }
 
 TEST(EntryEditorWindow, EditsTheSelectedRowInPlace) {

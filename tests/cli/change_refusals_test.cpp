@@ -16,13 +16,30 @@ namespace {
 const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 
 struct Machine : CliMachine {
-    Machine() {
+    explicit Machine(const std::string& settings = "") : CliMachine(settings) {
         root.Value(RegistryRoot::CurrentUser, CV + "Run", "Padnote", "C:\\padnote.exe")
             .Shortcut(std::string(kStartup) + "\\Padnote Quick Note.lnk", "C:\\padnote.exe");
     }
 };
 
+// 32-bit Windows: one registry view.
+struct Machine32 : Machine {
+    Machine32() : Machine("Architecture=x86") {}
+};
+
 } // namespace
+
+TEST(ChangeRefusals, AThirtyTwoBitSystemHasNoThirtyTwoBitPlaceToWriteTo) {
+    const std::string kRun32 = "All Users\\Registry\\Run (32-bit)";
+    const std::string kNoView = "This system has no place \"" + kRun32 + "\": the 32-bit view exists on 64-bit "
+                                "Windows only.";
+    ExpectRefusedChangingNothing<Machine32>({
+        {{"add", "--name", "Tool", "--command", "C:\\a.exe", "--location", kRun32}, kExitFailed, kNoView},
+        {{"edit", "--name", "Padnote", "--location", "Current User\\Registry\\Run", "--new-location", kRun32},
+         kExitFailed,
+         kNoView},
+    });
+}
 
 TEST(ChangeRefusals, WhatTheEditorRefusesChangesNothing) {
     const std::string longText(260, 'x');

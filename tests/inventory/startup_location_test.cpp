@@ -170,6 +170,19 @@ TEST(StartupLocation, ThirtyTwoBitPlacesExistOnSixtyFourBitWindowsOnly) {
     EXPECT_TRUE(PlaceExists(native, OsVersion{PlatformFamily::NT, 10, 0, false}));
     EXPECT_TRUE(PlaceExists(wow, OsVersion{PlatformFamily::NT, 10, 0, true}));
     EXPECT_FALSE(PlaceExists(wow, OsVersion{PlatformFamily::NT, 10, 0, false}));
+
+    // What a 32-bit system lacks is neither offered by the editor nor shown in the tree.
+    const OsVersion x86{PlatformFamily::NT, 10, 0, false};
+    std::vector<std::string_view> offered = EditorLocations();
+    std::erase(offered, "All Users\\Registry\\Run (32-bit)");
+    std::erase(offered, "All Users\\Registry\\RunOnce (32-bit)");
+    EXPECT_EQ(EditorLocations(x86), offered);
+    EXPECT_EQ(EditorLocations(OsVersion{PlatformFamily::NT, 10, 0, true}), EditorLocations());
+    for (const TreeNodeInfo& info : TreeNodes()) {
+        const bool thirtyTwoBit = info.node == TreeNode::AllUsersRun32 || info.node == TreeNode::AllUsersRunOnce32;
+        EXPECT_EQ(NodeShown(info.node, x86), !thirtyTwoBit) << info.caption;
+        EXPECT_TRUE(NodeShown(info.node, OsVersion{PlatformFamily::NT, 10, 0, true})) << info.caption;
+    }
 }
 
 TEST(StartupLocation, EveryLeafOfTheTreeListsOnePlaceAndEveryListedPlaceHasALeaf) {
