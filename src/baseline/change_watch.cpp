@@ -170,7 +170,9 @@ void ChangeWatch::Applied(Inventory& inventory, const std::vector<NotChangedEntr
     std::set<std::string> touched = std::move(touched_);
     touched_.clear();
     for (const NotChangedEntry& entry : notChanged) {
-        touched.erase(EntryKey(entry.name, entry.location));
+        if (!entry.partly) { // an entry changed in part was changed all the same
+            touched.erase(EntryKey(entry.name, entry.location));
+        }
     }
     std::vector<Kept> kept;
     if (!Read(kept)) {

@@ -72,6 +72,23 @@ std::string DescribeNotChanged(const NotChangedEntry& entry) {
            "): " + entry.reason;
 }
 
+std::string NotChangedMessage(const std::vector<NotChangedEntry>& entries) {
+    std::string refused;
+    std::string partly;
+    for (const auto& entry : entries) {
+        (entry.partly ? partly : refused) += "\n" + DescribeNotChanged(entry);
+    }
+    std::string text;
+    if (!refused.empty()) {
+        text = "These entries could not be changed and stay as they were:" + refused;
+    }
+    if (!partly.empty()) {
+        text += (text.empty() ? "" : "\n\n") + std::string("These entries were changed, but not wholly:") +
+                partly;
+    }
+    return text;
+}
+
 bool HoldsEnvironmentReference(std::string_view command) {
     const auto open = command.find('%');
     if (open == std::string_view::npos) {
@@ -146,6 +163,11 @@ void ApplyEngine::NotChanged(const StartupItem& shown, std::string reason, const
         }
     }
     report_.notChanged.push_back({shown.Name.str(), shown.Location.str(), std::move(reason), position});
+}
+
+void ApplyEngine::ChangedInPart(const StartupItem& item, std::string reason) {
+    NotChanged(item, std::move(reason));
+    report_.notChanged.back().partly = true;
 }
 
 ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState state,
@@ -226,7 +248,8 @@ bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state, std::stri
         *why = Cause();
         return false;
     }
-    key->WriteValue(systemName, ValueOf(realData.value_or(RunCommandForRecord(item)))); // a failure ends the apply
+    key->WriteValue(systemName,
+                    ValueOf(realData.value_or(RunCommandForRecord(item)))); // a failure ends the apply
     return true;
 }
 
@@ -339,7 +362,7 @@ void ApplyEngine::RemoveSwitch(const StartupItem& item) {
     }
     if (const auto key = services_.registry.OpenForWriting(row->hive, SwitchKeyPath(*row), false);
         !key || !key->DeleteValue(name)) {
-        NotChanged(item, "deleted, but Windows' own switch of that name stays: " + Cause());
+        ChangedInPart(item, "deleted, but Windows' own switch of that name stays: " + Cause());
     }
 }
 
@@ -520,7 +543,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                 NotChanged(item, why);
             } else if (item.State == ItemState::Enabled && !SwitchOn(item, &why)) {
                 // Back in its place, but a stale "off" of that name would keep it from starting.
-                NotChanged(item, "enabled, but Windows' own switch stays off: " + why);
+                ChangedInPart(item, "enabled, but Windows' own switch stays off: " + why);
             }
         }
     } catch (const PlatformError&) {
@@ -554,11 +577,8 @@ ApplyOutcome ApplyChanges(Inventory& inventory, PlatformServices services, Apply
     ApplyEngine engine(inventory, services);
     const ApplyReport done = engine.Apply(*backup, rememberChoice);
     if (!done.notChanged.empty()) {
-        std::string text = "These entries could not be changed and stay as they were:";
-        for (const auto& entry : done.notChanged) {
-            text += "\n" + DescribeNotChanged(entry);
-        }
-        services.dialogs.ShowMessage(text, MessageKind::Warning, MessageButtons::Ok);
+        services.dialogs.ShowMessage(NotChangedMessage(done.notChanged), MessageKind::Warning,
+                                     MessageButtons::Ok);
     }
     if (report != nullptr) {
         *report = done;

@@ -17,13 +17,17 @@ namespace qb {
 struct NotChangedEntry {
     std::string name;
     std::string location;
-    std::string reason; // "access denied", "not found where it was loaded from", ...
-    int record = -1;    // the position in Items (before the reload) of the record whose change this was
+    std::string reason;  // "access denied", "not found where it was loaded from", ...
+    int record = -1;     // the position in Items (before the reload) of the record whose change this was
+    bool partly = false; // the entry was changed, but not all of it: Windows' own switch of it stays
     friend bool operator==(const NotChangedEntry&, const NotChangedEntry&) = default;
 };
 
 // "Name (Location): reason", the unnamed default value as "(Default)".
 std::string DescribeNotChanged(const NotChangedEntry& entry);
+
+// The warning after an apply: the entries left as they were, then those changed only in part.
+std::string NotChangedMessage(const std::vector<NotChangedEntry>& entries);
 
 // What an apply did beyond its marks.
 struct ApplyReport {
@@ -108,6 +112,7 @@ private:
 
     // Reports the entry as shown (an edited entry's original, say) for the change of record.
     void NotChanged(const StartupItem& shown, std::string reason, const StartupItem* record = nullptr);
+    void ChangedInPart(const StartupItem& item, std::string reason);
 
     Inventory& inventory_;
     PlatformServices services_;

@@ -68,18 +68,26 @@ private:
 void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const ApplyReport& report) {
     nlohmann::json changed = nlohmann::json::array();
     for (const auto& [record, row] : rows) {
-        const bool failed = std::any_of(report.notChanged.begin(), report.notChanged.end(),
-                                        [&](const NotChangedEntry& entry) { return entry.record == record; });
-        if (!failed) {
-            changed.push_back({{"name", row.name},
-                               {"location", row.location},
-                               {"kind", row.changes},
-                               {"state", row.status.empty() ? "Deleted" : row.status}});
+        const auto told = std::find_if(report.notChanged.begin(), report.notChanged.end(),
+                                       [&](const NotChangedEntry& entry) { return entry.record == record; });
+        if (told != report.notChanged.end() && !told->partly) {
+            continue;
         }
+        nlohmann::json entry = {{"name", row.name},
+                                {"location", row.location},
+                                {"kind", row.changes},
+                                {"state", row.status.empty() ? "Deleted" : row.status}};
+        if (told != report.notChanged.end()) {
+            entry["warning"] = told->reason; // changed, but Windows' own switch of it could not follow
+        }
+        changed.push_back(std::move(entry));
     }
     nlohmann::json notChanged = nlohmann::json::array();
     for (const auto& entry : report.notChanged) {
-        notChanged.push_back({{"name", entry.name}, {"location", entry.location}, {"reason", entry.reason}});
+        if (!entry.partly) {
+            notChanged.push_back(
+                {{"name", entry.name}, {"location", entry.location}, {"reason", entry.reason}});
+        }
     }
     nlohmann::json result = {{"changed", changed}, {"notChanged", notChanged}, {"backup", nullptr}};
     if (!report.autoBackupPath.empty()) {

@@ -1,5 +1,6 @@
 #include "changes/apply_engine.h"
 #include "inventory/startup_switch.h"
+#include "platform/faults/fault_plan.h"
 #include "support/startup_machine.h"
 
 #include <gmock/gmock.h>
@@ -154,6 +155,45 @@ TEST(StartupSwitch, DeletingAnEntryTakesItsSwitchAlong) {
     EXPECT_FALSE(m.Value(HKCU, kApproved + "Run", "Off"));
     EXPECT_FALSE(m.Value(HKCU, kApproved + "Run", "Twin"));
     EXPECT_TRUE(m.Value(HKCU, kApproved + "Run", "Other")); // another name's switch stays
+}
+
+// The entry moved or went, but its switch could not follow: not "stay as they were", which would be untrue.
+TEST(StartupSwitch, ASwitchThatCannotFollowItsEntryIsToldAsAChangeMadeInPart) {
+    Machine m;
+    m.root.Value(HKCU, CV + "Run", "Gone", "C:\\Apps\\app.exe")
+        .Value(HKCU, kApproved + "Run", "Gone", kOffNoDate)
+        .Value(HKCU, CV + "RunDisabled", "Back", "C:\\Apps\\app.exe")
+        .Value(HKCU, kApproved + "Run", "Back", kOffNoDate)
+        .Value(HKCU, CV + "Run", "Refused", "C:\\Apps\\app.exe");
+    m.Load();
+    m.Find("Gone", kCuRun).State = ItemState::Deleted;
+    m.Find("Back", kCuRun).State = ItemState::Enabled;
+    m.Find("Refused", kCuRun).State = ItemState::Disabled;
+    FaultPlan plan;
+    plan.FailWith(FailureCause::AccessDenied);
+    plan.FailWhen([](const FaultPlan::Operation& operation) {
+        return operation.name == "registry.open-write" &&
+               operation.subject.find("StartupApproved") != std::string::npos;
+    });
+    plan.FailWhen([](const FaultPlan::Operation& operation) {
+        return operation.name == "registry.delete-value" &&
+               operation.subject.ends_with("CurrentVersion\\Run\\Refused");
+    });
+    FaultyMachineServices faulty(m.Services(), plan);
+    ASSERT_EQ(m.Apply(faulty.Services()), ApplyOutcome::Applied);
+    ASSERT_EQ(m.dialogs.Messages().size(), 1u);
+    EXPECT_EQ(
+        m.dialogs.Messages()[0].text,
+        "These entries could not be changed and stay as they were:\n"
+        "Refused (Current User\\Registry\\Run): access denied\n"
+        "\n"
+        "These entries were changed, but not wholly:\n"
+        "Back (Current User\\Registry\\Run): enabled, but Windows' own switch stays off: access denied\n"
+        "Gone (Current User\\Registry\\Run): deleted, but Windows' own switch of that name stays: access "
+        "denied");
+    EXPECT_THAT(m.OnSystem(), ElementsAre("Back @ Current User\\Registry\\Run -",
+                                          "Refused @ Current User\\Registry\\Run +"));
+    EXPECT_EQ(m.Value(HKCU, kApproved + "Run", "Gone"), kOffNoDate);
 }
 
 TEST(StartupSwitch, AStandardUserCannotSwitchOnAMachineEntryAndIsTold) {
