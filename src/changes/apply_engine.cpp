@@ -346,7 +346,13 @@ bool ApplyEngine::SwitchOn(const StartupItem& item, std::string* why) {
         *why = Cause();
         return false;
     }
-    key->WriteValue(name, SwitchedOn(*value)); // a failure ends the apply, as every failed value write does
+    // The entry itself may have moved already: a switch that cannot follow is told, and the apply goes on.
+    try {
+        key->WriteValue(name, SwitchedOn(*value));
+    } catch (const PlatformError&) {
+        *why = Cause();
+        return false;
+    }
     return true;
 }
 
@@ -491,6 +497,15 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
             }
         }
     };
+    // A deleted entry takes its switch along, so that a program installed again under that name does not
+    // inherit a stale "off"; also when a failed write stops the apply, as the entry is gone all the same.
+    const auto removeSwitchesOfDeleted = [&] {
+        for (const Removed& entry : removed) {
+            if (entry.done && !entry.putBack && entry.original->State == ItemState::Deleted) {
+                RemoveSwitch(*entry.original);
+            }
+        }
+    };
     try {
         for (const auto& record : inventory_.Items) {
             const StartupItem& item = *record;
@@ -548,16 +563,11 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         }
     } catch (const PlatformError&) {
         putBackUnwritten();
+        removeSwitchesOfDeleted();
         throw;
     }
     putBackUnwritten();
-    // A deleted entry takes its switch along, so that a program installed again under that name does not
-    // inherit a stale "off".
-    for (const Removed& entry : removed) {
-        if (entry.done && !entry.putBack && entry.original->State == ItemState::Deleted) {
-            RemoveSwitch(*entry.original);
-        }
-    }
+    removeSwitchesOfDeleted();
     if (hold) {
         hold->Release(); // throws when the registry's changes could not be stored: then none of them are
     }

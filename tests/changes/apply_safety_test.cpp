@@ -20,6 +20,11 @@ using Machine = StartupMachine;
 namespace {
 
 const std::string kCuRunOnce = "Current User\\Registry\\RunOnce";
+const std::string kLmRun32 = "All Users\\Registry\\Run (32-bit)";
+const std::string WOW = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kApproved = CV + "Explorer\\StartupApproved\\";
+// Windows' own switch, off (Task Manager's flag bytes, no date).
+const RegistryValue kSwitchOff = RegistryValue::Binary(std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12));
 
 StartupItem* FindIf(Machine& m, const std::string& name, const std::string& location) {
     for (auto& item : m.inventory.Items) {
@@ -264,7 +269,16 @@ void SeedMixed(Machine& m) {
         .Value(HKCU, CV + "Run", "Freed", "C:\\Apps\\app.exe /f")
         .Value(HKCU, CV + "Run", "Taker", "C:\\Apps\\app.exe /t")
         .Shortcut(kUserStartup + "\\MenuOff.lnk", "C:\\Apps\\app.exe")
-        .Shortcut(kTool + "\\ShortCutCurrUser\\MenuOn.lnk", "C:\\Apps\\app.exe");
+        .Shortcut(kTool + "\\ShortCutCurrUser\\MenuOn.lnk", "C:\\Apps\\app.exe")
+        // The 32-bit view's places, and entries Windows switched off.
+        .Value(HKLM, WOW + "RunDisabled", "Enable32", "C:\\Apps\\app.exe /e32")
+        .Value(HKLM, WOW + "Run", "Disable32", "C:\\Apps\\app.exe /d32")
+        .Value(HKCU, CV + "Run", "SwitchedOff", "C:\\Apps\\app.exe /s")
+        .Value(HKCU, kApproved + "Run", "SwitchedOff", kSwitchOff)
+        .Value(HKCU, CV + "RunDisabled", "StaleOff", "C:\\Apps\\app.exe /so")
+        .Value(HKCU, kApproved + "Run", "StaleOff", kSwitchOff)
+        .Value(HKCU, CV + "Run", "DeleteSwitched", "C:\\Apps\\app.exe /ds")
+        .Value(HKCU, kApproved + "Run", "DeleteSwitched", kSwitchOff);
 }
 
 // Marks whatever is not yet as wanted; entries already there are left alone.
@@ -294,6 +308,16 @@ void MarkMixed(Machine& m) {
     if (FindIf(m, "Added", kCuRunOnce) == nullptr) {
         m.Add("Added", "C:\\Apps\\app.exe /a", kCuRunOnce);
     }
+    set("Enable32", kLmRun32, ItemState::Enabled);
+    set("Disable32", kLmRun32, ItemState::Disabled);
+    if (FindIf(m, "Added32", kLmRun32) == nullptr) {
+        m.Add("Added32", "C:\\Apps\\app.exe /a32", kLmRun32);
+    }
+    set("SwitchedOff", kCuRun, ItemState::Enabled);
+    set("StaleOff", kCuRun, ItemState::Enabled);
+    if (StartupItem* deleted = FindIf(m, "DeleteSwitched", kCuRun)) {
+        deleted->State = ItemState::Deleted;
+    }
 }
 
 // Each entry of the mixed apply: how it may be found before, and how after.
@@ -317,6 +341,16 @@ const std::vector<Expected> kMixed = {
     {"MenuOn @ Current User\\Startup Menu - : C:\\Apps\\app.exe",
      "MenuOn @ Current User\\Startup Menu + : C:\\Apps\\app.exe"},
     {"", "Added @ Current User\\Registry\\RunOnce + : C:\\Apps\\app.exe /a"},
+    {"Enable32 @ All Users\\Registry\\Run (32-bit) - : C:\\Apps\\app.exe /e32",
+     "Enable32 @ All Users\\Registry\\Run (32-bit) + : C:\\Apps\\app.exe /e32"},
+    {"Disable32 @ All Users\\Registry\\Run (32-bit) + : C:\\Apps\\app.exe /d32",
+     "Disable32 @ All Users\\Registry\\Run (32-bit) - : C:\\Apps\\app.exe /d32"},
+    {"", "Added32 @ All Users\\Registry\\Run (32-bit) + : C:\\Apps\\app.exe /a32"},
+    {"SwitchedOff @ Current User\\Registry\\Run - : C:\\Apps\\app.exe /s",
+     "SwitchedOff @ Current User\\Registry\\Run + : C:\\Apps\\app.exe /s"},
+    {"StaleOff @ Current User\\Registry\\Run - : C:\\Apps\\app.exe /so",
+     "StaleOff @ Current User\\Registry\\Run + : C:\\Apps\\app.exe /so"},
+    {"DeleteSwitched @ Current User\\Registry\\Run - : C:\\Apps\\app.exe /ds", ""},
 };
 
 std::string FailedOperation(const FaultPlan& plan) {
@@ -389,6 +423,9 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntry) {
             EXPECT_TRUE(asAfter || (kept && toldOf)) << (entry.before.empty() ? entry.after : entry.before)
                                                      << " is neither done nor kept and told";
         }
+        // A deleted entry's switch goes with it, or the user is told that it stays.
+        EXPECT_TRUE(present.contains(kMixed.back().before) ||
+                    !m.Value(HKCU, kApproved + "Run", "DeleteSwitched") || told.contains("DeleteSwitched"));
         if (stopped) {
             EXPECT_TRUE(HasPendingChanges(m.inventory)); // the marks stay for the next try
         } else {
@@ -412,7 +449,10 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
             .Value(HKCU, CV + "Run", "Removed", "C:\\Apps\\app.exe /r")
             .Value(HKCU, CV + "RunDisabled", "Off", "C:\\Apps\\app.exe /o")
             .Value(HKLM, CV + "Run", "Changed", "C:\\Apps\\app.exe /c")
-            .Shortcut(kUserStartup + "\\Link.lnk", "C:\\Apps\\app.exe");
+            .Shortcut(kUserStartup + "\\Link.lnk", "C:\\Apps\\app.exe")
+            .Value(HKLM, WOW + "Run", "Kept32", "C:\\Apps\\app.exe /k32")
+            .Value(HKCU, CV + "Run", "Switched", "C:\\Apps\\app.exe /s")
+            .Value(HKCU, kApproved + "Run", "Switched", kSwitchOff);
         m.Load();
         WriteBackup(backup, m.inventory, m.Services());
         // Then the system moves on: one entry gone, one enabled, one moved aside, one new, one changed.
@@ -421,6 +461,8 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
         m.Find("Link", kCuMenu).State = ItemState::Disabled;
         m.Add("Newcomer", "C:\\Apps\\app.exe /n", kCuRun);
         m.Edit(m.Find("Changed", kLmRun), "Changed", "C:\\Apps\\app.exe /changed", kLmRun);
+        m.Find("Kept32", kLmRun32).State = ItemState::Disabled;
+        m.Find("Switched", kCuRun).State = ItemState::Enabled; // Windows' switch on again
         ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
     };
     const std::set<std::string> saved = {
@@ -429,6 +471,8 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
         "Off @ Current User\\Registry\\Run - : C:\\Apps\\app.exe /o",
         "Changed @ All Users\\Registry\\Run + : C:\\Apps\\app.exe /c",
         "Link @ Current User\\Startup Menu + : C:\\Apps\\app.exe",
+        "Kept32 @ All Users\\Registry\\Run (32-bit) + : C:\\Apps\\app.exe /k32",
+        "Switched @ Current User\\Registry\\Run - : C:\\Apps\\app.exe /s", // saved as disabled
     };
     const auto restore = [&](Machine& m, PlatformServices services) {
         ASSERT_TRUE(LoadBackup(backup, m.inventory, services, *m.database, m.icons).loaded);
@@ -463,7 +507,7 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
         const auto present = m.WholeSystem();
         // Nothing lost: every saved entry and every entry of the changed system is there in one of its forms.
         // (Removed and Newcomer are each on one side only: a restore may leave either as it was.)
-        for (const std::string name : {"Kept", "Off", "Changed", "Link"}) {
+        for (const std::string name : {"Kept", "Off", "Changed", "Link", "Kept32", "Switched"}) {
             bool found = false;
             for (const auto& entry : present) {
                 found = found || entry.starts_with(name + " @ ");
