@@ -77,30 +77,50 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
         const StartupItem& loaded = *inventory.Items[k];
         loadedByName[nameKey(loaded.Name.str(), loaded.Location.str(), loaded.LoadedState)].push_back(k);
     }
+    // The loaded entry, not yet accounted for, of the saved entry's name, place, command and arguments in
+    // the given state; -1 when there is none.
+    const auto findLoaded = [&](const SavedEntry& entry, ItemState state) -> int {
+        const auto candidates =
+            loadedByName.find(nameKey(FieldText(entry.name).str(), FieldText(entry.location).str(), state));
+        if (candidates == loadedByName.end()) {
+            return -1;
+        }
+        for (const std::size_t k : candidates->second) {
+            const StartupItem& loaded = *inventory.Items[k];
+            if (!kept[k] && SameCommand(loaded.Command, FieldText(entry.command)) &&
+                loaded.Arguments == FieldText(entry.arguments).str()) {
+                return static_cast<int>(k);
+            }
+        }
+        return -1;
+    };
+    std::vector<const SavedEntry*> notOnSystem;
     for (const SavedEntry& entry : *saved) {
+        if (IsFolderRow(FieldText(entry.location)) && ShortcutNameProblem(FieldText(entry.name))) {
+            ++result.skippedUnsafeNames;
+            continue;
+        }
+        if (const int k = findLoaded(entry, entry.state); k >= 0) {
+            kept[static_cast<std::size_t>(k)] = true;
+        } else {
+            notOnSystem.push_back(&entry);
+        }
+    }
+    for (const SavedEntry* pending : notOnSystem) {
+        const SavedEntry& entry = *pending;
+        // The same entry in the other state is enabled or disabled where it is: the system's own value or
+        // shortcut moves, with its whole text, name, description and icon. Written anew from the backup, a
+        // name or command over 259 bytes would come back cut.
+        const ItemState other = entry.state == ItemState::Enabled ? ItemState::Disabled : ItemState::Enabled;
+        if (const int k = findLoaded(entry, other); k >= 0) {
+            kept[static_cast<std::size_t>(k)] = true;
+            inventory.Items[static_cast<std::size_t>(k)]->State = entry.state;
+            continue;
+        }
         const FieldText name = entry.name;
         const FieldText command = entry.command;
         const FieldText location = entry.location;
         const FieldText arguments = entry.arguments;
-        if (IsFolderRow(location) && ShortcutNameProblem(name)) {
-            ++result.skippedUnsafeNames;
-            continue;
-        }
-        bool onSystem = false;
-        if (const auto candidates = loadedByName.find(nameKey(name.str(), location.str(), entry.state));
-            candidates != loadedByName.end()) {
-            for (const std::size_t k : candidates->second) {
-                const StartupItem& loaded = *inventory.Items[k];
-                if (!kept[k] && SameCommand(loaded.Command, command) && loaded.Arguments == arguments.str()) {
-                    kept[k] = true;
-                    onSystem = true;
-                    break;
-                }
-            }
-        }
-        if (onSystem) {
-            continue;
-        }
         const std::string target = TargetPath(command, services.system, services.files);
         StartupItem item;
         item.Rating = ratings.LookupRating(name, command);
