@@ -61,7 +61,7 @@ bool SameRow(const ListRow& a, const ListRow& b) {
 
 // The unnamed default value of a key has no name of its own; the list calls it as the command line does.
 QString CaptionText(const std::string& caption) {
-    return caption.empty() ? QStringLiteral("(Default)") : Q(caption);
+    return Q(ShownName(caption));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "backup/backup_index.h"
 #include "changes/pending_changes.h"
+#include "inventory/row_texts.h"
 #include "inventory/shell_folders.h"
 #include "inventory/shortcut_names.h"
 #include "inventory/startup_scan.h"
@@ -68,7 +69,7 @@ std::string NewSystemName(const StartupItem& item) {
 } // namespace
 
 std::string DescribeNotChanged(const NotChangedEntry& entry) {
-    return (entry.name.empty() ? std::string("(Default)") : entry.name) + " (" + entry.location +
+    return ShownName(entry.name) + " (" + entry.location +
            "): " + entry.reason;
 }
 

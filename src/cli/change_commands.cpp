@@ -6,12 +6,16 @@
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "cli/cli_app.h"
+#include "inventory/row_texts.h"
 #include "inventory/startup_location.h"
+#include "platform/platform_error.h"
 #include "platform/text.h"
 
 #include <algorithm>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <sstream>
 
 namespace qb::cli {
 
@@ -35,49 +39,52 @@ std::vector<PendingRow> PendingRows(const Inventory& inventory) {
     return out;
 }
 
-std::string Shown(const std::string& name) {
-    return name.empty() ? "(Default)" : name;
-}
-
-// The command line confirms for the user: the changes are printed (unless the result goes out as JSON), and
-// the automatic backup is made as the stored choice says, without changing that choice. It keeps the rows,
-// so that the result can say which of them were made.
+// The command line confirms for the user: the automatic backup is made as the stored choice says, without
+// changing that choice. It keeps the apply dialog's rows, so that the result can say which were made.
 class PrintedConfirmation : public ApplyConfirmation {
 public:
-    PrintedConfirmation(std::ostream& out, bool backup, bool quiet)
-        : out_(out), backup_(backup), quiet_(quiet) {}
+    explicit PrintedConfirmation(bool backup) : backup_(backup) {}
     std::optional<bool> ConfirmWithBackupChoice(const Inventory& inventory) override {
         rows_ = PendingRows(inventory);
-        for (const auto& [record, row] : rows_) {
-            if (!quiet_) {
-                out_ << row.changes << ": " << Shown(row.name) << " (" << row.location << ")"
-                     << (row.status.empty() ? "" : " -> " + row.status) << '\n';
-            }
-        }
         return backup_;
     }
     const std::vector<PendingRow>& Rows() const { return rows_; }
 
 private:
-    std::ostream& out_;
     bool backup_;
-    bool quiet_;
     std::vector<PendingRow> rows_;
 };
+
+// The report's word on the record of a row: nullptr when it was changed as marked.
+const NotChangedEntry* ToldOf(const ApplyReport& report, int record) {
+    const auto told = std::find_if(report.notChanged.begin(), report.notChanged.end(),
+                                   [&](const NotChangedEntry& entry) { return entry.record == record; });
+    return told == report.notChanged.end() ? nullptr : &*told;
+}
+
+// Each change made, as the apply dialog lists it; those the system refused are told on stderr instead.
+void PrintChanges(std::ostream& out, const std::vector<PendingRow>& rows, const ApplyReport& report) {
+    for (const auto& [record, row] : rows) {
+        const NotChangedEntry* told = ToldOf(report, record);
+        if (told == nullptr || told->partly) {
+            out << row.changes << ": " << ShownName(row.name) << " (" << row.location << ")"
+                << (row.status.empty() ? "" : " -> " + row.status) << '\n';
+        }
+    }
+}
 
 void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const ApplyReport& report) {
     nlohmann::json changed = nlohmann::json::array();
     for (const auto& [record, row] : rows) {
-        const auto told = std::find_if(report.notChanged.begin(), report.notChanged.end(),
-                                       [&](const NotChangedEntry& entry) { return entry.record == record; });
-        if (told != report.notChanged.end() && !told->partly) {
+        const NotChangedEntry* told = ToldOf(report, record);
+        if (told != nullptr && !told->partly) {
             continue;
         }
         nlohmann::json entry = {{"name", row.name},
                                 {"location", row.location},
                                 {"kind", row.changes},
                                 {"state", row.status.empty() ? "Deleted" : row.status}};
-        if (told != report.notChanged.end()) {
+        if (told != nullptr) {
             entry["warning"] = told->reason; // changed, but Windows' own switch of it could not follow
         }
         changed.push_back(std::move(entry));
@@ -89,7 +96,8 @@ void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const App
                 {{"name", entry.name}, {"location", entry.location}, {"reason", entry.reason}});
         }
     }
-    nlohmann::json result = {{"changed", changed}, {"notChanged", notChanged}, {"backup", nullptr}};
+    nlohmann::json result = {
+        {"changed", changed}, {"notChanged", notChanged}, {"backup", nullptr}, {"error", nullptr}};
     if (!report.autoBackupPath.empty()) {
         result["backup"] = report.autoBackupPath;
     }
@@ -106,8 +114,7 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
         }
         return kExitOk;
     }
-    PrintedConfirmation confirmation(out, !options.noBackup && PeekAutoBackupChoice(services.registry),
-                                     options.json);
+    PrintedConfirmation confirmation(!options.noBackup && PeekAutoBackupChoice(services.registry));
     ApplyReport report;
     session.watch->Applying(session.inventory);
     if (ApplyChanges(session.inventory, services, confirmation, *session.database, session.icons, false,
@@ -116,8 +123,11 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
     }
     if (options.json) {
         PrintJson(out, confirmation.Rows(), report);
-    } else if (!report.autoBackupPath.empty()) {
-        out << "Backed up first to " << report.autoBackupPath << ".\n";
+    } else {
+        PrintChanges(out, confirmation.Rows(), report);
+        if (!report.autoBackupPath.empty()) {
+            out << "Backed up first to " << report.autoBackupPath << ".\n";
+        }
     }
     // The entries not changed, and why, were told as the window tells them (on stderr here).
     return report.notChanged.empty() ? kExitOk : kExitFailed;
@@ -146,6 +156,11 @@ int FindNamed(const Inventory& inventory, const std::string& name, const std::st
                 return static_cast<int>(i);
             }
         }
+    }
+    // The unnamed value as the list shows it, unless a value has that very name. A script may not be able
+    // to pass an empty argument (PowerShell 5 drops it).
+    if (name == kUnnamedValueCaption) {
+        return FindNamed(inventory, "", location);
     }
     return -1;
 }
@@ -205,7 +220,9 @@ std::optional<int> CheckPlace(std::string_view label, bool editorPlacesOnly, std
     return kExitUsage;
 }
 
-int ChangeState(const Options& options, ItemState wanted, std::ostream& out, std::ostream& err) {
+namespace {
+
+int RunChangeState(const Options& options, ItemState wanted, std::ostream& out, std::ostream& err) {
     if (auto problem = CheckLength({options.name}, err)) {
         return *problem;
     }
@@ -226,8 +243,9 @@ int ChangeState(const Options& options, ItemState wanted, std::ostream& out, std
     return ApplyMarks(*session, options, out);
 }
 
-int AddEntryCommand(const Options& options, std::ostream& out, std::ostream& err) {
-    if (auto problem = CheckLength({options.name, options.command}, err)) {
+int RunAdd(const Options& options, std::ostream& out, std::ostream& err) {
+    // The editor trims what it is given before it counts: blanks around a text take no room in a record.
+    if (auto problem = CheckLength({TrimEditorText(options.name), TrimEditorText(options.command)}, err)) {
         return *problem;
     }
     if (auto problem = CheckPlace(options.location, true, "add", err)) {
@@ -251,13 +269,14 @@ int AddEntryCommand(const Options& options, std::ostream& out, std::ostream& err
     return ApplyMarks(*session, options, out);
 }
 
-int EditEntryCommand(const Options& options, std::ostream& out, std::ostream& err) {
+int RunEdit(const Options& options, std::ostream& out, std::ostream& err) {
     if (!options.newName && !options.newCommand && !options.newLocation) {
         err << "Say what to change: --new-name, --new-command or --new-location.\n";
         return kExitUsage;
     }
-    if (auto problem =
-            CheckLength({options.name, options.newName.value_or(""), options.newCommand.value_or("")}, err)) {
+    if (auto problem = CheckLength({options.name, TrimEditorText(options.newName.value_or("")),
+                                    TrimEditorText(options.newCommand.value_or(""))},
+                                   err)) {
         return *problem;
     }
     if (auto problem = CheckPlace(options.location, false, "--location", err)) {
@@ -289,7 +308,7 @@ int EditEntryCommand(const Options& options, std::ostream& out, std::ostream& er
     return ApplyMarks(*session, options, out);
 }
 
-int RestoreCommand(const Options& options, std::ostream& out, std::ostream& err) {
+int RunRestore(const Options& options, std::ostream& out, std::ostream& err) {
     auto session = Start(options, err);
     if (!session) {
         return kExitFailed;
@@ -301,6 +320,69 @@ int RestoreCommand(const Options& options, std::ostream& out, std::ostream& err)
     }
     session->watch->Loaded(session->inventory); // the restore loaded the system again
     return ApplyMarks(*session, options, out);
+}
+
+// With --json a script gets one object whatever happens, also when the command ends before or while
+// applying (no such entry, the editor's refusal, a backup that cannot be read or written): then `error`
+// holds what the command said, and an entry the command names is among those not changed. What the command
+// says goes to stderr as always. Bad usage stays a usage message only.
+int AnswerInJson(const Options& options, bool namesAnEntry, std::ostream& out, std::ostream& err,
+                 const std::function<int(std::ostream&, std::ostream&)>& command) {
+    if (!options.json) {
+        return command(out, err);
+    }
+    std::ostringstream printed;
+    std::ostringstream said;
+    int status = kExitFailed;
+    try {
+        status = command(printed, said);
+    } catch (const PlatformError& e) {
+        said << e.what() << '\n';
+    }
+    err << said.str();
+    if (!printed.str().empty() || status == kExitUsage) {
+        out << printed.str();
+        return status;
+    }
+    std::string error = said.str();
+    while (!error.empty() && error.back() == '\n') {
+        error.pop_back();
+    }
+    nlohmann::json notChanged = nlohmann::json::array();
+    if (namesAnEntry) {
+        notChanged.push_back({{"name", options.name},
+                              {"location", options.location},
+                              {"reason", error.substr(0, error.find('\n'))}});
+    }
+    const nlohmann::json result = {{"changed", nlohmann::json::array()},
+                                   {"notChanged", notChanged},
+                                   {"backup", nullptr},
+                                   {"error", error}};
+    out << result.dump(2) << '\n';
+    return status;
+}
+
+} // namespace
+
+int ChangeState(const Options& options, ItemState wanted, std::ostream& out, std::ostream& err) {
+    return AnswerInJson(options, true, out, err, [&](std::ostream& o, std::ostream& e) {
+        return RunChangeState(options, wanted, o, e);
+    });
+}
+
+int AddEntryCommand(const Options& options, std::ostream& out, std::ostream& err) {
+    return AnswerInJson(options, true, out, err,
+                        [&](std::ostream& o, std::ostream& e) { return RunAdd(options, o, e); });
+}
+
+int EditEntryCommand(const Options& options, std::ostream& out, std::ostream& err) {
+    return AnswerInJson(options, true, out, err,
+                        [&](std::ostream& o, std::ostream& e) { return RunEdit(options, o, e); });
+}
+
+int RestoreCommand(const Options& options, std::ostream& out, std::ostream& err) {
+    return AnswerInJson(options, false, out, err,
+                        [&](std::ostream& o, std::ostream& e) { return RunRestore(options, o, e); });
 }
 
 } // namespace qb::cli

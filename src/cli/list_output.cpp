@@ -77,7 +77,7 @@ void PrintTable(std::ostream& out, const std::vector<const StartupItem*>& items,
         rows.back().insert(rows.back().begin() + 1, "Change");
     }
     for (const StartupItem* item : items) {
-        rows.push_back({StateText(item->State), item->Name.empty() ? "(Default)" : item->Name.str(),
+        rows.push_back({StateText(item->State), ShownName(item->Name.str()),
                         std::string(RatingText(item->Rating)), MemoryCellText(*item), item->Location.str(),
                         CommandCellText(*item)});
         if (marks) {

@@ -3,6 +3,7 @@
 #include "backup/backup_file.h"
 #include "baseline/entry_differences.h"
 #include "cli/cli_app.h"
+#include "inventory/row_texts.h"
 
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -33,7 +34,7 @@ std::string Shown(const SavedEntry& entry) {
 }
 
 std::string Named(const SavedEntry& entry) {
-    return (entry.name.empty() ? std::string("(Default)") : entry.name) + " (" + entry.location + ")";
+    return ShownName(entry.name) + " (" + entry.location + ")";
 }
 
 void PrintText(std::ostream& out, const EntryDifferences& differences) {

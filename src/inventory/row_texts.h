@@ -7,6 +7,13 @@
 
 namespace qb {
 
+// The unnamed default value of a key has no name; the list and every message call it so.
+inline constexpr std::string_view kUnnamedValueCaption = "(Default)";
+// An entry's name as the list shows it.
+inline std::string ShownName(std::string_view name) {
+    return name.empty() ? std::string(kUnnamedValueCaption) : std::string(name);
+}
+
 // A KB count as the list shows it: "512 KB" below 1024, else megabytes with at most one decimal, a value
 // exactly halfway between two tenths rounding down ("1 MB", "1.5 MB", "2.3 MB").
 std::string FormatMemory(std::int32_t kilobytes);

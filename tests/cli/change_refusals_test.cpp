@@ -31,7 +31,8 @@ struct Machine32 : Machine {
 
 TEST(ChangeRefusals, AThirtyTwoBitSystemHasNoThirtyTwoBitPlaceToWriteTo) {
     const std::string kRun32 = "All Users\\Registry\\Run (32-bit)";
-    const std::string kNoView = "This system has no place \"" + kRun32 + "\": the 32-bit view exists on 64-bit "
+    const std::string kNoView = "This system has no place \"" + kRun32 +
+                                "\": the 32-bit view exists on 64-bit "
                                 "Windows only.";
     ExpectRefusedChangingNothing<Machine32>({
         {{"add", "--name", "Tool", "--command", "C:\\a.exe", "--location", kRun32}, kExitFailed, kNoView},
@@ -108,6 +109,18 @@ TEST(ChangeRefusals, ANameInOtherLettersFindsTheEntry) {
 }
 
 // A shortcut that cannot be removed (read-only) is not moved: listed once, where it was, and exit 1 with why.
+// The editor trims before it counts, so blanks around a name that fits take no room.
+TEST(ChangeRefusals, BlanksAroundATextThatFitsAreNoReasonToRefuse) {
+    Machine m;
+    const std::string name(259, 'n');
+    const auto result = m.Run({"add", "--name", "  " + name + "  ", "--command", " C:\\a.exe ", "--location",
+                               "Current User\\Registry\\Run", "--no-backup"});
+    EXPECT_EQ(result.status, kExitOk) << result.err;
+    EXPECT_EQ(m.Listed({"--location", "Current User\\Registry\\Run"}),
+              (std::vector<std::string>{"Padnote @ Current User\\Registry\\Run Enabled : C:\\padnote.exe",
+                                        name + " @ Current User\\Registry\\Run Enabled : C:\\a.exe"}));
+}
+
 TEST(ChangeRefusals, ARemovalTheSystemRefusesIsReportedAndUndone) {
     Machine m;
     const auto before = m.Listed();
@@ -116,6 +129,7 @@ TEST(ChangeRefusals, ARemovalTheSystemRefusesIsReportedAndUndone) {
     const auto result = m.Run({"disable", "--name", "Padnote Quick Note", "--location",
                                "Current User\\Startup Menu", "--no-backup"});
     EXPECT_EQ(result.status, kExitFailed);
+    EXPECT_EQ(result.out, ""); // stdout lists the changes made: none
     EXPECT_EQ(result.err, "These entries could not be changed and stay as they were:\n"
                           "Padnote Quick Note (Current User\\Startup Menu): access denied\n");
     EXPECT_EQ(m.Listed(), before);

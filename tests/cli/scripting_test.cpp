@@ -94,22 +94,22 @@ TEST(Scripting, ChangeCommandsAnswerInJson) {
          {"disable", "--name", "agent", "--location", kCuRun, "--no-backup", "--json"},
          kExitOk,
          R"({"changed": [{"name": "Agent", "location": "Current User\\Registry\\Run", "kind": "Disable",
-             "state": "Disabled"}], "notChanged": [], "backup": null})"},
+             "state": "Disabled"}], "notChanged": [], "backup": null, "error": null})"},
         {"enable what is enabled",
          {"enable", "--name", "Agent", "--location", kCuRun, "--json"},
          kExitOk,
-         R"({"changed": [], "notChanged": [], "backup": null})"},
+         R"({"changed": [], "notChanged": [], "backup": null, "error": null})"},
         {"delete",
          {"delete", "--name", "Agent", "--location", kCuRun, "--no-backup", "--json"},
          kExitOk,
          R"({"changed": [{"name": "Agent", "location": "Current User\\Registry\\Run", "kind": "Delete",
-             "state": "Deleted"}], "notChanged": [], "backup": null})"},
+             "state": "Deleted"}], "notChanged": [], "backup": null, "error": null})"},
         {"add disabled",
          {"add", "--name", "New", "--command", "C:\\Apps\\agent.exe", "--location", kCuRun, "--disabled",
           "--no-backup", "--json"},
          kExitOk,
          R"({"changed": [{"name": "New", "location": "Current User\\Registry\\Run", "kind": "Add",
-             "state": "Disabled"}], "notChanged": [], "backup": null})"},
+             "state": "Disabled"}], "notChanged": [], "backup": null, "error": null})"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -120,13 +120,66 @@ TEST(Scripting, ChangeCommandsAnswerInJson) {
     }
 }
 
+// A script piping the answer into a JSON reader gets one object also when the command ends early; what it
+// said is its error, and the entry it names is among those not changed.
+TEST(Scripting, ACommandThatEndsEarlyStillAnswersInJson) {
+    const struct {
+        std::string what;
+        std::string settings;
+        std::vector<std::string> args;
+        std::string answer;
+    } cases[] = {
+        {"no such entry",
+         "",
+         {"disable", "--name", "Nope", "--location", kCuRun, "--json"},
+         R"({"changed": [], "notChanged": [{"name": "Nope", "location": "Current User\\Registry\\Run",
+             "reason": "No entry \"Nope\" at \"Current User\\Registry\\Run\"."}], "backup": null,
+             "error": "No entry \"Nope\" at \"Current User\\Registry\\Run\"."})"},
+        {"the editor's refusal",
+         "",
+         {"edit", "--name", "Agent", "--location", kCuRun, "--new-name", "", "--json"},
+         R"({"changed": [], "notChanged": [{"name": "Agent", "location": "Current User\\Registry\\Run",
+             "reason": "Please enter a program name."}], "backup": null, "error": "Please enter a program name."})"},
+        // A standard user cannot write the tool's folder under Program Files: the automatic backup fails
+        // and nothing is changed.
+        {"the automatic backup cannot be written",
+         "Administrator=0",
+         {"disable", "--name", "Agent", "--location", kCuRun, "--json"},
+         ""},
+        {"no such backup", "", {"restore", "C:\\nowhere.qbk", "--json"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine m(c.settings);
+        const auto before = m.Listed();
+        const auto result = m.Run(c.args);
+        EXPECT_EQ(result.status, kExitFailed);
+        const json answer = json::parse(result.out);
+        if (!c.answer.empty()) {
+            EXPECT_EQ(answer, json::parse(c.answer));
+        } else {
+            // The error is the system's own message, which names a file of this run: compare its shape.
+            EXPECT_EQ(answer["changed"], json::array());
+            EXPECT_EQ(answer["backup"], nullptr);
+            ASSERT_TRUE(answer["error"].is_string());
+            EXPECT_EQ(result.err, answer["error"].get<std::string>() + "\n");
+            const json named =
+                c.args[0] == "restore"
+                    ? json::array()
+                    : json::array({{{"name", "Agent"}, {"location", kCuRun}, {"reason", answer["error"]}}});
+            EXPECT_EQ(answer["notChanged"], named);
+        }
+        EXPECT_EQ(m.Listed(), before);
+    }
+}
+
 TEST(Scripting, AStandardUsersRefusalIsInTheJsonWithItsReason) {
     Machine m("Administrator=0");
     const auto result =
         m.Run({"disable", "--name", "Machine", "--location", kLmRun, "--no-backup", "--json"});
     EXPECT_EQ(result.status, kExitFailed);
     EXPECT_EQ(json::parse(result.out), json::parse(R"({"changed": [], "notChanged": [{"name": "Machine",
-        "location": "All Users\\Registry\\Run", "reason": "access denied"}], "backup": null})"));
+        "location": "All Users\\Registry\\Run", "reason": "access denied"}], "backup": null, "error": null})"));
 }
 
 TEST(Scripting, RestoreAnswersInJson) {
@@ -136,7 +189,7 @@ TEST(Scripting, RestoreAnswersInJson) {
     const auto result = m.Run({"restore", "C:\\saved.qbk", "--no-backup", "--json"});
     ASSERT_EQ(result.status, kExitOk) << result.err;
     EXPECT_EQ(json::parse(result.out), json::parse(R"({"changed": [{"name": "Agent", "location":
-        "Current User\\Registry\\Run", "kind": "Add", "state": "Enabled"}], "notChanged": [], "backup": null})"));
+        "Current User\\Registry\\Run", "kind": "Add", "state": "Enabled"}], "notChanged": [], "backup": null, "error": null})"));
 }
 
 TEST(Scripting, ListFiltersAsTheTreeAndTheRatingButtonsDo) {
@@ -159,6 +212,33 @@ TEST(Scripting, ListFiltersAsTheTreeAndTheRatingButtonsDo) {
               "Unknown rating \"Dangerous\". The ratings:\n  Required\n  User's Choice\n  Not required\n"
               "  Harmful\n  Unknown\n");
     EXPECT_EQ(m.Run({"list", "--location", "Nowhere"}).status, kExitUsage);
+}
+
+// A script may not be able to pass an empty name: the unnamed value is also reached as the list shows it,
+// unless a value has that very name.
+TEST(Scripting, TheUnnamedValueIsNamedAsTheListShowsIt) {
+    for (const bool literal : {false, true}) {
+        SCOPED_TRACE(literal ? "a value named (Default) too" : "the unnamed value alone");
+        Machine m;
+        m.root.Value(RegistryRoot::CurrentUser, CV + "Run", "", "C:\\Apps\\agent.exe /unnamed");
+        if (literal) {
+            m.root.Value(RegistryRoot::CurrentUser, CV + "Run", "(Default)", "C:\\Apps\\agent.exe /literal");
+        }
+        ASSERT_EQ(m.Run({"disable", "--name", "(Default)", "--location", kCuRun, "--no-backup"}).status,
+                  kExitOk);
+        std::vector<std::string> expected = {
+            "Agent @ Current User\\Registry\\Run Enabled : C:\\Apps\\agent.exe /tray",
+            literal ? " @ Current User\\Registry\\Run Enabled : C:\\Apps\\agent.exe /unnamed"
+                    : " @ Current User\\Registry\\Run Disabled : C:\\Apps\\agent.exe /unnamed"};
+        if (literal) {
+            expected.push_back(
+                "(Default) @ Current User\\Registry\\Run Disabled : C:\\Apps\\agent.exe /literal");
+        }
+        std::vector<std::string> listed = m.Listed({"--location", kCuRun});
+        std::sort(listed.begin(), listed.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(listed, expected);
+    }
 }
 
 TEST(Scripting, TheCommandLineTellsItsVersion) {
