@@ -27,9 +27,9 @@ inline constexpr std::string_view kFindFilter =
 std::string TrimEditorText(std::string_view text);
 
 // Why the editor's texts cannot be taken, or nullopt. An empty name or command (both with the program-name
-// message), a name that an entry not deleted already has at that location (in any letter case, as
-// Windows compares names; the record under edit does not count), and a name that cannot be a file name when the place is a startup
-// folder. The texts are expected trimmed.
+// message), a name that an entry not deleted already has at that location (in any letter case, as Windows
+// compares names; the record under edit does not count), and a name that cannot be a file name when the
+// place is a startup folder. The texts are expected trimmed.
 std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
                                               std::string_view command, std::string_view location,
                                               int editIndex);
