@@ -75,4 +75,13 @@ bool Win32Backend::MakeReadOnly(const std::string& path) {
     return !probe;
 }
 
+std::shared_ptr<void> Win32Backend::HoldOpen(const std::string& path) {
+    HANDLE handle =
+        ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    return std::shared_ptr<void>(handle, [](void* held) { ::CloseHandle(held); });
+}
+
 } // namespace qb::test

@@ -27,6 +27,7 @@ public:
     std::string ScratchKey() override;
     std::string PlaceFixture(const std::string& dataRelativePath, const std::string& folder) override;
     bool MakeReadOnly(const std::string& path) override;
+    std::shared_ptr<void> HoldOpen(const std::string& path) override;
     // In this process's environment; the variable's earlier value comes back when the backend goes.
     void SetEnvironment(const std::string& name, const std::string& value) override;
     // Wine runs every program with the rights of an administrator and has no standard user to become.

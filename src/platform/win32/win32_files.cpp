@@ -29,6 +29,19 @@ std::string TemporaryNameFor(std::string_view path) {
            std::to_string(counter.fetch_add(1));
 }
 
+// Windows answers "access denied" when the file a move replaces is open in another program. The file
+// itself tells which: opening it to delete, sharing everything, fails with a sharing violation while it is
+// held.
+DWORD ReplaceError(const std::string& target, DWORD error) {
+    if (error != ERROR_ACCESS_DENIED) {
+        return error;
+    }
+    const FileHandle probe(::CreateFileA(target.c_str(), DELETE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : error;
+}
+
 bool WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
@@ -124,7 +137,7 @@ bool Win32Files::WriteFile(std::string_view path, std::string_view bytes) {
     }
     if (!::MoveFileExA(temporary.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = ::GetLastError();
+        const DWORD error = ReplaceError(target, ::GetLastError());
         ::DeleteFileA(temporary.c_str());
         return Failed(error);
     }

@@ -40,6 +40,9 @@ public:
     virtual void SetEnvironment(const std::string& name, const std::string& value) = 0;
     // The same registry as a standard user sees it, or nullptr where the backend cannot simulate one.
     virtual std::unique_ptr<Registry> StandardUserRegistry() { return nullptr; }
+    // Keeps a file open as another program would, sharing nothing, while the result lives; nullptr where
+    // the backend knows no open files.
+    virtual std::shared_ptr<void> HoldOpen(const std::string& /*path*/) { return nullptr; }
 };
 
 struct BackendFactory {

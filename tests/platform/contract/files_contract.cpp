@@ -37,6 +37,14 @@ TEST_P(FilesContract, AFailedCallTellsWhy) {
         EXPECT_FALSE(backend->Files().DeleteFile(b));
         EXPECT_EQ(LastFailure(), FailureCause::AccessDenied);
     }
+    if (const auto held = backend->HoldOpen(a)) {
+        SetLastFailure(FailureCause::Unknown);
+        EXPECT_FALSE(backend->Files().DeleteFile(a));
+        EXPECT_EQ(LastFailure(), FailureCause::InUse);
+        SetLastFailure(FailureCause::Unknown);
+        EXPECT_FALSE(backend->Files().WriteFile(a, "changed"));
+        EXPECT_EQ(LastFailure(), FailureCause::InUse);
+    }
 }
 
 TEST_P(FilesContract, FilesAndDirectoriesAreToldApart) {
