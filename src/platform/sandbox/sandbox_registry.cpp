@@ -446,13 +446,20 @@ std::unique_ptr<RegistryKey> SandboxRegistry::OpenForWriting(RegistryRoot root, 
 bool SandboxRegistry::DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) {
     const std::string relative = AsStored(ViewPath(root, path, view));
     if (!MayWrite(root) || relative.empty()) {
+        SetLastFailure(relative.empty() ? FailureCause::BadName : FailureCause::AccessDenied);
         return false;
     }
     const auto split = SplitLast(TreePath(root, relative)); // see SandboxKey::DeleteSubkey
-    return Modify(split.second, [&](RegNode& tree) {
+    bool found = false;
+    const bool deleted = Modify(split.second, [&](RegNode& tree) {
         RegNode* node = tree.FindPath(split.first);
-        return node != nullptr && node->RemoveSubkey(split.second);
+        found = node != nullptr && node->RemoveSubkey(split.second);
+        return found;
     });
+    if (!deleted && !found) {
+        SetLastFailure(FailureCause::NotFound);
+    }
+    return deleted;
 }
 
 } // namespace qb::sandbox

@@ -172,7 +172,8 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForReading(RegistryRoot root, st
         Failed(ERROR_INVALID_NAME);
         return nullptr;
     }
-    if (const LONG result = ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kReadAccess | ViewFlag(view), key.Receive());
+    if (const LONG result =
+            ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kReadAccess | ViewFlag(view), key.Receive());
         result != ERROR_SUCCESS) {
         Failed(static_cast<DWORD>(result));
         return nullptr;
@@ -192,7 +193,8 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, st
         createIfMissing
             ? ::RegCreateKeyExA(RootKey(root), keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 kWriteAccess | ViewFlag(view), nullptr, key.Receive(), nullptr)
-            : ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess | ViewFlag(view), key.Receive());
+            : ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess | ViewFlag(view),
+                              key.Receive());
     if (result != ERROR_SUCCESS) {
         // Keep why: a standard user's "access denied" is what the user must read, not "no key".
         Failed(static_cast<DWORD>(result));
@@ -204,15 +206,18 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, st
 bool Win32Registry::DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) {
     const std::string keyPath = TrimSeparators(path);
     if (keyPath.empty() || !Nameable(keyPath)) {
-        return false;
+        return Failed(ERROR_INVALID_NAME);
     }
     RegistryKeyHandle key;
-    if (::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess | ViewFlag(view), key.Receive()) !=
-            ERROR_SUCCESS ||
-        ::RegDeleteTreeA(key.Get(), nullptr) != ERROR_SUCCESS) {
-        return false;
+    LSTATUS result =
+        ::RegOpenKeyExA(RootKey(root), keyPath.c_str(), 0, kWriteAccess | ViewFlag(view), key.Receive());
+    if (result == ERROR_SUCCESS) {
+        result = ::RegDeleteTreeA(key.Get(), nullptr);
     }
-    return ::RegDeleteKeyExA(RootKey(root), keyPath.c_str(), ViewFlag(view), 0) == ERROR_SUCCESS;
+    if (result == ERROR_SUCCESS) {
+        result = ::RegDeleteKeyExA(RootKey(root), keyPath.c_str(), ViewFlag(view), 0);
+    }
+    return result == ERROR_SUCCESS || Failed(static_cast<DWORD>(result));
 }
 
 } // namespace qb::win32

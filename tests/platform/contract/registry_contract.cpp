@@ -42,6 +42,9 @@ TEST_P(RegistryContract, AFailedCallTellsWhy) {
     SetLastFailure(FailureCause::Unknown);
     EXPECT_FALSE(key->DeleteValue("Absent"));
     EXPECT_EQ(LastFailure(), FailureCause::NotFound);
+    SetLastFailure(FailureCause::Unknown);
+    EXPECT_FALSE(backend->Reg().DeleteKey(HKCU, base + "\\Missing"));
+    EXPECT_EQ(LastFailure(), FailureCause::NotFound);
     if (auto standardUser = backend->StandardUserRegistry()) {
         SetLastFailure(FailureCause::Unknown);
         EXPECT_EQ(standardUser->OpenForWriting(HKLM, "SOFTWARE", false), nullptr);
