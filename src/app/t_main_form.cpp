@@ -455,6 +455,13 @@ void TMainForm::ToolButtonHelpClick() {
 
 void TMainForm::ToolButtonAboutClick() {
     Guard([&] {
+        // About shows the start page, which describes no entry: no row stays selected beside it, so the
+        // buttons act on nothing unseen and a click on a row shows its page again.
+        {
+            const QSignalBlocker quiet(listViewFix_);
+            listViewFix_->selectionModel()->clear();
+        }
+        UpdateCommandAvailability();
         ShowAbout(services_);
         services_.dialogs.ShowMessage(AboutText(QB_VERSION), MessageKind::Information, MessageButtons::Ok);
     });

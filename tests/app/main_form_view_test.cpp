@@ -137,6 +137,15 @@ TEST(MainFormPane, ThePaneShowsTheSelectedRowAsItIsNowOrTheWelcomePage) {
     w.Press("SnButtonClose");
     EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Tool"));
     EXPECT_EQ(w.PaneText(), Page("Tool", "C:\\Apps\\tool.exe", "Current User\\Registry\\Run", kNotRunning));
+
+    // About shows the welcome page: then no row is selected, and a click on the row shows its page again.
+    w.scripted.Answer(DialogResult::Ok);
+    w.Press("ToolButtonAbout");
+    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+    EXPECT_FALSE(w.Find<QPushButton>("ButtonDelete")->isEnabled());
+    EXPECT_EQ(w.PaneText(), "Welcome");
+    w.SelectRow("Tool");
+    EXPECT_EQ(w.PaneText(), Page("Tool", "C:\\Apps\\tool.exe", "Current User\\Registry\\Run", kNotRunning));
 }
 
 TEST(MainFormList, DeleteLeavesNoRowSelected) {
