@@ -301,14 +301,19 @@ void TMainForm::ShowCurrentPage() {
 
 void TMainForm::UpdatePendingSigns() {
     const RowRecordsScope records(*this);
+    bool repainted = false;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         if (QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(i))) {
             const StartupItem* record = RecordOfRow(rows_[i]);
             const bool pending = record != nullptr && IsPending(*record);
             if (shown->font(0).bold() != pending) {
                 PaintRow(shown, rows_[i]);
+                repainted = true;
             }
         }
+    }
+    if (repainted) {
+        FitColumns(); // bold text is wider: a changed row's cells are not to be cut off
     }
     const auto pending = std::count_if(inventory_.Items.begin(), inventory_.Items.end(),
                                        [](const auto& item) { return IsPending(*item); });

@@ -311,6 +311,20 @@ TEST(MainFormColumns, TheColumnsShareTheListsWidthAndCutCellsShowTheirTextInTheT
     EXPECT_EQ(QToolTip::text(), "Right click for more operation.");
 }
 
+// A changed row is drawn in bold, which is wider: the columns make room for it.
+TEST(MainFormColumns, ARowInBoldIsCutNoMoreThanItWasBefore) {
+    test::DemoMachine demo;
+    test::MainWindow w(demo.System());
+    QApplication::processEvents();
+    QTreeWidget* list = w.List();
+    const auto before = CutCells(list, {0, 2, 3, 4});
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        test::ClickCheckBox(list, list->topLevelItem(i));
+    }
+    ASSERT_TRUE(list->topLevelItem(0)->font(0).bold());
+    EXPECT_EQ(CutCells(list, {0, 2, 3, 4}), before);
+}
+
 TEST(MainFormColumns, TheBackupAndApplyDialogsShowTheirTextsWhole) {
     test::SandboxRoot root;
     FillMachine(root);
