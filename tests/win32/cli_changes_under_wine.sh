@@ -2,14 +2,17 @@
 # Every change quillbrook-cli.exe makes, under Wine, checked with Wine's own `reg query` and the startup
 # folder: disable, enable, add, delete, backup and restore, and the marks of what changed behind the tool's
 # back, with compare and accept; entries of the 32-bit registry view put there
-# with `reg add ... /reg:32`; and an entry switched off the way Windows 8 and later switch entries off (a
-# REG_BINARY value under Explorer\StartupApproved). Wine itself ignores those switches at logon; what is
+# with `reg add ... /reg:32`; and entries switched off the way Windows 8 and later switch entries off (a
+# REG_BINARY value under Explorer\StartupApproved: Run, Run32 and StartupFolder), enabled in place, left
+# alone by a disable, and backed up and restored as disabled. Wine itself ignores those switches at logon; what is
 # checked here is what the tool reads and writes.
 #   cli_changes_under_wine.sh WINE_RUN PREFIX CLI_EXE
 source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
 wine_run=$1 prefix=$2 cli=$3
 
 approved="HKCU\\$cv\\Explorer\\StartupApproved\\Run"
+approved32="HKLM\\$cv\\Explorer\\StartupApproved\\Run32" # the 32-bit view's switches, kept in the native one
+approved_folder="HKCU\\$cv\\Explorer\\StartupApproved\\StartupFolder"
 tool=$(mktemp -d)
 startup_unix=""
 cleanup() {
@@ -21,6 +24,8 @@ cleanup() {
       done
     done
   done
+  w reg delete "$approved32" /v QbChg32 /f >/dev/null 2>&1 || true
+  w reg delete "$approved_folder" /v QbChgLink.lnk /f >/dev/null 2>&1 || true
   w reg delete 'HKCU\Software\Quillbrook' /f >/dev/null 2>&1 || true
   w reg delete "$app_defaults" /f >/dev/null 2>&1 || true
   [ -z "$startup_unix" ] || rm -f "$startup_unix/QbChgLink.lnk"
@@ -142,6 +147,42 @@ expected_compare='Added:   QbChgBack (Current User\Registry\Run): "C:\windows\no
 cli accept
 json=$(w "$exe" list --json | tr -d '\r')
 [[ "$json" != *'"change": "'* ]] || fail "accept left marks: $json"
+
+# Enabling in the 32-bit view moves the value within that view.
+cli enable --name QbChg32 --location "$lm32" --no-backup
+expect_there "HKLM\\$cv\\Run" QbChg32 /reg:32
+expect_gone "HKLM\\$cv\\RunDisabled" QbChg32 /reg:32
+expect_gone "HKLM\\$cv\\Run" QbChg32 /reg:64
+
+# Switches of the 32-bit view and of the startup folder: listed off, switched on in place.
+off=030000000000000000000000
+w reg add "$approved32" /v QbChg32 /t REG_BINARY /d $off /f >/dev/null
+w reg add "$approved_folder" /v QbChgLink.lnk /t REG_BINARY /d $off /f >/dev/null
+json=$(w "$exe" list --json | tr -d '\r')
+[[ "$(entry QbChg32 "$lm32")" == *'"state": "Disabled"'*'"approved": false'* ]] ||
+  fail "QbChg32, switched off in Run32, is not listed disabled: $(entry QbChg32 "$lm32")"
+[[ "$(entry QbChgLink 'Current User\Startup Menu')" == *'"state": "Disabled"'*'"approved": false'* ]] ||
+  fail "QbChgLink, switched off in StartupFolder, is not listed disabled"
+cli enable --name QbChg32 --location "$lm32" --no-backup
+[ "$(data "$approved32" QbChg32)" = 'REG_BINARY 020000000000000000000000' ] ||
+  fail "the Run32 switch of QbChg32 is not on: $(data "$approved32" QbChg32)"
+expect_there "HKLM\\$cv\\Run" QbChg32 /reg:32
+
+# Disabling moves the entry the tool's own way and leaves an "on" switch as it is.
+cli disable --name QbChgOff --location "$cu" --no-backup
+expect_there "HKCU\\$cv\\RunDisabled" QbChgOff
+[ "$(data "$approved" QbChgOff)" = 'REG_BINARY 020000000000000000000000' ] ||
+  fail "disable changed the switch of QbChgOff: $(data "$approved" QbChgOff)"
+
+# A backup keeps an entry switched off by Windows as disabled; the restore gives it disabled.
+backup_off=$(w winepath -w "$tool/switched.qbk" | tr -d '\r')
+cli backup "$backup_off"
+cli enable --name QbChgLink --location 'Current User\Startup Menu' --no-backup
+[ "$(data "$approved_folder" QbChgLink.lnk)" = 'REG_BINARY 020000000000000000000000' ] ||
+  fail "the StartupFolder switch of QbChgLink is not on: $(data "$approved_folder" QbChgLink.lnk)"
+cli restore "$backup_off" --no-backup
+[ ! -e "$startup_unix/QbChgLink.lnk" ] && [ -f "$tool/ShortCutCurrUser/QbChgLink.lnk" ] ||
+  fail "restore did not give QbChgLink back disabled (moved aside)"
 
 if [ "$failures" -ne 0 ]; then
   echo "--- list --json ---" >&2
