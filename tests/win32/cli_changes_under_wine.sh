@@ -4,8 +4,8 @@
 # back, with compare and accept; entries of the 32-bit registry view put there
 # with `reg add ... /reg:32`; and entries switched off the way Windows 8 and later switch entries off (a
 # REG_BINARY value under Explorer\StartupApproved: Run, Run32 and StartupFolder), enabled in place, left
-# alone by a disable, and backed up and restored as disabled. Wine itself ignores those switches at logon; what is
-# checked here is what the tool reads and writes.
+# alone by a disable, and backed up and restored as disabled. Wine itself ignores those switches at logon;
+# what is checked here is what the tool reads and writes.
 #   cli_changes_under_wine.sh WINE_RUN PREFIX CLI_EXE
 source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
 wine_run=$1 prefix=$2 cli=$3
