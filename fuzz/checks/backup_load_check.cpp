@@ -1,10 +1,12 @@
 #include "backup/backup_file.h"
+#include "backup/saved_entry.h"
 #include "checks/reader_checks.h"
 #include "inventory/shortcut_names.h"
 #include "inventory/startup_location.h"
 #include "knowledge/program_database.h"
 #include "platform/sandbox/sandbox_system.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -65,6 +67,15 @@ fs::path MakeTempRoot() {
         throw std::runtime_error("cannot make a temporary directory");
     }
     return pattern;
+}
+
+// Whether the backup holds the entry, by name, place and command, in the state it was given.
+bool BackupHolds(PlatformServices services, const StartupItem& item) {
+    const auto saved = ReadBackupEntries(kBackupPath, services.profiles);
+    return saved && std::any_of(saved->begin(), saved->end(), [&](const SavedEntry& entry) {
+               return FieldText(entry.name) == item.Name && FieldText(entry.location) == item.Location &&
+                      entry.state == item.State && SameCommand(FieldText(entry.command), item.Command);
+           });
 }
 
 } // namespace
@@ -133,9 +144,12 @@ Finding BackupLoadCheck::Run(std::string_view fileBytes) {
             }
         }
         if (item->LoadedState != ItemState::Deleted) {
-            // Replaced (Deleted), or held by the backup as it is and left alone.
-            if (item->State != ItemState::Deleted && item->State != item->LoadedState) {
-                return "the system's entry '" + item->Name.str() + "' was given another state";
+            // Replaced (Deleted), held by the backup as it is and left alone, or enabled or disabled where it
+            // is because the backup holds that very entry in the other state.
+            if (item->State != ItemState::Deleted && item->State != item->LoadedState &&
+                !BackupHolds(m.system->Services(), *item)) {
+                return "the system's entry '" + item->Name.str() +
+                       "' was given a state the backup does not hold";
             }
             continue;
         }
