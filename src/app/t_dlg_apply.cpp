@@ -1,5 +1,7 @@
 #include "app/t_dlg_apply.h"
 
+#include "app/dialog_list.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -98,12 +100,7 @@ void TDlgApply::FormShow(const Inventory& inventory) {
         item->setText(3, Q(row.location));
         item->setText(4, Q(row.status));
     }
-    // Each column as wide as its longest text, never narrower than it was made.
-    const int widths[] = {80, 120, 150, 100, 55};
-    for (int column = 0; column < 5; ++column) {
-        list_->resizeColumnToContents(column);
-        list_->header()->resizeSection(column, std::max(widths[column], list_->columnWidth(column)));
-    }
+    FitDialogList(*this, *list_, {80, 120, 150, 100, 55});
     if (!StoredAutoBackupChoice(services_.registry)) {
         checkBoxBackup_->setChecked(false);
     }

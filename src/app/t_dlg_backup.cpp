@@ -1,6 +1,7 @@
 #include "app/t_dlg_backup.h"
 
 #include "app/dialog_header.h"
+#include "app/dialog_list.h"
 #include "backup/backup_file.h"
 #include "platform/platform_error.h"
 #include "platform/text.h"
@@ -113,12 +114,7 @@ void TDlgBackup::ShowRows() {
         item->setText(1, Q(row.filePath));
         item->setText(2, row.count ? QString::number(*row.count) : QString());
     }
-    // Each column as wide as its longest text, never narrower than it was made.
-    const int widths[] = {105, 300, 90};
-    for (int column = 0; column < 3; ++column) {
-        list_->resizeColumnToContents(column);
-        list_->header()->resizeSection(column, std::max(widths[column], list_->columnWidth(column)));
-    }
+    FitDialogList(*this, *list_, {105, 300, 90});
 }
 
 const BackupIndexRow* TDlgBackup::SelectedRow() const {

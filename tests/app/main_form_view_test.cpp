@@ -343,6 +343,7 @@ TEST(MainFormColumns, TheBackupAndApplyDialogsShowTheirTextsWhole) {
         test::Press(backup->findChild<QPushButton*>(QStringLiteral("SnButtonNew")));
         EXPECT_TRUE(CutCells(backupList, {0, 1, 2}).empty())
             << ::testing::PrintToString(CutCells(backupList, {0, 1, 2}));
+        EXPECT_LE(backupList->header()->length(), backupList->viewport()->width()); // no scrolling sideways
         backup->reject();
     });
     w.Press("ToolButtonBackup");
@@ -356,6 +357,7 @@ TEST(MainFormColumns, TheBackupAndApplyDialogsShowTheirTextsWhole) {
         ASSERT_EQ(changes->topLevelItemCount(), 1);
         EXPECT_EQ(changes->topLevelItem(0)->text(2).toStdString(), longCommand);
         EXPECT_TRUE(CutCells(changes, {0, 1, 2, 3, 4}).empty());
+        EXPECT_LE(changes->header()->length(), changes->viewport()->width()); // no scrolling sideways
         apply->reject();
     });
     w.Press("ToolButtonApply");
