@@ -73,8 +73,9 @@ fs::path MakeTempRoot() {
 bool BackupHolds(PlatformServices services, const StartupItem& item) {
     const auto saved = ReadBackupEntries(kBackupPath, services.profiles);
     return saved && std::any_of(saved->begin(), saved->end(), [&](const SavedEntry& entry) {
-               return FieldText(entry.name) == item.Name && FieldText(entry.location) == item.Location &&
-                      entry.state == item.State && SameCommand(FieldText(entry.command), item.Command);
+               return item.Name == FieldText(entry.name).str() &&
+                      item.Location == FieldText(entry.location).str() && entry.state == item.State &&
+                      SameCommand(FieldText(entry.command), item.Command);
            });
 }
 
