@@ -17,12 +17,12 @@ void FitDialogList(QDialog& dialog, QTreeWidget& list, const std::vector<int>& l
             column < static_cast<int>(least.size()) ? least[static_cast<std::size_t>(column)] : 0;
         list.header()->resizeSection(column, std::max(floor, list.columnWidth(column)));
     }
-    // What the list's frame, its vertical scroll bar and the room around it take besides the columns, as
-    // laid out at the dialog's present size (it may not have been shown yet).
+    // What the list's frame and the room around it take besides the columns, as laid out at the dialog's
+    // present size. The dialog may not have been shown yet: then only an explicit layout places the list.
     if (dialog.layout() != nullptr) {
-        dialog.layout()->activate();
+        dialog.layout()->setGeometry(dialog.rect());
     }
-    const int besides = dialog.width() - list.viewport()->width();
+    const int besides = dialog.width() - list.width() + 2 * list.frameWidth();
     int wanted = list.header()->length() + besides + list.verticalScrollBar()->sizeHint().width();
     if (const QScreen* screen = dialog.screen()) {
         wanted = std::min(wanted, screen->availableGeometry().width() * 9 / 10);
