@@ -70,8 +70,7 @@ fs::path MakeTempRoot() {
 }
 
 // Whether the backup holds the entry, by name, place and command, in the state it was given.
-bool BackupHolds(PlatformServices services, const StartupItem& item) {
-    const auto saved = ReadBackupEntries(kBackupPath, services.profiles);
+bool BackupHolds(const std::optional<std::vector<SavedEntry>>& saved, const StartupItem& item) {
     return saved && std::any_of(saved->begin(), saved->end(), [&](const SavedEntry& entry) {
                return item.Name == FieldText(entry.name).str() &&
                       item.Location == FieldText(entry.location).str() && entry.state == item.State &&
@@ -138,6 +137,7 @@ Finding BackupLoadCheck::Run(std::string_view fileBytes) {
     if (!result.loaded && (!inventory.Items.empty() || result.skippedUnsafeNames != 0)) {
         return "a file that was not loaded changed the inventory";
     }
+    const auto saved = ReadBackupEntries(kBackupPath, m.system->Services().profiles);
     for (const auto& item : inventory.Items) {
         for (const FieldText* field : {&item->Name, &item->Command, &item->Location}) {
             if (field->size() > FieldText::kLimit) {
@@ -148,7 +148,7 @@ Finding BackupLoadCheck::Run(std::string_view fileBytes) {
             // Replaced (Deleted), held by the backup as it is and left alone, or enabled or disabled where it
             // is because the backup holds that very entry in the other state.
             if (item->State != ItemState::Deleted && item->State != item->LoadedState &&
-                !BackupHolds(m.system->Services(), *item)) {
+                !BackupHolds(saved, *item)) {
                 return "the system's entry '" + item->Name.str() +
                        "' was given a state the backup does not hold";
             }

@@ -8,8 +8,6 @@
 
 namespace qb {
 
-namespace {} // namespace
-
 const std::string& ListRow::Cell(int column) const {
     switch (column) {
     case 1:

@@ -77,54 +77,61 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
         const StartupItem& loaded = *inventory.Items[k];
         loadedByName[nameKey(loaded.Name.str(), loaded.Location.str(), loaded.LoadedState)].push_back(k);
     }
-    // The loaded entry, not yet accounted for, of the saved entry's name, place, command and arguments in
+    // The backup's entries as records hold them, each text cut where a field cuts it; names that cannot be
+    // file names in a startup folder are skipped.
+    struct Held {
+        FieldText name, command, location, arguments;
+        ItemState state;
+    };
+    std::vector<Held> held;
+    held.reserve(saved->size());
+    for (const SavedEntry& entry : *saved) {
+        Held h{entry.name, entry.command, entry.location, entry.arguments, entry.state};
+        if (IsFolderRow(h.location) && ShortcutNameProblem(h.name)) {
+            ++result.skippedUnsafeNames;
+            continue;
+        }
+        held.push_back(std::move(h));
+    }
+    // The loaded entry, not yet accounted for, of the held entry's name, place, command and arguments in
     // the given state; -1 when there is none.
-    const auto findLoaded = [&](const SavedEntry& entry, ItemState state) -> int {
-        const auto candidates =
-            loadedByName.find(nameKey(FieldText(entry.name).str(), FieldText(entry.location).str(), state));
+    const auto findLoaded = [&](const Held& entry, ItemState state) -> int {
+        const auto candidates = loadedByName.find(nameKey(entry.name.str(), entry.location.str(), state));
         if (candidates == loadedByName.end()) {
             return -1;
         }
         for (const std::size_t k : candidates->second) {
             const StartupItem& loaded = *inventory.Items[k];
-            if (!kept[k] && SameCommand(loaded.Command, FieldText(entry.command)) &&
-                loaded.Arguments == FieldText(entry.arguments).str()) {
+            if (!kept[k] && SameCommand(loaded.Command, entry.command) &&
+                loaded.Arguments == entry.arguments.str()) {
                 return static_cast<int>(k);
             }
         }
         return -1;
     };
-    std::vector<const SavedEntry*> notOnSystem;
-    for (const SavedEntry& entry : *saved) {
-        if (IsFolderRow(FieldText(entry.location)) && ShortcutNameProblem(FieldText(entry.name))) {
-            ++result.skippedUnsafeNames;
-            continue;
-        }
+    std::vector<const Held*> notOnSystem;
+    for (const Held& entry : held) {
         if (const int k = findLoaded(entry, entry.state); k >= 0) {
             kept[static_cast<std::size_t>(k)] = true;
         } else {
             notOnSystem.push_back(&entry);
         }
     }
-    for (const SavedEntry* pending : notOnSystem) {
-        const SavedEntry& entry = *pending;
+    for (const Held* pending : notOnSystem) {
+        const auto& [name, command, location, arguments, state] = *pending;
         // The same entry in the other state is enabled or disabled where it is: the system's own value or
         // shortcut moves, with its whole text, name, description and icon. Written anew from the backup, a
         // name or command over 259 bytes would come back cut.
-        const ItemState other = entry.state == ItemState::Enabled ? ItemState::Disabled : ItemState::Enabled;
-        if (const int k = findLoaded(entry, other); k >= 0) {
+        const ItemState other = state == ItemState::Enabled ? ItemState::Disabled : ItemState::Enabled;
+        if (const int k = findLoaded(*pending, other); k >= 0) {
             kept[static_cast<std::size_t>(k)] = true;
-            inventory.Items[static_cast<std::size_t>(k)]->State = entry.state;
+            inventory.Items[static_cast<std::size_t>(k)]->State = state;
             continue;
         }
-        const FieldText name = entry.name;
-        const FieldText command = entry.command;
-        const FieldText location = entry.location;
-        const FieldText arguments = entry.arguments;
         const std::string target = TargetPath(command, services.system, services.files);
         StartupItem item;
         item.Rating = ratings.LookupRating(name, command);
-        item.State = entry.state;
+        item.State = state;
         item.LoadedState = ItemState::Deleted;
         item.IconIndex = scanner.LoadItemIcon(target);
         item.PathValid = !target.empty();

@@ -69,8 +69,7 @@ std::string NewSystemName(const StartupItem& item) {
 } // namespace
 
 std::string DescribeNotChanged(const NotChangedEntry& entry) {
-    return ShownName(entry.name) + " (" + entry.location +
-           "): " + entry.reason;
+    return ShownName(entry.name) + " (" + entry.location + "): " + entry.reason;
 }
 
 std::string NotChangedMessage(const std::vector<NotChangedEntry>& entries) {

@@ -245,7 +245,9 @@ int RunChangeState(const Options& options, ItemState wanted, std::ostream& out, 
 
 int RunAdd(const Options& options, std::ostream& out, std::ostream& err) {
     // The editor trims what it is given before it counts: blanks around a text take no room in a record.
-    if (auto problem = CheckLength({TrimEditorText(options.name), TrimEditorText(options.command)}, err)) {
+    const std::string name = TrimEditorText(options.name);
+    const std::string command = TrimEditorText(options.command);
+    if (auto problem = CheckLength({name, command}, err)) {
         return *problem;
     }
     if (auto problem = CheckPlace(options.location, true, "add", err)) {
@@ -255,8 +257,6 @@ int RunAdd(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session || PlaceMissing(*session, options.location, err)) {
         return kExitFailed;
     }
-    const std::string name = TrimEditorText(options.name);
-    const std::string command = TrimEditorText(options.command);
     if (const auto problem = EditorInputProblem(session->inventory, name, command, options.location, -1)) {
         err << *problem << '\n';
         return kExitFailed;
