@@ -40,6 +40,10 @@ public:
     bool WriteFile(std::string_view, std::string_view) override { return false; }
     std::optional<std::string> ReadFile(std::string_view) override { return std::nullopt; }
     std::optional<FileStamp> Stamp(std::string_view) override { return std::nullopt; }
+    bool MoveFile(std::string_view, std::string_view) override { return false; }
+    bool IsReadOnly(std::string_view) override { return false; }
+    bool AppendFile(std::string_view, std::string_view) override { return false; }
+    std::unique_ptr<FileLock> LockFile(std::string_view) override { return nullptr; }
 
     std::set<std::string, std::less<>> confirmed;
 };

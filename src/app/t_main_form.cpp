@@ -10,6 +10,7 @@
 #include "backup/backup_file.h"
 #include "baseline/change_watch.h"
 #include "changes/apply_engine.h"
+#include "changes/apply_journal.h"
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "inventory/process_scan.h"
@@ -83,6 +84,13 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
         treeViewMain_->expandAll();
         treeViewMain_->setCurrentItem(nullptr);
         treeViewMain_->clearSelection();
+        // An apply cut off by a kill or a crash is finished or rolled back before anything is read.
+        if (const Recovery recovered = RecoverInterruptedApply(services_); recovered != Recovery::None) {
+            services_.dialogs.ShowMessage(RecoveryMessage(recovered),
+                                          recovered == Recovery::Failed ? MessageKind::Warning
+                                                                        : MessageKind::Information,
+                                          MessageButtons::Ok);
+        }
         Reload();
         RefreshList(); // with no row selected, the pane shows the start page
     });

@@ -60,10 +60,17 @@ std::string WriteAutoBackup(const Inventory& inventory, PlatformServices service
     if (!key->ValueExists("Idx")) {
         key->WriteInteger("Idx", 1);
     }
-    const std::uint32_t n = key->ReadInteger("Idx");
+    // A file of that number may be there already (a counter that was reset, or an apply killed before its
+    // count was stored): the next free number is taken, and no backup is ever written over.
+    std::uint32_t n = key->ReadInteger("Idx");
+    std::string path;
+    for (;; ++n) {
+        path = JoinPath(services.files.ExecutableDirectory(), "backup\\Auto-" + std::to_string(n) + ".qbk");
+        if (!services.files.FileExists(path)) {
+            break;
+        }
+    }
     key->WriteInteger("Idx", n + 1);
-    const std::string path =
-        JoinPath(services.files.ExecutableDirectory(), "backup\\Auto-" + std::to_string(n) + ".qbk");
     WriteBackup(path, inventory, services, BackupContent::AsLoaded);
     return path;
 }

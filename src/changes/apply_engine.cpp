@@ -1,6 +1,7 @@
 #include "changes/apply_engine.h"
 
 #include "backup/backup_index.h"
+#include "changes/apply_transaction.h"
 #include "changes/pending_changes.h"
 #include "inventory/row_texts.h"
 #include "inventory/shell_folders.h"
@@ -35,6 +36,7 @@ constexpr std::string_view kNotFound = "not found where it was loaded from";
 constexpr std::string_view kNameTaken = "an entry of that name is already there";
 constexpr std::string_view kNameCannotBeAFile = "the name cannot be a file name in a startup folder";
 constexpr std::string_view kNoStartupFolder = "the system names no startup folder";
+constexpr std::string_view kChangedSince = "changed by another program since it was loaded";
 
 std::string_view WithoutLinkEnding(std::string_view fileName) {
     if (fileName.size() >= 4 && EqualsIgnoreCase(fileName.substr(fileName.size() - 4), ".lnk")) {
@@ -170,6 +172,19 @@ void ApplyEngine::ChangedInPart(const StartupItem& item, std::string reason) {
     report_.notChanged.back().partly = true;
 }
 
+bool ApplyEngine::StillAsLoaded(const StartupItem& item, const std::optional<RegistryValue>& value,
+                                const std::optional<std::string>& path, std::string* why) {
+    if (item.LoadedState == ItemState::Deleted) {
+        return true; // not loaded: nothing to compare with
+    }
+    const bool same = path ? !item.LoadedStamp || services_.files.Stamp(*path) == item.LoadedStamp
+                           : !item.LoadedValue || value == item.LoadedValue;
+    if (!same) {
+        *why = kChangedSince;
+    }
+    return same;
+}
+
 ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState state,
                                               std::string_view systemName, Removed* saved, std::string* why) {
     const StartupLocation* row = FindLocation(item.Location);
@@ -185,6 +200,9 @@ ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState
         const auto value = key->ReadValue(systemName);
         if (!value) {
             return Removal::Absent;
+        }
+        if (!StillAsLoaded(item, value, std::nullopt, why)) {
+            return Removal::Failed;
         }
         if (!key->DeleteValue(systemName)) {
             *why = Cause();
@@ -202,20 +220,26 @@ ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState
     if (!services_.files.FileExists(*path)) {
         return Removal::Absent;
     }
+    if (!StillAsLoaded(item, std::nullopt, path, why)) {
+        return Removal::Failed;
+    }
     const auto bytes = services_.files.ReadFile(*path);
+    auto link = services_.shell.LoadShortcut(*path);
     if (!services_.files.DeleteFile(*path)) {
         *why = Cause();
         return Removal::Failed;
     }
     if (saved != nullptr) {
         saved->shortcut = bytes;
+        saved->link = std::move(link);
         saved->path = *path;
     }
     return Removal::Done;
 }
 
 bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
-                             const std::optional<std::string>& realData, std::string* why) {
+                             const std::optional<std::string>& realData, std::string* why,
+                             const Removed* replaced) {
     const StartupLocation* row = FindLocation(item.Location);
     if (row == nullptr) {
         *why = kNoSuchPlace;
@@ -231,7 +255,23 @@ bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state, std::stri
             *why = kNameTaken;
             return false;
         }
-        if (!services_.shell.SaveShortcut(*path, ShortcutForRecord(item))) {
+        bool saved = false;
+        if (replaced != nullptr && replaced->shortcut && replaced->link) {
+            // The file moves as a file: its description, working folder, icon, hot key and show state stay.
+            const StartupItem& before = *replaced->original;
+            if (before.Command == item.Command && before.Arguments == item.Arguments) {
+                saved = services_.files.WriteFile(*path, *replaced->shortcut);
+            } else {
+                ShortcutInfo link = *replaced->link;
+                const ShortcutInfo fresh = ShortcutForRecord(item);
+                link.target = fresh.target;
+                link.arguments = fresh.arguments;
+                saved = services_.shell.SaveShortcut(*path, link);
+            }
+        } else {
+            saved = services_.shell.SaveShortcut(*path, ShortcutForRecord(item));
+        }
+        if (!saved) {
             *why = Cause();
             return false;
         }
@@ -271,9 +311,16 @@ bool ApplyEngine::MoveValue(const StartupLocation& row, const StartupItem& item,
         *why = kNotFound;
         return false;
     }
+    if (!StillAsLoaded(item, stored, std::nullopt, why)) {
+        return false;
+    }
     const auto target = OpenLocationKey(row.label, to);
     if (!target) {
         *why = Cause();
+        return false;
+    }
+    if (target->ValueExists(name)) {
+        *why = kNameTaken; // another entry of that name (in any letter case) came there since the load
         return false;
     }
     target->WriteValue(name, ValueOf(stored->data)); // a failure ends the apply; nothing was removed
@@ -294,6 +341,10 @@ bool ApplyEngine::MoveShortcut(const StartupLocation& row, const StartupItem& it
     if (!source || !target) {
         return false;
     }
+    if (services_.files.FileExists(*target)) {
+        *why = kNameTaken;
+        return false;
+    }
     if (!services_.files.FileExists(*source)) {
         if (to == ItemState::Enabled) {
             // The kept file is gone: the entry comes back as a new shortcut made from what it was.
@@ -304,6 +355,9 @@ bool ApplyEngine::MoveShortcut(const StartupLocation& row, const StartupItem& it
             return true;
         }
         *why = kNotFound;
+        return false;
+    }
+    if (!StillAsLoaded(item, std::nullopt, source, why)) {
         return false;
     }
     // The user's own file moves, with its arguments, working folder and icon; it leaves its place only once
@@ -410,16 +464,14 @@ void ApplyEngine::PutBack(const Removed& removed) {
 
 ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
     report_ = {};
-    // The whole apply is one step for other instances. A registry kept in one file writes it once, at the
-    // end: a thousand changes would otherwise rewrite the whole store a thousand times, and an apply cut
-    // short by a crash leaves the registry as it was.
-    const auto hold = services_.registry.HoldChanges();
     const std::string toolDirectory = services_.files.ExecutableDirectory();
     for (const StartupLocation& row : StartupLocations()) {
         if (row.kind == LocationKind::Folder) {
             services_.files.CreateDirectory(JoinPath(toolDirectory, row.disabledFolder));
         }
     }
+    // One apply of this user at a time; what a cut-off one left is put right first.
+    ApplyTransaction transaction(services_);
 
     if (rememberChoice) {
         const auto key = services_.registry.OpenForWriting(RegistryRoot::CurrentUser, kToolKey, true);
@@ -428,10 +480,25 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         }
         key->WriteInteger("AutoBackup", backupFirst ? 1 : 0);
     }
+    // Written and indexed before the first change, so that a killed apply leaves it findable.
     if (backupFirst) {
         report_.autoBackupPath = WriteAutoBackup(inventory_, services_);
     }
 
+    transaction.Begin();
+    ApplyEngine steps(inventory_, transaction.Services());
+    try {
+        steps.ApplySteps();
+        transaction.Commit();
+    } catch (const PlatformError&) {
+        transaction.RollBack(); // every change goes back; the marks stay for the next try
+        throw;
+    }
+    report_.notChanged = std::move(steps.report_.notChanged);
+    return report_;
+}
+
+void ApplyEngine::ApplySteps() {
     // Removals before any write. First the old versions of edited entries, from where the system held
     // them, so that an entry can come back under its own name; then the deleted entries, so that the
     // names they free can be taken by an added, edited or moved entry. Whatever is removed to make room for
@@ -469,6 +536,9 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         Removed entry;
         entry.original = &item;
         entry.replacement = AddedInPlaceOf(item); // a restore's new version of the same entry
+        if (entry.replacement != nullptr) {
+            originalOf.try_emplace(entry.replacement, removed.size());
+        }
         std::string why;
         switch (RemoveEntry(item, PlaceState(item), SystemNameOf(item), &entry, &why)) {
         case Removal::Done:
@@ -498,7 +568,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
         }
     };
     // A deleted entry takes its switch along, so that a program installed again under that name does not
-    // inherit a stale "off"; also when a failed write stops the apply, as the entry is gone all the same.
+    // inherit a stale "off".
     const auto removeSwitchesOfDeleted = [&] {
         for (const Removed& entry : removed) {
             if (entry.done && !entry.putBack && entry.original->State == ItemState::Deleted) {
@@ -506,7 +576,13 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
             }
         }
     };
-    try {
+    // What an entry's write takes the place of: an edited entry's old version, or the system's entry a
+    // restore replaces; nullptr when nothing was removed for it.
+    const auto replacedBy = [&](const StartupItem& item) -> const Removed* {
+        const auto at = originalOf.find(&item);
+        return at == originalOf.end() ? nullptr : &removed[at->second];
+    };
+    {
         for (const auto& record : inventory_.Items) {
             const StartupItem& item = *record;
             if (item.State == ItemState::Deleted) {
@@ -514,8 +590,11 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
             }
             std::string why;
             if (item.LoadedState == ItemState::Deleted) {
-                // Added (and perhaps edited since): made new under its name.
-                if (WriteEntry(item, item.State, NewSystemName(item), std::nullopt, &why)) {
+                // Added (and perhaps edited since): made new under its name, from the file it replaces when a
+                // restore gives back another version of a shortcut that is there.
+                const Removed* replaced = replacedBy(item);
+                if (WriteEntry(item, item.State, NewSystemName(item), std::nullopt, &why,
+                               replaced != nullptr && replaced->done ? replaced : nullptr)) {
                     written.insert(&item);
                 } else {
                     NotChanged(item, why);
@@ -523,8 +602,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                 continue;
             }
             if (item.Edited) {
-                const auto at = originalOf.find(&item);
-                const Removed* old = at == originalOf.end() ? nullptr : &removed[at->second];
+                const Removed* old = replacedBy(item);
                 if (old != nullptr && old->failed) {
                     continue; // reported with its old version, which stays
                 }
@@ -539,7 +617,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                     realData = old->value->data;
                 }
                 if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
-                               realData, &why)) {
+                               realData, &why, old != nullptr && old->done ? old : nullptr)) {
                     written.insert(&item);
                 } else {
                     NotChanged(item, why);
@@ -561,17 +639,9 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                 ChangedInPart(item, "enabled, but Windows' own switch stays off: " + why);
             }
         }
-    } catch (const PlatformError&) {
-        putBackUnwritten();
-        removeSwitchesOfDeleted();
-        throw;
     }
     putBackUnwritten();
     removeSwitchesOfDeleted();
-    if (hold) {
-        hold->Release(); // throws when the registry's changes could not be stored: then none of them are
-    }
-    return report_;
 }
 
 ApplyOutcome ApplyChanges(Inventory& inventory, PlatformServices services, ApplyConfirmation& confirmation,

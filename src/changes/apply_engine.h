@@ -57,6 +57,11 @@ public:
     // backup, then the removals and the writes. A value that cannot be written although its key opened
     // ends the apply with the platform's error, after what was removed of edited entries is put back; the
     // marks stay, and a second apply finishes the work.
+    //
+    // The changes are one transaction (ApplyTransaction): a platform error rolls every one of them back, and
+    // an apply cut off by a kill is finished or rolled back by the next start. Each change acts only on an
+    // entry still as it was loaded, and only where its new name is free; otherwise that entry is not
+    // changed and the rest goes on.
     ApplyReport Apply(bool backupFirst, bool rememberChoice);
 
     // A registry row's key for an entry in that state (the run key when Enabled, else its twin), opened for
@@ -64,6 +69,9 @@ public:
     std::unique_ptr<RegistryKey> OpenLocationKey(std::string_view label, ItemState state);
 
 private:
+    // The removals and the writes, through the transaction's services.
+    void ApplySteps();
+
     // What a removal took away, so that it can be put back.
     struct Removed {
         const StartupItem* original = nullptr;    // what was removed: an edited entry's original, or a
@@ -74,6 +82,7 @@ private:
         bool putBack = false;                     // its replacement was not written, so it is back
         std::optional<RegistryValue> value;       // a registry row's value
         std::optional<std::string> shortcut;      // a folder row's file, as bytes
+        std::optional<ShortcutInfo> link;         // and what it holds, the base of a new version
         std::string path;                         // where the file was
     };
 
@@ -85,8 +94,14 @@ private:
                         std::string* why);
     // Puts an entry on the system in that state under the name given; realData, when given, is the stored
     // value's own text (the record's may be cut). False, with the reason, when nothing was written.
+    // A folder row's entry written in place of a removed shortcut (an edit's, a restore's) is that file:
+    // copied whole when its program and arguments stay, else with only those changed.
     bool WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
-                    const std::optional<std::string>& realData, std::string* why);
+                    const std::optional<std::string>& realData, std::string* why,
+                    const Removed* replaced = nullptr);
+    // Whether a loaded entry is on the system as it was loaded, where it is in that state; the reason when not.
+    bool StillAsLoaded(const StartupItem& item, const std::optional<RegistryValue>& value,
+                       const std::optional<std::string>& path, std::string* why);
     bool Move(const StartupItem& item, ItemState to, std::string* why);
     // Windows' own switch of a loaded entry: turned on where the entry is (false, with the reason, when it
     // could not be), or taken away with a deleted entry. Both do nothing where the system has no switches.

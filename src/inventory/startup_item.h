@@ -1,7 +1,9 @@
 #pragma once
 
 #include "inventory/field_text.h"
+#include "platform/file_system.h"
 #include "platform/processes.h"
+#include "platform/registry.h"
 
 #include <cstdint>
 #include <memory>
@@ -48,6 +50,10 @@ struct StartupItem {
     // as found ("Tool.LNK", or one without the ending). Name may be cut to fit or lack the ending; changes
     // to a loaded entry act on this name. Empty for an entry that is not on the system.
     std::string SystemName;
+    // What the system held of a loaded entry when it was loaded: its value, or its file's stamp. An apply
+    // changes the entry only while it is still so, and leaves alone what another program changed since.
+    std::optional<RegistryValue> LoadedValue;
+    std::optional<FileStamp> LoadedStamp;
     // Switched off by Windows' own startup settings (Windows 8 and later) while it stays in its place: loaded
     // Disabled, and enabled by switching it on where it is. SwitchedOffAt is when, as a FILETIME (0: not
     // recorded).

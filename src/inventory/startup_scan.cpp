@@ -77,7 +77,8 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
 
     if (run) {
         for (const std::string& name : run->ValueNames()) {
-            const auto command = TextOf(run->ReadValue(name));
+            const auto value = run->ReadValue(name);
+            const auto command = TextOf(value);
             if (!command) {
                 continue; // not a string: skipped before its twin is touched
             }
@@ -95,16 +96,18 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
             }
             StartupItem& item = AddLoadedItem(name, command->empty() ? " " : *command, label, true);
             item.TwinCopyRemoved = twinCopyRemoved;
+            item.LoadedValue = value;
             ReadSwitch(item, row);
         }
     }
     if (twin) {
         for (const std::string& name : twin->ValueNames()) {
-            const auto command = TextOf(twin->ReadValue(name));
+            const auto value = twin->ReadValue(name);
+            const auto command = TextOf(value);
             if (!command) {
                 continue;
             }
-            AddLoadedItem(name, command->empty() ? " " : *command, label, false);
+            AddLoadedItem(name, command->empty() ? " " : *command, label, false).LoadedValue = value;
         }
     }
 }
@@ -114,16 +117,19 @@ void StartupScanner::ScanShortcutFolder(std::string_view folder, std::string_vie
         return;
     }
     for (const FileEntry& entry : services_.files.FindFiles(folder, "*.*")) {
-        if (entry.isDirectory) {
-            continue;
+        if (entry.isDirectory || IsTemporaryFileName(entry.name)) {
+            continue; // a write in progress, or one a killed process left: never an entry
         }
-        const auto link = services_.shell.LoadShortcut(JoinPath(folder, entry.name));
+        const std::string path = JoinPath(folder, entry.name);
+        const auto stamp = services_.files.Stamp(path);
+        const auto link = services_.shell.LoadShortcut(path);
         if (!link) {
             continue; // a desktop.ini, a document: not a link
         }
         StartupItem& item =
             AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled, link->arguments);
         item.SystemName = entry.name;
+        item.LoadedStamp = stamp;
         if (enabled) {
             if (const StartupLocation* row = FindLocation(label)) {
                 ReadSwitch(item, *row);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,13 @@ struct FileStamp {
     std::int64_t modifiedNanoseconds = 0;
     std::uint64_t identity = 0; // changes when the file is replaced by another one
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// An exclusive lock held while the object lives. The system drops it when its holder dies, so a killed
+// process never keeps the next one waiting.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
 };
 
 // Files and directories addressed by Windows paths ("C:\Program Files\..."). Names match without regard
@@ -44,7 +52,22 @@ public:
     virtual bool WriteFile(std::string_view path, std::string_view bytes) = 0;
     virtual std::optional<std::string> ReadFile(std::string_view path) = 0;
     virtual std::optional<FileStamp> Stamp(std::string_view path) = 0;
+    // Renames a file, never over another: false (AlreadyThere) when the destination exists in any letter
+    // case. The file keeps its identity (FileStamp::identity), as a rename on one volume does.
+    virtual bool MoveFile(std::string_view source, std::string_view destination) = 0;
+    // Whether the file carries the read-only attribute, which makes Windows refuse to delete it.
+    virtual bool IsReadOnly(std::string_view path) = 0;
+    // Adds the bytes at the end of the file, creating it when missing, and flushes them to the disk
+    // before it returns: what a journal needs.
+    virtual bool AppendFile(std::string_view path, std::string_view bytes) = 0;
+    // Takes the exclusive lock of a lock file (made when missing), waiting while another process holds it;
+    // nullptr when the lock file cannot be made.
+    virtual std::unique_ptr<FileLock> LockFile(std::string_view path) = 0;
 };
+
+// Whether the name is one of the temporary files that a write in progress (or a killed one) leaves beside
+// its target: such a file is never an entry.
+bool IsTemporaryFileName(std::string_view name);
 
 // The Windows wildcard match of FindFirstFile, without regard to case. "*.*" matches every name,
 // with or without a dot.

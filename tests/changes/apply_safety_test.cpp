@@ -149,10 +149,11 @@ TEST(ApplySafety, AMoveWhoseRemovalFailsIsUndoneAndSaid) {
         {"enabling a run value", "registry.delete-value", CV + "RunDisabled\\Twin",
          [](Machine& m) { m.Find("Twin", kCuRun).State = ItemState::Enabled; },
          "Twin (Current User\\Registry\\Run): in use by another program"},
-        {"disabling a shortcut", "files.delete", kUserStartup + "\\Link.lnk",
+        // A file leaves its place by a rename aside, deleted only once the apply is done.
+        {"disabling a shortcut", "files.move", kUserStartup + "\\Link.lnk",
          [](Machine& m) { m.Find("Link", kCuMenu).State = ItemState::Disabled; },
          "Link (Current User\\Startup Menu): in use by another program"},
-        {"enabling a kept shortcut", "files.delete", kTool + "\\ShortCutCurrUser\\Kept.lnk",
+        {"enabling a kept shortcut", "files.move", kTool + "\\ShortCutCurrUser\\Kept.lnk",
          [](Machine& m) { m.Find("Kept", kCuMenu).State = ItemState::Enabled; },
          "Kept (Current User\\Startup Menu): in use by another program"},
         {"deleting a run value", "registry.delete-value", CV + "Run\\Value",

@@ -400,6 +400,7 @@ TEST(CrashSafety, AKilledApplyLeavesTheRegistryAsItWasOrAsTheWholeApplyMadeIt) {
         }
         ASSERT_TRUE(
             sandbox::WriteHostFileAtomically(dir.Path() / "registry.reg", sandbox::FormatRegFile(tree)));
+        fs::create_directories(dir.Path() / "drive_c"); // where the apply keeps its journal
     }
     // Which key holds every entry now; an error when the file is not one of the two whole states.
     const auto observe = [&]() -> std::variant<bool, std::string> {

@@ -175,6 +175,21 @@ std::optional<FileStamp> FaultyFileSystem::Stamp(std::string_view path) {
     return inner_.Stamp(path);
 }
 
+bool FaultyFileSystem::MoveFile(std::string_view source, std::string_view destination) {
+    return !plan_.ShouldFail("files.move", source, true) && inner_.MoveFile(source, destination); // what moves
+}
+
+bool FaultyFileSystem::AppendFile(std::string_view path, std::string_view bytes) {
+    return !plan_.ShouldFail("files.append", path, true) && inner_.AppendFile(path, bytes);
+}
+
+std::unique_ptr<FileLock> FaultyFileSystem::LockFile(std::string_view path) {
+    if (plan_.ShouldFail("files.lock", path, false)) {
+        return nullptr;
+    }
+    return inner_.LockFile(path);
+}
+
 std::string FaultyShell::StartupFolderPath(bool allUsers) {
     if (plan_.ShouldFail("shell.startup-folder", allUsers ? "all users" : "current user", false)) {
         return {};

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <random>
 #include <sys/file.h>
@@ -59,6 +60,8 @@ void RemoveOrphanedTemporaries(const fs::path& dir, const fs::path& target) {
     }
 }
 
+} // namespace
+
 void SyncDirectory(const fs::path& dir) {
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
@@ -67,7 +70,31 @@ void SyncDirectory(const fs::path& dir) {
     }
 }
 
-} // namespace
+bool RenameWithoutReplacing(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the flag: a second name fails when the destination exists, then the first goes.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    return ::unlink(from.c_str()) == 0;
+}
+
+bool AppendToHostFile(const fs::path& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = WriteAll(fd, bytes) && ::fdatasync(fd) == 0;
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return ok;
+}
 
 std::optional<std::string> ReadHostFile(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -16,6 +16,16 @@ std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
 // temporary files that writers killed in the middle of a write left beside the target.
 bool WriteHostFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// Renames a file unless the destination exists (renameat2 with RENAME_NOREPLACE, or link and unlink where
+// the file system lacks it); errno tells why it failed.
+bool RenameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Appends to a file (made when missing) and flushes it to the disk; errno tells why it failed.
+bool AppendToHostFile(const std::filesystem::path& path, std::string_view bytes);
+
+// Flushes a directory's entries (a rename, a new name) to the disk.
+void SyncDirectory(const std::filesystem::path& dir);
+
 // Whether the file carries no owner write permission: the sandbox's read-only attribute. Checked on the
 // mode bits rather than with access(), which answers yes to root for every file.
 bool IsReadOnlyHostFile(const std::filesystem::path& path);

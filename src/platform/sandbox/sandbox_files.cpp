@@ -190,3 +190,70 @@ std::optional<FileStamp> SandboxFiles::Stamp(std::string_view path) {
 }
 
 } // namespace qb::sandbox
+
+namespace qb::sandbox {
+
+bool SandboxFiles::MoveFile(std::string_view source, std::string_view destination) {
+    if (!FileExists(source)) {
+        return Fail(FailureCause::NotFound);
+    }
+    const auto from = paths_.ToHostForWriting(source);
+    const auto to = from ? paths_.ToHostForWriting(destination) : std::nullopt;
+    if (!from || !to) {
+        return false;
+    }
+    // Names match without regard to case: a destination in other letters is taken as well.
+    if (FileExists(destination) || DirectoryExists(destination)) {
+        return Fail(FailureCause::AlreadyThere);
+    }
+    if (RenameWithoutReplacing(*from, *to)) {
+        SyncDirectory(to->parent_path());
+        SyncDirectory(from->parent_path());
+        return true;
+    }
+    return FailedWithErrno();
+}
+
+bool SandboxFiles::IsReadOnly(std::string_view path) {
+    const auto host = paths_.ToHost(path);
+    return host && FileExists(path) && IsReadOnlyHostFile(*host);
+}
+
+bool SandboxFiles::AppendFile(std::string_view path, std::string_view bytes) {
+    const auto host = paths_.ToHostForWriting(path);
+    if (!host) {
+        return false;
+    }
+    if (DirectoryExists(path)) {
+        return Fail(FailureCause::AlreadyThere);
+    }
+    if (IsReadOnlyHostFile(*host)) {
+        return Fail(FailureCause::AccessDenied);
+    }
+    return AppendToHostFile(*host, bytes) || FailedWithErrno();
+}
+
+namespace {
+class SandboxFileLock : public FileLock {
+public:
+    explicit SandboxFileLock(HostFileLock lock) : lock_(std::move(lock)) {}
+
+private:
+    HostFileLock lock_;
+};
+} // namespace
+
+std::unique_ptr<FileLock> SandboxFiles::LockFile(std::string_view path) {
+    const auto host = paths_.ToHostForWriting(path);
+    if (!host) {
+        return nullptr;
+    }
+    auto lock = HostFileLock::Acquire(*host);
+    if (!lock) {
+        FailedWithErrno();
+        return nullptr;
+    }
+    return std::make_unique<SandboxFileLock>(std::move(*lock));
+}
+
+} // namespace qb::sandbox

@@ -21,6 +21,10 @@ public:
     bool WriteFile(std::string_view path, std::string_view bytes) override;
     std::optional<std::string> ReadFile(std::string_view path) override;
     std::optional<FileStamp> Stamp(std::string_view path) override;
+    bool MoveFile(std::string_view source, std::string_view destination) override;
+    bool IsReadOnly(std::string_view path) override;
+    bool AppendFile(std::string_view path, std::string_view bytes) override;
+    std::unique_ptr<FileLock> LockFile(std::string_view path) override;
 
 private:
     const PathMap& paths_;

@@ -190,3 +190,56 @@ std::optional<FileStamp> Win32Files::Stamp(std::string_view path) {
 }
 
 } // namespace qb::win32
+
+namespace qb::win32 {
+
+bool Win32Files::MoveFile(std::string_view source, std::string_view destination) {
+    return ::MoveFileExA(std::string(source).c_str(), std::string(destination).c_str(), MOVEFILE_WRITE_THROUGH) ||
+           FailedWithLastError();
+}
+
+bool Win32Files::IsReadOnly(std::string_view path) {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool Win32Files::AppendFile(std::string_view path, std::string_view bytes) {
+    FileHandle file(::CreateFileA(std::string(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return FailedWithLastError();
+    }
+    if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
+        return FailedWithLastError();
+    }
+    return true;
+}
+
+namespace {
+class Win32FileLock : public FileLock {
+public:
+    explicit Win32FileLock(FileHandle file) : file_(std::move(file)) {}
+
+private:
+    FileHandle file_; // closing the handle releases the lock
+};
+} // namespace
+
+std::unique_ptr<FileLock> Win32Files::LockFile(std::string_view path) {
+    FileHandle file(::CreateFileA(std::string(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        FailedWithLastError();
+        return nullptr;
+    }
+    OVERLAPPED at{};
+    if (!::LockFileEx(file.Get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+        FailedWithLastError();
+        return nullptr;
+    }
+    return std::make_unique<Win32FileLock>(std::move(file));
+}
+
+} // namespace qb::win32

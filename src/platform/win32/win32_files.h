@@ -24,6 +24,13 @@ public:
     std::optional<std::string> ReadFile(std::string_view path) override;
     // Size and last write time, and the file index as identity: replacing a file gives a new index.
     std::optional<FileStamp> Stamp(std::string_view path) override;
+    // MoveFileEx without MOVEFILE_REPLACE_EXISTING, written through.
+    bool MoveFile(std::string_view source, std::string_view destination) override;
+    bool IsReadOnly(std::string_view path) override;
+    bool AppendFile(std::string_view path, std::string_view bytes) override;
+    // LockFileEx on the first byte of a file opened for sharing: dropped when the handle closes, also when
+    // the process dies.
+    std::unique_ptr<FileLock> LockFile(std::string_view path) override;
 };
 
 } // namespace qb::win32
