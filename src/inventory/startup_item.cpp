@@ -37,6 +37,8 @@ void Inventory::RememberOriginal(const StartupItem& item) {
     copy->Location = item.Location;
     copy->Arguments = item.Arguments;
     copy->SystemName = item.SystemName;
+    copy->LoadedValue = item.LoadedValue;
+    copy->LoadedStamp = item.LoadedStamp;
     copy->SwitchedOff = item.SwitchedOff;
     copy->SwitchedOffAt = item.SwitchedOffAt;
     EditedOriginals.push_back(std::move(copy));

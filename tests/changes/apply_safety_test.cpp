@@ -396,6 +396,7 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntry) {
     for (int failing = 0; failing < changes; ++failing) {
         Machine m;
         SeedMixed(m);
+        const auto before = m.WholeSystem();
         m.Load();
         MarkMixed(m);
         FaultPlan plan;
@@ -428,6 +429,7 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntry) {
         EXPECT_TRUE(present.contains(kMixed.back().before) ||
                     !m.Value(HKCU, kApproved + "Run", "DeleteSwitched") || told.contains("DeleteSwitched"));
         if (stopped) {
+            EXPECT_EQ(present, before) << "an apply that stopped is all or nothing: nothing";
             EXPECT_TRUE(HasPendingChanges(m.inventory)); // the marks stay for the next try
         } else {
             EXPECT_TRUE(present == wanted || !m.report.notChanged.empty())
@@ -495,6 +497,7 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
     for (int failing = 0; failing < changes; ++failing) {
         Machine m;
         seed(m);
+        ASSERT_EQ(m.WholeSystem(), changedSystem);
         FaultPlan plan;
         plan.FailChange(failing);
         FaultyMachineServices faulty(m.Services(), plan);
@@ -517,6 +520,9 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
         }
         EXPECT_TRUE(stopped || !m.report.notChanged.empty() || present == saved)
             << "a failed change was reported as done";
+        if (stopped) {
+            EXPECT_EQ(present, changedSystem) << "a restore that stopped is all or nothing: nothing";
+        }
         restore(m, m.Services()); // from what the failure left
         EXPECT_EQ(m.WholeSystem(), saved);
     }
