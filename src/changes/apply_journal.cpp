@@ -85,7 +85,13 @@ bool ApplyJournal::Begin() {
 bool ApplyJournal::Append(std::string line, bool durableNow) {
     pending_ += line;
     pending_ += '\n';
-    return durableNow ? Flush() : true;
+    if (durableNow && !Flush()) {
+        // Not written, so not to be written later either: a commit mark that could not be written must not
+        // reach the journal with the records of the rollback that follows.
+        pending_.resize(pending_.size() - line.size() - 1);
+        return false;
+    }
+    return true;
 }
 
 bool ApplyJournal::Flush() {

@@ -58,7 +58,8 @@ public:
     // Whether the file carries the read-only attribute, which makes Windows refuse to delete it.
     virtual bool IsReadOnly(std::string_view path) = 0;
     // Adds the bytes at the end of the file, creating it when missing, and flushes them to the disk
-    // before it returns: what a journal needs.
+    // before it returns: what a journal needs. All or nothing: when it fails (a full disk), the file is cut
+    // back to what it held, so that no torn record is left for a later append to complete.
     virtual bool AppendFile(std::string_view path, std::string_view bytes) = 0;
     // Takes the exclusive lock of a lock file (made when missing), waiting while another process holds it;
     // nullptr when the lock file cannot be made.

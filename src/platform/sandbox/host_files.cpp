@@ -89,8 +89,13 @@ bool AppendToHostFile(const fs::path& path, std::string_view bytes) {
     if (fd < 0) {
         return false;
     }
-    const bool ok = WriteAll(fd, bytes) && ::fdatasync(fd) == 0;
+    struct stat info {};
+    const bool sized = ::fstat(fd, &info) == 0;
+    const bool ok = sized && WriteAll(fd, bytes) && ::fdatasync(fd) == 0;
     const int saved = errno;
+    if (!ok && sized) {
+        ::ftruncate(fd, info.st_size); // cutting back needs no room
+    }
     ::close(fd);
     errno = saved;
     return ok;

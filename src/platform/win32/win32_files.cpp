@@ -205,13 +205,20 @@ bool Win32Files::IsReadOnly(std::string_view path) {
 }
 
 bool Win32Files::AppendFile(std::string_view path, std::string_view bytes) {
-    FileHandle file(::CreateFileA(std::string(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    FileHandle file(::CreateFileA(std::string(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) ||
+        !::SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN)) {
         return FailedWithLastError();
     }
     if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
-        return FailedWithLastError();
+        const DWORD error = ::GetLastError();
+        // Cut back to what it held (which needs no room): a later append must not complete a torn record.
+        if (::SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN)) {
+            ::SetEndOfFile(file.Get());
+        }
+        return Failed(error);
     }
     return true;
 }

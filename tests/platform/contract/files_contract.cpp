@@ -132,3 +132,50 @@ TEST_P(FilesContract, WritingReplacesTheContentAndTheStampShowsIt) {
 }
 
 } // namespace qb::test
+
+namespace qb::test {
+
+// What an apply's journal stands on: a rename never replaces and keeps the file's identity, a read-only
+// file is told, an append adds to what is there.
+TEST_P(FilesContract, AMoveNeverReplacesAndKeepsTheFilesIdentity) {
+    auto& files = backend->Files();
+    const std::string folder = backend->ScratchFolder();
+    const std::string a = JoinPath(folder, "a.lnk");
+    const std::string b = JoinPath(folder, "b.lnk");
+    ASSERT_TRUE(files.WriteFile(a, "first"));
+    ASSERT_TRUE(files.WriteFile(b, "second"));
+    const auto stamp = files.Stamp(a);
+    ASSERT_TRUE(stamp);
+    SetLastFailure(FailureCause::Unknown);
+    EXPECT_FALSE(files.MoveFile(a, JoinPath(folder, "B.LNK"))); // taken in other letters too
+    EXPECT_EQ(LastFailure(), FailureCause::AlreadyThere);
+    EXPECT_EQ(files.ReadFile(b), "second");
+    EXPECT_EQ(files.ReadFile(a), "first");
+    const std::string c = JoinPath(folder, "c.lnk");
+    ASSERT_TRUE(files.MoveFile(a, c));
+    EXPECT_FALSE(files.FileExists(a));
+    EXPECT_EQ(files.ReadFile(c), "first");
+    ASSERT_TRUE(files.Stamp(c));
+    EXPECT_EQ(files.Stamp(c)->identity, stamp->identity);
+    SetLastFailure(FailureCause::Unknown);
+    EXPECT_FALSE(files.MoveFile(a, JoinPath(folder, "d.lnk")));
+    EXPECT_EQ(LastFailure(), FailureCause::NotFound);
+
+    EXPECT_FALSE(files.IsReadOnly(c));
+    if (backend->MakeReadOnly(c)) {
+        EXPECT_TRUE(files.IsReadOnly(c));
+    }
+
+    const std::string journal = JoinPath(folder, "journal");
+    ASSERT_TRUE(files.AppendFile(journal, "one\n"));
+    ASSERT_TRUE(files.AppendFile(journal, "two\n"));
+    EXPECT_EQ(files.ReadFile(journal), "one\ntwo\n");
+    // A lock that is free is taken, and given back when it ends.
+    {
+        const auto lock = files.LockFile(JoinPath(folder, "lock"));
+        EXPECT_NE(lock, nullptr);
+    }
+    EXPECT_NE(files.LockFile(JoinPath(folder, "lock")), nullptr);
+}
+
+} // namespace qb::test
