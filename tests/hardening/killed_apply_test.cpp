@@ -313,3 +313,215 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
 }
 
 } // namespace qb
+
+namespace qb {
+
+namespace {
+
+// name @ place -> how many times it is listed.
+std::map<std::string, int> ListedNames(const fs::path& root) {
+    const auto listed = RunCliHere({"--system-root", root.string(), "list", "--all", "--json"});
+    std::map<std::string, int> names;
+    for (const auto& row : nlohmann::json::parse(listed.out)) {
+        ++names[row["name"].get<std::string>() + " @ " + row["location"].get<std::string>()];
+    }
+    return names;
+}
+
+} // namespace
+
+// Two restores of two backups started at the same moment, in two processes: one waits for the other, and
+// then changes only what is still as it loaded it. Every entry is there exactly once afterwards.
+TEST(Concurrency, TwoRestoresAtOnceLeaveEveryEntryOnce) {
+    Watchdog watchdog(600s, "two restores at once");
+    constexpr int kEach = 60;
+    Machine now, first, second;
+    for (int i = 0; i < kEach; ++i) {
+        const std::string n = std::to_string(i);
+        now.root.Value(HKCU, CV + "Run", "Value " + n, "C:\\Apps\\app.exe /v" + n)
+            .Shortcut(kUserStartup + "\\Link " + n + ".lnk", "C:\\Apps\\app.exe");
+        // Both backups hold every entry that is there now, each in another form, and entries of their own.
+        first.root.Value(HKCU, CV + "RunDisabled", "Value " + n, "C:\\Apps\\app.exe /v" + n)
+            .Shortcut(kKept + "\\Link " + n + ".lnk", "C:\\Apps\\app.exe")
+            .Value(HKCU, CV + "Run", "First " + n, "C:\\Apps\\app.exe /1")
+            .Shortcut(kUserStartup + "\\First link " + n + ".lnk", "C:\\Apps\\app.exe");
+        second.root.Value(HKCU, CV + "Run", "Value " + n, "C:\\Apps\\app.exe /second" + n)
+            .Shortcut(kUserStartup + "\\Link " + n + ".lnk", "C:\\Apps\\second.exe")
+            .Value(HKCU, CV + "Run", "Second " + n, "C:\\Apps\\app.exe /2")
+            .Shortcut(kUserStartup + "\\Second link " + n + ".lnk", "C:\\Apps\\app.exe");
+    }
+    now.root.File("C:\\Apps\\second.exe");
+    second.root.File("C:\\Apps\\second.exe");
+    const std::string firstBackup = JoinPath(kTool, "backup\\first.qbk");
+    const std::string secondBackup = JoinPath(kTool, "backup\\second.qbk");
+    first.Load();
+    WriteBackup(firstBackup, first.inventory, first.Services());
+    second.Load();
+    WriteBackup(secondBackup, second.inventory, second.Services());
+    fs::copy(first.root.Host(firstBackup), now.root.Host(firstBackup));
+    fs::copy(second.root.Host(secondBackup), now.root.Host(secondBackup));
+    const fs::path root = now.root.Path();
+    ASSERT_EQ(ListedNames(root).size(), 2u * kEach);
+
+    TempDir logs;
+    const pid_t a = StartCli({"--system-root", root.string(), "restore", firstBackup, "--no-backup"},
+                             logs.Path() / "first.log");
+    const pid_t b = StartCli({"--system-root", root.string(), "restore", secondBackup, "--no-backup"},
+                             logs.Path() / "second.log");
+    const auto statusA = WaitForChild(a, 300s);
+    const auto statusB = WaitForChild(b, 300s);
+    ASSERT_TRUE(statusA && statusB) << "a restore did not end";
+    EXPECT_TRUE(*statusA == 0 || *statusB == 0)
+        << ReadText(logs.Path() / "first.log") << ReadText(logs.Path() / "second.log");
+    EXPECT_LE(*statusA, 1);
+    EXPECT_LE(*statusB, 1);
+
+    const auto names = ListedNames(root);
+    std::vector<std::string> wrong;
+    for (int i = 0; i < kEach; ++i) {
+        const std::string n = std::to_string(i);
+        for (const std::string& name :
+             {"Value " + n + " @ " + kCuRun, "Link " + n + " @ " + kCuMenu, "First " + n + " @ " + kCuRun,
+              "First link " + n + " @ " + kCuMenu, "Second " + n + " @ " + kCuRun,
+              "Second link " + n + " @ " + kCuMenu}) {
+            const auto found = names.find(name);
+            if (found == names.end() || found->second != 1) {
+                wrong.push_back(name + " listed " + std::to_string(found == names.end() ? 0 : found->second) +
+                                " times");
+            }
+        }
+    }
+    EXPECT_THAT(wrong, ::testing::ElementsAre());
+    EXPECT_EQ(names.size(), 6u * kEach);
+}
+
+} // namespace qb
+
+namespace qb {
+
+namespace {
+
+// A small file system of its own, mounted for one test; empty when this process may not mount.
+class SmallDisk {
+public:
+    explicit SmallDisk(const std::string& size) {
+        const std::string command = "mount -t tmpfs -o size=" + size + " tmpfs '" + dir_.Path().string() +
+                                    "' 2>/dev/null";
+        mounted_ = std::system(command.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) {
+            std::system(("umount '" + dir_.Path().string() + "'").c_str());
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mounted() const { return mounted_; }
+    const fs::path& Path() const { return dir_.Path(); }
+
+    // Fills the disk but for about that many bytes; nothing when the filler is let go.
+    void LeaveFree(std::uintmax_t bytes) {
+        const fs::path filler = dir_.Path() / "filler";
+        fs::remove(filler);
+        const std::uintmax_t available = fs::space(dir_.Path()).available;
+        if (available > bytes) {
+            std::FILE* file = std::fopen(filler.c_str(), "wb");
+            const std::string block(4096, 'f');
+            for (std::uintmax_t left = available - bytes; file != nullptr && left >= block.size();
+                 left -= block.size()) {
+                std::fwrite(block.data(), 1, block.size(), file);
+            }
+            if (file != nullptr) {
+                std::fclose(file);
+            }
+        }
+    }
+    void LetGo() { fs::remove(dir_.Path() / "filler"); }
+
+private:
+    TempDir dir_;
+    bool mounted_ = false;
+};
+
+// name @ place -> "state : command", for every entry listed (a name listed twice is marked so).
+std::map<std::string, std::string> ListedForms(const fs::path& root) {
+    const auto listed = RunCliHere({"--system-root", root.string(), "list", "--all", "--json"});
+    std::map<std::string, std::string> forms;
+    for (const auto& row : nlohmann::json::parse(listed.out)) {
+        const std::string name = row["name"].get<std::string>() + " @ " + row["location"].get<std::string>();
+        const std::string form = row["state"].get<std::string>() + " : " + row["command"].get<std::string>();
+        forms[name] = forms.contains(name) ? "(listed twice)" : form;
+    }
+    return forms;
+}
+
+} // namespace
+
+// A restore on a disk with no room, then with a little more room each time, each try starting from what the
+// last one left: no entry is ever lost or doubled, each is in its old or its new form, and once there is room
+// the restore ends exactly at the saved setting.
+TEST(FullDisk, ARestoreOnAFullDiskLosesNothingAndEndsWholeOnceThereIsRoom) {
+    Watchdog watchdog(600s, "restores on a full disk");
+    SmallDisk disk("8m");
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "this process may not mount a small file system (tmpfs), so no disk can be filled";
+    }
+    constexpr int kEach = 25;
+    Machine now, saved;
+    for (int i = 0; i < kEach; ++i) {
+        const std::string n = std::to_string(i);
+        now.root.Value(HKCU, CV + "Run", "Value " + n, "C:\\Apps\\app.exe /v" + n)
+            .Shortcut(kUserStartup + "\\Link " + n + ".lnk", "C:\\Apps\\app.exe");
+        if (i % 2 == 0) {
+            saved.root.Value(HKCU, CV + "RunDisabled", "Value " + n, "C:\\Apps\\app.exe /v" + n)
+                .Shortcut(kKept + "\\Link " + n + ".lnk", "C:\\Apps\\app.exe");
+        }
+        saved.root.Value(HKCU, CV + "Run", "Saved " + n, "C:\\Apps\\app.exe /s" + n)
+            .Shortcut(kUserStartup + "\\Saved link " + n + ".lnk", "C:\\Apps\\app.exe");
+    }
+    const std::string backup = JoinPath(kTool, "backup\\saved.qbk");
+    saved.Load();
+    WriteBackup(backup, saved.inventory, saved.Services());
+    fs::copy(saved.root.Host(backup), now.root.Host(backup));
+    const fs::path root = disk.Path() / "root";
+    fs::copy(now.root.Path(), root, fs::copy_options::recursive);
+    const auto before = ListedForms(root);
+    const auto wanted = ListedForms(saved.root.Path());
+    ASSERT_EQ(before.size(), 2u * kEach);
+
+    int refused = 0;
+    bool done = false;
+    for (std::uintmax_t room = 0; room <= 1024 * 1024 && !done && !HasFailure(); room += 8 * 1024) {
+        SCOPED_TRACE("room " + std::to_string(room));
+        disk.LeaveFree(room);
+        const auto restore = RunCliHere({"--system-root", root.string(), "restore", backup, "--no-backup"});
+        disk.LetGo();
+        refused += restore.status != 0 ? 1 : 0;
+        const auto present = ListedForms(root);
+        // Each entry in its old or its new form; one that both settings hold is never gone.
+        std::map<std::string, std::set<std::string>> forms;
+        for (const auto* setting : {&before, &wanted}) {
+            for (const auto& [name, form] : *setting) {
+                forms[name].insert(form);
+            }
+        }
+        std::vector<std::string> wrong;
+        for (const auto& [name, allowed] : forms) {
+            const auto found = present.find(name);
+            if (found == present.end() ? before.contains(name) && wanted.contains(name)
+                                       : !allowed.contains(found->second)) {
+                wrong.push_back(name + ": " + (found == present.end() ? "gone" : found->second));
+            }
+        }
+        EXPECT_THAT(wrong, ::testing::ElementsAre()) << restore.err;
+        for (const auto& [name, form] : present) {
+            EXPECT_TRUE(before.contains(name) || wanted.contains(name)) << "a stray entry " << name;
+        }
+        done = restore.status == 0 && present == wanted;
+    }
+    EXPECT_TRUE(done) << "the restore never ended at the saved setting";
+    EXPECT_GT(refused, 0) << "no try met a full disk";
+    std::printf("restores on a full disk: %d refused before one had room\n", refused);
+}
+
+} // namespace qb

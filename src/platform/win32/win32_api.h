@@ -21,3 +21,4 @@
 #undef DeleteFile
 #undef ExpandEnvironmentStrings
 #undef ExtractIcon
+#undef MoveFile
