@@ -191,6 +191,39 @@ TEST(StartupScan, ShortcutsAreNamedByTheirFileAndOtherFilesArePassedOver) {
     EXPECT_FALSE(loaded->inventory.Items[2]->PathValid);
 }
 
+// A write in progress, or one a killed process left, is a whole link under a temporary name beside its
+// target: never an entry, in the startup folder or where disabled shortcuts are kept.
+TEST(StartupScan, TemporaryFilesOfWritesAreNeverEntries) {
+    struct Case {
+        std::string name;
+        bool temporary;
+    };
+    const std::vector<Case> cases = {
+        {".Tool.lnk.tmp-4242-17", true},  // the sandbox's atomic write
+        {"Tool.lnk.~qb4242-17", true},    // the Windows backend's
+        {"~qb123456-3.tmp", true},        // a file an apply staged
+        {".hidden.lnk", false},           // a name that only starts with a dot
+        {"Tool.tmp-1-2.lnk", false},      // the pattern inside, not at the end
+        {"~qb.tmp", false},               // no numbers
+        {"report.lnk.~qbx-1", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsTemporaryFileName(c.name), c.temporary);
+    }
+    test::SandboxRoot root;
+    WithShellFolders(root);
+    root.File("C:\\Apps\\tool.exe").Shortcut(kUserStartup + "\\Tool.lnk", "C:\\Apps\\tool.exe");
+    for (const Case& c : cases) {
+        if (c.temporary) {
+            root.Shortcut(kUserStartup + "\\" + c.name, "C:\\Apps\\tool.exe")
+                .Shortcut(kTool + "\\ShortCutCurrUser\\" + c.name, "C:\\Apps\\tool.exe");
+        }
+    }
+    const auto loaded = Load(root);
+    EXPECT_THAT(Rows(loaded->inventory), ElementsAre("Tool + @ Current User\\Startup Menu"));
+}
+
 TEST(StartupScan, AShortcutsArgumentsAreKeptApartFromItsTarget) {
     test::SandboxRoot root;
     WithShellFolders(root);
