@@ -356,7 +356,7 @@ bool ApplyEngine::SwitchOn(const StartupItem& item, std::string* why) {
     return true;
 }
 
-void ApplyEngine::RemoveSwitch(const StartupItem& item) {
+void ApplyEngine::RemoveSwitch(const StartupItem& item, std::string_view done, const StartupItem* record) {
     const StartupLocation* row = FindLocation(item.Location);
     if (row == nullptr || row->approvedKey.empty() || !HasStartupSwitches(services_.system.Version())) {
         return;
@@ -368,7 +368,8 @@ void ApplyEngine::RemoveSwitch(const StartupItem& item) {
     }
     if (const auto key = services_.registry.OpenForWriting(row->hive, SwitchKeyPath(*row), false);
         !key || !key->DeleteValue(name)) {
-        ChangedInPart(item, "deleted, but Windows' own switch of that name stays: " + Cause());
+        NotChanged(item, std::string(done) + ", but Windows' own switch of that name stays: " + Cause(), record);
+        report_.notChanged.back().partly = true;
     }
 }
 
@@ -541,6 +542,10 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                 if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
                                realData, &why)) {
                     written.insert(&item);
+                    if (!sameName && old->done) {
+                        // A switch left under the old name would switch off whatever comes back under it.
+                        RemoveSwitch(*original, "renamed or moved", &item);
+                    }
                 } else {
                     NotChanged(item, why);
                 }

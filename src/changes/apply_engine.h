@@ -89,9 +89,12 @@ private:
                     const std::optional<std::string>& realData, std::string* why);
     bool Move(const StartupItem& item, ItemState to, std::string* why);
     // Windows' own switch of a loaded entry: turned on where the entry is (false, with the reason, when it
-    // could not be), or taken away with a deleted entry. Both do nothing where the system has no switches.
+    // could not be), or taken away with a deleted, renamed or moved entry (a switch that stays is told as a
+    // change made in part: what was done, for the record given). Both do nothing where the system has no
+    // switches.
     bool SwitchOn(const StartupItem& item, std::string* why);
-    void RemoveSwitch(const StartupItem& item);
+    void RemoveSwitch(const StartupItem& item, std::string_view done = "deleted",
+                      const StartupItem* record = nullptr);
     bool MoveValue(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     bool MoveShortcut(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     void PutBack(const Removed& removed);

@@ -6,6 +6,7 @@
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "cli/cli_app.h"
+#include "cli/json_output.h"
 #include "inventory/row_texts.h"
 #include "inventory/startup_location.h"
 #include "platform/platform_error.h"
@@ -101,7 +102,7 @@ void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const App
     if (!report.autoBackupPath.empty()) {
         result["backup"] = report.autoBackupPath;
     }
-    out << result.dump(2) << '\n';
+    WriteJson(out, result);
 }
 
 int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
@@ -358,7 +359,7 @@ int AnswerInJson(const Options& options, bool namesAnEntry, std::ostream& out, s
                                    {"notChanged", notChanged},
                                    {"backup", nullptr},
                                    {"error", error}};
-    out << result.dump(2) << '\n';
+    WriteJson(out, result);
     return status;
 }
 
