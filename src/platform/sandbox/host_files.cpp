@@ -100,7 +100,30 @@ std::optional<std::string> ReadHostFile(const fs::path& path) {
     return content;
 }
 
-bool WriteHostFileAtomically(const fs::path& path, std::string_view bytes) {
+namespace {
+
+// The file a path names in the end: a symbolic link is followed (also when its file does not exist yet),
+// so that the rename replaces the file it points to and the link itself stays.
+fs::path FinalTarget(const fs::path& path) {
+    fs::path target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(target, error)) || error) {
+            return target;
+        }
+        const fs::path next = fs::read_symlink(target, error);
+        if (error) {
+            return target;
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target; // a loop of links: the open below fails as it should
+}
+
+} // namespace
+
+bool WriteHostFileAtomically(const fs::path& requested, std::string_view bytes) {
+    const fs::path path = FinalTarget(requested);
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
     const fs::path temporary = dir / TemporaryName(path);
     mode_t mode = 0644;
@@ -108,6 +131,12 @@ bool WriteHostFileAtomically(const fs::path& path, std::string_view bytes) {
     if (::stat(path.c_str(), &info) == 0) {
         if (!S_ISREG(info.st_mode)) {
             return false; // never replace a directory or a device by a file
+        }
+        // The rename needs only the folder's permission: without this a file the user may not write, or
+        // one marked read-only, would be replaced all the same.
+        if ((info.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0) {
+            errno = EACCES;
+            return false;
         }
         mode = info.st_mode & 07777;
     }
