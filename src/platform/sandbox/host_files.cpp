@@ -69,6 +69,30 @@ void SyncDirectory(const fs::path& dir) {
 
 } // namespace
 
+FailureCause CauseOfErrno(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FailureCause::AccessDenied;
+    case ENOENT:
+    case ENOTDIR:
+        return FailureCause::NotFound;
+    case EEXIST:
+        return FailureCause::AlreadyThere;
+    case EBUSY:
+    case ETXTBSY:
+        return FailureCause::InUse;
+    case ENOSPC:
+    case EDQUOT:
+        return FailureCause::DiskFull;
+    case ENAMETOOLONG:
+        return FailureCause::BadName;
+    default:
+        return FailureCause::Unknown;
+    }
+}
+
 std::optional<std::string> ReadHostFile(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -145,9 +169,13 @@ bool WriteHostFileAtomically(const fs::path& requested, std::string_view bytes) 
         return false;
     }
     const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    int error = errno; // why the write failed (a full disk), for the caller to tell
     ::fchmod(fd, mode);
-    if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    const bool closed = ::close(fd) == 0;
+    if (!closed || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = ok ? errno : error;
         ::unlink(temporary.c_str());
+        errno = error;
         return false;
     }
     SyncDirectory(dir);

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "platform/failure_cause.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace qb::sandbox {
+
+// The cause a host error stands for, as the user should read it (ENOSPC: "the disk is full").
+FailureCause CauseOfErrno(int error);
 
 // Reads a whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
