@@ -52,7 +52,7 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
             return kExitUsage;
         }
     }
-    auto session = Start(options, err);
+    auto session = Start(options, err, LoadAccess::ReadOnly); // a list changes nothing
     if (!session) {
         return kExitFailed;
     }
@@ -75,7 +75,7 @@ int Backup(const Options& options, std::ostream& out, std::ostream& err) {
         err << "\"" << options.backupFile << "\" names a device Windows reserves, not a file.\n";
         return kExitFailed;
     }
-    auto session = Start(options, err);
+    auto session = Start(options, err, LoadAccess::ReadOnly);
     if (!session) {
         return kExitFailed;
     }

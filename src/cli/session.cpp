@@ -6,7 +6,7 @@
 
 namespace qb::cli {
 
-std::unique_ptr<Session> Start(const Options& options, std::ostream& err) {
+std::unique_ptr<Session> Start(const Options& options, std::ostream& err, LoadAccess access) {
     std::string error;
     auto session = std::make_unique<Session>();
     session->host = OpenHostSystem(options.systemRoot, err, error);
@@ -17,7 +17,7 @@ std::unique_ptr<Session> Start(const Options& options, std::ostream& err) {
     PlatformServices services = session->Services();
     session->database = std::make_unique<ProgramDatabase>(services.files);
     services.files.CreateDirectory(JoinPath(services.files.ExecutableDirectory(), "backup"));
-    LoadInventory(session->inventory, services, *session->database, session->icons);
+    LoadInventory(session->inventory, services, *session->database, session->icons, access);
     session->watch = std::make_unique<ChangeWatch>(services);
     session->watch->Loaded(session->inventory);
     return session;

@@ -80,7 +80,7 @@ void PrintJson(std::ostream& out, const EntryDifferences& differences) {
 } // namespace
 
 int CompareCommand(const Options& options, std::ostream& out, std::ostream& err) {
-    auto session = Start(options, err);
+    auto session = Start(options, err, LoadAccess::ReadOnly);
     if (!session) {
         return kExitFailed;
     }
