@@ -590,7 +590,15 @@ ApplyOutcome ApplyChanges(Inventory& inventory, PlatformServices services, Apply
         return ApplyOutcome::Cancelled;
     }
     ApplyEngine engine(inventory, services);
-    const ApplyReport done = engine.Apply(*backup, rememberChoice);
+    ApplyReport done;
+    try {
+        done = engine.Apply(*backup, rememberChoice);
+    } catch (const PlatformError&) {
+        if (report != nullptr) {
+            *report = engine.Report(); // the entries refused before the error, and the automatic backup
+        }
+        throw;
+    }
     if (!done.notChanged.empty()) {
         services.dialogs.ShowMessage(NotChangedMessage(done.notChanged), MessageKind::Warning,
                                      MessageButtons::Ok);

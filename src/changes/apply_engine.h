@@ -58,6 +58,8 @@ public:
     // ends the apply with the platform's error, after what was removed of edited entries is put back; the
     // marks stay, and a second apply finishes the work.
     ApplyReport Apply(bool backupFirst, bool rememberChoice);
+    // What the last Apply said so far: also after it ended with the platform's error.
+    const ApplyReport& Report() const { return report_; }
 
     // A registry row's key for an entry in that state (the run key when Enabled, else its twin), opened for
     // writing and created when missing; nullptr for other rows or a key that cannot be opened.
@@ -138,7 +140,7 @@ enum class ApplyOutcome { NothingPending, Cancelled, Applied };
 
 // The whole Apply command: nothing pending is said so; otherwise the confirmation, the engine, and a
 // reload of the inventory. Entries that could not be changed are reported to the user. A platform error
-// leaves the marks and propagates.
+// leaves the marks and propagates, after the report (when asked for) takes what the engine said until then.
 ApplyOutcome ApplyChanges(Inventory& inventory, PlatformServices services, ApplyConfirmation& confirmation,
                           RatingSource& ratings, IconSink& icons, bool rememberChoice = true,
                           ApplyReport* report = nullptr);

@@ -102,7 +102,9 @@ TEST(SandboxRegistry, ALinkedFileStaysALinkAndTheFileItNamesTakesTheChanges) {
     SandboxRegistry(link, true).OpenForWriting(HKCU, kRun, true)->WriteString("Second", "2");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_THAT(SandboxRegistry(real, true).OpenForReading(HKCU, kRun)->ValueNames(), ElementsAre("First", "Second"));
-    EXPECT_THAT(fs::directory_iterator(dir.Path() / "elsewhere"), ::testing::SizeIs(1)) << "no temporary left";
+    for (const auto& entry : fs::directory_iterator(dir.Path() / "elsewhere")) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".store.reg.tmp-")) << "a temporary left";
+    }
 }
 
 // Renaming over a file needs only the folder's permission: a store the user may not write stays as it is.
