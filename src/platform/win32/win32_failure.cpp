@@ -23,7 +23,6 @@ FailureCause CauseOf(DWORD error) {
         return FailureCause::BadName;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
         return FailureCause::DiskFull;
     default:
         return FailureCause::Unknown;
