@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
-
 #include <string_view>
 
 namespace {

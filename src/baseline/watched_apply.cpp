@@ -8,8 +8,9 @@
 
 namespace qb {
 
-WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services, ApplyConfirmation& confirmation,
-                                RatingSource& ratings, IconSink& icons, ChangeWatch& watch, bool rememberChoice) {
+WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services,
+                                ApplyConfirmation& confirmation, RatingSource& ratings, IconSink& icons,
+                                ChangeWatch& watch, bool rememberChoice) {
     WatchedApplyResult result;
     watch.Applying(inventory);
     const std::vector<WantedChange> wanted = WantedChanges(inventory);

@@ -21,7 +21,8 @@ struct WatchedApplyResult {
 // what was made stays made: the system is loaded again, every pending change it does not show is reported
 // as not changed with the error as its reason, the watch learns the others, and the user is told the
 // error and the entries not changed. Nothing propagates but a failure of that second load.
-WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services, ApplyConfirmation& confirmation,
-                                RatingSource& ratings, IconSink& icons, ChangeWatch& watch, bool rememberChoice);
+WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services,
+                                ApplyConfirmation& confirmation, RatingSource& ratings, IconSink& icons,
+                                ChangeWatch& watch, bool rememberChoice);
 
 } // namespace qb

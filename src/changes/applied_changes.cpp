@@ -17,7 +17,8 @@ bool IsFolderPlace(std::string_view location) {
 
 // A shortcut keeps its target and its arguments apart, and neither keeps the quotes of the command it was
 // made from: compared as one text without quotes.
-std::string ComparableCommand(std::string_view location, std::string_view command, std::string_view arguments) {
+std::string ComparableCommand(std::string_view location, std::string_view command,
+                              std::string_view arguments) {
     if (!IsFolderPlace(location)) {
         return std::string(command);
     }
@@ -48,11 +49,12 @@ std::vector<WantedChange> WantedChanges(const Inventory& inventory) {
 }
 
 bool ChangeMade(const WantedChange& wanted, const Inventory& loaded) {
-    const bool present = std::any_of(loaded.LoadedItems.begin(), loaded.LoadedItems.end(), [&](const StartupItem* item) {
-        return EqualsIgnoreCase(item->Name, wanted.name) && item->Location == wanted.location &&
-               ComparableCommand(item->Location, item->Command, item->Arguments) == wanted.command &&
-               (wanted.state == ItemState::Deleted || item->LoadedState == wanted.state);
-    });
+    const bool present =
+        std::any_of(loaded.LoadedItems.begin(), loaded.LoadedItems.end(), [&](const StartupItem* item) {
+            return EqualsIgnoreCase(item->Name, wanted.name) && item->Location == wanted.location &&
+                   ComparableCommand(item->Location, item->Command, item->Arguments) == wanted.command &&
+                   (wanted.state == ItemState::Deleted || item->LoadedState == wanted.state);
+        });
     return wanted.state == ItemState::Deleted ? !present : present;
 }
 

@@ -10,10 +10,10 @@ namespace qb {
 // A pending change as it should leave the system, taken before an apply: when the apply stops part-way
 // (the registry's final write fails, say), the system loaded again tells which changes were made.
 struct WantedChange {
-    int record = -1;      // the position in Items before the apply, as NotChangedEntry::record
-    std::string name;     // as the record holds it
+    int record = -1;  // the position in Items before the apply, as NotChangedEntry::record
+    std::string name; // as the record holds it
     std::string location;
-    std::string command;  // a shortcut's arguments follow its target, after a blank
+    std::string command;                  // a shortcut's arguments follow its target, after a blank
     ItemState state = ItemState::Enabled; // Deleted: the entry is gone
 };
 

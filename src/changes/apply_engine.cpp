@@ -368,7 +368,8 @@ void ApplyEngine::RemoveSwitch(const StartupItem& item, std::string_view done, c
     }
     if (const auto key = services_.registry.OpenForWriting(row->hive, SwitchKeyPath(*row), false);
         !key || !key->DeleteValue(name)) {
-        NotChanged(item, std::string(done) + ", but Windows' own switch of that name stays: " + Cause(), record);
+        NotChanged(item, std::string(done) + ", but Windows' own switch of that name stays: " + Cause(),
+                   record);
         report_.notChanged.back().partly = true;
     }
 }

@@ -121,8 +121,8 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
         return kExitOk;
     }
     PrintedConfirmation confirmation(!options.noBackup && PeekAutoBackupChoice(services.registry));
-    const WatchedApplyResult applied = ApplyWatched(session.inventory, services, confirmation, *session.database,
-                                                    session.icons, *session.watch, false);
+    const WatchedApplyResult applied = ApplyWatched(session.inventory, services, confirmation,
+                                                    *session.database, session.icons, *session.watch, false);
     const ApplyReport& report = applied.report;
     if (options.json) {
         PrintJson(out, confirmation.Rows(), report, applied.error);

@@ -1,7 +1,6 @@
 #include "cli/list_output.h"
 
 #include "cli/json_output.h"
-
 #include "inventory/row_texts.h"
 #include "inventory/startup_location.h"
 #include "knowledge/ratings.h"

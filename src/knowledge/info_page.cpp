@@ -151,12 +151,11 @@ bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDataba
         const std::string directory = services.files.ExecutableDirectory();
         const auto templateText = services.files.ReadFile(JoinPath(directory, kTemplateFile));
         if (templateText) {
-            const std::string page =
-                FillInfoTemplate(*templateText, row,
-                                 ChangeNote(row, inventory) + KeptCopyNote(row, inventory) +
-                                     SwitchNote(row, inventory) +
-                                     database.LookupDescription(row.caption, row.commandCell),
-                                 InfoMemoryText(row, inventory, services.system));
+            const std::string page = FillInfoTemplate(
+                *templateText, row,
+                ChangeNote(row, inventory) + KeptCopyNote(row, inventory) + SwitchNote(row, inventory) +
+                    database.LookupDescription(row.caption, row.commandCell),
+                InfoMemoryText(row, inventory, services.system));
             const std::string pagePath = JoinPath(directory, kPageFile);
             if (services.files.WriteFile(pagePath, page)) {
                 services.browser.Navigate("file:///" + pagePath);

@@ -240,13 +240,13 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
     EXPECT_EQ(w.Messages().back(), "There is no changes in the startup list.");
 }
 
-
 // The registry's changes are stored at the end; a shortcut moves at once. When that last write fails, the
 // window says so, names what stayed as it was, shows the system as it now is, and the shortcut the user
 // enabled is not taken for a program's doing at the next load.
 TEST(ApplyWindow, AnApplyWhoseFinalWriteFailsShowsWhatItMadeAndLearnsIt) {
     Window w;
-    const std::string startup = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+    const std::string startup =
+        "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
     w.root.Folder(startup)
         .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", startup)
         .Shortcut(kTool + "\\ShortCutCurrUser\\Kept.lnk", "C:\\Apps\\app.exe");
@@ -257,18 +257,20 @@ TEST(ApplyWindow, AnApplyWhoseFinalWriteFailsShowsWhatItMadeAndLearnsIt) {
     test::ClickCheckBox(w.List(), w.Row("Tool"));
 
     const auto store = w.root.Path() / "registry.reg";
-    std::filesystem::permissions(store, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+    std::filesystem::permissions(store, std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::group_read |
                                             std::filesystem::perms::others_read);
     w.WhenShown<TDlgApply>(w.form->ApplyDialog(), [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
     w.Press("ToolButtonApply");
-    std::filesystem::permissions(store, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::filesystem::permissions(store, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
 
     const auto messages = w.Messages();
     ASSERT_GE(messages.size(), 2u);
     const std::string error = messages[messages.size() - 2];
     EXPECT_TRUE(error.starts_with("Failed to set data for")) << error;
-    EXPECT_EQ(messages.back(), "These entries could not be changed and stay as they were:\nTool (" + kCuRun +
-                                   "): " + error);
+    EXPECT_EQ(messages.back(),
+              "These entries could not be changed and stay as they were:\nTool (" + kCuRun + "): " + error);
     EXPECT_TRUE(w.root.Services().files.FileExists(startup + "\\Kept.lnk"));
     EXPECT_FALSE(HasPendingChanges(w.form->Items())) << "the list shows the system as it now is";
     EXPECT_EQ(w.Row("Kept")->checkState(0), Qt::Checked);

@@ -96,7 +96,8 @@ TEST(BackupFile, ABackupToADeviceNameIsRefusedAndNotRecorded) {
         m.Load();
         EXPECT_THROW(WriteBackup(path, m.inventory, m.Services()), PlatformError);
         EXPECT_FALSE(m.Services().files.FileExists(path));
-        EXPECT_FALSE(m.Services().registry.OpenForReading(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook\\BackupIndex"));
+        EXPECT_FALSE(m.Services().registry.OpenForReading(RegistryRoot::CurrentUser,
+                                                          "SOFTWARE\\Quillbrook\\BackupIndex"));
     }
     Machine m;
     m.Load();

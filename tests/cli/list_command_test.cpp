@@ -77,9 +77,10 @@ TEST(ListCommand, CsvCellsThatASpreadsheetWouldRunAreMadeText) {
         root.Value(RegistryRoot::CurrentUser, CV + "Run", c.name, c.command);
         const auto result = RunCli({"--system-root", root.Path().string(), "list", "--csv"});
         ASSERT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.out, std::string("name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB,"
-                                          "change\r\n") +
-                                  c.row + ",Current User\\Registry\\Run,Enabled,Unknown,false,0,0,\r\n");
+        EXPECT_EQ(result.out,
+                  std::string("name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB,"
+                              "change\r\n") +
+                      c.row + ",Current User\\Registry\\Run,Enabled,Unknown,false,0,0,\r\n");
     }
 }
 

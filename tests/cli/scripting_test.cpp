@@ -192,10 +192,12 @@ TEST(Scripting, WhenTheFinalWriteFailsTheAnswerListsWhatWasMadeAndTheMarksLearnI
     run({"disable", "--name", "Tool", "--location", menu, "--no-backup"});
 
     const auto store = m.root.Path() / "registry.reg";
-    std::filesystem::permissions(store, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+    std::filesystem::permissions(store, std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::group_read |
                                             std::filesystem::perms::others_read);
     const auto result = m.Run({"restore", "C:\\wanted.qbk", "--no-backup", "--json"});
-    std::filesystem::permissions(store, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::filesystem::permissions(store, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
     EXPECT_EQ(result.status, kExitFailed);
     const json answer = json::parse(result.out);
     EXPECT_EQ(answer["changed"], json::parse(R"([{"name": "Tool", "location": "Current User\\Startup Menu",
@@ -211,7 +213,8 @@ TEST(Scripting, WhenTheFinalWriteFailsTheAnswerListsWhatWasMadeAndTheMarksLearnI
         marks.push_back(entry["name"].get<std::string>() + " " + entry["state"].get<std::string>() + " " +
                         (entry["change"].is_null() ? "-" : entry["change"].get<std::string>()));
     }
-    EXPECT_THAT(marks, ::testing::UnorderedElementsAre("Agent Enabled -", "Tool Enabled -", "Machine Enabled -"));
+    EXPECT_THAT(marks,
+                ::testing::UnorderedElementsAre("Agent Enabled -", "Tool Enabled -", "Machine Enabled -"));
 }
 
 // A shortcut named in Latin-1, as older programs leave them, is no UTF-8: the answer still comes, whole,
@@ -222,8 +225,9 @@ TEST(Scripting, ANameThatIsNotUtf8StillGetsItsJsonAnswer) {
     const std::string menu = "Current User\\Startup Menu";
     const auto moved = m.Run({"disable", "--name", "Caf\xE9", "--location", menu, "--no-backup", "--json"});
     ASSERT_EQ(moved.status, kExitOk) << moved.err;
-    EXPECT_EQ(json::parse(moved.out)["changed"],
-              json::parse(R"([{"name": "Caf\ufffd", "location": "Current User\\Startup Menu", "kind": "Disable",
+    EXPECT_EQ(
+        json::parse(moved.out)["changed"],
+        json::parse(R"([{"name": "Caf\ufffd", "location": "Current User\\Startup Menu", "kind": "Disable",
                   "state": "Disabled"}])"));
     const auto missing = m.Run({"enable", "--name", "Nobody\xE9", "--location", menu, "--json"});
     EXPECT_EQ(missing.status, kExitFailed);

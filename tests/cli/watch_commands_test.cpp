@@ -87,26 +87,35 @@ TEST(ChangeMarks, AValueBackWithAnotherCommandKeepsTheUsersCopyAndIsMarkedChange
         std::vector<std::string> marks;
         bool copyKeptByAChange;
     } cases[] = {
-        {"another command", "C:\\Users\\User\\AppData\\Roaming\\evil.exe",
-         {"Alpha Enabled -", "Gamma Enabled -", "Beta Enabled changed", "Beta Disabled -"}, true},
-        {"the same command", "C:\\beta.exe", {"Alpha Enabled -", "Gamma Enabled -", "Beta Enabled returned"}, false},
+        {"another command",
+         "C:\\Users\\User\\AppData\\Roaming\\evil.exe",
+         {"Alpha Enabled -", "Gamma Enabled -", "Beta Enabled changed", "Beta Disabled -"},
+         true},
+        {"the same command",
+         "C:\\beta.exe",
+         {"Alpha Enabled -", "Gamma Enabled -", "Beta Enabled returned"},
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WatchedMachine machine;
         Marks(machine);
-        ASSERT_EQ(machine.Run({"disable", "--name", "Beta", "--location", kCurrentUserRun, "--no-backup"}).status,
-                  kExitOk);
+        ASSERT_EQ(
+            machine.Run({"disable", "--name", "Beta", "--location", kCurrentUserRun, "--no-backup"}).status,
+            kExitOk);
         machine.root.Value(RegistryRoot::CurrentUser, kRun, "Beta", c.putBack);
         const std::string before = test::ReadText(machine.root.Path() / "registry.reg");
         EXPECT_EQ(Marks(machine), c.marks);
         EXPECT_EQ(machine.Run({"compare", kAccepted}).status, kExitDiffer);
-        EXPECT_EQ(test::ReadText(machine.root.Path() / "registry.reg"), before) << "list and compare only read";
+        EXPECT_EQ(test::ReadText(machine.root.Path() / "registry.reg"), before)
+            << "list and compare only read";
 
         // A command that changes the system loads it, too: it removes only a copy identical to what is back.
-        ASSERT_EQ(machine.Run({"disable", "--name", "Alpha", "--location", kCurrentUserRun, "--no-backup"}).status,
-                  kExitOk);
-        const auto kept = machine.root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, kRunDisabled);
+        ASSERT_EQ(
+            machine.Run({"disable", "--name", "Alpha", "--location", kCurrentUserRun, "--no-backup"}).status,
+            kExitOk);
+        const auto kept =
+            machine.root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, kRunDisabled);
         ASSERT_TRUE(kept);
         EXPECT_EQ(kept->ReadValue("Beta").has_value(), c.copyKeptByAChange);
         if (c.copyKeptByAChange) {

@@ -134,18 +134,32 @@ TEST(StartupScan, ATwinCopyGoesOnlyWhenItsCommandCameBackAndTheLoadMayTidy) {
         std::vector<std::string> rows;
         bool twinStays;
     } cases[] = {
-        {"same command", "C:\\Apps\\app.exe", LoadAccess::MayTidy, {"Both + @ Current User\\Registry\\Run"}, false},
-        {"same command, read-only", "C:\\Apps\\app.exe", LoadAccess::ReadOnly,
-         {"Both + @ Current User\\Registry\\Run"}, true},
-        {"another command", "C:\\Users\\User\\AppData\\Roaming\\evil.exe", LoadAccess::MayTidy,
-         {"Both + @ Current User\\Registry\\Run", "Both - @ Current User\\Registry\\Run"}, true},
-        {"another command, read-only", "C:\\Apps\\app.exe /other", LoadAccess::ReadOnly,
-         {"Both + @ Current User\\Registry\\Run", "Both - @ Current User\\Registry\\Run"}, true},
+        {"same command",
+         "C:\\Apps\\app.exe",
+         LoadAccess::MayTidy,
+         {"Both + @ Current User\\Registry\\Run"},
+         false},
+        {"same command, read-only",
+         "C:\\Apps\\app.exe",
+         LoadAccess::ReadOnly,
+         {"Both + @ Current User\\Registry\\Run"},
+         true},
+        {"another command",
+         "C:\\Users\\User\\AppData\\Roaming\\evil.exe",
+         LoadAccess::MayTidy,
+         {"Both + @ Current User\\Registry\\Run", "Both - @ Current User\\Registry\\Run"},
+         true},
+        {"another command, read-only",
+         "C:\\Apps\\app.exe /other",
+         LoadAccess::ReadOnly,
+         {"Both + @ Current User\\Registry\\Run", "Both - @ Current User\\Registry\\Run"},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::SandboxRoot root;
-        root.Value(HKCU, CV + "Run", "Both", c.back).Value(HKCU, CV + "RunDisabled", "BOTH", "C:\\Apps\\app.exe");
+        root.Value(HKCU, CV + "Run", "Both", c.back)
+            .Value(HKCU, CV + "RunDisabled", "BOTH", "C:\\Apps\\app.exe");
         const std::string before = test::ReadText(root.Path() / "registry.reg");
         Loaded loaded;
         LoadInventory(loaded.inventory, root.Services(), loaded.ratings, loaded.icons, c.access);

@@ -418,7 +418,8 @@ TEST(InfoPage, AnEntryKeptAsideWithAnotherCommandShowsBothCommands) {
     constexpr const char* kRun = "Current User\\Registry\\Run";
     constexpr const char* kMenu = "Current User\\Startup Menu";
     Inventory inventory;
-    inventory.Append(entry("Padnote", "C:\\Users\\User\\AppData\\Roaming\\evil.exe <b>", ItemState::Enabled, kRun));
+    inventory.Append(
+        entry("Padnote", "C:\\Users\\User\\AppData\\Roaming\\evil.exe <b>", ItemState::Enabled, kRun));
     inventory.Append(entry("Padnote", "C:\\Program Files\\Padnote\\padnote.exe", ItemState::Disabled, kRun));
     inventory.Append(entry("Same", "C:\\same.exe", ItemState::Enabled, kRun));
     inventory.Append(entry("Same", "C:\\same.exe", ItemState::Disabled, kRun));

@@ -68,12 +68,12 @@ TEST_P(RegistryContract, ARefusalNeverTellsAnEarlierCallsCause) {
         {"a value written through a key opened for reading",
          [&] { EXPECT_NE(PlatformErrorOf([&] { readOnly->WriteString("Value", "x"); }), ""); },
          FailureCause::AccessDenied},
-        {"a value deleted through a key opened for reading", [&] { EXPECT_FALSE(readOnly->DeleteValue("Value")); },
-         FailureCause::AccessDenied},
+        {"a value deleted through a key opened for reading",
+         [&] { EXPECT_FALSE(readOnly->DeleteValue("Value")); }, FailureCause::AccessDenied},
         {"a missing subkey deleted", [&] { EXPECT_FALSE(writable->DeleteSubkey("Missing")); },
          FailureCause::NotFound},
-        {"a subkey deleted through a key opened for reading", [&] { EXPECT_FALSE(readOnly->DeleteSubkey("Missing")); },
-         FailureCause::AccessDenied},
+        {"a subkey deleted through a key opened for reading",
+         [&] { EXPECT_FALSE(readOnly->DeleteSubkey("Missing")); }, FailureCause::AccessDenied},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -101,7 +101,8 @@ TEST(SandboxRegistry, ALinkedFileStaysALinkAndTheFileItNamesTakesTheChanges) {
     fs::create_symlink(fs::path("elsewhere") / "store.reg", link);
     SandboxRegistry(link, true).OpenForWriting(HKCU, kRun, true)->WriteString("Second", "2");
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_THAT(SandboxRegistry(real, true).OpenForReading(HKCU, kRun)->ValueNames(), ElementsAre("First", "Second"));
+    EXPECT_THAT(SandboxRegistry(real, true).OpenForReading(HKCU, kRun)->ValueNames(),
+                ElementsAre("First", "Second"));
     for (const auto& entry : fs::directory_iterator(dir.Path() / "elsewhere")) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".store.reg.tmp-")) << "a temporary left";
     }
