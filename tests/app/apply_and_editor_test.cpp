@@ -256,6 +256,8 @@ TEST(ApplyWindow, AnApplyWhoseFinalWriteFailsShowsWhatItMadeAndLearnsIt) {
     test::ClickCheckBox(w.List(), w.Row("Kept"));
     test::ClickCheckBox(w.List(), w.Row("Tool"));
 
+    // The stored backup choice is there already: the apply dialog writes it only when missing.
+    w.root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup", RegistryValue::Dword(0));
     const auto store = w.root.Path() / "registry.reg";
     std::filesystem::permissions(store, std::filesystem::perms::owner_read |
                                             std::filesystem::perms::group_read |
@@ -266,7 +268,7 @@ TEST(ApplyWindow, AnApplyWhoseFinalWriteFailsShowsWhatItMadeAndLearnsIt) {
                                  std::filesystem::perm_options::add);
 
     const auto messages = w.Messages();
-    ASSERT_GE(messages.size(), 2u);
+    ASSERT_GE(messages.size(), 2u) << ::testing::PrintToString(messages);
     const std::string error = messages[messages.size() - 2];
     EXPECT_TRUE(error.starts_with("Failed to set data for")) << error;
     EXPECT_EQ(messages.back(),
