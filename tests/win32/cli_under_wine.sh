@@ -97,6 +97,15 @@ grep -Eq '^ +Count +REG_DWORD +0x[0-9a-f]+$' <<<"$index" || fail "reg query show
 grep -q '^\[Item ' "$tool/cross.qbk" && grep -q 'SecurityHealth' "$tool/cross.qbk" ||
   fail "the backup file does not hold the entries"
 
+# A device name is no backup file: Windows would "write" it to the device. Refused, and not recorded.
+for device in 'C:\NUL' 'C:\CON.qbk'; do
+  if w "$exe" backup "$device" >/dev/null 2>&1; then
+    fail "backup to $device was accepted"
+  fi
+done
+[ "$(w reg query 'HKCU\Software\Quillbrook\BackupIndex' /s | tr -d '\r')" = "$index" ] ||
+  fail "a refused backup changed the backup index"
+
 # On Windows the CLI works on the computer itself; a sandbox root is refused.
 if w "$exe" --system-root 'C:\sandbox' list >/dev/null 2>&1; then
   fail "--system-root was accepted on Windows"

@@ -471,16 +471,15 @@ bool SandboxRegistry::DeleteKey(RegistryRoot root, std::string_view path, Regist
         return false;
     }
     const auto split = SplitLast(TreePath(root, relative)); // see SandboxKey::DeleteSubkey
-    bool found = false;
-    const bool deleted = Modify(split.second, [&](RegNode& tree) {
+    // Set where it is known: a store that cannot be written (a full disk) keeps its own cause.
+    return Modify(split.second, [&](RegNode& tree) {
         RegNode* node = tree.FindPath(split.first);
-        found = node != nullptr && node->RemoveSubkey(split.second);
-        return found;
+        if (node == nullptr || !node->RemoveSubkey(split.second)) {
+            SetLastFailure(FailureCause::NotFound);
+            return false;
+        }
+        return true;
     });
-    if (!deleted && !found) {
-        SetLastFailure(FailureCause::NotFound);
-    }
-    return deleted;
 }
 
 } // namespace qb::sandbox
