@@ -543,7 +543,7 @@ ApplyReport ApplyEngine::Apply(bool backupFirst, bool rememberChoice) {
                 if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
                                realData, &why)) {
                     written.insert(&item);
-                    if (!sameName && old->done) {
+                    if (!sameName && old != nullptr && old->done) {
                         // A switch left under the old name would switch off whatever comes back under it.
                         RemoveSwitch(*original, "renamed or moved", &item);
                     }
