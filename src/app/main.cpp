@@ -5,35 +5,77 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <string_view>
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillbrook"));
+namespace {
+
+// The options every start understands; the parser is set up the same for the text answers and the window.
+struct StartOptions {
+    QCommandLineOption root{QStringLiteral("system-root"), QStringLiteral("The sandbox system to work on."),
+                            QStringLiteral("DIR")};
+    QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                  QStringLiteral("Save a picture of the main window to FILE and quit."),
+                                  QStringLiteral("FILE")};
+    QCommandLineOption select{QStringLiteral("select"),
+                              QStringLiteral("Select the entry NAME before the picture is taken."),
+                              QStringLiteral("NAME")};
+};
+
+void NameTheApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Quillbrook"));
     // No display name: the desktop would append it to every title ("Quillbrook * - Quillbrook").
-    QApplication::setApplicationVersion(QStringLiteral(QB_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QB_VERSION));
+}
 
-    QCommandLineParser parser;
+void SetUpParser(QCommandLineParser& parser, const StartOptions& options) {
     parser.setApplicationDescription(QStringLiteral("Quillbrook: what Windows starts automatically."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption rootOption(QStringLiteral("system-root"),
-                                        QStringLiteral("The sandbox system to work on."),
-                                        QStringLiteral("DIR"));
-    const QCommandLineOption screenshotOption(
-        QStringLiteral("screenshot"), QStringLiteral("Save a picture of the main window to FILE and quit."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption selectOption(
-        QStringLiteral("select"), QStringLiteral("Select the entry NAME before the picture is taken."),
-        QStringLiteral("NAME"));
-    parser.addOption(rootOption);
-    parser.addOption(screenshotOption);
-    parser.addOption(selectOption);
+    parser.addOption(options.root);
+    parser.addOption(options.screenshot);
+    parser.addOption(options.select);
+}
+
+// Help and the version are text on the console: asked for, they are answered before the window's
+// application exists, which needs a display and ends the program where there is none (a build machine, a
+// remote shell).
+bool AsksForTextOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") {
+            break;
+        }
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const StartOptions options;
+    if (AsksForTextOnly(argc, argv)) {
+        QCoreApplication console(argc, argv);
+        NameTheApplication();
+        QCommandLineParser parser;
+        SetUpParser(parser, options);
+        parser.process(console); // answers and ends the program
+        return 0;
+    }
+    QApplication app(argc, argv);
+    NameTheApplication();
+
+    QCommandLineParser parser;
+    SetUpParser(parser, options);
     parser.process(app);
 
     std::string error;
     std::optional<std::string> root;
-    if (parser.isSet(rootOption)) {
-        root = parser.value(rootOption).toStdString();
+    if (parser.isSet(options.root)) {
+        root = parser.value(options.root).toStdString();
     }
     auto host = qb::OpenAppHost(root, error);
     if (!host) {
@@ -45,12 +87,12 @@ int main(int argc, char** argv) {
     qb::TMainForm form(host->Services(), host->Paths());
     dialogs.SetOwner(&form);
     form.show();
-    if (parser.isSet(screenshotOption)) {
-        if (parser.isSet(selectOption)) {
-            form.SelectRow(parser.value(selectOption).toStdString());
+    if (parser.isSet(options.screenshot)) {
+        if (parser.isSet(options.select)) {
+            form.SelectRow(parser.value(options.select).toStdString());
         }
         QApplication::processEvents();
-        return form.grab().save(parser.value(screenshotOption)) ? 0 : 1;
+        return form.grab().save(parser.value(options.screenshot)) ? 0 : 1;
     }
     return QApplication::exec();
 }

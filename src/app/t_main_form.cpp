@@ -9,6 +9,7 @@
 #include "app/t_form_add.h"
 #include "backup/backup_file.h"
 #include "baseline/change_watch.h"
+#include "baseline/watched_apply.h"
 #include "changes/apply_engine.h"
 #include "changes/apply_journal.h"
 #include "changes/entry_editor.h"
@@ -627,11 +628,9 @@ void TMainForm::ToolButtonBackupClick() {
 
 void TMainForm::ToolButtonApplyClick() {
     Guard([&] {
-        ApplyReport report;
-        watch_->Applying(inventory_);
-        if (ApplyChanges(inventory_, services_, *dlgApply_, database_, icons_, true, &report) ==
+        // Also an apply that stops part-way reloads: the list shows what the system now holds.
+        if (ApplyWatched(inventory_, services_, *dlgApply_, database_, icons_, *watch_, true).outcome ==
             ApplyOutcome::Applied) {
-            watch_->Applied(inventory_, report.notChanged);
             RefreshList(); // the node and the rating filter stay as they were
         }
     });

@@ -31,6 +31,9 @@ std::string FormatCreateTime(const LocalTime& time) {
 
 std::string WriteBackup(std::string_view path, const Inventory& inventory, PlatformServices services,
                         BackupContent content) {
+    if (NamesReservedDevice(path)) {
+        throw PlatformError::ProfileWriteFailed(path); // Windows would "write" it to the device: no backup
+    }
     const std::string createTime = FormatCreateTime(services.clock.Now());
     const std::vector<SavedEntry> entries = SavedEntries(inventory, content);
     const auto count = static_cast<std::uint32_t>(entries.size());

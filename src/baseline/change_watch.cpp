@@ -62,7 +62,9 @@ template <typename Kept> void MarkChanges(const Inventory& inventory, const std:
             otherCommand = otherCommand || !SameCommand(before.command, now.command) ||
                            before.arguments != now.arguments;
         }
-        if (wasDisabled && now.state == ItemState::Enabled) {
+        // Back with another command than the user disabled is no return: the user's copy is kept aside and
+        // something else runs under its name.
+        if (wasDisabled && now.state == ItemState::Enabled && !otherCommand) {
             item->Change = ChangeMark::Returned;
         } else if (otherCommand) {
             item->Change = ChangeMark::Changed;

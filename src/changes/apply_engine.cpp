@@ -410,7 +410,7 @@ bool ApplyEngine::SwitchOn(const StartupItem& item, std::string* why) {
     return true;
 }
 
-void ApplyEngine::RemoveSwitch(const StartupItem& item) {
+void ApplyEngine::RemoveSwitch(const StartupItem& item, std::string_view done, const StartupItem* record) {
     const StartupLocation* row = FindLocation(item.Location);
     if (row == nullptr || row->approvedKey.empty() || !HasStartupSwitches(services_.system.Version())) {
         return;
@@ -422,7 +422,9 @@ void ApplyEngine::RemoveSwitch(const StartupItem& item) {
     }
     if (const auto key = services_.registry.OpenForWriting(row->hive, SwitchKeyPath(*row), false);
         !key || !key->DeleteValue(name)) {
-        ChangedInPart(item, "deleted, but Windows' own switch of that name stays: " + Cause());
+        NotChanged(item, std::string(done) + ", but Windows' own switch of that name stays: " + Cause(),
+                   record);
+        report_.notChanged.back().partly = true;
     }
 }
 
@@ -619,6 +621,10 @@ void ApplyEngine::ApplySteps() {
                 if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
                                realData, &why, old != nullptr && old->done ? old : nullptr)) {
                     written.insert(&item);
+                    if (!sameName && old != nullptr && old->done) {
+                        // A switch left under the old name would switch off whatever comes back under it.
+                        RemoveSwitch(*original, "renamed or moved", &item);
+                    }
                 } else {
                     NotChanged(item, why);
                 }
@@ -655,7 +661,15 @@ ApplyOutcome ApplyChanges(Inventory& inventory, PlatformServices services, Apply
         return ApplyOutcome::Cancelled;
     }
     ApplyEngine engine(inventory, services);
-    const ApplyReport done = engine.Apply(*backup, rememberChoice);
+    ApplyReport done;
+    try {
+        done = engine.Apply(*backup, rememberChoice);
+    } catch (const PlatformError&) {
+        if (report != nullptr) {
+            *report = engine.Report(); // the entries refused before the error, and the automatic backup
+        }
+        throw;
+    }
     if (!done.notChanged.empty()) {
         services.dialogs.ShowMessage(NotChangedMessage(done.notChanged), MessageKind::Warning,
                                      MessageButtons::Ok);

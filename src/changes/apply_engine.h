@@ -63,6 +63,8 @@ public:
     // entry still as it was loaded, and only where its new name is free; otherwise that entry is not
     // changed and the rest goes on.
     ApplyReport Apply(bool backupFirst, bool rememberChoice);
+    // What the last Apply said so far: also after it ended with the platform's error.
+    const ApplyReport& Report() const { return report_; }
 
     // A registry row's key for an entry in that state (the run key when Enabled, else its twin), opened for
     // writing and created when missing; nullptr for other rows or a key that cannot be opened.
@@ -104,9 +106,12 @@ private:
                        const std::optional<std::string>& path, std::string* why);
     bool Move(const StartupItem& item, ItemState to, std::string* why);
     // Windows' own switch of a loaded entry: turned on where the entry is (false, with the reason, when it
-    // could not be), or taken away with a deleted entry. Both do nothing where the system has no switches.
+    // could not be), or taken away with a deleted, renamed or moved entry (a switch that stays is told as a
+    // change made in part: what was done, for the record given). Both do nothing where the system has no
+    // switches.
     bool SwitchOn(const StartupItem& item, std::string* why);
-    void RemoveSwitch(const StartupItem& item);
+    void RemoveSwitch(const StartupItem& item, std::string_view done = "deleted",
+                      const StartupItem* record = nullptr);
     bool MoveValue(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     bool MoveShortcut(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     void PutBack(const Removed& removed);
@@ -150,7 +155,7 @@ enum class ApplyOutcome { NothingPending, Cancelled, Applied };
 
 // The whole Apply command: nothing pending is said so; otherwise the confirmation, the engine, and a
 // reload of the inventory. Entries that could not be changed are reported to the user. A platform error
-// leaves the marks and propagates.
+// leaves the marks and propagates, after the report (when asked for) takes what the engine said until then.
 ApplyOutcome ApplyChanges(Inventory& inventory, PlatformServices services, ApplyConfirmation& confirmation,
                           RatingSource& ratings, IconSink& icons, bool rememberChoice = true,
                           ApplyReport* report = nullptr);

@@ -39,6 +39,11 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
     if (name.empty() || command.empty()) {
         return std::string(kEnterNameMessage);
     }
+    // Quotes and blanks alone: the first quote opens a path that never ends, so the entry would start
+    // nothing and a shortcut made from it would point nowhere.
+    if (command.find_first_not_of("\" ") == std::string_view::npos) {
+        return std::string(kNoProgramMessage);
+    }
     for (std::size_t i = 0; i < inventory.Items.size(); ++i) {
         const StartupItem& item = *inventory.Items[i];
         // Registry value names and file names are one name in any letter case: an entry "padnote" would

@@ -18,6 +18,7 @@ namespace qb {
 inline const std::vector<std::string_view> kEditorLocations = EditorLocations();
 
 inline constexpr std::string_view kEnterNameMessage = "Please enter a program name.";
+inline constexpr std::string_view kNoProgramMessage = "The command names no program.";
 inline constexpr std::string_view kDuplicateMessage =
     "You are adding a duplicate of an existing startup item.";
 inline constexpr std::string_view kFindFilter =
@@ -27,7 +28,8 @@ inline constexpr std::string_view kFindFilter =
 std::string TrimEditorText(std::string_view text);
 
 // Why the editor's texts cannot be taken, or nullopt. An empty name or command (both with the program-name
-// message), a name that an entry not deleted already has at that location (in any letter case, as Windows
+// message), a command of quotes and blanks only (it names no program), a name that an entry not deleted
+// already has at that location (in any letter case, as Windows
 // compares names; the record under edit does not count), and a name that cannot be a file name when the
 // place is a startup folder. The texts are expected trimmed.
 std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,

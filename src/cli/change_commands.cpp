@@ -1,11 +1,13 @@
 #include "cli/change_commands.h"
 
 #include "backup/backup_file.h"
+#include "baseline/watched_apply.h"
 #include "changes/apply_dialog_rows.h"
 #include "changes/apply_engine.h"
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "cli/cli_app.h"
+#include "cli/json_output.h"
 #include "inventory/row_texts.h"
 #include "inventory/startup_location.h"
 #include "platform/platform_error.h"
@@ -73,7 +75,8 @@ void PrintChanges(std::ostream& out, const std::vector<PendingRow>& rows, const 
     }
 }
 
-void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const ApplyReport& report) {
+void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const ApplyReport& report,
+               const std::optional<std::string>& error = std::nullopt) {
     nlohmann::json changed = nlohmann::json::array();
     for (const auto& [record, row] : rows) {
         const NotChangedEntry* told = ToldOf(report, record);
@@ -101,7 +104,10 @@ void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const App
     if (!report.autoBackupPath.empty()) {
         result["backup"] = report.autoBackupPath;
     }
-    out << result.dump(2) << '\n';
+    if (error) {
+        result["error"] = *error; // the apply stopped part-way: "changed" holds what it made all the same
+    }
+    WriteJson(out, result);
 }
 
 int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
@@ -115,14 +121,11 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
         return kExitOk;
     }
     PrintedConfirmation confirmation(!options.noBackup && PeekAutoBackupChoice(services.registry));
-    ApplyReport report;
-    session.watch->Applying(session.inventory);
-    if (ApplyChanges(session.inventory, services, confirmation, *session.database, session.icons, false,
-                     &report) == ApplyOutcome::Applied) {
-        session.watch->Applied(session.inventory, report.notChanged);
-    }
+    const WatchedApplyResult applied = ApplyWatched(session.inventory, services, confirmation,
+                                                    *session.database, session.icons, *session.watch, false);
+    const ApplyReport& report = applied.report;
     if (options.json) {
-        PrintJson(out, confirmation.Rows(), report);
+        PrintJson(out, confirmation.Rows(), report, applied.error);
     } else {
         PrintChanges(out, confirmation.Rows(), report);
         if (!report.autoBackupPath.empty()) {
@@ -130,7 +133,7 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
         }
     }
     // The entries not changed, and why, were told as the window tells them (on stderr here).
-    return report.notChanged.empty() ? kExitOk : kExitFailed;
+    return report.notChanged.empty() && !applied.error ? kExitOk : kExitFailed;
 }
 
 // Names and commands longer than a record holds would be cut, and a cut name would reach another entry or
@@ -358,7 +361,7 @@ int AnswerInJson(const Options& options, bool namesAnEntry, std::ostream& out, s
                                    {"notChanged", notChanged},
                                    {"backup", nullptr},
                                    {"error", error}};
-    out << result.dump(2) << '\n';
+    WriteJson(out, result);
     return status;
 }
 

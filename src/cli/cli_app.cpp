@@ -6,6 +6,7 @@
 #include "cli/session.h"
 #include "cli/watch_commands.h"
 #include "inventory/process_scan.h"
+#include "inventory/shortcut_names.h"
 #include "inventory/startup_location.h"
 #include "knowledge/ratings.h"
 #include "platform/platform_error.h"
@@ -51,7 +52,7 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
             return kExitUsage;
         }
     }
-    auto session = Start(options, err);
+    auto session = Start(options, err, LoadAccess::ReadOnly); // a list changes nothing
     if (!session) {
         return kExitFailed;
     }
@@ -70,7 +71,11 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
 
 // A backup of the current setting, recorded in the backup index as the dialog's New Backup records it.
 int Backup(const Options& options, std::ostream& out, std::ostream& err) {
-    auto session = Start(options, err);
+    if (NamesReservedDevice(options.backupFile)) {
+        err << "\"" << options.backupFile << "\" names a device Windows reserves, not a file.\n";
+        return kExitFailed;
+    }
+    auto session = Start(options, err, LoadAccess::ReadOnly);
     if (!session) {
         return kExitFailed;
     }

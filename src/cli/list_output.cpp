@@ -1,5 +1,6 @@
 #include "cli/list_output.h"
 
+#include "cli/json_output.h"
 #include "inventory/row_texts.h"
 #include "inventory/startup_location.h"
 #include "knowledge/ratings.h"
@@ -22,9 +23,15 @@ std::size_t DisplayWidth(std::string_view text) {
         text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(text);
+std::string CsvField(std::string_view raw) {
+    // A spreadsheet takes a cell that begins with one of these for a formula: a name or command chosen by
+    // whoever put the entry there would run in the reader's sheet. A leading quote makes it text again.
+    std::string text(raw);
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+        text.insert(0, 1, '\'');
+    }
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
     }
     std::string out = "\"";
     for (const char c : text) {
@@ -52,8 +59,7 @@ void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) 
                                        ? nlohmann::ordered_json(nullptr)
                                        : nlohmann::ordered_json(ChangeMarkName(item->Change))}});
     }
-    // Text that is not valid UTF-8 is replaced rather than ending the listing.
-    out << rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    WriteJson(out, rows);
 }
 
 void PrintCsv(std::ostream& out, const std::vector<const StartupItem*>& items) {

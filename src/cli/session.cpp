@@ -7,7 +7,7 @@
 
 namespace qb::cli {
 
-std::unique_ptr<Session> Start(const Options& options, std::ostream& err) {
+std::unique_ptr<Session> Start(const Options& options, std::ostream& err, LoadAccess access) {
     std::string error;
     auto session = std::make_unique<Session>();
     session->host = OpenHostSystem(options.systemRoot, err, error);
@@ -22,7 +22,7 @@ std::unique_ptr<Session> Start(const Options& options, std::ostream& err) {
     if (const Recovery recovered = RecoverInterruptedApply(services); recovered != Recovery::None) {
         err << RecoveryMessage(recovered) << '\n';
     }
-    LoadInventory(session->inventory, services, *session->database, session->icons);
+    LoadInventory(session->inventory, services, *session->database, session->icons, access);
     session->watch = std::make_unique<ChangeWatch>(services);
     session->watch->Loaded(session->inventory);
     return session;

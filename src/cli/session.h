@@ -4,6 +4,7 @@
 #include "cli/host_system.h"
 #include "inventory/icon_sink.h"
 #include "inventory/startup_item.h"
+#include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
 
 #include <iosfwd>
@@ -45,7 +46,9 @@ struct Session {
     PlatformServices Services() { return host->Services(); }
 };
 
-// nullptr, with the reason on err, when the system cannot be opened.
-std::unique_ptr<Session> Start(const Options& options, std::ostream& err);
+// nullptr, with the reason on err, when the system cannot be opened. A command that only reads the system
+// loads it read-only: it removes nothing, not even a leftover twin copy.
+std::unique_ptr<Session> Start(const Options& options, std::ostream& err,
+                               LoadAccess access = LoadAccess::MayTidy);
 
 } // namespace qb::cli

@@ -3,6 +3,7 @@
 #include "backup/backup_file.h"
 #include "baseline/entry_differences.h"
 #include "cli/cli_app.h"
+#include "cli/json_output.h"
 #include "inventory/row_texts.h"
 
 #include <nlohmann/json.hpp>
@@ -73,13 +74,13 @@ void PrintJson(std::ostream& out, const EntryDifferences& differences) {
                            {"now", EntryJson(change.now)}});
     }
     const nlohmann::ordered_json result = {{"added", added}, {"removed", removed}, {"changed", changed}};
-    out << result.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    WriteJson(out, result);
 }
 
 } // namespace
 
 int CompareCommand(const Options& options, std::ostream& out, std::ostream& err) {
-    auto session = Start(options, err);
+    auto session = Start(options, err, LoadAccess::ReadOnly);
     if (!session) {
         return kExitFailed;
     }

@@ -12,7 +12,27 @@ constexpr std::array<std::string_view, 22> kReservedNames = {
     "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
 // A shortcut's file name is the entry's name and ".lnk": 255 characters at most in one component.
 constexpr std::size_t kMaxNameBytes = 251;
+
+// "CON" and "CON.txt" alike name the device, whatever follows the first dot.
+bool IsReservedFileName(std::string_view name) {
+    const std::string stem = UpperCase(name.substr(0, name.find('.')));
+    std::string_view trimmed = stem;
+    while (!trimmed.empty() && trimmed.back() == ' ') {
+        trimmed.remove_suffix(1);
+    }
+    for (const auto reserved : kReservedNames) {
+        if (trimmed == reserved) {
+            return true;
+        }
+    }
+    return false;
+}
 } // namespace
+
+bool NamesReservedDevice(std::string_view path) {
+    const auto cut = path.find_last_of("\\/:");
+    return IsReservedFileName(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
 
 std::optional<std::string> ShortcutNameProblem(std::string_view name) {
     if (name.empty()) {
@@ -32,16 +52,8 @@ std::optional<std::string> ShortcutNameProblem(std::string_view name) {
     if (name.back() == '.' || name.back() == ' ') {
         return "A name for the startup folder cannot end with a dot or a blank.";
     }
-    // "CON" and "CON.txt" alike name the device, whatever follows the first dot.
-    const std::string stem = UpperCase(name.substr(0, name.find('.')));
-    std::string_view trimmed = stem;
-    while (!trimmed.empty() && trimmed.back() == ' ') {
-        trimmed.remove_suffix(1);
-    }
-    for (const auto reserved : kReservedNames) {
-        if (trimmed == reserved) {
-            return "\"" + std::string(name) + "\" is a name Windows reserves for a device.";
-        }
+    if (IsReservedFileName(name)) {
+        return "\"" + std::string(name) + "\" is a name Windows reserves for a device.";
     }
     if (name.size() > kMaxNameBytes) {
         return "The name is too long for a file name.";

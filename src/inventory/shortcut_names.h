@@ -12,4 +12,8 @@ namespace qb {
 // else why it is not, in words for the user.
 std::optional<std::string> ShortcutNameProblem(std::string_view name);
 
+// Whether the last part of a path is a device Windows reserves ("C:\\NUL", "C:\\CON.qbk", "com1.txt"):
+// Windows writes such a "file" to the device, or to nowhere, and reads nothing back.
+bool NamesReservedDevice(std::string_view path);
+
 } // namespace qb

@@ -4,6 +4,9 @@
 #include "inventory/process_scan.h"
 #include "inventory/startup_location.h"
 #include "inventory/startup_switch.h"
+#include "platform/text.h"
+
+#include <set>
 
 namespace qb {
 
@@ -17,10 +20,10 @@ std::optional<std::string> TextOf(const std::optional<RegistryValue>& value) {
     return value->data;
 }
 
-// Whether the key holds the value as text, non-empty unless empty text counts.
-bool HoldsText(RegistryKey& key, std::string_view name, bool emptyCounts = false) {
-    const auto text = TextOf(key.ReadValue(name));
-    return text && (emptyCounts || !text->empty());
+// Whether the key holds the value as this very text, and not empty: a twin copy without data is kept.
+bool SameText(RegistryKey& key, std::string_view name, std::string_view text) {
+    const auto held = TextOf(key.ReadValue(name));
+    return held && !held->empty() && *held == text;
 }
 
 } // namespace
@@ -34,8 +37,8 @@ std::string ShortcutEntryName(std::string_view fileName) {
 }
 
 StartupScanner::StartupScanner(Inventory& inventory, PlatformServices services, RatingSource& ratings,
-                               IconSink& icons)
-    : inventory_(inventory), services_(services), ratings_(ratings), icons_(icons) {}
+                               IconSink& icons, LoadAccess access)
+    : inventory_(inventory), services_(services), ratings_(ratings), icons_(icons), access_(access) {}
 
 void StartupScanner::LoadInventory() {
     inventory_.Clear();
@@ -75,6 +78,8 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
     // contributes nothing and loses nothing.
     const auto twin = services_.registry.OpenForWriting(row.hive, row.disabledKey, false, row.view);
 
+    // Upper-cased names of twin copies the run key's entry stands for: a read-only load lists them once.
+    std::set<std::string> standIns;
     if (run) {
         for (const std::string& name : run->ValueNames()) {
             const auto value = run->ReadValue(name);
@@ -83,15 +88,20 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
                 continue; // not a string: skipped before its twin is touched
             }
             bool twinCopyRemoved = false;
-            if (twin && HoldsText(*twin, name)) {
-                // Another instance may be moving this entry between the two keys right now: what the two
-                // reads saw may be its state before and after the move. Decided again as one step.
-                const auto hold = services_.registry.HoldChanges();
-                if (!HoldsText(*run, name, true)) {
-                    continue; // moved to the twin since: listed from there below
-                }
-                if (HoldsText(*twin, name)) {
-                    twinCopyRemoved = twin->DeleteValue(name);
+            if (twin && SameText(*twin, name, *command)) {
+                if (access_ == LoadAccess::ReadOnly) {
+                    standIns.insert(UpperCase(name));
+                } else {
+                    // Another instance may be moving this entry between the two keys right now: what the
+                    // two reads saw may be its state before and after the move. Decided again as one step.
+                    const auto hold = services_.registry.HoldChanges();
+                    const auto now = TextOf(run->ReadValue(name));
+                    if (!now) {
+                        continue; // moved to the twin since: listed from there below
+                    }
+                    if (SameText(*twin, name, *now)) {
+                        twinCopyRemoved = twin->DeleteValue(name);
+                    }
                 }
             }
             StartupItem& item = AddLoadedItem(name, command->empty() ? " " : *command, label, true);
@@ -104,7 +114,7 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
         for (const std::string& name : twin->ValueNames()) {
             const auto value = twin->ReadValue(name);
             const auto command = TextOf(value);
-            if (!command) {
+            if (!command || standIns.contains(UpperCase(name))) {
                 continue;
             }
             AddLoadedItem(name, command->empty() ? " " : *command, label, false).LoadedValue = value;
@@ -181,8 +191,9 @@ std::int32_t StartupScanner::LoadItemIcon(std::string_view targetPath) {
     return icons_.Add(*standardIcon_);
 }
 
-void LoadInventory(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons) {
-    StartupScanner(inventory, services, ratings, icons).LoadInventory();
+void LoadInventory(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons,
+                   LoadAccess access) {
+    StartupScanner(inventory, services, ratings, icons, access).LoadInventory();
 }
 
 } // namespace qb

@@ -11,12 +11,20 @@
 
 namespace qb {
 
+// Whether a load may tidy what it finds. A value back in its run key with the very command the user's
+// disabled copy in the twin holds (the program put it back) makes that copy a leftover: a load that may
+// tidy removes it, a read-only one (list, compare, backup) leaves the system untouched and lists the entry
+// once all the same, as the next tidying load will leave it.
+enum class LoadAccess { MayTidy, ReadOnly };
+
 // Builds the inventory from the system: every run key with its disabled twin, both startup folders with
 // their disabled folders beside the tool, in one fixed order, then the running processes. A load only
-// reads, with one exception: a value found in a run key and, with data, in its twin loses the twin's copy.
+// reads, with one exception (see LoadAccess). A twin copy that holds another command than the run key's
+// value is never removed: both are listed, the user's kept copy and what is there now.
 class StartupScanner {
 public:
-    StartupScanner(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons);
+    StartupScanner(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons,
+                   LoadAccess access = LoadAccess::MayTidy);
 
     // Empties the three lists and the icons and reads every place the table reads, in its load order.
     void LoadInventory();
@@ -43,10 +51,12 @@ private:
     IconSink& icons_;
     std::optional<ProgramIcon> standardIcon_;
     bool switches_ = false; // the system keeps switches of its own (Windows 8 and later)
+    LoadAccess access_;
 };
 
 // A load with a fresh scanner.
-void LoadInventory(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons);
+void LoadInventory(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons,
+                   LoadAccess access = LoadAccess::MayTidy);
 
 // The name a shortcut file gives its entry: the file name with its first ".lnk" taken out. The match is
 // case-sensitive, so "Tool.LNK" keeps its whole name.

@@ -3,6 +3,7 @@
 #include "inventory/command_line.h"
 #include "inventory/process_scan.h"
 #include "inventory/row_texts.h"
+#include "inventory/startup_location.h"
 #include "inventory/startup_switch.h"
 #include "knowledge/html_text.h"
 #include "platform/text.h"
@@ -123,6 +124,25 @@ std::string ChangeNote(const InfoRow& row, const Inventory& inventory) {
     return {};
 }
 
+std::string KeptCopyNote(const InfoRow& row, const Inventory& inventory) {
+    const StartupLocation* place = FindLocation(row.location);
+    if (place == nullptr || place->kind != LocationKind::Registry) {
+        return {};
+    }
+    const StartupItem* running = nullptr;
+    const StartupItem* kept = nullptr;
+    for (const StartupItem* item : inventory.LoadedItems) {
+        if (item->Name == row.caption && item->Location == row.location && !item->SwitchedOff) {
+            (item->LoadedState == ItemState::Enabled ? running : kept) = item;
+        }
+    }
+    if (running == nullptr || kept == nullptr || running->Command == kept->Command) {
+        return {};
+    }
+    return "<p>Kept aside when you disabled it: " + EscapeHtml(kept->Command.str()) +
+           "<br>In its place now: " + EscapeHtml(running->Command.str()) + "</p>";
+}
+
 bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDatabase& database,
                    PlatformServices services) {
     // Runs inside the list's selection handler: whatever goes wrong ends in the one message box, never in
@@ -131,11 +151,11 @@ bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDataba
         const std::string directory = services.files.ExecutableDirectory();
         const auto templateText = services.files.ReadFile(JoinPath(directory, kTemplateFile));
         if (templateText) {
-            const std::string page =
-                FillInfoTemplate(*templateText, row,
-                                 ChangeNote(row, inventory) + SwitchNote(row, inventory) +
-                                     database.LookupDescription(row.caption, row.commandCell),
-                                 InfoMemoryText(row, inventory, services.system));
+            const std::string page = FillInfoTemplate(
+                *templateText, row,
+                ChangeNote(row, inventory) + KeptCopyNote(row, inventory) + SwitchNote(row, inventory) +
+                    database.LookupDescription(row.caption, row.commandCell),
+                InfoMemoryText(row, inventory, services.system));
             const std::string pagePath = JoinPath(directory, kPageFile);
             if (services.files.WriteFile(pagePath, page)) {
                 services.browser.Navigate("file:///" + pagePath);

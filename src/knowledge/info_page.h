@@ -44,6 +44,11 @@ std::string SwitchNote(const InfoRow& row, const Inventory& inventory);
 // record with the row's name and location): a paragraph that says so; "" otherwise.
 std::string ChangeNote(const InfoRow& row, const Inventory& inventory);
 
+// For a registry entry that is both in its run key and, with another command, kept aside disabled in the
+// twin (a program put a value of that name back after the user disabled it): a paragraph with both
+// commands, what was kept and what is there now; "" otherwise.
+std::string KeptCopyNote(const InfoRow& row, const Inventory& inventory);
+
 // Reads "infotpl.dat" from the tool's directory, fills it, writes "info.htm" there and shows that in the
 // browser pane. On any failure the "File Error" box says so and the pane keeps its page. Nothing is cached:
 // an edited template takes effect at the next call. True when the page was shown.

@@ -26,6 +26,8 @@ std::string_view DescribeFailure(FailureCause cause) {
         return "something of that name is already there";
     case FailureCause::BadName:
         return "the name cannot be used there";
+    case FailureCause::DiskFull:
+        return "the disk is full";
     case FailureCause::Unknown:
         break;
     }

@@ -14,13 +14,14 @@ enum class FailureCause {
     InUse,        // another program holds it open
     AlreadyThere, // something of that name is there already and is not to be replaced
     BadName,      // the name cannot be used there
+    DiskFull,     // no room left on the drive (or the user's quota is used up)
 };
 
 void SetLastFailure(FailureCause cause);
 FailureCause LastFailure();
 
 // "access denied", "not found", "in use by another program", "something of that name is already there",
-// "the name cannot be used there", "the system refused it".
+// "the name cannot be used there", "the disk is full", "the system refused it".
 std::string_view DescribeFailure(FailureCause cause);
 
 } // namespace qb

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -237,6 +238,50 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
     // Nothing pending: said so, no dialog.
     w.Press("ToolButtonApply");
     EXPECT_EQ(w.Messages().back(), "There is no changes in the startup list.");
+}
+
+// The registry's changes are stored at the end; a shortcut moves at once. When that last write fails, the
+// window says so, names what stayed as it was, shows the system as it now is, and the shortcut the user
+// enabled is not taken for a program's doing at the next load.
+TEST(ApplyWindow, AnApplyWhoseFinalWriteFailsShowsWhatItMadeAndLearnsIt) {
+    Window w;
+    const std::string startup =
+        "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+    w.root.Folder(startup)
+        .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", startup)
+        .Shortcut(kTool + "\\ShortCutCurrUser\\Kept.lnk", "C:\\Apps\\app.exe");
+    w.Press("ToolButtonRefresh");
+    w.Press("ButtonAcceptChanges"); // the user has seen the shortcut: no mark from here
+    ASSERT_NE(w.Row("Kept"), nullptr);
+    test::ClickCheckBox(w.List(), w.Row("Kept"));
+    test::ClickCheckBox(w.List(), w.Row("Tool"));
+
+    // The stored backup choice is there already: the apply dialog writes it only when missing.
+    w.root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup", RegistryValue::Dword(0));
+    const auto store = w.root.Path() / "registry.reg";
+    std::filesystem::permissions(store, std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::group_read |
+                                            std::filesystem::perms::others_read);
+    w.WhenShown<TDlgApply>(w.form->ApplyDialog(), [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
+    w.Press("ToolButtonApply");
+    std::filesystem::permissions(store, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+
+    const auto messages = w.Messages();
+    ASSERT_GE(messages.size(), 2u) << ::testing::PrintToString(messages);
+    const std::string error = messages[messages.size() - 2];
+    EXPECT_TRUE(error.starts_with("Failed to set data for")) << error;
+    EXPECT_EQ(messages.back(),
+              "These entries could not be changed and stay as they were:\nTool (" + kCuRun + "): " + error);
+    EXPECT_TRUE(w.root.Services().files.FileExists(startup + "\\Kept.lnk"));
+    EXPECT_FALSE(HasPendingChanges(w.form->Items())) << "the list shows the system as it now is";
+    EXPECT_EQ(w.Row("Kept")->checkState(0), Qt::Checked);
+    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Checked);
+
+    w.Press("ToolButtonRefresh");
+    for (const StartupItem* item : w.form->Items().LoadedItems) {
+        EXPECT_EQ(item->Change, ChangeMark::None) << item->Name.str();
+    }
 }
 
 } // namespace qb

@@ -87,6 +87,23 @@ TEST(BackupFile, IsWrittenAsTheProfileWriterWritesIt) {
     EXPECT_EQ(index[0].count, 2u);
 }
 
+// On Windows a backup "written" to NUL or CON.qbk goes to the device: no file, yet recorded in the index.
+TEST(BackupFile, ABackupToADeviceNameIsRefusedAndNotRecorded) {
+    for (const std::string path : {"C:\\NUL", "C:\\CON.qbk", "C:\\Saved\\com1.txt", "C:\\aux .qbk"}) {
+        SCOPED_TRACE(path);
+        Machine m;
+        m.root.Folder("C:\\Saved");
+        m.Load();
+        EXPECT_THROW(WriteBackup(path, m.inventory, m.Services()), PlatformError);
+        EXPECT_FALSE(m.Services().files.FileExists(path));
+        EXPECT_FALSE(m.Services().registry.OpenForReading(RegistryRoot::CurrentUser,
+                                                          "SOFTWARE\\Quillbrook\\BackupIndex"));
+    }
+    Machine m;
+    m.Load();
+    EXPECT_NO_THROW(WriteBackup("C:\\NULL.qbk", m.inventory, m.Services())); // only the names themselves
+}
+
 TEST(BackupFile, ABackupOverALongerFileLeavesItsOldSectionsUnread) {
     Machine m;
     std::string old = "[General Info]\r\nNumber of Startup Items=5\r\n";

@@ -157,6 +157,34 @@ TEST(StartupSwitch, DeletingAnEntryTakesItsSwitchAlong) {
     EXPECT_TRUE(m.Value(HKCU, kApproved + "Run", "Other")); // another name's switch stays
 }
 
+// A switch under the old name outlives a rename or a move: a program that later comes back under that name
+// would start switched off, and Windows' settings would list a name that is gone.
+TEST(StartupSwitch, RenamingOrMovingAnEntryTakesTheSwitchOfItsOldNameAlong) {
+    const struct {
+        const char* what;
+        const char* newName;
+        std::string newLocation;
+    } cases[] = {
+        {"renamed", "Renamed", kCuRun},
+        {"moved", "Entry", kLmRun},
+        {"renamed and moved", "Renamed", kLmMenu},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine m;
+        m.root.Value(HKCU, CV + "Run", "Entry", "C:\\Apps\\app.exe")
+            .Value(HKCU, kApproved + "Run", "Entry", kOn)
+            .Value(HKCU, kApproved + "Run", "Other", kOffNoDate);
+        m.Load();
+        m.Edit(m.Find("Entry", kCuRun), c.newName, "C:\\Apps\\app.exe", c.newLocation);
+        ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
+        EXPECT_THAT(m.NotChanged(), IsEmpty());
+        EXPECT_THAT(m.OnSystem(), ElementsAre(std::string(c.newName) + " @ " + c.newLocation + " +"));
+        EXPECT_FALSE(m.Value(HKCU, kApproved + "Run", "Entry"));
+        EXPECT_TRUE(m.Value(HKCU, kApproved + "Run", "Other")); // another name's switch stays
+    }
+}
+
 // The entry moved or went, but its switch could not follow: not "stay as they were", which would be untrue.
 TEST(StartupSwitch, ASwitchThatCannotFollowItsEntryIsToldAsAChangeMadeInPart) {
     Machine m;

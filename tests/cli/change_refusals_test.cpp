@@ -78,6 +78,16 @@ TEST(ChangeRefusals, WhatTheEditorRefusesChangesNothing) {
         {{"disable", "--name", "Nope", "--location", "Current User\\Registry\\Run"},
          kExitFailed,
          "No entry \"Nope\" at \"Current User\\Registry\\Run\"."},
+        // Quotes alone name no program: the value would start nothing, the shortcut would point nowhere.
+        {{"add", "--name", "Quote", "--command", "\"", "--location", "Current User\\Registry\\Run"},
+         kExitFailed,
+         "The command names no program."},
+        {{"add", "--name", "Quotes", "--command", "\" \"", "--location", "Current User\\Startup Menu"},
+         kExitFailed,
+         "The command names no program."},
+        {{"edit", "--name", "Padnote", "--location", "Current User\\Registry\\Run", "--new-command", "\"\""},
+         kExitFailed,
+         "The command names no program."},
     };
     ExpectRefusedChangingNothing<Machine>(cases);
 }

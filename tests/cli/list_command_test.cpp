@@ -59,6 +59,31 @@ TEST(ListCommand, CsvQuotesFieldsThatNeedIt) {
               "false,0,0,\r\n");
 }
 
+// A cell a spreadsheet would take for a formula is made text, and the file stays valid CSV.
+TEST(ListCommand, CsvCellsThatASpreadsheetWouldRunAreMadeText) {
+    const struct {
+        const char* name;
+        const char* command;
+        const char* row; // name and command cells as written
+    } cases[] = {
+        {"=HYPERLINK(1)", "C:\\app.exe", "'=HYPERLINK(1),C:\\app.exe"},
+        {"+Plus", "-c calc", "'+Plus,'-c calc"},
+        {"@Sum", "=1+2,3", "'@Sum,\"'=1+2,3\""},
+        {"Plain", "C:\\a=b.exe", "Plain,C:\\a=b.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::SandboxRoot root;
+        root.Value(RegistryRoot::CurrentUser, CV + "Run", c.name, c.command);
+        const auto result = RunCli({"--system-root", root.Path().string(), "list", "--csv"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out,
+                  std::string("name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB,"
+                              "change\r\n") +
+                      c.row + ",Current User\\Registry\\Run,Enabled,Unknown,false,0,0,\r\n");
+    }
+}
+
 TEST(ListCommand, TheTableLinesUpItsColumns) {
     test::SandboxRoot root;
     root.Value(RegistryRoot::CurrentUser, CV + "Run", "Zürich", "C:\\z.exe")
@@ -139,6 +164,18 @@ TEST(BackupCommand, WritesTheCurrentSettingAndRecordsIt) {
     EXPECT_EQ(failed.status, kExitFailed);
     EXPECT_NE(failed.err.find("Unable to write to C:\\No Folder\\x.qbk"), std::string::npos);
     EXPECT_EQ(RunCli({"--system-root", root.Path().string(), "backup"}).status, kExitUsage);
+
+    for (const std::string device : {"C:\\NUL", "C:\\CON.qbk"}) {
+        const auto refused = RunCli({"--system-root", root.Path().string(), "backup", device});
+        EXPECT_EQ(refused.status, kExitFailed) << device;
+        EXPECT_EQ(refused.err, "\"" + device + "\" names a device Windows reserves, not a file.\n");
+        EXPECT_FALSE(std::filesystem::exists(root.Host(device))) << device;
+    }
+    EXPECT_EQ(root.Services()
+                  .registry.OpenForReading(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook\\BackupIndex")
+                  ->SubkeyNames()
+                  .size(),
+              1u);
 }
 
 } // namespace qb::cli

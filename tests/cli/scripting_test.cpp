@@ -3,6 +3,7 @@
 #include "cli/run_cli.h"
 #include "support/sandbox_root.h"
 
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -171,6 +172,66 @@ TEST(Scripting, ACommandThatEndsEarlyStillAnswersInJson) {
         }
         EXPECT_EQ(m.Listed(), before);
     }
+}
+
+// The registry's changes are stored once, at the end; shortcuts move at once. When that last write fails,
+// the shortcut moved all the same: the answer says so, and the next load does not take the user's own
+// change for the program's doing.
+TEST(Scripting, WhenTheFinalWriteFailsTheAnswerListsWhatWasMadeAndTheMarksLearnIt) {
+    Machine m;
+    const std::string menu = "Current User\\Startup Menu";
+    m.root.Shortcut(std::string(CliMachine::kStartup) + "\\Tool.lnk", "C:\\Apps\\agent.exe");
+    const auto run = [&](std::vector<std::string> args) {
+        const auto result = m.Run(args);
+        EXPECT_EQ(result.status, kExitOk) << result.err;
+    };
+    run({"list"}); // the first run keeps the setting as it is
+    run({"disable", "--name", "Agent", "--location", kCuRun, "--no-backup"});
+    run({"backup", "C:\\wanted.qbk"}); // Agent disabled, Tool enabled
+    run({"enable", "--name", "Agent", "--location", kCuRun, "--no-backup"});
+    run({"disable", "--name", "Tool", "--location", menu, "--no-backup"});
+
+    const auto store = m.root.Path() / "registry.reg";
+    std::filesystem::permissions(store, std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::group_read |
+                                            std::filesystem::perms::others_read);
+    const auto result = m.Run({"restore", "C:\\wanted.qbk", "--no-backup", "--json"});
+    std::filesystem::permissions(store, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(result.status, kExitFailed);
+    const json answer = json::parse(result.out);
+    EXPECT_EQ(answer["changed"], json::parse(R"([{"name": "Tool", "location": "Current User\\Startup Menu",
+        "kind": "Enable", "state": "Enabled"}])"));
+    ASSERT_TRUE(answer["error"].is_string());
+    EXPECT_NE(answer["error"].get<std::string>().find("Agent"), std::string::npos);
+    EXPECT_EQ(answer["notChanged"],
+              json::array({{{"name", "Agent"}, {"location", kCuRun}, {"reason", answer["error"]}}}));
+
+    const auto listed = json::parse(m.Run({"list", "--json"}).out);
+    std::vector<std::string> marks;
+    for (const auto& entry : listed) {
+        marks.push_back(entry["name"].get<std::string>() + " " + entry["state"].get<std::string>() + " " +
+                        (entry["change"].is_null() ? "-" : entry["change"].get<std::string>()));
+    }
+    EXPECT_THAT(marks,
+                ::testing::UnorderedElementsAre("Agent Enabled -", "Tool Enabled -", "Machine Enabled -"));
+}
+
+// A shortcut named in Latin-1, as older programs leave them, is no UTF-8: the answer still comes, whole,
+// with U+FFFD for the byte, also when the command ends early.
+TEST(Scripting, ANameThatIsNotUtf8StillGetsItsJsonAnswer) {
+    Machine m;
+    m.root.Shortcut(std::string(CliMachine::kStartup) + "\\Caf\xE9.lnk", "C:\\Apps\\agent.exe");
+    const std::string menu = "Current User\\Startup Menu";
+    const auto moved = m.Run({"disable", "--name", "Caf\xE9", "--location", menu, "--no-backup", "--json"});
+    ASSERT_EQ(moved.status, kExitOk) << moved.err;
+    EXPECT_EQ(
+        json::parse(moved.out)["changed"],
+        json::parse(R"([{"name": "Caf\ufffd", "location": "Current User\\Startup Menu", "kind": "Disable",
+                  "state": "Disabled"}])"));
+    const auto missing = m.Run({"enable", "--name", "Nobody\xE9", "--location", menu, "--json"});
+    EXPECT_EQ(missing.status, kExitFailed);
+    EXPECT_EQ(json::parse(missing.out)["notChanged"][0]["name"], "Nobody\xEF\xBF\xBD");
 }
 
 TEST(Scripting, AStandardUsersRefusalIsInTheJsonWithItsReason) {

@@ -49,14 +49,16 @@ TEST(ChangeMarks, WhatAppearedCameBackOrChangedBehindTheToolsBackIsMarkedUntilAc
               kExitOk);
     // A program adds itself, one puts its value back after the user disabled it, one changes its command.
     machine.root.Value(RegistryRoot::CurrentUser, kRun, "Delta", "C:\\delta.exe")
-        .Value(RegistryRoot::CurrentUser, kRun, "Beta", "C:\\beta.exe /again")
+        .Value(RegistryRoot::CurrentUser, kRun, "Beta", "C:\\beta.exe")
         .Value(RegistryRoot::CurrentUser, kRun, "Gamma", "C:\\gamma2.exe");
     // Beta's value, put back, comes last in its key.
     const std::vector<std::string> marked{"Alpha Enabled -", "Gamma Enabled changed", "Delta Enabled new",
                                           "Beta Enabled returned"};
     EXPECT_EQ(Marks(machine), marked);
-    EXPECT_FALSE(machine.HasValue(kRunDisabled, "Beta")) << "the load removes the disabled copy";
-    // The next load no longer sees the disabled copy, yet the mark stays until the user accepts it.
+    EXPECT_TRUE(machine.HasValue(kRunDisabled, "Beta")) << "a list removes nothing";
+    // A load that may tidy removes the disabled copy, the program's leftover; the next load no longer sees
+    // it, yet the mark stays until the user accepts it.
+    ASSERT_EQ(machine.Run({"backup", "C:\\Program Files\\Quillbrook\\backup\\x.qbk"}).status, kExitOk);
     EXPECT_EQ(Marks(machine), marked);
     EXPECT_EQ(Marks(machine, {"--changes"}),
               (std::vector<std::string>{"Gamma Enabled changed", "Delta Enabled new", "Beta Enabled returned"}));
@@ -73,6 +75,53 @@ TEST(ChangeMarks, WhatAppearedCameBackOrChangedBehindTheToolsBackIsMarkedUntilAc
     EXPECT_EQ(Marks(machine), (std::vector<std::string>{"Alpha Enabled -", "Gamma Enabled -", "Delta Enabled -",
                                                         "Beta Disabled -"}));
     EXPECT_EQ(Marks(machine, {"--changes"}), std::vector<std::string>{});
+}
+
+// A value put back under the name of an entry the user disabled, with another command: the user's copy is
+// kept, both are listed, and the one now in the run key is marked changed, not returned. Reading commands
+// leave the registry file as it was.
+TEST(ChangeMarks, AValueBackWithAnotherCommandKeepsTheUsersCopyAndIsMarkedChanged) {
+    const struct {
+        const char* what;
+        const char* putBack;
+        std::vector<std::string> marks;
+        bool copyKeptByAChange;
+    } cases[] = {
+        {"another command",
+         "C:\\Users\\User\\AppData\\Roaming\\evil.exe",
+         {"Alpha Enabled -", "Gamma Enabled -", "Beta Enabled changed", "Beta Disabled -"},
+         true},
+        {"the same command",
+         "C:\\beta.exe",
+         {"Alpha Enabled -", "Gamma Enabled -", "Beta Enabled returned"},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WatchedMachine machine;
+        Marks(machine);
+        ASSERT_EQ(
+            machine.Run({"disable", "--name", "Beta", "--location", kCurrentUserRun, "--no-backup"}).status,
+            kExitOk);
+        machine.root.Value(RegistryRoot::CurrentUser, kRun, "Beta", c.putBack);
+        const std::string before = test::ReadText(machine.root.Path() / "registry.reg");
+        EXPECT_EQ(Marks(machine), c.marks);
+        EXPECT_EQ(machine.Run({"compare", kAccepted}).status, kExitDiffer);
+        EXPECT_EQ(test::ReadText(machine.root.Path() / "registry.reg"), before)
+            << "list and compare only read";
+
+        // A command that changes the system loads it, too: it removes only a copy identical to what is back.
+        ASSERT_EQ(
+            machine.Run({"disable", "--name", "Alpha", "--location", kCurrentUserRun, "--no-backup"}).status,
+            kExitOk);
+        const auto kept =
+            machine.root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, kRunDisabled);
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(kept->ReadValue("Beta").has_value(), c.copyKeptByAChange);
+        if (c.copyKeptByAChange) {
+            EXPECT_EQ(kept->ReadValue("Beta")->data, "C:\\beta.exe");
+        }
+    }
 }
 
 TEST(ChangeMarks, EntriesTheUserAddsEditsOrRestoresAreNotMarked) {

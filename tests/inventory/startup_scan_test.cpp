@@ -114,14 +114,77 @@ TEST(StartupScan, AllThirteenSourcesAreReadInTheirFixedOrder) {
 
 TEST(StartupScan, AnEntryInBothKeysIsListedOnceAndItsTwinCopyGoes) {
     test::SandboxRoot root;
-    root.Value(HKCU, CV + "Run", "Both", "C:\\new.exe")
-        .Value(HKCU, CV + "RunDisabled", "Both", "C:\\old.exe")
+    root.Value(HKCU, CV + "Run", "Both", "C:\\same.exe")
+        .Value(HKCU, CV + "RunDisabled", "Both", "C:\\same.exe")
         .Value(HKCU, CV + "RunDisabled", "OnlyOff", "C:\\off.exe");
     const auto loaded = Load(root);
     EXPECT_THAT(Rows(loaded->inventory), ElementsAre("Both + @ Current User\\Registry\\Run",
                                                      "OnlyOff - @ Current User\\Registry\\Run"));
     auto twin = root.Services().registry.OpenForReading(HKCU, CV + "RunDisabled");
     EXPECT_THAT(twin->ValueNames(), ElementsAre("OnlyOff"));
+}
+
+// The user's disabled copy is removed only when what came back in the run key is the very same command, and
+// a read-only load removes nothing at all (yet lists the entry as the tidying load would).
+TEST(StartupScan, ATwinCopyGoesOnlyWhenItsCommandCameBackAndTheLoadMayTidy) {
+    const struct {
+        const char* what;
+        const char* back;
+        LoadAccess access;
+        std::vector<std::string> rows;
+        bool twinStays;
+    } cases[] = {
+        {"same command",
+         "C:\\Apps\\app.exe",
+         LoadAccess::MayTidy,
+         {"Both + @ Current User\\Registry\\Run"},
+         false},
+        {"same command, read-only",
+         "C:\\Apps\\app.exe",
+         LoadAccess::ReadOnly,
+         {"Both + @ Current User\\Registry\\Run"},
+         true},
+        {"another command",
+         "C:\\Users\\User\\AppData\\Roaming\\evil.exe",
+         LoadAccess::MayTidy,
+         {"Both + @ Current User\\Registry\\Run", "Both - @ Current User\\Registry\\Run"},
+         true},
+        {"another command, read-only",
+         "C:\\Apps\\app.exe /other",
+         LoadAccess::ReadOnly,
+         {"Both + @ Current User\\Registry\\Run", "Both - @ Current User\\Registry\\Run"},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::SandboxRoot root;
+        root.Value(HKCU, CV + "Run", "Both", c.back)
+            .Value(HKCU, CV + "RunDisabled", "BOTH", "C:\\Apps\\app.exe");
+        const std::string before = test::ReadText(root.Path() / "registry.reg");
+        Loaded loaded;
+        LoadInventory(loaded.inventory, root.Services(), loaded.ratings, loaded.icons, c.access);
+        std::vector<std::string> rows;
+        for (const auto& item : loaded.inventory.Items) {
+            rows.push_back(item->Name.str() + (item->State == ItemState::Enabled ? " +" : " -") + " @ " +
+                           item->Location.str());
+        }
+        // The twin's copy keeps its own spelling of the name.
+        for (std::string& row : rows) {
+            if (row.starts_with("BOTH")) {
+                row.replace(0, 4, "Both");
+            }
+        }
+        EXPECT_EQ(rows, c.rows);
+        const auto twin = root.Services().registry.OpenForReading(HKCU, CV + "RunDisabled");
+        EXPECT_EQ(twin->ReadValue("Both").has_value(), c.twinStays);
+        EXPECT_EQ(loaded.inventory.Items[0]->TwinCopyRemoved, !c.twinStays);
+        if (c.twinStays) {
+            EXPECT_EQ(twin->ReadValue("Both")->data, "C:\\Apps\\app.exe");
+        }
+        if (c.access == LoadAccess::ReadOnly) {
+            EXPECT_EQ(test::ReadText(root.Path() / "registry.reg"), before);
+        }
+    }
 }
 
 TEST(StartupScan, ATwinCopyWithoutDataStaysAndTheEntryShowsTwice) {

@@ -400,3 +400,43 @@ TEST(InfoPage, AnEntrySwitchedOffByWindowsSaysSoWithItsDate) {
 }
 
 } // namespace qb
+
+namespace qb {
+
+// A value back in the run key with another command than the copy the user disabled: the page shows both,
+// escaped, so the user sees what was kept and what runs now.
+TEST(InfoPage, AnEntryKeptAsideWithAnotherCommandShowsBothCommands) {
+    const auto entry = [](const char* name, const char* command, ItemState state, const char* location) {
+        StartupItem item;
+        item.Name = name;
+        item.Command = command;
+        item.Location = location;
+        item.State = state;
+        item.LoadedState = state;
+        return item;
+    };
+    constexpr const char* kRun = "Current User\\Registry\\Run";
+    constexpr const char* kMenu = "Current User\\Startup Menu";
+    Inventory inventory;
+    inventory.Append(
+        entry("Padnote", "C:\\Users\\User\\AppData\\Roaming\\evil.exe <b>", ItemState::Enabled, kRun));
+    inventory.Append(entry("Padnote", "C:\\Program Files\\Padnote\\padnote.exe", ItemState::Disabled, kRun));
+    inventory.Append(entry("Same", "C:\\same.exe", ItemState::Enabled, kRun));
+    inventory.Append(entry("Same", "C:\\same.exe", ItemState::Disabled, kRun));
+    inventory.Append(entry("Alone", "C:\\alone.exe", ItemState::Disabled, kRun));
+    inventory.Append(entry("Tool", "C:\\a.exe", ItemState::Enabled, kMenu));
+    inventory.Append(entry("Tool", "C:\\b.exe", ItemState::Disabled, kMenu));
+    inventory.MarkLoaded();
+    const auto note = [&](const char* caption, const char* location) {
+        return KeptCopyNote({caption, "", location, "Unknown"}, inventory);
+    };
+    const std::string both = "<p>Kept aside when you disabled it: C:\\Program Files\\Padnote\\padnote.exe<br>"
+                             "In its place now: C:\\Users\\User\\AppData\\Roaming\\evil.exe &lt;b&gt;</p>";
+    EXPECT_EQ(note("Padnote", kRun), both);
+    EXPECT_EQ(note("Same", kRun), "");
+    EXPECT_EQ(note("Alone", kRun), "");
+    EXPECT_EQ(note("Tool", kMenu), "") << "a folder keeps no copy aside under a run key";
+    EXPECT_EQ(note("Nobody", kRun), "");
+}
+
+} // namespace qb

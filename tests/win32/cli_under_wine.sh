@@ -13,7 +13,7 @@ tool=$(mktemp -d)
 startup_link=""
 cleanup() {
   for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run"; do
-    for name in SecurityHealth QbCrossExpand CleanupSetup QbCrossTwin QbCrossRunning; do
+    for name in SecurityHealth QbCrossExpand CleanupSetup QbCrossTwin QbCrossKept QbCrossRunning; do
       w reg delete "$key" /v "$name" /f >/dev/null 2>&1 || true
     done
   done
@@ -38,9 +38,12 @@ add() { # add KEY NAME TYPE DATA
 add "HKLM\\$cv\\Run" SecurityHealth REG_SZ 'C:\windows\system32\SecurityHealthSystray.exe'
 add "HKCU\\$cv\\Run" QbCrossExpand REG_EXPAND_SZ '%SystemRoot%\system32\notepad.exe /cross'
 add "HKCU\\$cv\\RunDisabled" CleanupSetup REG_SZ 'C:\windows\system32\cleanmgr.exe /autoclean'
-# In both the run key and its disabled twin: listed once, enabled, and the twin's copy goes.
+# In both the run key and its disabled twin with the same command: listed once, enabled; a list only reads,
+# so the twin's copy stays until a load that may tidy. With another command both stay and both are listed.
 add "HKCU\\$cv\\Run" QbCrossTwin REG_SZ 'C:\windows\notepad.exe'
-add "HKCU\\$cv\\RunDisabled" QbCrossTwin REG_SZ 'C:\windows\notepad.exe /old'
+add "HKCU\\$cv\\RunDisabled" QbCrossTwin REG_SZ 'C:\windows\notepad.exe'
+add "HKCU\\$cv\\Run" QbCrossKept REG_SZ 'C:\windows\notepad.exe /new'
+add "HKCU\\$cv\\RunDisabled" QbCrossKept REG_SZ 'C:\windows\notepad.exe /old'
 
 startup=$(w reg query "HKCU\\$cv\\Explorer\\Shell Folders" /v Startup | tr -d '\r' |
   sed -n 's/^ *Startup *REG_SZ *//Ip')
@@ -77,9 +80,12 @@ expect_entry CleanupSetup 'C:\windows\system32\cleanmgr.exe /autoclean' 'Current
 expect_entry QbCrossTwin 'C:\windows\notepad.exe' 'Current User\Registry\Run' Enabled Unknown
 expect_entry 'Qb Cross Link' 'C:\windows\notepad.exe' 'Current User\Startup Menu' Enabled Unknown
 [ "$(grep -c '"name": "QbCrossTwin"' <<<"$json")" = 1 ] || fail "QbCrossTwin is listed more than once"
-if w reg query "HKCU\\$cv\\RunDisabled" /v QbCrossTwin >/dev/null 2>&1; then
-  fail "the disabled copy of QbCrossTwin is still in RunDisabled"
-fi
+w reg query "HKCU\\$cv\\RunDisabled" /v QbCrossTwin >/dev/null 2>&1 ||
+  fail "list removed the disabled copy of QbCrossTwin"
+expect_entry QbCrossKept 'C:\windows\notepad.exe /new' 'Current User\Registry\Run' Enabled Unknown
+expect_entry QbCrossKept 'C:\windows\notepad.exe /old' 'Current User\Registry\Run' Disabled Unknown
+w reg query "HKCU\\$cv\\RunDisabled" /v QbCrossKept >/dev/null 2>&1 ||
+  fail "the kept copy of QbCrossKept, another command, is gone"
 
 # The backup command records its file in the backup index: a string and a DWORD, as reg query shows.
 backup_windows=$(w winepath -w "$tool/cross.qbk" | tr -d '\r')
@@ -90,6 +96,15 @@ grep -Eq "^ +FilePath +REG_SZ +$(sed 's/[][\.*^$]/\\&/g' <<<"$backup_windows")\$
 grep -Eq '^ +Count +REG_DWORD +0x[0-9a-f]+$' <<<"$index" || fail "reg query shows no Count REG_DWORD: $index"
 grep -q '^\[Item ' "$tool/cross.qbk" && grep -q 'SecurityHealth' "$tool/cross.qbk" ||
   fail "the backup file does not hold the entries"
+
+# A device name is no backup file: Windows would "write" it to the device. Refused, and not recorded.
+for device in 'C:\NUL' 'C:\CON.qbk'; do
+  if w "$exe" backup "$device" >/dev/null 2>&1; then
+    fail "backup to $device was accepted"
+  fi
+done
+[ "$(w reg query 'HKCU\Software\Quillbrook\BackupIndex' /s | tr -d '\r')" = "$index" ] ||
+  fail "a refused backup changed the backup index"
 
 # On Windows the CLI works on the computer itself; a sandbox root is refused.
 if w "$exe" --system-root 'C:\sandbox' list >/dev/null 2>&1; then

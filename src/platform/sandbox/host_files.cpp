@@ -101,6 +101,30 @@ bool AppendToHostFile(const fs::path& path, std::string_view bytes) {
     return ok;
 }
 
+FailureCause CauseOfErrno(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FailureCause::AccessDenied;
+    case ENOENT:
+    case ENOTDIR:
+        return FailureCause::NotFound;
+    case EEXIST:
+        return FailureCause::AlreadyThere;
+    case EBUSY:
+    case ETXTBSY:
+        return FailureCause::InUse;
+    case ENOSPC:
+    case EDQUOT:
+        return FailureCause::DiskFull;
+    case ENAMETOOLONG:
+        return FailureCause::BadName;
+    default:
+        return FailureCause::Unknown;
+    }
+}
+
 std::optional<std::string> ReadHostFile(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -132,7 +156,30 @@ std::optional<std::string> ReadHostFile(const fs::path& path) {
     return content;
 }
 
-bool WriteHostFileAtomically(const fs::path& path, std::string_view bytes) {
+namespace {
+
+// The file a path names in the end: a symbolic link is followed (also when its file does not exist yet),
+// so that the rename replaces the file it points to and the link itself stays.
+fs::path FinalTarget(const fs::path& path) {
+    fs::path target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(target, error)) || error) {
+            return target;
+        }
+        const fs::path next = fs::read_symlink(target, error);
+        if (error) {
+            return target;
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target; // a loop of links: the open below fails as it should
+}
+
+} // namespace
+
+bool WriteHostFileAtomically(const fs::path& requested, std::string_view bytes) {
+    const fs::path path = FinalTarget(requested);
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
     const fs::path temporary = dir / TemporaryName(path);
     mode_t mode = 0644;
@@ -141,6 +188,12 @@ bool WriteHostFileAtomically(const fs::path& path, std::string_view bytes) {
         if (!S_ISREG(info.st_mode)) {
             return false; // never replace a directory or a device by a file
         }
+        // The rename needs only the folder's permission: without this a file the user may not write, or
+        // one marked read-only, would be replaced all the same.
+        if ((info.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0) {
+            errno = EACCES;
+            return false;
+        }
         mode = info.st_mode & 07777;
     }
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
@@ -148,9 +201,13 @@ bool WriteHostFileAtomically(const fs::path& path, std::string_view bytes) {
         return false;
     }
     const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    int error = errno; // why the write failed (a full disk), for the caller to tell
     ::fchmod(fd, mode);
-    if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    const bool closed = ::close(fd) == 0;
+    if (!closed || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = ok ? errno : error;
         ::unlink(temporary.c_str());
+        errno = error;
         return false;
     }
     SyncDirectory(dir);

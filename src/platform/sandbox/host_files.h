@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/failure_cause.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -7,13 +9,18 @@
 
 namespace qb::sandbox {
 
+// The cause a host error stands for, as the user should read it (ENOSPC: "the disk is full").
+FailureCause CauseOfErrno(int error);
+
 // Reads a whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
 
 // Writes a file so that readers see either the old or the new content, never a torn one: a temporary file
 // beside the target is written, flushed to disk and renamed over it. The old file stays untouched when
-// anything fails. Permission bits of an existing file are kept. A successful write also removes the
-// temporary files that writers killed in the middle of a write left beside the target.
+// anything fails. Permission bits of an existing file are kept, and a file that is read-only or that the
+// user may not write is not replaced (false, errno EACCES). A symbolic link stays one: the file it points
+// to gets the content. A successful write also removes the temporary files that writers killed in the
+// middle of a write left beside the target.
 bool WriteHostFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Renames a file unless the destination exists (renameat2 with RENAME_NOREPLACE, or link and unlink where

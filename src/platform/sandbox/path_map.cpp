@@ -158,7 +158,11 @@ std::optional<fs::path> PathMap::ToHostForWriting(std::string_view windowsPath) 
             return std::nullopt;
         }
     }
-    return ToHost(windowsPath);
+    auto host = ToHost(windowsPath);
+    if (!host) {
+        SetLastFailure(FailureCause::BadName);
+    }
+    return host;
 }
 
 std::optional<std::string> PathMap::ToWindows(const fs::path& hostPath) const {

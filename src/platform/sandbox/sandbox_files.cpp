@@ -44,27 +44,7 @@ bool SandboxFiles::DirectoryExists(std::string_view path) {
 namespace {
 // Records why a host call failed, from its errno.
 bool FailedWithErrno() {
-    switch (errno) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        SetLastFailure(FailureCause::AccessDenied);
-        break;
-    case ENOENT:
-    case ENOTDIR:
-        SetLastFailure(FailureCause::NotFound);
-        break;
-    case EEXIST:
-        SetLastFailure(FailureCause::AlreadyThere);
-        break;
-    case EBUSY:
-    case ETXTBSY:
-        SetLastFailure(FailureCause::InUse);
-        break;
-    default:
-        SetLastFailure(FailureCause::Unknown);
-        break;
-    }
+    SetLastFailure(CauseOfErrno(errno));
     return false;
 }
 

@@ -91,6 +91,12 @@ std::string TrimSeparators(std::string_view path) {
 
 // Names Windows itself refuses, and names the .reg file could not hold: creating them fails, as
 // RegCreateKeyEx and RegSetValueEx fail.
+// A store that cannot be read or changed, for a reason the system does not name: false.
+bool Refused() {
+    SetLastFailure(FailureCause::Unknown);
+    return false;
+}
+
 bool IsValidKeyPath(std::string_view path) {
     std::size_t depth = 0;
     std::size_t start = 0;
@@ -169,16 +175,22 @@ public:
         return out;
     }
 
+    // The error thrown carries no cause of its own: the cause is set too, so that a caller that goes on
+    // after it reads why, not an earlier call's reason.
     void WriteValue(std::string_view name, const RegistryValue& value) override {
-        const bool written =
-            writable_ && IsValidValueName(name) && registry_.Modify(name, [&](RegNode& tree) {
-                RegNode* node = tree.FindPath(treePath_);
-                if (node == nullptr) {
-                    return false; // the key was deleted since it was opened
-                }
-                node->SetValue(AsStored(name), AsStored(value));
-                return true;
-            });
+        if (!writable_ || !IsValidValueName(name)) {
+            SetLastFailure(!writable_ ? FailureCause::AccessDenied : FailureCause::BadName);
+            throw PlatformError::SetDataFailed(name);
+        }
+        const bool written = registry_.Modify(name, [&](RegNode& tree) {
+            RegNode* node = tree.FindPath(treePath_);
+            if (node == nullptr) {
+                SetLastFailure(FailureCause::NotFound); // the key was deleted since it was opened
+                return false;
+            }
+            node->SetValue(AsStored(name), AsStored(value));
+            return true;
+        });
         if (!written) {
             throw PlatformError::SetDataFailed(name);
         }
@@ -189,28 +201,31 @@ public:
             SetLastFailure(FailureCause::AccessDenied);
             return false;
         }
-        bool found = true;
-        const bool removed = registry_.Modify(name, [&](RegNode& tree) {
+        return registry_.Modify(name, [&](RegNode& tree) {
             RegNode* node = tree.FindPath(treePath_);
-            found = node != nullptr && node->FindValue(AsStored(name)) != nullptr;
-            return found && node->RemoveValue(AsStored(name));
+            if (node == nullptr || node->FindValue(AsStored(name)) == nullptr) {
+                SetLastFailure(FailureCause::NotFound);
+                return false;
+            }
+            return node->RemoveValue(AsStored(name)) || Refused();
         });
-        if (!removed) {
-            SetLastFailure(found ? FailureCause::Unknown : FailureCause::NotFound);
-        }
-        return removed;
     }
 
     bool DeleteSubkey(std::string_view relativePath) override {
         const std::string relative = AsStored(TrimSeparators(relativePath));
         if (!writable_ || relative.empty()) {
+            SetLastFailure(!writable_ ? FailureCause::AccessDenied : FailureCause::BadName);
             return false;
         }
         // Not a structured binding: clang 14 (the fuzz build) cannot capture one in a lambda.
         const auto split = SplitLast(treePath_ + "\\" + relative);
         return registry_.Modify(split.second, [&](RegNode& tree) {
             RegNode* node = tree.FindPath(split.first);
-            return node != nullptr && node->RemoveSubkey(split.second);
+            if (node == nullptr || !node->RemoveSubkey(split.second)) {
+                SetLastFailure(FailureCause::NotFound);
+                return false;
+            }
+            return true;
         });
     }
 
@@ -281,7 +296,10 @@ bool SandboxRegistry::Modify(std::string_view subject, const std::function<bool(
     std::lock_guard guard(mutex_);
     if (heldLock_) {
         // The hold read the file under the lock when it began; the change waits for the hold's end.
-        if (error_ || !f(tree_)) {
+        if (error_) {
+            return Refused();
+        }
+        if (!f(tree_)) {
             return false;
         }
         if (!changedUnderHold_) {
@@ -292,17 +310,19 @@ bool SandboxRegistry::Modify(std::string_view subject, const std::function<bool(
     }
     const auto lock = HostFileLock::Acquire(lockFile_);
     if (!lock) {
+        SetLastFailure(CauseOfErrno(errno));
         return false;
     }
     // Under the lock the file is always read again: a stamp can repeat (coarse clocks, reused inodes),
     // and a change built on a stale tree would undo another process's write.
     if (!Refresh(true)) {
-        return false;
+        return Refused();
     }
     if (!f(tree_)) {
         return false;
     }
     if (!WriteHostFileAtomically(file_, FormatRegFile(tree_))) {
+        SetLastFailure(CauseOfErrno(errno));
         stamp_.reset(); // the tree holds a change the file does not: read it again next time
         missing_ = false;
         Refresh();
@@ -320,6 +340,7 @@ std::optional<std::string> SandboxRegistry::EndHold() {
             stamp_ = StampOf(file_);
             missing_ = false;
         } else {
+            SetLastFailure(CauseOfErrno(errno));
             failed = firstChange_;
         }
     }
@@ -450,16 +471,15 @@ bool SandboxRegistry::DeleteKey(RegistryRoot root, std::string_view path, Regist
         return false;
     }
     const auto split = SplitLast(TreePath(root, relative)); // see SandboxKey::DeleteSubkey
-    bool found = false;
-    const bool deleted = Modify(split.second, [&](RegNode& tree) {
+    // Set where it is known: a store that cannot be written (a full disk) keeps its own cause.
+    return Modify(split.second, [&](RegNode& tree) {
         RegNode* node = tree.FindPath(split.first);
-        found = node != nullptr && node->RemoveSubkey(split.second);
-        return found;
+        if (node == nullptr || !node->RemoveSubkey(split.second)) {
+            SetLastFailure(FailureCause::NotFound);
+            return false;
+        }
+        return true;
     });
-    if (!deleted && !found) {
-        SetLastFailure(FailureCause::NotFound);
-    }
-    return deleted;
 }
 
 } // namespace qb::sandbox

@@ -104,7 +104,7 @@ bool SandboxShell::SaveShortcut(std::string_view path, const ShortcutInfo& info)
     link.iconIndex = info.iconIndex;
     link.showCommand = info.showCommand;
     if (!WriteHostFileAtomically(*host, EncodeShellLink(link))) {
-        SetLastFailure(FailureCause::Unknown);
+        SetLastFailure(CauseOfErrno(errno));
         return false;
     }
     return true;

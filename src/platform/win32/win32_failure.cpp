@@ -21,6 +21,9 @@ FailureCause CauseOf(DWORD error) {
     case ERROR_BAD_PATHNAME:
     case ERROR_FILENAME_EXCED_RANGE:
         return FailureCause::BadName;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return FailureCause::DiskFull;
     default:
         return FailureCause::Unknown;
     }

@@ -119,7 +119,7 @@ std::vector<FileEntry> Win32Files::FindFiles(std::string_view directory, std::st
 
 bool Win32Files::WriteFile(std::string_view path, std::string_view bytes) {
     if (DirectoryExists(path)) {
-        return false;
+        return Failed(ERROR_ALREADY_EXISTS);
     }
     const std::string target(path);
     const std::string temporary = TemporaryNameFor(path);
@@ -130,9 +130,10 @@ bool Win32Files::WriteFile(std::string_view path, std::string_view bytes) {
             return FailedWithLastError();
         }
         if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
+            const DWORD error = ::GetLastError(); // ERROR_DISK_FULL, most often
             file.Reset();
             ::DeleteFileA(temporary.c_str());
-            return false;
+            return Failed(error);
         }
     }
     if (!::MoveFileExA(temporary.c_str(), target.c_str(),

@@ -102,7 +102,10 @@ public:
     }
 
     void WriteValue(std::string_view name, const RegistryValue& value) override {
+        // The error thrown carries no cause of its own: the cause is set too, so that a caller that goes on
+        // after it reads why, not an earlier call's reason.
         if (!writable_ || !Nameable(name)) {
+            Failed(!writable_ ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME);
             throw PlatformError::SetDataFailed(name);
         }
         std::string data = value.data;
@@ -116,6 +119,7 @@ public:
                              data.empty() ? &none : reinterpret_cast<const BYTE*>(data.data()),
                              static_cast<DWORD>(data.size()));
         if (result != ERROR_SUCCESS) {
+            Failed(static_cast<DWORD>(result));
             throw PlatformError::SetDataFailed(name);
         }
     }
@@ -133,8 +137,14 @@ public:
 
     bool DeleteSubkey(std::string_view relativePath) override {
         const std::string relative = TrimSeparators(relativePath);
-        return writable_ && !relative.empty() && Nameable(relative) &&
-               ::RegDeleteTreeA(key_.Get(), relative.c_str()) == ERROR_SUCCESS;
+        if (!writable_) {
+            return Failed(ERROR_ACCESS_DENIED);
+        }
+        if (relative.empty() || !Nameable(relative)) {
+            return Failed(ERROR_INVALID_NAME);
+        }
+        const LONG result = ::RegDeleteTreeA(key_.Get(), relative.c_str());
+        return result == ERROR_SUCCESS || Failed(static_cast<DWORD>(result));
     }
 
 private:

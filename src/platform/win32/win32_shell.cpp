@@ -26,6 +26,18 @@ ComPtr<IShellLinkA> NewShellLink() {
     return link;
 }
 
+// Records the cause an HRESULT carries (a Win32 error wrapped in it, a full medium, access denied); false.
+bool FailedWithResult(HRESULT result) {
+    if (result == STG_E_ACCESSDENIED || result == E_ACCESSDENIED) {
+        return Failed(ERROR_ACCESS_DENIED);
+    }
+    if (result == STG_E_MEDIUMFULL) {
+        return Failed(ERROR_DISK_FULL);
+    }
+    return Failed(HRESULT_FACILITY(result) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(result))
+                                                             : ERROR_GEN_FAILURE);
+}
+
 template <typename Getter> std::string GetText(int bytes, Getter get) {
     std::string text(static_cast<std::size_t>(bytes), '\0');
     if (FAILED(get(text.data(), bytes))) {
@@ -137,37 +149,33 @@ std::optional<ShortcutInfo> Win32Shell::LoadShortcut(std::string_view path) {
 }
 
 bool Win32Shell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {
+    // Every refusal sets its own cause: the caller tells the user why, never an earlier call's reason.
     const ComApartment com;
     if (!com.Ready()) {
-        return false;
+        return Failed(ERROR_GEN_FAILURE);
     }
     const auto link = NewShellLink();
     if (!link) {
-        return false;
+        return Failed(ERROR_GEN_FAILURE);
     }
     // The program goes to the path and everything else to its own field: a whole command line given as
     // the path makes a link that starts nothing.
-    if (FAILED(link->SetPath(info.target.c_str())) || FAILED(link->SetArguments(info.arguments.c_str())) ||
-        FAILED(link->SetDescription(info.description.c_str())) ||
-        FAILED(link->SetWorkingDirectory(info.workingDirectory.c_str())) ||
-        FAILED(link->SetIconLocation(info.iconLocation.c_str(), info.iconIndex)) ||
-        FAILED(link->SetShowCmd(info.showCommand))) {
-        return false;
+    for (const HRESULT set : {link->SetPath(info.target.c_str()), link->SetArguments(info.arguments.c_str()),
+                              link->SetDescription(info.description.c_str()),
+                              link->SetWorkingDirectory(info.workingDirectory.c_str()),
+                              link->SetIconLocation(info.iconLocation.c_str(), info.iconIndex),
+                              link->SetShowCmd(info.showCommand)}) {
+        if (FAILED(set)) {
+            return FailedWithResult(set);
+        }
     }
     const auto file = link.As<IPersistFile>(IID_IPersistFile);
     if (!file) {
-        return false;
+        return Failed(ERROR_GEN_FAILURE);
     }
     const HRESULT saved = file->Save(WidePath(path).c_str(), TRUE);
     // Save answers HRESULT_FROM_WIN32 of the file error: keep its cause (a read-only folder, say).
-    if (SUCCEEDED(saved)) {
-        return true;
-    }
-    if (saved == STG_E_ACCESSDENIED || saved == E_ACCESSDENIED) {
-        return Failed(ERROR_ACCESS_DENIED);
-    }
-    return Failed(HRESULT_FACILITY(saved) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(saved))
-                                                            : ERROR_GEN_FAILURE);
+    return SUCCEEDED(saved) || FailedWithResult(saved);
 }
 
 std::optional<ProgramIcon> Win32Shell::ExtractIcon(std::string_view path) {

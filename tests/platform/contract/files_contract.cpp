@@ -47,6 +47,17 @@ TEST_P(FilesContract, AFailedCallTellsWhy) {
     }
 }
 
+// A file written where a folder of that name is: refused with its own cause, not a stale one.
+TEST_P(FilesContract, WritingOverAFolderIsRefusedWithItsOwnCause) {
+    const std::string folder = backend->ScratchFolder();
+    const std::string inner = JoinPath(folder, "Inner");
+    ASSERT_TRUE(backend->Files().CreateDirectory(inner));
+    SetLastFailure(FailureCause::InUse);
+    EXPECT_FALSE(backend->Files().WriteFile(inner, "x"));
+    EXPECT_EQ(LastFailure(), FailureCause::AlreadyThere);
+    EXPECT_TRUE(backend->Files().DirectoryExists(inner));
+}
+
 TEST_P(FilesContract, FilesAndDirectoriesAreToldApart) {
     const std::string folder = backend->ScratchFolder();
     const std::string sub = JoinPath(folder, "Sub");

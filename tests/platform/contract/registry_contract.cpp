@@ -52,6 +52,37 @@ TEST_P(RegistryContract, AFailedCallTellsWhy) {
     }
 }
 
+// Every refusal sets a cause of its own: a caller that reads it right after the call never reads the reason
+// of an earlier call (here a stale "in use"), also when the refusal is thrown as the platform's error.
+TEST_P(RegistryContract, ARefusalNeverTellsAnEarlierCallsCause) {
+    const std::string base = backend->ScratchKey();
+    ASSERT_NE(backend->Reg().OpenForWriting(HKCU, base, true), nullptr);
+    auto readOnly = backend->Reg().OpenForReading(HKCU, base);
+    auto writable = backend->Reg().OpenForWriting(HKCU, base, false);
+    ASSERT_TRUE(readOnly && writable);
+    const struct {
+        const char* what;
+        std::function<void()> refused;
+        FailureCause cause;
+    } cases[] = {
+        {"a value written through a key opened for reading",
+         [&] { EXPECT_NE(PlatformErrorOf([&] { readOnly->WriteString("Value", "x"); }), ""); },
+         FailureCause::AccessDenied},
+        {"a value deleted through a key opened for reading",
+         [&] { EXPECT_FALSE(readOnly->DeleteValue("Value")); }, FailureCause::AccessDenied},
+        {"a missing subkey deleted", [&] { EXPECT_FALSE(writable->DeleteSubkey("Missing")); },
+         FailureCause::NotFound},
+        {"a subkey deleted through a key opened for reading",
+         [&] { EXPECT_FALSE(readOnly->DeleteSubkey("Missing")); }, FailureCause::AccessDenied},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetLastFailure(FailureCause::InUse);
+        c.refused();
+        EXPECT_EQ(LastFailure(), c.cause);
+    }
+}
+
 TEST_P(RegistryContract, OpeningForWritingCreatesEveryMissingKeyAlongThePath) {
     const std::string base = backend->ScratchKey();
     ASSERT_NE(backend->Reg().OpenForWriting(HKCU, base + "\\One\\Two\\Three", true), nullptr);

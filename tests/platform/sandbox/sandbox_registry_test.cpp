@@ -5,6 +5,7 @@
 #include "support/temp_dir.h"
 
 #include <csignal>
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -87,6 +88,47 @@ TEST(SandboxRegistry, ACorruptFileIsReportedAndNeverOverwritten) {
         EXPECT_FALSE(registry.DeleteKey(HKCU, "SOFTWARE"));
         EXPECT_EQ(ReadText(file), content);
     }
+}
+
+// The store may be a link to a file kept elsewhere: it stays a link, and that file takes the changes.
+TEST(SandboxRegistry, ALinkedFileStaysALinkAndTheFileItNamesTakesTheChanges) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const auto real = dir.Path() / "elsewhere" / "store.reg";
+    fs::create_directories(real.parent_path());
+    SandboxRegistry(real, true).OpenForWriting(HKCU, kRun, true)->WriteString("First", "1");
+    const auto link = dir.Path() / "registry.reg";
+    fs::create_symlink(fs::path("elsewhere") / "store.reg", link);
+    SandboxRegistry(link, true).OpenForWriting(HKCU, kRun, true)->WriteString("Second", "2");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_THAT(SandboxRegistry(real, true).OpenForReading(HKCU, kRun)->ValueNames(),
+                ElementsAre("First", "Second"));
+    for (const auto& entry : fs::directory_iterator(dir.Path() / "elsewhere")) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".store.reg.tmp-")) << "a temporary left";
+    }
+}
+
+// Renaming over a file needs only the folder's permission: a store the user may not write stays as it is.
+TEST(SandboxRegistry, AReadOnlyFileIsNotRewritten) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const auto file = dir.Path() / "registry.reg";
+    SandboxRegistry(file, true).OpenForWriting(HKCU, kRun, true)->WriteString("First", "1");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string before = ReadText(file);
+    SandboxRegistry registry(file, true);
+    bool written = false;
+    try {
+        if (const auto key = registry.OpenForWriting(HKCU, kRun, true)) {
+            key->WriteString("Second", "2");
+            written = true;
+        }
+    } catch (const PlatformError&) {
+    }
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadText(file), before);
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::owner_write, fs::perms::none);
+    EXPECT_THAT(registry.OpenForReading(HKCU, kRun)->ValueNames(), ElementsAre("First"));
 }
 
 TEST(SandboxRegistry, ChangesMadeByAnotherWriterShowAtTheNextRead) {
