@@ -83,10 +83,11 @@ private:
     // reason is in *why.
     Removal RemoveEntry(const StartupItem& item, ItemState state, std::string_view systemName, Removed* saved,
                         std::string* why);
-    // Puts an entry on the system in that state under the name given; realData, when given, is the stored
-    // value's own text (the record's may be cut). False, with the reason, when nothing was written.
+    // Puts an entry on the system in that state under the name given; realValue, when given, is the stored
+    // value itself, its whole text and its type (the record's text may be cut). False, with the reason,
+    // when nothing was written.
     bool WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
-                    const std::optional<std::string>& realData, std::string* why);
+                    const std::optional<RegistryValue>& realValue, std::string* why);
     bool Move(const StartupItem& item, ItemState to, std::string* why);
     // Windows' own switch of a loaded entry: turned on where the entry is (false, with the reason, when it
     // could not be), or taken away with a deleted entry. Both do nothing where the system has no switches.

@@ -12,9 +12,8 @@ constexpr std::array<std::string_view, 22> kReservedNames = {
     "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
 // A shortcut's file name is the entry's name and ".lnk": 255 characters at most in one component.
 constexpr std::size_t kMaxNameBytes = 251;
-} // namespace
 
-std::optional<std::string> ShortcutNameProblem(std::string_view name) {
+std::optional<std::string> NameProblem(std::string_view name, bool madeUp) {
     if (name.empty()) {
         return "The name is empty.";
     }
@@ -29,7 +28,7 @@ std::optional<std::string> ShortcutNameProblem(std::string_view name) {
     if (name == "." || name == "..") {
         return "A name for the startup folder cannot be \".\" or \"..\".";
     }
-    if (name.back() == '.' || name.back() == ' ') {
+    if (madeUp && (name.back() == '.' || name.back() == ' ')) {
         return "A name for the startup folder cannot end with a dot or a blank.";
     }
     // "CON" and "CON.txt" alike name the device, whatever follows the first dot.
@@ -47,6 +46,16 @@ std::optional<std::string> ShortcutNameProblem(std::string_view name) {
         return "The name is too long for a file name.";
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> ShortcutFileNameProblem(std::string_view name) {
+    return NameProblem(name, false);
+}
+
+std::optional<std::string> ShortcutNameProblem(std::string_view name) {
+    return NameProblem(name, true);
 }
 
 } // namespace qb

@@ -48,6 +48,11 @@ struct StartupItem {
     // as found ("Tool.LNK", or one without the ending). Name may be cut to fit or lack the ending; changes
     // to a loaded entry act on this name. Empty for an entry that is not on the system.
     std::string SystemName;
+    // The name and the command as the system or a backup holds them, when they are longer than a field
+    // holds; empty otherwise. They belong to Name and Command only while those are their cut copies: an
+    // edit that replaces a text leaves its whole one behind, unused (see WholeNameOf).
+    std::string WholeName;
+    std::string WholeCommand;
     // Switched off by Windows' own startup settings (Windows 8 and later) while it stays in its place: loaded
     // Disabled, and enabled by switching it on where it is. SwitchedOffAt is when, as a FILETIME (0: not
     // recorded).
@@ -58,6 +63,14 @@ struct StartupItem {
     bool TwinCopyRemoved = false;
     ChangeMark Change = ChangeMark::None;
 };
+
+// The entry's name and command whole: the longer text while the record holds its cut copy, else the
+// record's own.
+std::string WholeNameOf(const StartupItem& item);
+std::string WholeCommandOf(const StartupItem& item);
+// Sets a record's name or command from a whole text: the field takes what it holds, the rest is kept.
+void SetWholeName(StartupItem& item, std::string_view name);
+void SetWholeCommand(StartupItem& item, std::string_view command);
 
 using StartupItemPtr = std::unique_ptr<StartupItem>;
 
