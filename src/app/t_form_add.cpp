@@ -114,6 +114,8 @@ void TFormAdd::SetLocationText(const std::string& location) {
 void TFormAdd::PrepareAdd() {
     setWindowTitle(QStringLiteral("Adding a startup program"));
     editIndex_ = -1;
+    shownName_.clear();
+    shownCommand_.clear();
     editName_->setText(QStringLiteral("New Program"));
     editPath_->clear(); // the location keeps what it had when the dialog last closed
 }
@@ -125,6 +127,8 @@ void TFormAdd::PrepareEdit(const std::string& name, const std::string& command, 
     editPath_->setText(Q(command));
     SetLocationText(location);
     editIndex_ = editIndex;
+    shownName_ = NameText(); // as the box holds it, cut to what it takes
+    shownCommand_ = CommandText();
 }
 
 void TFormAdd::showEvent(QShowEvent* event) {
@@ -138,8 +142,8 @@ void TFormAdd::FormShow() {
 }
 
 void TFormAdd::ButtonOKClick() {
-    editName_->setText(Q(TrimEditorText(NameText())));
-    editPath_->setText(Q(TrimEditorText(CommandText())));
+    editName_->setText(Q(EditorText(shownName_, NameText())));
+    editPath_->setText(Q(EditorText(shownCommand_, CommandText())));
     if (const auto problem =
             EditorInputProblem(inventory_, NameText(), CommandText(), LocationText(), editIndex_)) {
         services_.dialogs.ShowMessage(*problem, MessageKind::Information, MessageButtons::Ok);

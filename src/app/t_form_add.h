@@ -49,6 +49,9 @@ private:
     PlatformServices services_;
     const Inventory& inventory_;
     int editIndex_ = -1;
+    // The texts the editor opened with: a box the user leaves alone gives them back as they were.
+    std::string shownName_;
+    std::string shownCommand_;
     bool accepted_ = false;
     QLineEdit* editName_ = nullptr;
     QLineEdit* editPath_ = nullptr;

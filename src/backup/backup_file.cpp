@@ -5,7 +5,9 @@
 #include "inventory/startup_location.h"
 #include "inventory/startup_scan.h"
 #include "platform/platform_error.h"
+#include "platform/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
@@ -15,9 +17,12 @@ namespace qb {
 
 namespace {
 
-bool IsFolderRow(std::string_view label) {
-    const StartupLocation* row = FindLocation(label);
-    return row != nullptr && row->kind == LocationKind::Folder;
+// A label as the message quotes it: a hostile file may hold a long one, or one with line breaks.
+std::string ShownPlace(std::string_view label) {
+    std::string shown = CutAtCharBoundary(label, 80);
+    std::replace_if(
+        shown.begin(), shown.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return "\"" + shown + (label.size() > shown.size() ? "...\"" : "\"");
 }
 
 } // namespace
@@ -37,7 +42,10 @@ std::string WriteBackup(std::string_view path, const Inventory& inventory, Platf
     const std::string createTime = FormatCreateTime(services.clock.Now());
     const std::vector<SavedEntry> entries = SavedEntries(inventory, content);
     const auto count = static_cast<std::uint32_t>(entries.size());
-    services.profiles.WriteValues(path, BackupKeys(entries, createTime));
+    std::vector<ProfileEntry> keys = BackupKeys(entries, createTime);
+    const std::vector<ProfileEntry> voided = VoidedWholeTexts(path, services.profiles, keys);
+    keys.insert(keys.end(), voided.begin(), voided.end());
+    services.profiles.WriteValues(path, keys);
 
     // The index entry's key and its two values are one write of the registry, never half there.
     const auto hold = services.registry.HoldChanges();
@@ -66,46 +74,59 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
     scanner.LoadInventory();
 
     // A loaded entry that the backup holds as it is stays untouched; each backup entry accounts for one, the
-    // first in list order. The loaded entries are looked up by name, place and state, so that a backup of
-    // thousands of entries costs no walk of the whole list per entry.
+    // first in list order. The loaded entries are looked up by place, state and the name's first 259 bytes
+    // in Windows' upper case, so that a backup of thousands of entries costs no walk of the whole list per
+    // entry; names then compare as compare compares them (SameName), so that what compare calls equal is
+    // left alone.
     std::vector<bool> kept(inventory.Items.size(), false);
     std::unordered_map<std::string, std::vector<std::size_t>> loadedByName;
     const auto nameKey = [](std::string_view name, std::string_view location, ItemState state) {
-        std::string key;
-        key.reserve(name.size() + location.size() + 3);
-        key.append(name).append(1, '\n').append(location).append(1, '\n').append(1, static_cast<char>(state));
+        std::string key = UpperCase(CutAtCharBoundary(name, FieldText::kLimit));
+        key.append(1, '\n').append(location).append(1, '\n').append(1, static_cast<char>(state));
         return key;
     };
     for (std::size_t k = 0; k < kept.size(); ++k) {
         const StartupItem& loaded = *inventory.Items[k];
         loadedByName[nameKey(loaded.Name.str(), loaded.Location.str(), loaded.LoadedState)].push_back(k);
     }
-    // The backup's entries as records hold them, each text cut where a field cuts it; names that cannot be
-    // file names in a startup folder are skipped.
+    // The backup's entries with their whole names and commands. Names that cannot be file names in a
+    // startup folder are skipped, and so are entries of no place or of a place no load lists: the load
+    // would never show them, and what they replace could not be written back.
     struct Held {
-        FieldText name, command, location, arguments;
+        std::string name, command, location;
+        FieldText arguments;
         ItemState state;
     };
     std::vector<Held> held;
+    std::vector<std::string> refusedPlaces;
     held.reserve(saved->size());
     for (const SavedEntry& entry : *saved) {
-        Held h{entry.name, entry.command, entry.location, entry.arguments, entry.state};
-        if (IsFolderRow(h.location) && ShortcutNameProblem(h.name)) {
+        const StartupLocation* row = FindLocation(entry.location);
+        if (row == nullptr || row->loadStep == 0) {
+            ++result.refusedPlaces;
+            if (std::find(refusedPlaces.begin(), refusedPlaces.end(), entry.location) ==
+                refusedPlaces.end()) {
+                refusedPlaces.push_back(entry.location);
+            }
+            continue;
+        }
+        if (row->kind == LocationKind::Folder && ShortcutFileNameProblem(entry.name)) {
             ++result.skippedUnsafeNames;
             continue;
         }
-        held.push_back(std::move(h));
+        held.push_back({entry.name, entry.command, entry.location, entry.arguments, entry.state});
     }
     // The loaded entry, not yet accounted for, of the held entry's name, place, command and arguments in
     // the given state; -1 when there is none.
     const auto findLoaded = [&](const Held& entry, ItemState state) -> int {
-        const auto candidates = loadedByName.find(nameKey(entry.name.str(), entry.location.str(), state));
+        const auto candidates = loadedByName.find(nameKey(entry.name, entry.location, state));
         if (candidates == loadedByName.end()) {
             return -1;
         }
         for (const std::size_t k : candidates->second) {
             const StartupItem& loaded = *inventory.Items[k];
-            if (!kept[k] && SameCommand(loaded.Command, entry.command) &&
+            if (!kept[k] && SameName(WholeNameOf(loaded), entry.name) &&
+                SameCommand(WholeCommandOf(loaded), entry.command) &&
                 loaded.Arguments == entry.arguments.str()) {
                 return static_cast<int>(k);
             }
@@ -123,8 +144,7 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
     for (const Held* pending : notOnSystem) {
         const auto& [name, command, location, arguments, state] = *pending;
         // The same entry in the other state is enabled or disabled where it is: the system's own value or
-        // shortcut moves, with its whole text, name, description and icon. Written anew from the backup, a
-        // name or command over 259 bytes would come back cut.
+        // shortcut moves, with its whole text, type, name, description and icon.
         const ItemState other = state == ItemState::Enabled ? ItemState::Disabled : ItemState::Enabled;
         if (const int k = findLoaded(*pending, other); k >= 0) {
             kept[static_cast<std::size_t>(k)] = true;
@@ -138,8 +158,8 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
         item.LoadedState = ItemState::Deleted;
         item.IconIndex = scanner.LoadItemIcon(target);
         item.PathValid = !target.empty();
-        item.Name = name;
-        item.Command = command;
+        SetWholeName(item, name); // written whole: the record's fields hold 259 bytes
+        SetWholeCommand(item, command);
         item.Location = location;
         item.Arguments = arguments;
         inventory.Append(std::move(item));
@@ -155,6 +175,17 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
                                                                          : " entries of the backup were") +
                                          " not loaded: their names cannot be file names in a startup folder.",
                                      MessageKind::Information, MessageButtons::Ok);
+    }
+    if (result.refusedPlaces > 0) {
+        std::string places;
+        for (const std::string& label : refusedPlaces) {
+            places += (places.empty() ? "" : ", ") + ShownPlace(label);
+        }
+        services.dialogs.ShowMessage(
+            std::to_string(result.refusedPlaces) +
+                (result.refusedPlaces == 1 ? " entry of the backup was" : " entries of the backup were") +
+                " not loaded: no list shows their places (" + places + ").",
+            MessageKind::Information, MessageButtons::Ok);
     }
     result.loaded = true;
     return result;

@@ -31,15 +31,18 @@ std::string WriteBackup(std::string_view path, const Inventory& inventory, Platf
 struct LoadBackupResult {
     bool loaded = false;        // false: the file was no backup, nothing changed
     int skippedUnsafeNames = 0; // startup-folder entries whose names cannot be file names
+    int refusedPlaces = 0;      // entries of no place, or of a place no load lists
 };
 
 // Turns a backup file into pending changes: reloads the system, then every loaded entry that the backup
-// holds as it is (same name, place, command, arguments and state) is left alone, every other loaded entry
-// is marked Deleted, and the backup's remaining entries are appended as additions (rated by the database,
-// not by the file). So restoring onto an unchanged system changes nothing. A registry row's entry with an
-// empty name is the key's unnamed default value and is restored as such. A file without a numeric entry
-// count changes nothing and says so. Entries of a startup folder whose name would put their file outside
-// the folder are skipped, and the user is told how many. The caller refreshes the list.
+// holds as it is (same name in any letter case, place, command, arguments and state, as compare finds
+// them) is left alone, every other loaded entry is marked Deleted, and the backup's remaining entries are
+// appended as additions with their whole names and commands (rated by the database, not by the file). So
+// restoring onto an unchanged system changes nothing. A registry row's entry with an empty name is the
+// key's unnamed default value and is restored as such. A file without a numeric entry count changes
+// nothing and says so. Entries of a startup folder whose name would put their file outside the folder,
+// and entries of no place or of a place no load lists, are skipped before anything is marked, and the
+// user is told how many. The caller refreshes the list.
 LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, PlatformServices services,
                             RatingSource& ratings, IconSink& icons);
 

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <set>
+#include <utility>
 
 namespace qb {
 
@@ -15,6 +17,12 @@ namespace {
 constexpr std::string_view kGeneral = "General Info";
 constexpr std::string_view kCount = "Number of Startup Items";
 constexpr std::string_view kArguments = "Arguments";
+// The whole name and command, where "Program Name" and "Command Path" cannot hold them: over 259 bytes, or
+// with line breaks. Readers that do not know these keys pass over them and read the keys they know. Such
+// texts are kept rather than the entries refused: a backup that left an entry out would have its restore
+// delete it, and the accepted setting would mark it new at every load.
+constexpr std::string_view kWholeName = "Whole Program Name";
+constexpr std::string_view kWholeCommand = "Whole Command Path";
 
 std::string ItemSection(int position) {
     return "Item " + std::to_string(position);
@@ -50,6 +58,78 @@ std::string StoredText(std::string_view text) {
 // empty, which is what the value held, so a restore writes the value as it was.
 std::string StoredCommand(std::string_view command) {
     return IsBlankOnly(command) ? std::string(command) : StoredText(command);
+}
+
+// What "Program Name" and "Command Path" keep of a text, as older versions read it: 259 bytes on one line.
+std::string ShortText(std::string_view text) {
+    return OneLine(CutAtCharBoundary(text, FieldText::kLimit));
+}
+
+// The whole text on one line: '%', CR and LF as %25, %0D and %0A, after the text's length in bytes. The
+// profile reader cuts long values (2047 characters); a text it cut no longer has its length, and is not
+// taken for whole.
+std::string WholeText(std::string_view text) {
+    std::string out = std::to_string(text.size()) + ":";
+    for (const char c : text) {
+        switch (c) {
+        case '%':
+            out += "%25";
+            break;
+        case '\r':
+            out += "%0D";
+            break;
+        case '\n':
+            out += "%0A";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return ProfileQuoted(out);
+}
+
+std::optional<std::string> FromWholeText(std::string_view stored) {
+    std::size_t length = 0;
+    const auto [end, error] = std::from_chars(stored.data(), stored.data() + stored.size(), length);
+    if (error != std::errc() || end == stored.data() + stored.size() || *end != ':') {
+        return std::nullopt;
+    }
+    stored.remove_prefix(static_cast<std::size_t>(end - stored.data()) + 1);
+    std::string text;
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        const std::string_view code = stored.substr(i, 3);
+        if (EqualsIgnoreCase(code, "%25") || EqualsIgnoreCase(code, "%0D") || EqualsIgnoreCase(code, "%0A")) {
+            text += code[2] == '5' ? '%' : (code[2] == 'D' || code[2] == 'd') ? '\r' : '\n';
+            i += 2;
+        } else {
+            text += stored[i];
+        }
+    }
+    if (text.size() != length) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// The whole text of a key pair: the whole key's, when it is there whole and agrees with the short key
+// (a file written over keeps the keys not written now, so an older section's whole text may be left
+// behind); else the short key's, cut where a record's field cuts it, as it always was.
+std::string WholeOrShort(const std::string& shortText, const std::optional<std::string>& whole) {
+    if (whole) {
+        if (auto text = FromWholeText(*whole); text && ShortText(*text) == shortText) {
+            return std::move(*text);
+        }
+    }
+    return CutAtCharBoundary(shortText, FieldText::kLimit);
+}
+
+// Whether `copy` is what a field or a file of an older version kept of the longer `whole`.
+bool CutCopyOf(std::string_view copy, std::string_view whole, bool ignoreCase) {
+    if (whole.size() <= FieldText::kLimit || copy.size() > FieldText::kLimit) {
+        return false;
+    }
+    const std::string cut = CutAtCharBoundary(whole, FieldText::kLimit);
+    return ignoreCase ? EqualsIgnoreCase(cut, copy) : cut == copy;
 }
 
 // The numbers below `count` of the "Item <n>" sections the file holds, in ascending order. Only sections
@@ -100,7 +180,11 @@ const StartupItem& AsLoaded(const StartupItem& item, const Inventory& inventory)
 } // namespace
 
 bool SameCommand(std::string_view a, std::string_view b) {
-    return a == b || (IsBlankOnly(a) && IsBlankOnly(b));
+    return a == b || (IsBlankOnly(a) && IsBlankOnly(b)) || CutCopyOf(a, b, false) || CutCopyOf(b, a, false);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return EqualsIgnoreCase(a, b) || CutCopyOf(a, b, true) || CutCopyOf(b, a, true);
 }
 
 std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent content) {
@@ -110,7 +194,7 @@ std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent c
         const bool asLoaded = content == BackupContent::AsLoaded;
         const StartupItem& item = asLoaded ? AsLoaded(*held, inventory) : *held;
         const ItemState state = asLoaded ? held->LoadedState : held->State;
-        entries.push_back({item.Name, item.Command, item.Location, item.Arguments,
+        entries.push_back({WholeNameOf(item), WholeCommandOf(item), item.Location, item.Arguments,
                            state == ItemState::Enabled ? ItemState::Enabled : ItemState::Disabled, item.Rating});
     }
     return entries;
@@ -125,8 +209,8 @@ std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const SavedEntry& entry = entries[i];
         const std::string section = ItemSection(static_cast<int>(i));
-        keys.push_back({section, "Program Name", StoredText(entry.name)});
-        keys.push_back({section, "Command Path", StoredCommand(entry.command)});
+        keys.push_back({section, "Program Name", StoredText(ShortText(entry.name))});
+        keys.push_back({section, "Command Path", StoredCommand(ShortText(entry.command))});
         keys.push_back({section, "Location", StoredText(entry.location)});
         keys.push_back({section, "Rating", std::string(RatingText(entry.rating))});
         keys.push_back({section, "Status", entry.state == ItemState::Enabled ? "Enabled" : "Disabled"});
@@ -135,8 +219,39 @@ std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std
             // and an older section's arguments must not come back with another shortcut.
             keys.push_back({section, std::string(kArguments), StoredText(entry.arguments)});
         }
+        if (ShortText(entry.name) != entry.name) {
+            keys.push_back({section, std::string(kWholeName), WholeText(entry.name)});
+        }
+        if (ShortText(entry.command) != entry.command) {
+            keys.push_back({section, std::string(kWholeCommand), WholeText(entry.command)});
+        }
     }
     return keys;
+}
+
+std::vector<ProfileEntry> VoidedWholeTexts(std::string_view path, ProfileFiles& profiles,
+                                           const std::vector<ProfileEntry>& keys) {
+    std::vector<ProfileKey> asked;
+    for (const ProfileEntry& key : keys) {
+        if (key.key == "Program Name") {
+            asked.push_back({key.section, std::string(kWholeName)});
+            asked.push_back({key.section, std::string(kWholeCommand)});
+        }
+    }
+    std::set<std::pair<std::string, std::string>> written;
+    for (const ProfileEntry& key : keys) {
+        if (key.key == kWholeName || key.key == kWholeCommand) {
+            written.emplace(key.section, key.key);
+        }
+    }
+    std::vector<ProfileEntry> voided;
+    const auto found = profiles.ReadValues(path, asked);
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        if (found[i] && !found[i]->empty() && !written.contains({asked[i].section, asked[i].key})) {
+            voided.push_back({asked[i].section, asked[i].key, ""}); // empty: no whole text
+        }
+    }
+    return voided;
 }
 
 std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, ProfileFiles& profiles) {
@@ -145,8 +260,8 @@ std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, 
         return std::nullopt;
     }
     // Read in this order; older files have no arguments, which then read as none.
-    constexpr std::string_view kItemKeys[] = {"Status", "Program Name", "Command Path", "Location", kArguments,
-                                              "Rating"};
+    constexpr std::string_view kItemKeys[] = {"Status",   "Program Name", "Command Path", "Location",
+                                              kArguments, "Rating",       kWholeName,     kWholeCommand};
     constexpr std::size_t kKeys = std::size(kItemKeys);
     const std::vector<int> numbers = ItemNumbers(profiles.SectionNames(path), count);
     std::vector<ProfileKey> keys;
@@ -167,10 +282,15 @@ std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, 
         SavedEntry entry;
         entry.section = numbers[i];
         entry.state = value(0).value_or(std::string()) == "Enabled" ? ItemState::Enabled : ItemState::Disabled;
-        entry.name = value(1).value_or(std::string());
-        entry.command = value(2).value_or(std::string());
+        entry.name = WholeOrShort(value(1).value_or(std::string()), value(6));
+        entry.command = WholeOrShort(value(2).value_or(std::string()), value(7));
         entry.location = value(3).value_or(std::string());
-        const StartupLocation* row = FindLocation(entry.location);
+        // A label as a user may have written it, in other letters, names its place; one that names no place
+        // stays as it is, for the restore to refuse.
+        const StartupLocation* row = FindLocationAsWritten(entry.location);
+        if (row != nullptr) {
+            entry.location = row->label;
+        }
         // Only a shortcut keeps arguments apart; for a run key's value they are part of the command.
         if (row != nullptr && row->kind == LocationKind::Folder) {
             entry.arguments = value(4).value_or(std::string());

@@ -35,15 +35,30 @@ std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent c
 // "Item n" section per entry, n counting from 0. A text that the profile reader would change (enclosing
 // quotes, surrounding blanks) is written in one more pair of quotes, so it reads back as it was; a
 // shortcut's arguments go in a key of their own ("Arguments"), which readers that do not know it pass over.
+// "Program Name" and "Command Path" hold 259 bytes on one line, as older versions read them; a name or
+// command longer than that or with line breaks is kept whole in one more key ("Whole Program Name",
+// "Whole Command Path"), which older readers pass over too. Names and commands come from the records whole
+// (WholeNameOf, WholeCommandOf).
 std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std::string_view createTime);
 
-// The entries a backup file holds, in section order; nullopt when it has no numeric entry count (no
-// backup). Sections without a name are passed over, except a run key's unnamed default value, which is
-// written with an empty name. The rating is the file's; a restore rates by the database instead.
+// The entries a backup file holds, in section order, names and commands whole where the file keeps them
+// so; nullopt when it has no numeric entry count (no backup). Sections without a name are passed over,
+// except a run key's unnamed default value, which is written with an empty name. A label in other letters
+// becomes its place's own; one of no place is kept as written. The rating is the file's; a restore rates
+// by the database instead.
 std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, ProfileFiles& profiles);
 
+// Keys that void the whole texts an earlier backup left in the sections `keys` write without one: a file
+// written over keeps the keys not written now.
+std::vector<ProfileEntry> VoidedWholeTexts(std::string_view path, ProfileFiles& profiles,
+                                           const std::vector<ProfileEntry>& keys);
+
 // Whether two commands are the same entry's: a value with empty data loads as " " and reads back from a
-// file as "".
+// file as ""; a file of an older version holds 259 bytes of a longer command.
 bool SameCommand(std::string_view a, std::string_view b);
+
+// Whether two names are the same entry's: equal in any letter case, as Windows compares them, or one the
+// 259 bytes a file of an older version kept of the other.
+bool SameName(std::string_view a, std::string_view b);
 
 } // namespace qb

@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view kReturned = "Returned";
 
 SavedEntry AsSaved(const StartupItem& item) {
-    return {item.Name, item.Command, item.Location, item.Arguments,
+    return {WholeNameOf(item), WholeCommandOf(item), item.Location, item.Arguments,
             item.LoadedState == ItemState::Enabled ? ItemState::Enabled : ItemState::Disabled, item.Rating};
 }
 

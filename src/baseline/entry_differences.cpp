@@ -7,10 +7,11 @@
 namespace qb {
 
 std::string EntryKey(std::string_view name, std::string_view location) {
-    // A label never holds a line break, so the two parts cannot run into each other.
+    // A label never holds a line break, so the two parts cannot run into each other. The name's first 259
+    // bytes only: a file of an older version holds no more of a longer one (SameName tells them apart).
     std::string key(location);
     key += '\n';
-    key += UpperCase(name);
+    key += UpperCase(CutAtCharBoundary(name, FieldText::kLimit));
     return key;
 }
 
@@ -32,7 +33,7 @@ EntryDifferences CompareEntries(const std::vector<SavedEntry>& before, const std
         const auto [first, last] = waiting.equal_range(EntryKey(now[j].name, now[j].location));
         auto match = last;
         for (auto it = first; it != last; ++it) {
-            if (SameSetting(before[it->second], now[j])) {
+            if (SameName(before[it->second].name, now[j].name) && SameSetting(before[it->second], now[j])) {
                 match = it;
                 break;
             }
@@ -47,18 +48,18 @@ EntryDifferences CompareEntries(const std::vector<SavedEntry>& before, const std
 
     EntryDifferences differences;
     for (const std::size_t j : unpaired) {
-        const auto it = waiting.find(EntryKey(now[j].name, now[j].location));
-        if (it == waiting.end()) {
-            differences.added.push_back(now[j]);
-            continue;
-        }
-        // The earliest of the waiting copies, so the pairing follows the lists' order.
-        auto earliest = it;
-        const auto [first, last] = waiting.equal_range(it->first);
+        // The earliest of the waiting copies of the name, so the pairing follows the lists' order.
+        const auto [first, last] = waiting.equal_range(EntryKey(now[j].name, now[j].location));
+        auto earliest = last;
         for (auto other = first; other != last; ++other) {
-            if (other->second < earliest->second) {
+            if (SameName(before[other->second].name, now[j].name) &&
+                (earliest == last || other->second < earliest->second)) {
                 earliest = other;
             }
+        }
+        if (earliest == last) {
+            differences.added.push_back(now[j]);
+            continue;
         }
         paired[earliest->second] = true;
         differences.changed.push_back({before[earliest->second], now[j]});

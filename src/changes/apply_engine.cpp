@@ -63,9 +63,10 @@ ItemState PlaceState(const StartupItem& item) {
     return item.SwitchedOff ? ItemState::Enabled : item.LoadedState;
 }
 
-// The name an entry gets where it is written new.
+// The name an entry gets where it is written new: its whole name, which a restore may hold longer than a
+// record's field.
 std::string NewSystemName(const StartupItem& item) {
-    return IsFolderEntry(item) ? item.Name.str() + ".lnk" : item.Name.str();
+    return IsFolderEntry(item) ? WholeNameOf(item) + ".lnk" : WholeNameOf(item);
 }
 
 } // namespace
@@ -119,7 +120,8 @@ std::unique_ptr<RegistryKey> ApplyEngine::OpenLocationKey(std::string_view label
 
 std::optional<std::string> ApplyEngine::FilePath(const StartupLocation& row, ItemState state,
                                                  std::string_view fileName, std::string* why) {
-    if (auto problem = ShortcutNameProblem(WithoutLinkEnding(fileName))) {
+    // The file's own name or one the editor took: only what would leave the folder is refused here.
+    if (auto problem = ShortcutFileNameProblem(WithoutLinkEnding(fileName))) {
         *why = kNameCannotBeAFile;
         return std::nullopt;
     }
@@ -238,7 +240,7 @@ ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState
 }
 
 bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
-                             const std::optional<std::string>& realData, std::string* why,
+                             const std::optional<RegistryValue>& realValue, std::string* why,
                              const Removed* replaced) {
     const StartupLocation* row = FindLocation(item.Location);
     if (row == nullptr) {
@@ -288,8 +290,9 @@ bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state, std::stri
         *why = Cause();
         return false;
     }
-    key->WriteValue(systemName,
-                    ValueOf(realData.value_or(RunCommandForRecord(item)))); // a failure ends the apply
+    // A kept value is written as it was, type and all; a typed-in command gets the type it needs. A failure
+    // ends the apply.
+    key->WriteValue(systemName, realValue ? *realValue : ValueOf(RunCommandForRecord(item)));
     return true;
 }
 
@@ -323,7 +326,8 @@ bool ApplyEngine::MoveValue(const StartupLocation& row, const StartupItem& item,
         *why = kNameTaken; // another entry of that name (in any letter case) came there since the load
         return false;
     }
-    target->WriteValue(name, ValueOf(stored->data)); // a failure ends the apply; nothing was removed
+    // The value keeps its type: its program may rely on expansion, or on a '%' that must stay as written.
+    target->WriteValue(name, *stored); // a failure ends the apply; nothing was removed
     if (!source->DeleteValue(name)) {
         *why = Cause();
         target->DeleteValue(name); // not moved: the copy goes again, so the entry is in one place only
@@ -613,13 +617,13 @@ void ApplyEngine::ApplySteps() {
                 // them: a name or command over 259 bytes was cut in the record.
                 const bool sameName =
                     original != nullptr && original->Name == item.Name && original->Location == item.Location;
-                std::optional<std::string> realData;
+                std::optional<RegistryValue> realValue;
                 if (original != nullptr && original->Command == item.Command && old->value &&
                     old->value->IsText()) {
-                    realData = old->value->data;
+                    realValue = old->value;
                 }
                 if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
-                               realData, &why, old != nullptr && old->done ? old : nullptr)) {
+                               realValue, &why, old != nullptr && old->done ? old : nullptr)) {
                     written.insert(&item);
                     if (!sameName && old != nullptr && old->done) {
                         // A switch left under the old name would switch off whatever comes back under it.

@@ -94,12 +94,13 @@ private:
     // reason is in *why.
     Removal RemoveEntry(const StartupItem& item, ItemState state, std::string_view systemName, Removed* saved,
                         std::string* why);
-    // Puts an entry on the system in that state under the name given; realData, when given, is the stored
-    // value's own text (the record's may be cut). False, with the reason, when nothing was written.
-    // A folder row's entry written in place of a removed shortcut (an edit's, a restore's) is that file:
-    // copied whole when its program and arguments stay, else with only those changed.
+    // Puts an entry on the system in that state under the name given; realValue, when given, is the stored
+    // value itself, its whole text and its type (the record's text may be cut). False, with the reason,
+    // when nothing was written. A folder row's entry written in place of a removed shortcut (an edit's, a
+    // restore's) is that file: copied whole when its program and arguments stay, else with only those
+    // changed.
     bool WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
-                    const std::optional<std::string>& realData, std::string* why,
+                    const std::optional<RegistryValue>& realValue, std::string* why,
                     const Removed* replaced = nullptr);
     // Whether a loaded entry is on the system as it was loaded, where it is in that state; the reason when not.
     bool StillAsLoaded(const StartupItem& item, const std::optional<RegistryValue>& value,

@@ -33,6 +33,10 @@ std::string TrimEditorText(std::string_view text) {
     return std::string(text);
 }
 
+std::string EditorText(std::string_view shown, std::string_view typed) {
+    return typed == shown ? std::string(shown) : TrimEditorText(typed);
+}
+
 std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
                                               std::string_view command, std::string_view location,
                                               int editIndex) {
@@ -55,7 +59,11 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
     }
     const StartupLocation* row = FindLocation(location);
     if (row != nullptr && row->kind == LocationKind::Folder) {
-        if (auto problem = ShortcutNameProblem(name)) {
+        const auto at = static_cast<std::size_t>(editIndex);
+        const StartupItem* edited =
+            editIndex >= 0 && at < inventory.Items.size() ? inventory.Items[at].get() : nullptr;
+        const bool ownName = edited != nullptr && edited->Name == name && edited->Location == location;
+        if (auto problem = ownName ? ShortcutFileNameProblem(name) : ShortcutNameProblem(name)) {
             return "The name cannot be used for a shortcut in a startup folder. " + *problem;
         }
     }

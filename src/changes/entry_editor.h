@@ -27,11 +27,17 @@ inline constexpr std::string_view kFindFilter =
 // Leading and trailing blanks and control characters go.
 std::string TrimEditorText(std::string_view text);
 
+// What the editor takes from a box: the text it showed, as it was, when the user left it alone (an entry's
+// own name may end in a blank, its command begin with one, and an edit changes only what it is asked to);
+// else what was typed, trimmed.
+std::string EditorText(std::string_view shown, std::string_view typed);
+
 // Why the editor's texts cannot be taken, or nullopt. An empty name or command (both with the program-name
 // message), a command of quotes and blanks only (it names no program), a name that an entry not deleted
 // already has at that location (in any letter case, as Windows
 // compares names; the record under edit does not count), and a name that cannot be a file name when the
-// place is a startup folder. The texts are expected trimmed.
+// place is a startup folder. The record under edit keeps its own name at its own place as the system
+// has it; only a name the editor makes up is held to the rules for new file names.
 std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
                                               std::string_view command, std::string_view location,
                                               int editIndex);

@@ -149,12 +149,18 @@ std::optional<int> CheckLength(std::initializer_list<std::string_view> texts, st
 }
 
 // The entry named at the location: its exact name first, else the name in other letters (Windows' names
-// ignore case). -1 when there is none.
+// ignore case). The whole name counts, so that 259 bytes name the entry of exactly those bytes, never one
+// whose longer name begins with them; such a longer name (which the command line cannot take whole) is
+// found by its first 259 bytes only when no entry has them as its whole name. -1 when there is none.
 int FindNamed(const Inventory& inventory, const std::string& name, const std::string& location) {
-    for (const bool exactly : {true, false}) {
+    enum class Match { Exactly, InOtherLetters, ByCutCopy };
+    for (const Match match : {Match::Exactly, Match::InOtherLetters, Match::ByCutCopy}) {
         for (std::size_t i = 0; i < inventory.Items.size(); ++i) {
             const StartupItem& item = *inventory.Items[i];
-            const bool named = exactly ? item.Name == name : EqualsIgnoreCase(item.Name, name);
+            const std::string whole = WholeNameOf(item);
+            const bool named = match == Match::Exactly          ? whole == name
+                               : match == Match::InOtherLetters ? EqualsIgnoreCase(whole, name)
+                                                                : item.Name == name;
             if (item.State != ItemState::Deleted && named && item.Location == location) {
                 return static_cast<int>(i);
             }
@@ -238,8 +244,16 @@ int RunChangeState(const Options& options, ItemState wanted, std::ostream& out, 
     }
     const StartupItem& named = *session->inventory.Items[static_cast<std::size_t>(index)];
     if (wanted == ItemState::Deleted) {
-        // As the window's Delete: every record of that name, place and command.
-        DeleteMatchingEntries(session->inventory, {named.Name, named.Location, named.Command});
+        // As the window's Delete: every record of that name, place and command, the whole name and command
+        // compared, so that an entry whose longer name begins with the same 259 bytes stays.
+        const std::string name = WholeNameOf(named);
+        const std::string command = WholeCommandOf(named);
+        for (const auto& item : session->inventory.Items) {
+            if (item->State != ItemState::Deleted && item->Location == named.Location &&
+                WholeNameOf(*item) == name && WholeCommandOf(*item) == command) {
+                item->State = ItemState::Deleted;
+            }
+        }
     } else {
         session->inventory.Items[static_cast<std::size_t>(index)]->State = wanted;
     }
@@ -298,9 +312,10 @@ int RunEdit(const Options& options, std::ostream& out, std::ostream& err) {
         return kExitFailed;
     }
     const StartupItem& item = *session->inventory.Items[static_cast<std::size_t>(index)];
-    // The editor opens with the entry's texts; what is not given stays as it is.
-    const std::string name = TrimEditorText(options.newName.value_or(item.Name.str()));
-    const std::string command = TrimEditorText(options.newCommand.value_or(item.Command.str()));
+    // The editor opens with the entry's texts; what is not given stays as it is, blanks and all.
+    const std::string name = EditorText(item.Name.str(), options.newName.value_or(item.Name.str()));
+    const std::string command =
+        EditorText(item.Command.str(), options.newCommand.value_or(item.Command.str()));
     const std::string location = options.newLocation.value_or(item.Location.str());
     if (const auto problem = EditorInputProblem(session->inventory, name, command, location, index)) {
         err << *problem << '\n';

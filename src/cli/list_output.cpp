@@ -47,7 +47,7 @@ void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) 
     auto rows = nlohmann::ordered_json::array();
     for (const StartupItem* item : items) {
         rows.push_back({{"name", item->Name.str()},
-                        {"command", item->Command.str()},
+                        {"command", WholeCommandOf(*item)}, // a record's field holds 259 bytes of it
                         {"location", item->Location.str()},
                         {"state", StateText(item->State)},
                         {"rating", RatingText(item->Rating)},

@@ -33,7 +33,7 @@ ShortcutInfo ShortcutFromCommand(std::string_view command, std::string_view desc
 }
 
 ShortcutInfo ShortcutForRecord(const StartupItem& item) {
-    ShortcutInfo link = ShortcutFromCommand(item.Command, kShortcutDescription);
+    ShortcutInfo link = ShortcutFromCommand(WholeCommandOf(item), kShortcutDescription);
     if (link.arguments.empty()) {
         link.arguments = item.Arguments;
     }
@@ -42,9 +42,9 @@ ShortcutInfo ShortcutForRecord(const StartupItem& item) {
 
 std::string RunCommandForRecord(const StartupItem& item) {
     if (item.Arguments.empty()) {
-        return item.Command;
+        return WholeCommandOf(item);
     }
-    std::string program = item.Command;
+    std::string program = WholeCommandOf(item);
     if (program.find(' ') != std::string::npos && !program.starts_with('"')) {
         program = "\"" + program + "\"";
     }

@@ -27,14 +27,8 @@ bool IsReservedFileName(std::string_view name) {
     }
     return false;
 }
-} // namespace
 
-bool NamesReservedDevice(std::string_view path) {
-    const auto cut = path.find_last_of("\\/:");
-    return IsReservedFileName(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
-std::optional<std::string> ShortcutNameProblem(std::string_view name) {
+std::optional<std::string> NameProblem(std::string_view name, bool madeUp) {
     if (name.empty()) {
         return "The name is empty.";
     }
@@ -49,7 +43,7 @@ std::optional<std::string> ShortcutNameProblem(std::string_view name) {
     if (name == "." || name == "..") {
         return "A name for the startup folder cannot be \".\" or \"..\".";
     }
-    if (name.back() == '.' || name.back() == ' ') {
+    if (madeUp && (name.back() == '.' || name.back() == ' ')) {
         return "A name for the startup folder cannot end with a dot or a blank.";
     }
     if (IsReservedFileName(name)) {
@@ -59,6 +53,21 @@ std::optional<std::string> ShortcutNameProblem(std::string_view name) {
         return "The name is too long for a file name.";
     }
     return std::nullopt;
+}
+
+} // namespace
+
+bool NamesReservedDevice(std::string_view path) {
+    const auto cut = path.find_last_of("\\/:");
+    return IsReservedFileName(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+std::optional<std::string> ShortcutFileNameProblem(std::string_view name) {
+    return NameProblem(name, false);
+}
+
+std::optional<std::string> ShortcutNameProblem(std::string_view name) {
+    return NameProblem(name, true);
 }
 
 } // namespace qb

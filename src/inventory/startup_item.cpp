@@ -2,6 +2,35 @@
 
 namespace qb {
 
+namespace {
+
+std::string Whole(const FieldText& field, const std::string& whole) {
+    return !whole.empty() && FieldText(whole) == field.str() ? whole : field.str();
+}
+
+void SetWhole(FieldText& field, std::string& whole, std::string_view text) {
+    field = text;
+    whole = text.size() > FieldText::kLimit ? std::string(text) : std::string();
+}
+
+} // namespace
+
+std::string WholeNameOf(const StartupItem& item) {
+    return Whole(item.Name, item.WholeName);
+}
+
+std::string WholeCommandOf(const StartupItem& item) {
+    return Whole(item.Command, item.WholeCommand);
+}
+
+void SetWholeName(StartupItem& item, std::string_view name) {
+    SetWhole(item.Name, item.WholeName, name);
+}
+
+void SetWholeCommand(StartupItem& item, std::string_view command) {
+    SetWhole(item.Command, item.WholeCommand, command);
+}
+
 void Inventory::Clear() {
     LoadedItems.clear();
     EditedOriginals.clear();
@@ -39,6 +68,8 @@ void Inventory::RememberOriginal(const StartupItem& item) {
     copy->SystemName = item.SystemName;
     copy->LoadedValue = item.LoadedValue;
     copy->LoadedStamp = item.LoadedStamp;
+    copy->WholeName = item.WholeName;
+    copy->WholeCommand = item.WholeCommand;
     copy->SwitchedOff = item.SwitchedOff;
     copy->SwitchedOffAt = item.SwitchedOffAt;
     EditedOriginals.push_back(std::move(copy));

@@ -54,6 +54,11 @@ struct StartupItem {
     // changes the entry only while it is still so, and leaves alone what another program changed since.
     std::optional<RegistryValue> LoadedValue;
     std::optional<FileStamp> LoadedStamp;
+    // The name and the command as the system or a backup holds them, when they are longer than a field
+    // holds; empty otherwise. They belong to Name and Command only while those are their cut copies: an
+    // edit that replaces a text leaves its whole one behind, unused (see WholeNameOf).
+    std::string WholeName;
+    std::string WholeCommand;
     // Switched off by Windows' own startup settings (Windows 8 and later) while it stays in its place: loaded
     // Disabled, and enabled by switching it on where it is. SwitchedOffAt is when, as a FILETIME (0: not
     // recorded).
@@ -64,6 +69,14 @@ struct StartupItem {
     bool TwinCopyRemoved = false;
     ChangeMark Change = ChangeMark::None;
 };
+
+// The entry's name and command whole: the longer text while the record holds its cut copy, else the
+// record's own.
+std::string WholeNameOf(const StartupItem& item);
+std::string WholeCommandOf(const StartupItem& item);
+// Sets a record's name or command from a whole text: the field takes what it holds, the rest is kept.
+void SetWholeName(StartupItem& item, std::string_view name);
+void SetWholeCommand(StartupItem& item, std::string_view command);
 
 using StartupItemPtr = std::unique_ptr<StartupItem>;
 

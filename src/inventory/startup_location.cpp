@@ -1,5 +1,7 @@
 #include "inventory/startup_location.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <array>
 
@@ -129,6 +131,18 @@ std::span<const StartupLocation> StartupLocations() {
 const StartupLocation* FindLocation(std::string_view label) {
     for (const auto& location : kLocations) {
         if (location.label == label) {
+            return &location;
+        }
+    }
+    return nullptr;
+}
+
+const StartupLocation* FindLocationAsWritten(std::string_view label) {
+    if (const StartupLocation* exact = FindLocation(label)) {
+        return exact;
+    }
+    for (const auto& location : kLocations) {
+        if (EqualsIgnoreCase(location.label, label)) {
             return &location;
         }
     }

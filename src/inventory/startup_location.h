@@ -81,6 +81,10 @@ std::span<const StartupLocation> StartupLocations();
 // Exact, case-sensitive match of the label; nullptr when no row has it.
 const StartupLocation* FindLocation(std::string_view label);
 
+// The row of a label as a user may write it: in any letter case, as Windows users read key and folder
+// names. nullptr when no row has it.
+const StartupLocation* FindLocationAsWritten(std::string_view label);
+
 // Whether the system has the place: a place in the 32-bit view exists on 64-bit Windows only.
 bool PlaceExists(const StartupLocation& location, const OsVersion& version);
 

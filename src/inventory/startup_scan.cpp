@@ -173,8 +173,8 @@ StartupItem& StartupScanner::AddLoadedItem(std::string_view name, std::string_vi
     item.LoadedState = item.State;
     item.PathValid = !target.empty();
     item.Rating = ratings_.LookupRating(name, command);
-    item.Name = name;
-    item.Command = command;
+    SetWholeName(item, name); // a record holds 259 bytes; a backup and a restore need the rest
+    SetWholeCommand(item, command);
     item.Location = label;
     item.Arguments = arguments;
     item.SystemName = name;

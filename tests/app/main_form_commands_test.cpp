@@ -8,6 +8,7 @@
 #include "support/sandbox_root.h"
 
 #include <QAccessible>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextBlock>
@@ -259,6 +260,34 @@ TEST(MainFormCommands, FileDialogsStartInTheBackupFolderAndOnTheSystemDrive) {
         folders.push_back(dialog.initialDirectory);
     }
     EXPECT_THAT(folders, ElementsAre(kTool + "\\backup", "C:\\"));
+}
+
+// The editor changes only what the user changed: an entry's name that ends in a blank stays so when only
+// the command is new, and a command with blanks around it keeps them when only the name is new.
+TEST(MainFormCommands, TheEditorKeepsTheTextsTheUserLeftAlone) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.Value(HKCU, CV + "Run", "Trail ", "C:\\Apps\\tool.exe")
+        .Value(HKCU, CV + "Run", "Spaced", " C:\\Apps\\tool.exe /x ");
+    test::MainWindow w(root.System());
+    TFormAdd* editor = w.form->EntryEditor();
+    const auto edit = [&](const std::string& row, const char* box, const QString& text) {
+        w.SelectRow(row);
+        WhenShown(editor, [&] {
+            editor->findChild<QLineEdit*>(QLatin1String(box))->setText(text);
+            test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonOK")));
+        });
+        w.Press("ButtonEdit");
+    };
+    edit("Trail ", "EditPath", QStringLiteral("C:\\Apps\\agent.exe"));
+    edit("Spaced", "EditName", QStringLiteral(" Other "));
+    std::vector<std::string> edited;
+    for (const auto& item : w.form->Items().Items) {
+        if (item->Edited) {
+            edited.push_back("[" + item->Name.str() + "] [" + item->Command.str() + "]");
+        }
+    }
+    EXPECT_THAT(edited, ElementsAre("[Trail ] [C:\\Apps\\agent.exe]", "[Other] [ C:\\Apps\\tool.exe /x ]"));
 }
 
 TEST(MainFormCommands, AboutShowsTheVersion) {

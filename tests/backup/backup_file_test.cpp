@@ -17,6 +17,7 @@ using ::testing::ElementsAre;
 namespace {
 
 const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kCuRunOnce = "Current User\\Registry\\RunOnce";
 const std::string kTool = "C:\\Program Files\\Quillbrook";
 const std::string kUserStartup =
     "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
@@ -130,16 +131,19 @@ TEST(BackupFile, ABackupOverALongerFileLeavesItsOldSectionsUnread) {
 
 TEST(BackupFile, LoadingMarksTheSystemDeletedAndAddsTheBackup) {
     Machine m;
-    m.root.File("C:\\b.qbk", "[General Info]\r\nNumber of Startup Items=4\r\n"
-                             "[Item 0]\r\nProgram Name=Agent\r\nCommand Path=\"C:\\Apps\\agent.exe\"\r\n"
-                             "Location=Current User\\Registry\\Run\r\nRating=Unknown\r\nStatus=Enabled\r\n"
-                             "[Item 1]\r\nProgram Name=\r\nCommand Path=C:\\x.exe\r\nStatus=Enabled\r\n"
-                             "[Item 2]\r\nProgram Name=Quiet\r\nCommand Path= \r\nLocation=Nowhere\\Else\r\n"
-                             "Status=enabled\r\n");
+    m.root.File("C:\\b.qbk",
+                "[General Info]\r\nNumber of Startup Items=4\r\n"
+                "[Item 0]\r\nProgram Name=Agent\r\nCommand Path=\"C:\\Apps\\agent.exe\"\r\n"
+                "Location=Current User\\Registry\\Run\r\nRating=Unknown\r\nStatus=Enabled\r\n"
+                "[Item 1]\r\nProgram Name=\r\nCommand Path=C:\\x.exe\r\nStatus=Enabled\r\n"
+                "[Item 2]\r\nProgram Name=Quiet\r\nCommand Path= \r\n"
+                "Location=current user\\registry\\RUNONCE\r\nStatus=enabled\r\n"
+                "[Item 3]\r\nProgram Name=Lost\r\nCommand Path=C:\\x.exe\r\nLocation=Nowhere\\Else\r\n"
+                "Status=Enabled\r\n");
     m.Load();
     const auto result = LoadBackup("C:\\b.qbk", m.inventory, m.Services(), *m.database, m.icons);
     ASSERT_TRUE(result.loaded);
-    ASSERT_EQ(m.inventory.Items.size(), 4u); // two loaded, two added (one without a name, one missing)
+    ASSERT_EQ(m.inventory.Items.size(), 4u); // two loaded, two added (one without a name, one of no place)
     EXPECT_EQ(m.inventory.Items[0]->State, ItemState::Deleted);
     EXPECT_EQ(m.inventory.Items[1]->State, ItemState::Deleted);
     const StartupItem& agent = *m.inventory.Items[2];
@@ -150,8 +154,11 @@ TEST(BackupFile, LoadingMarksTheSystemDeletedAndAddsTheBackup) {
     EXPECT_TRUE(agent.PathValid);
     const StartupItem& quiet = *m.inventory.Items[3];
     EXPECT_EQ(quiet.Command, "");                // a lone blank comes back empty
-    EXPECT_EQ(quiet.Location, "Nowhere\\Else");  // an unknown label is kept
+    EXPECT_EQ(quiet.Location, kCuRunOnce);       // a label in other letters names its place
     EXPECT_EQ(quiet.State, ItemState::Disabled); // "enabled" is not "Enabled"
+    EXPECT_EQ(result.refusedPlaces, 1);          // an unknown label is refused, not written nowhere
+    EXPECT_THAT(m.Messages(), ElementsAre("1 entry of the backup was not loaded: no list shows their places "
+                                          "(\"Nowhere\\Else\")."));
     EXPECT_EQ(m.inventory.LoadedItems.size(), 2u);
     EXPECT_TRUE(HasPendingChanges(m.inventory));
 }
@@ -195,17 +202,17 @@ TEST(BackupFile, StartupFolderEntriesWhoseNamesLeaveTheFolderAreSkipped) {
     m.root.File("C:\\b.qbk", content);
     m.Load();
     const auto result = LoadBackup("C:\\b.qbk", m.inventory, m.Services(), *m.database, m.icons);
-    EXPECT_EQ(result.skippedUnsafeNames, 4);
+    EXPECT_EQ(result.skippedUnsafeNames, 3); // "trailing." is a valid file name with ".lnk" after it
     std::vector<std::string> added;
     for (const auto& item : m.inventory.Items) {
         if (item->LoadedState == ItemState::Deleted) {
             added.push_back(item->Name);
         }
     }
-    EXPECT_THAT(added, ElementsAre("ok name", "fine", "..\\registry is fine"));
+    EXPECT_THAT(added, ElementsAre("ok name", "fine", "trailing.", "..\\registry is fine"));
     EXPECT_THAT(
         m.Messages(),
-        ElementsAre("4 entries of the backup were not loaded: their names cannot be file names in a startup "
+        ElementsAre("3 entries of the backup were not loaded: their names cannot be file names in a startup "
                     "folder."));
 }
 

@@ -346,7 +346,8 @@ void AddLongTextRows(std::vector<HostileRow>& rows) {
         EXPECT_EQ(cutName.size(), 258u);
         EXPECT_EQ(cutCommand.size(), 257u);
     };
-    rows.push_back({"a run key value with a name and a command of 10,000 bytes is listed cut",
+    // The list's name is the one --name takes; its command is whole, for a script to see what runs.
+    rows.push_back({"a run key value with a name and a command of 10,000 bytes is listed with its name cut",
                     [=](Machine& m) { m.root.Value(HKCU, kRun, name, command); },
                     [](Machine& m) {
                         return m.Cli({"list", "--all", "--json"});
@@ -356,7 +357,11 @@ void AddLongTextRows(std::vector<HostileRow>& rows) {
                     {},
                     {cutName},
                     {},
-                    expectCut});
+                    [=](Machine& m) {
+                        m.Listed();
+                        ASSERT_TRUE(m.commands.contains(cutName));
+                        EXPECT_EQ(m.commands[cutName], command);
+                    }});
     // A name cut to fit would reach another entry or none: the command line takes no longer text.
     rows.push_back(
         {"the CLI adds a name and a command of 10,000 bytes to a run key",
@@ -660,10 +665,10 @@ void AddLineBreakRows(std::vector<HostileRow>& rows) {
          {name},
          {},
          [=](Machine& m) { EXPECT_EQ(m.Listed()[name], "Enabled"); }});
-    // A backup line cannot hold a line break: the name comes back with blanks in its place, never as a
-    // line of its own that could forge a key or a section.
+    // A backup line cannot hold a line break: the name is kept escaped on one line, never as a line of its
+    // own that could forge a key or a section, and comes back whole.
     rows.push_back(
-        {"a value name with a line break goes through a backup as one line",
+        {"a value name with a line break goes through a backup whole, on one line",
          [=](Machine& m) { m.root.Value(HKCU, kRun, name, kApp + " /lines"); },
          [](Machine& m) {
              const auto backup = m.Cli({"backup", "C:\\Backups\\lines.ini"});
@@ -672,11 +677,11 @@ void AddLineBreakRows(std::vector<HostileRow>& rows) {
          0,
          "",
          {kRegistryFiles, kBackupFiles, kUserStartupFiles},
-         {"Line1  Line2"},
          {name},
-         [](Machine& m) {
+         {"Line1  Line2"},
+         [=](Machine& m) {
              m.Listed();
-             EXPECT_EQ(m.commands["Line1  Line2"], kApp + " /lines");
+             EXPECT_EQ(m.commands[name], kApp + " /lines");
              EXPECT_EQ(m.HostText("C:\\Backups\\lines.ini").find("\nLine2"), std::string::npos);
          }});
 }

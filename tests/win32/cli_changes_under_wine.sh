@@ -19,7 +19,7 @@ cleanup() {
   for key in "HKCU\\$cv\\Run" "HKCU\\$cv\\RunDisabled" "HKLM\\$cv\\Run" "HKLM\\$cv\\RunDisabled" \
     "HKLM\\$cv\\RunOnce" "HKLM\\$cv\\RunOnceDisabled" "$approved"; do
     for view in /reg:64 /reg:32; do
-      for name in QbChgA QbChg32 QbChgOff QbChgNew QbChgBack; do
+      for name in QbChgA QbChg32 QbChgOff QbChgNew QbChgBack QbChgExp; do
         w reg delete "$key" /v "$name" /f "$view" >/dev/null 2>&1 || true
       done
     done
@@ -85,6 +85,16 @@ expect_gone "HKCU\\$cv\\Run" QbChgA
 cli enable --name QbChgA --location "$cu" --no-backup
 expect_gone "HKCU\\$cv\\RunDisabled" QbChgA
 [ "$(data "HKCU\\$cv\\Run" QbChgA)" = 'REG_SZ C:\windows\notepad.exe /a' ] || fail "QbChgA is not back in Run"
+
+# A value keeps its type through the moves: an expandable one without a reference stays expandable.
+w reg add "HKCU\\$cv\\Run" /v QbChgExp /t REG_EXPAND_SZ /d 'C:\windows\notepad.exe /exp' /f >/dev/null
+cli disable --name QbChgExp --location "$cu" --no-backup
+[ "$(data "HKCU\\$cv\\RunDisabled" QbChgExp)" = 'REG_EXPAND_SZ C:\windows\notepad.exe /exp' ] ||
+  fail "QbChgExp is not expandable in RunDisabled: $(data "HKCU\\$cv\\RunDisabled" QbChgExp)"
+cli enable --name QbChgExp --location "$cu" --no-backup
+[ "$(data "HKCU\\$cv\\Run" QbChgExp)" = 'REG_EXPAND_SZ C:\windows\notepad.exe /exp' ] ||
+  fail "QbChgExp is not expandable back in Run: $(data "HKCU\\$cv\\Run" QbChgExp)"
+w reg delete "HKCU\\$cv\\Run" /v QbChgExp /f >/dev/null
 
 # In the 32-bit view the twin is the 32-bit view's too.
 cli disable --name QbChg32 --location "$lm32" --no-backup

@@ -11,6 +11,8 @@ namespace qb::sandbox {
 
 namespace {
 
+using namespace std::string_literals;
+
 constexpr std::string_view kHeaderUnicode = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeaderAnsi = "REGEDIT4";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
@@ -295,6 +297,7 @@ private:
             return true;
         }
         std::optional<RegistryValue> value;
+        asRead_.reset();
         if (data.front() == '"') {
             value = ParseStringData(line, pos);
         } else if (data.starts_with("dword:")) {
@@ -309,7 +312,11 @@ private:
         if (!value) {
             return false;
         }
-        current_->SetValue(name, std::move(*value));
+        if (asRead_) {
+            current_->SetValueAsRead(name, std::move(*value), std::move(*asRead_));
+        } else {
+            current_->SetValue(name, std::move(*value));
+        }
         return true;
     }
 
@@ -426,7 +433,19 @@ private:
                 return std::nullopt;
             }
         }
-        return MakeValue(type, std::move(bytes), unicode_);
+        const bool text =
+            type == ValueType::String || type == ValueType::ExpandString || type == ValueType::MultiString;
+        RegistryValue value = MakeValue(type, bytes, unicode_);
+        // Text whose bytes its UTF-8 form would not give back (an odd length, a lone surrogate), or a
+        // plain string the writer would write in quotes (a NUL only, none at all), keeps the bytes it came
+        // with. An ANSI file's bytes are no UTF-16, which the writer writes.
+        if (unicode_ && text &&
+            (type == ValueType::String ||
+             Utf16LeBytes(Utf8ToUtf16(value.data)) + (type == ValueType::ExpandString ? "\0\0"s : ""s) !=
+                 bytes)) {
+            asRead_ = std::move(bytes);
+        }
+        return value;
     }
 
     // Bytes of one or two hex digits separated by commas, no blanks inside the list; a '\' where a byte
@@ -487,6 +506,7 @@ private:
     RegNode root_;
     RegNode* current_ = nullptr;
     bool keyDeleted_ = false;
+    std::optional<std::string> asRead_; // the bytes of the value line being read, when kept as they are
     RegParseError error_;
 };
 
@@ -556,7 +576,29 @@ std::string Utf16TextBytes(std::string_view text, bool terminate) {
     return bytes;
 }
 
-void AppendValue(std::string& out, std::string_view name, const RegistryValue& value) {
+void AppendHexValue(std::string& out, std::size_t lineStart, ValueType type, std::string_view bytes) {
+    if (type == ValueType::Binary) {
+        out += "hex:";
+    } else {
+        const auto typeNumber = static_cast<std::uint32_t>(type);
+        out += "hex(";
+        bool started = false;
+        for (int shift = 28; shift >= 0; shift -= 4) {
+            const auto digit = (typeNumber >> shift) & 0x0Fu;
+            started = started || digit != 0 || shift == 0;
+            if (started) {
+                out.push_back(kHexDigits[digit]);
+            }
+        }
+        out += "):";
+    }
+    AppendHexList(out, Utf16Length(std::string_view(out).substr(lineStart)), bytes);
+    out += "\r\n";
+}
+
+// asRead: the bytes a file gave the value, written back as they were (RegNode::BytesAsRead).
+void AppendValue(std::string& out, std::string_view name, const RegistryValue& value,
+                 const std::string* asRead) {
     const std::size_t lineStart = out.size();
     if (name.empty()) {
         out += "@=";
@@ -565,7 +607,10 @@ void AppendValue(std::string& out, std::string_view name, const RegistryValue& v
         AppendEscaped(out, name);
         out += "\"=";
     }
-    const auto typeNumber = static_cast<std::uint32_t>(value.type);
+    if (asRead != nullptr) {
+        AppendHexValue(out, lineStart, value.type, *asRead);
+        return;
+    }
     std::string hexBytes;
     if (value.type == ValueType::String && value.data.find('\0') == std::string::npos) {
         out.push_back('"');
@@ -592,22 +637,7 @@ void AppendValue(std::string& out, std::string_view name, const RegistryValue& v
     default:
         hexBytes = value.data;
     }
-    if (value.type == ValueType::Binary) {
-        out += "hex:";
-    } else {
-        out += "hex(";
-        bool started = false;
-        for (int shift = 28; shift >= 0; shift -= 4) {
-            const auto digit = (typeNumber >> shift) & 0x0Fu;
-            started = started || digit != 0 || shift == 0;
-            if (started) {
-                out.push_back(kHexDigits[digit]);
-            }
-        }
-        out += "):";
-    }
-    AppendHexList(out, Utf16Length(std::string_view(out).substr(lineStart)), hexBytes);
-    out += "\r\n";
+    AppendHexValue(out, lineStart, value.type, hexBytes);
 }
 
 void AppendKey(std::string& out, const RegNode& node, std::string& path, bool writeLine) {
@@ -616,7 +646,7 @@ void AppendKey(std::string& out, const RegNode& node, std::string& path, bool wr
         out += path;
         out += "]\r\n";
         for (const auto& [name, value] : node.Values()) {
-            AppendValue(out, name, value);
+            AppendValue(out, name, value, node.BytesAsRead(name));
         }
         out += "\r\n";
     }

@@ -57,8 +57,14 @@ RegNode::RegNode(std::string name) : name_(std::move(name)) {}
 
 RegNode RegNode::Clone() const {
     RegNode copy(name_);
-    for (const auto& [name, value] : Values()) {
-        copy.SetValue(name, value);
+    for (const Slot& slot : slots_) {
+        if (!slot.live) {
+            continue;
+        }
+        copy.SetValue(slot.entry.first, slot.entry.second);
+        if (slot.asRead) {
+            copy.slots_.back().asRead = slot.asRead;
+        }
     }
     for (const auto& [folded, child] : subkeys_) {
         copy.subkeys_.emplace(folded, std::make_unique<RegNode>(child->Clone()));
@@ -80,10 +86,24 @@ const RegistryValue* RegNode::FindValue(std::string_view name) const {
 void RegNode::SetValue(std::string_view name, RegistryValue value) {
     auto [it, inserted] = valueIndex_.try_emplace(UpperCase(name), slots_.size());
     if (inserted) {
-        slots_.push_back(Slot{{std::string(name), std::move(value)}, true});
+        slots_.push_back(Slot{{std::string(name), std::move(value)}, true, std::nullopt});
     } else {
         slots_[it->second].entry.second = std::move(value);
+        slots_[it->second].asRead.reset();
     }
+}
+
+void RegNode::SetValueAsRead(std::string_view name, RegistryValue value, std::string bytes) {
+    SetValue(name, std::move(value));
+    slots_[valueIndex_.find(UpperCase(name))->second].asRead = std::move(bytes);
+}
+
+const std::string* RegNode::BytesAsRead(std::string_view name) const {
+    const auto it = valueIndex_.find(UpperCase(name));
+    if (it == valueIndex_.end() || !slots_[it->second].asRead) {
+        return nullptr;
+    }
+    return &*slots_[it->second].asRead;
 }
 
 bool RegNode::RemoveValue(std::string_view name) {
@@ -94,6 +114,7 @@ bool RegNode::RemoveValue(std::string_view name) {
     Slot& slot = slots_[it->second];
     slot.live = false;
     slot.entry = {};
+    slot.asRead.reset();
     valueIndex_.erase(it);
     ++deadSlots_;
     if (valueIndex_.empty()) {

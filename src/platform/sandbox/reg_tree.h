@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,6 +35,7 @@ class RegNode {
     struct Slot {
         RegValueEntry entry;
         bool live = true;
+        std::optional<std::string> asRead; // the bytes a file gave the value in hex form (SetValueAsRead)
     };
 
 public:
@@ -110,6 +112,12 @@ public:
     const RegistryValue* FindValue(std::string_view name) const;
     // Replaces in place, keeping the stored spelling of the name, or appends.
     void SetValue(std::string_view name, RegistryValue value);
+    // The same for a text value a file held in hex form, with the bytes it held: bytes that are no clean
+    // UTF-16 string (an odd length, a lone surrogate, a NUL only) have no text that gives them back, so
+    // the file writer writes these bytes as long as nobody sets the value again. nullptr when the value
+    // was set since, or never read so.
+    void SetValueAsRead(std::string_view name, RegistryValue value, std::string bytes);
+    const std::string* BytesAsRead(std::string_view name) const;
     bool RemoveValue(std::string_view name);
 
     // Subkeys come back sorted without regard to case, as RegEnumKeyEx returns them.
