@@ -8,6 +8,15 @@
 
 namespace qb {
 
+namespace {
+// A load made only to see what the system holds needs no pictures.
+class NoIcons : public IconSink {
+public:
+    void Clear() override {}
+    std::int32_t Add(const ProgramIcon&) override { return 0; }
+};
+} // namespace
+
 WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services,
                                 ApplyConfirmation& confirmation, RatingSource& ratings, IconSink& icons,
                                 ChangeWatch& watch, bool rememberChoice) {
@@ -18,18 +27,26 @@ WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services,
         result.outcome =
             ApplyChanges(inventory, services, confirmation, ratings, icons, rememberChoice, &result.report);
     } catch (const PlatformError& error) {
-        // Files moved and values written before the error are on the system: the system itself says which
-        // changes were made. The marks of the others go with the reload; the user is told they were not made.
+        // An apply is all or nothing: the error rolled every change back, and the marks stay for another
+        // try. Should the rollback itself have been cut short, the system says which changes were made:
+        // those are reloaded, and the user is told which were not.
         result.outcome = ApplyOutcome::Applied;
         result.error = error.what();
-        LoadInventory(inventory, services, ratings, icons);
+        Inventory now;
+        NoIcons noIcons;
+        LoadInventory(now, services, ratings, noIcons);
+        const bool madeSome = std::any_of(wanted.begin(), wanted.end(),
+                                          [&](const WantedChange& change) { return ChangeMade(change, now); });
+        if (madeSome) {
+            LoadInventory(inventory, services, ratings, icons);
+        }
         auto& told = result.report.notChanged;
         bool worthAList = false; // something was made, or refused for a reason of its own
         for (const WantedChange& change : wanted) {
             const bool toldAlready = std::any_of(told.begin(), told.end(), [&](const NotChangedEntry& entry) {
                 return entry.record == change.record;
             });
-            if (toldAlready || ChangeMade(change, inventory)) {
+            if (toldAlready || ChangeMade(change, now)) {
                 worthAList = true;
             } else {
                 told.push_back({change.name, change.location, *result.error, change.record});
@@ -39,6 +56,9 @@ WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services,
         services.dialogs.ShowMessage(*result.error, MessageKind::Error, MessageButtons::Ok);
         if (worthAList && !told.empty()) {
             services.dialogs.ShowMessage(NotChangedMessage(told), MessageKind::Warning, MessageButtons::Ok);
+        }
+        if (!madeSome) {
+            return result; // nothing to learn; the marks wait for the next try
         }
     }
     if (result.outcome == ApplyOutcome::Applied) {

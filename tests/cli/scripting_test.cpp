@@ -174,10 +174,10 @@ TEST(Scripting, ACommandThatEndsEarlyStillAnswersInJson) {
     }
 }
 
-// The registry's changes are stored once, at the end; shortcuts move at once. When that last write fails,
-// the shortcut moved all the same: the answer says so, and the next load does not take the user's own
-// change for the program's doing.
-TEST(Scripting, WhenTheFinalWriteFailsTheAnswerListsWhatWasMadeAndTheMarksLearnIt) {
+// The registry's changes are stored once, at the end. When that last write fails, the apply is all or
+// nothing: the shortcut that had moved is moved back, the answer lists every change as not made with the
+// error, and the next load marks nothing.
+TEST(Scripting, WhenTheFinalWriteFailsNothingIsMadeAndTheAnswerSaysSo) {
     Machine m;
     const std::string menu = "Current User\\Startup Menu";
     m.root.Shortcut(std::string(CliMachine::kStartup) + "\\Tool.lnk", "C:\\Apps\\agent.exe");
@@ -200,12 +200,12 @@ TEST(Scripting, WhenTheFinalWriteFailsTheAnswerListsWhatWasMadeAndTheMarksLearnI
                                  std::filesystem::perm_options::add);
     EXPECT_EQ(result.status, kExitFailed);
     const json answer = json::parse(result.out);
-    EXPECT_EQ(answer["changed"], json::parse(R"([{"name": "Tool", "location": "Current User\\Startup Menu",
-        "kind": "Enable", "state": "Enabled"}])"));
+    EXPECT_EQ(answer["changed"], json::array());
     ASSERT_TRUE(answer["error"].is_string());
     EXPECT_NE(answer["error"].get<std::string>().find("Agent"), std::string::npos);
     EXPECT_EQ(answer["notChanged"],
-              json::array({{{"name", "Agent"}, {"location", kCuRun}, {"reason", answer["error"]}}}));
+              json::array({{{"name", "Agent"}, {"location", kCuRun}, {"reason", answer["error"]}},
+                           {{"name", "Tool"}, {"location", menu}, {"reason", answer["error"]}}}));
 
     const auto listed = json::parse(m.Run({"list", "--json"}).out);
     std::vector<std::string> marks;
@@ -214,7 +214,7 @@ TEST(Scripting, WhenTheFinalWriteFailsTheAnswerListsWhatWasMadeAndTheMarksLearnI
                         (entry["change"].is_null() ? "-" : entry["change"].get<std::string>()));
     }
     EXPECT_THAT(marks,
-                ::testing::UnorderedElementsAre("Agent Enabled -", "Tool Enabled -", "Machine Enabled -"));
+                ::testing::UnorderedElementsAre("Agent Enabled -", "Tool Disabled -", "Machine Enabled -"));
 }
 
 // A shortcut named in Latin-1, as older programs leave them, is no UTF-8: the answer still comes, whole,
