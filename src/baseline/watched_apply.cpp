@@ -8,15 +8,6 @@
 
 namespace qb {
 
-namespace {
-// A load made only to see what the system holds needs no pictures.
-class NoIcons : public IconSink {
-public:
-    void Clear() override {}
-    std::int32_t Add(const ProgramIcon&) override { return 0; }
-};
-} // namespace
-
 WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services,
                                 ApplyConfirmation& confirmation, RatingSource& ratings, IconSink& icons,
                                 ChangeWatch& watch, bool rememberChoice) {
@@ -33,7 +24,7 @@ WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services,
         result.outcome = ApplyOutcome::Applied;
         result.error = error.what();
         Inventory now;
-        NoIcons noIcons;
+        CountingIconSink noIcons; // a load made only to see what the system holds
         LoadInventory(now, services, ratings, noIcons);
         const bool madeSome = std::any_of(wanted.begin(), wanted.end(),
                                           [&](const WantedChange& change) { return ChangeMade(change, now); });

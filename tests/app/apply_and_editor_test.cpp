@@ -1,7 +1,11 @@
 #include "app/t_dlg_apply.h"
 #include "app/t_form_add.h"
 #include "app/t_main_form.h"
+#include "changes/apply_engine.h"
 #include "changes/pending_changes.h"
+#include "inventory/startup_scan.h"
+#include "knowledge/program_database.h"
+#include "platform/faults/faulty_services.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 #include "window_driver.h"
@@ -16,6 +20,8 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace qb {
 
@@ -287,6 +293,84 @@ TEST(ApplyWindow, AnApplyWhoseFinalWriteFailsMakesNothingAndKeepsTheMarks) {
     for (const StartupItem* item : w.form->Items().LoadedItems) {
         EXPECT_EQ(item->Change, ChangeMark::None) << item->Name.str();
     }
+}
+
+} // namespace qb
+
+namespace qb {
+
+// An apply killed while a shortcut was half moved leaves it in both places until something puts it right:
+// the window, when it opens, rolls the cut-off apply back and says so, and lists the entry once, as it was.
+TEST(ApplyWindow, OpeningRollsBackAnApplyThatWasCutOffAndSaysSo) {
+    const std::string startup =
+        "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+    test::SandboxRoot root;
+    root.File(kTool + "\\infotpl.dat", "<html><body><!--name--></body></html>")
+        .File(kTool + "\\mess.htm", "<html><body>Start</body></html>")
+        .Folder(kTool + "\\backup")
+        .Folder(startup)
+        .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", startup)
+        .Shortcut(kTool + "\\ShortCutCurrUser\\Kept.lnk", "C:\\Apps\\app.exe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Another instance enables the shortcut and is killed after its copy is in the startup folder,
+        // before the kept file went.
+        auto opened = sandbox::SandboxSystem::Open(root.Path());
+        auto& system = *std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened);
+        Inventory inventory;
+        CountingIconSink icons;
+        ProgramDatabase database(system.Files());
+        LoadInventory(inventory, system.Services(), database, icons);
+        for (const auto& item : inventory.Items) {
+            item->State = ItemState::Enabled;
+        }
+        FaultPlan plan;
+        int moves = 0;
+        plan.FailWhen([&](const FaultPlan::Operation& operation) {
+            if (operation.name == "files.move" && ++moves == 2) {
+                ::_exit(9);
+            }
+            return false;
+        });
+        const PlatformServices s = system.Services();
+        FaultyRegistry registry(s.registry, plan);
+        FaultyFileSystem files(s.files, plan);
+        FaultyShell shell(s.shell, plan);
+        ApplyEngine(inventory, {registry, s.profiles, files, shell, s.processes, s.system, s.dialogs, s.browser,
+                                s.clock})
+            .Apply(false, false);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+    ASSERT_TRUE(root.Services().files.FileExists(startup + "\\Kept.lnk")) << "the kill came too late";
+
+    test::ScriptedDialogs dialogs;
+    root.System().SetDialogs(dialogs);
+    const sandbox::PathMap& map = root.System().Paths();
+    PathMapping paths{[&map](std::string_view w) -> std::optional<std::string> {
+                          auto h = map.ToHost(w);
+                          return h ? std::optional(h->string()) : std::nullopt;
+                      },
+                      [&map](std::string_view l) { return map.ToWindows(l); }};
+    TMainForm form(root.Services(), paths);
+    form.show();
+    std::vector<std::string> shown;
+    for (const auto& message : dialogs.Messages()) {
+        shown.push_back(message.text);
+    }
+    EXPECT_THAT(shown, ElementsAre("An apply that was cut off was rolled back: the startup entries are as they "
+                                   "were before it."));
+    EXPECT_FALSE(root.Services().files.FileExists(startup + "\\Kept.lnk"));
+    auto* list = form.findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
+    ASSERT_NE(list, nullptr);
+    std::vector<std::string> rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        rows.push_back(list->topLevelItem(i)->text(0).toStdString() + " " +
+                       (list->topLevelItem(i)->checkState(0) == Qt::Checked ? "on" : "off"));
+    }
+    EXPECT_THAT(rows, ElementsAre("Kept off"));
 }
 
 } // namespace qb
