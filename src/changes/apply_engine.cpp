@@ -588,66 +588,64 @@ void ApplyEngine::ApplySteps() {
         const auto at = originalOf.find(&item);
         return at == originalOf.end() ? nullptr : &removed[at->second];
     };
-    {
-        for (const auto& record : inventory_.Items) {
-            const StartupItem& item = *record;
-            if (item.State == ItemState::Deleted) {
-                continue;
-            }
-            std::string why;
-            if (item.LoadedState == ItemState::Deleted) {
-                // Added (and perhaps edited since): made new under its name, from the file it replaces when a
-                // restore gives back another version of a shortcut that is there.
-                const Removed* replaced = replacedBy(item);
-                if (WriteEntry(item, item.State, NewSystemName(item), std::nullopt, &why,
-                               replaced != nullptr && replaced->done ? replaced : nullptr)) {
-                    written.insert(&item);
-                } else {
-                    NotChanged(item, why);
-                }
-                continue;
-            }
-            if (item.Edited) {
-                const Removed* old = replacedBy(item);
-                if (old != nullptr && old->failed) {
-                    continue; // reported with its old version, which stays
-                }
-                const StartupItem* original = old != nullptr ? old->original : nullptr;
-                // Kept name and kept command are written as the system had them, not as the record holds
-                // them: a name or command over 259 bytes was cut in the record.
-                const bool sameName =
-                    original != nullptr && original->Name == item.Name && original->Location == item.Location;
-                std::optional<RegistryValue> realValue;
-                if (original != nullptr && original->Command == item.Command && old->value &&
-                    old->value->IsText()) {
-                    realValue = old->value;
-                }
-                if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
-                               realValue, &why, old != nullptr && old->done ? old : nullptr)) {
-                    written.insert(&item);
-                    if (!sameName && old != nullptr && old->done) {
-                        // A switch left under the old name would switch off whatever comes back under it.
-                        RemoveSwitch(*original, "renamed or moved", &item);
-                    }
-                } else {
-                    NotChanged(item, why);
-                }
-                continue;
-            }
-            if (item.State == item.LoadedState) {
-                continue;
-            }
-            if (item.SwitchedOff) {
-                // Windows' switch is off and the entry is in its place: switched on there, nothing moves.
-                if (item.State == ItemState::Enabled && !SwitchOn(item, &why)) {
-                    NotChanged(item, why);
-                }
-            } else if (!Move(item, item.State, &why)) {
+    for (const auto& record : inventory_.Items) {
+        const StartupItem& item = *record;
+        if (item.State == ItemState::Deleted) {
+            continue;
+        }
+        std::string why;
+        if (item.LoadedState == ItemState::Deleted) {
+            // Added (and perhaps edited since): made new under its name, from the file it replaces when a
+            // restore gives back another version of a shortcut that is there.
+            const Removed* replaced = replacedBy(item);
+            if (WriteEntry(item, item.State, NewSystemName(item), std::nullopt, &why,
+                           replaced != nullptr && replaced->done ? replaced : nullptr)) {
+                written.insert(&item);
+            } else {
                 NotChanged(item, why);
-            } else if (item.State == ItemState::Enabled && !SwitchOn(item, &why)) {
-                // Back in its place, but a stale "off" of that name would keep it from starting.
-                ChangedInPart(item, "enabled, but Windows' own switch stays off: " + why);
             }
+            continue;
+        }
+        if (item.Edited) {
+            const Removed* old = replacedBy(item);
+            if (old != nullptr && old->failed) {
+                continue; // reported with its old version, which stays
+            }
+            const StartupItem* original = old != nullptr ? old->original : nullptr;
+            // Kept name and kept command are written as the system had them, not as the record holds
+            // them: a name or command over 259 bytes was cut in the record.
+            const bool sameName =
+                original != nullptr && original->Name == item.Name && original->Location == item.Location;
+            std::optional<RegistryValue> realValue;
+            if (original != nullptr && original->Command == item.Command && old->value &&
+                old->value->IsText()) {
+                realValue = old->value;
+            }
+            if (WriteEntry(item, item.State, sameName ? SystemNameOf(*original) : NewSystemName(item),
+                           realValue, &why, old != nullptr && old->done ? old : nullptr)) {
+                written.insert(&item);
+                if (!sameName && old != nullptr && old->done) {
+                    // A switch left under the old name would switch off whatever comes back under it.
+                    RemoveSwitch(*original, "renamed or moved", &item);
+                }
+            } else {
+                NotChanged(item, why);
+            }
+            continue;
+        }
+        if (item.State == item.LoadedState) {
+            continue;
+        }
+        if (item.SwitchedOff) {
+            // Windows' switch is off and the entry is in its place: switched on there, nothing moves.
+            if (item.State == ItemState::Enabled && !SwitchOn(item, &why)) {
+                NotChanged(item, why);
+            }
+        } else if (!Move(item, item.State, &why)) {
+            NotChanged(item, why);
+        } else if (item.State == ItemState::Enabled && !SwitchOn(item, &why)) {
+            // Back in its place, but a stale "off" of that name would keep it from starting.
+            ChangedInPart(item, "enabled, but Windows' own switch stays off: " + why);
         }
     }
     putBackUnwritten();

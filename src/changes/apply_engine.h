@@ -54,14 +54,12 @@ public:
     ApplyEngine(Inventory& inventory, PlatformServices services);
 
     // The disabled-shortcut folders, the stored backup choice (when asked to remember it) and the automatic
-    // backup, then the removals and the writes. A value that cannot be written although its key opened
-    // ends the apply with the platform's error, after what was removed of edited entries is put back; the
-    // marks stay, and a second apply finishes the work.
-    //
-    // The changes are one transaction (ApplyTransaction): a platform error rolls every one of them back, and
-    // an apply cut off by a kill is finished or rolled back by the next start. Each change acts only on an
-    // entry still as it was loaded, and only where its new name is free; otherwise that entry is not
-    // changed and the rest goes on.
+    // backup (written and indexed first), then the removals and the writes as one transaction
+    // (ApplyTransaction): a platform error (a value that cannot be written, a registry that cannot be stored)
+    // rolls every change back and propagates, the marks stay, and a second apply does the work; an apply cut
+    // off by a kill is finished or rolled back by the next start. Each change acts only on an entry still
+    // as it was loaded, and only where its new name is free; otherwise that entry is not changed, is
+    // reported, and the rest goes on.
     ApplyReport Apply(bool backupFirst, bool rememberChoice);
     // What the last Apply said so far: also after it ended with the platform's error.
     const ApplyReport& Report() const { return report_; }
