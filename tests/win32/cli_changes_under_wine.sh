@@ -36,12 +36,7 @@ trap finish EXIT
 # Wine's prefix says Windows 7, which has no switches of its own; the program is told it runs on
 # Windows 10 (for it alone, and only while this runs).
 w reg add "$app_defaults" /v Version /d win10 /f >/dev/null
-cp "$cli" "$tool/"
-exe="$tool/$(basename "$cli")"
-: >"$tool/st.dat"
-: >"$tool/sn.dat"
-: >"$tool/fn.dat"
-: >"$tool/sp.dat"
+install_program "$cli" "$tool"
 
 cli() { # runs the CLI; its output is kept in $out
   out=$(w "$exe" "$@" 2>&1 | tr -d '\r') || {

@@ -24,12 +24,7 @@ cleanup() {
   rm -rf "$tool"
 }
 trap finish EXIT
-cp "$cli" "$tool/"
-exe="$tool/$(basename "$cli")"
-: >"$tool/st.dat"
-: >"$tool/sn.dat"
-: >"$tool/fn.dat"
-: >"$tool/sp.dat"
+install_program "$cli" "$tool"
 startup=$(w reg query "HKCU\\$cv\\Explorer\\Shell Folders" /v Startup | tr -d '\r' |
   sed -n 's/^ *Startup *REG_SZ *//Ip')
 [ -n "$startup" ] || { echo "FAIL: no Startup folder in Shell Folders" >&2; exit 1; }

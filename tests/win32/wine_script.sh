@@ -26,3 +26,11 @@ fail() {
 cv='Software\Microsoft\Windows\CurrentVersion'
 # A sandbox root would be refused on Windows; none is wanted here.
 unset QUILLBROOK_SYSTEM_ROOT
+
+# Puts the program into a folder of its own with the database files it reads beside it (empty: no entry is
+# known), as the tool's folder holds them, and names it in $exe.
+install_program() { # install_program PROGRAM FOLDER
+  cp "$1" "$2/"
+  exe="$2/$(basename "$1")"
+  for table in st sn fn sp; do : >"$2/$table.dat"; done
+}

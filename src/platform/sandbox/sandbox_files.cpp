@@ -137,18 +137,25 @@ std::vector<FileEntry> SandboxFiles::FindFiles(std::string_view directory, std::
     return entries;
 }
 
-bool SandboxFiles::WriteFile(std::string_view path, std::string_view bytes) {
-    const auto host = paths_.ToHostForWriting(path);
+std::optional<fs::path> SandboxFiles::FileToWrite(std::string_view path) {
+    auto host = paths_.ToHostForWriting(path);
     if (!host) {
-        return false;
+        return std::nullopt;
     }
     if (DirectoryExists(path)) {
-        return Fail(FailureCause::AlreadyThere);
+        Fail(FailureCause::AlreadyThere);
+        return std::nullopt;
     }
     if (IsReadOnlyHostFile(*host)) {
-        return Fail(FailureCause::AccessDenied);
+        Fail(FailureCause::AccessDenied);
+        return std::nullopt;
     }
-    return WriteHostFileAtomically(*host, bytes) || FailedWithErrno();
+    return host;
+}
+
+bool SandboxFiles::WriteFile(std::string_view path, std::string_view bytes) {
+    const auto host = FileToWrite(path);
+    return host && (WriteHostFileAtomically(*host, bytes) || FailedWithErrno());
 }
 
 std::optional<std::string> SandboxFiles::ReadFile(std::string_view path) {
@@ -200,17 +207,8 @@ bool SandboxFiles::IsReadOnly(std::string_view path) {
 }
 
 bool SandboxFiles::AppendFile(std::string_view path, std::string_view bytes) {
-    const auto host = paths_.ToHostForWriting(path);
-    if (!host) {
-        return false;
-    }
-    if (DirectoryExists(path)) {
-        return Fail(FailureCause::AlreadyThere);
-    }
-    if (IsReadOnlyHostFile(*host)) {
-        return Fail(FailureCause::AccessDenied);
-    }
-    return AppendToHostFile(*host, bytes) || FailedWithErrno();
+    const auto host = FileToWrite(path);
+    return host && (AppendToHostFile(*host, bytes) || FailedWithErrno());
 }
 
 namespace {

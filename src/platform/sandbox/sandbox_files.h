@@ -27,6 +27,10 @@ public:
     std::unique_ptr<FileLock> LockFile(std::string_view path) override;
 
 private:
+    // The host path of a file about to be written; nullopt, with the cause, when the path is a folder, a
+    // read-only file or no place this user may write.
+    std::optional<std::filesystem::path> FileToWrite(std::string_view path);
+
     const PathMap& paths_;
     std::string toolDirectory_;
 };
