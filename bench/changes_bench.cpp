@@ -156,7 +156,51 @@ void BM_RestoreBackup(benchmark::State& state) {
     state.counters["changes"] = static_cast<double>(changes);
 }
 
+// ApplyEngine::Apply that moves every shortcut of the machine (N/10, in both startup folders and both
+// disabled folders) to its other place: each move is journaled, copied under a staged name, renamed into
+// place, and the old file set aside and deleted once the apply commits. Each round moves them back.
+void BM_MoveShortcuts(benchmark::State& state) {
+    Machine& machine = MachineFor(static_cast<std::size_t>(state.range(0)));
+    const auto before = Listed(machine);
+    qb::Inventory inventory;
+    qb::CountingIconSink icons;
+    std::size_t moved = 0;
+    const auto flipEveryShortcut = [&] {
+        qb::LoadInventory(inventory, machine.Services(), machine.Database(), icons);
+        moved = 0;
+        for (const auto& item : inventory.Items) {
+            if (!IsRegistryEntry(*item)) {
+                item->State =
+                    item->State == qb::ItemState::Enabled ? qb::ItemState::Disabled : qb::ItemState::Enabled;
+                ++moved;
+            }
+        }
+    };
+    int rounds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        flipEveryShortcut();
+        state.ResumeTiming();
+        const qb::ApplyReport report = qb::ApplyEngine(inventory, machine.Services()).Apply(false, false);
+        ++rounds;
+        if (!report.notChanged.empty()) {
+            state.SkipWithError(
+                ("not changed: " + qb::DescribeNotChanged(report.notChanged.front())).c_str());
+            break;
+        }
+    }
+    if (rounds % 2 == 1) {
+        flipEveryShortcut();
+        qb::ApplyEngine(inventory, machine.Services()).Apply(false, false);
+    }
+    if (Listed(machine) != before) {
+        state.SkipWithError("the shortcuts did not come back to their places");
+    }
+    state.counters["moved"] = static_cast<double>(moved);
+}
+
 } // namespace
 
+BENCHMARK(BM_MoveShortcuts)->ArgName("N")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ApplyDisables)->ArgName("N")->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RestoreBackup)->ArgName("N")->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
