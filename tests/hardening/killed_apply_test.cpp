@@ -3,6 +3,7 @@
 // exactly as it was before the apply or exactly as the whole apply made it.
 
 #include "backup/backup_file.h"
+#include "backup/backup_index.h"
 #include "changes/apply_journal.h"
 #include "hardening/hardening_support.h"
 #include "platform/sandbox/sandbox_system.h"
@@ -522,6 +523,36 @@ TEST(FullDisk, ARestoreOnAFullDiskLosesNothingAndEndsWholeOnceThereIsRoom) {
     EXPECT_TRUE(done) << "the restore never ended at the saved setting";
     EXPECT_GT(refused, 0) << "no try met a full disk";
     std::printf("restores on a full disk: %d refused before one had room\n", refused);
+}
+
+} // namespace qb
+
+namespace qb {
+
+// The automatic backup is the only copy of the system as it was before an apply: it is written and
+// recorded in the backup index before the apply's first change, so an apply killed at once leaves it found.
+TEST(KilledApply, AnApplyKilledAtItsFirstChangeLeavesItsAutomaticBackupIndexed) {
+    Machine m;
+    Seed(m);
+    ASSERT_EQ(InChild([&] {
+                  m.Load();
+                  Mark(m);
+                  FaultPlan plan;
+                  plan.FailWhen([](const FaultPlan::Operation& operation) {
+                      if (operation.name == "files.append") {
+                          ::_exit(9); // the journal's first line: nothing of the apply is done yet
+                      }
+                      return false;
+                  });
+                  FaultyMachineServices faulty(m.Services(), plan);
+                  m.Apply(faulty.Services(), true);
+              }),
+              9);
+    const auto index = ReadBackupIndex(m.Services().registry);
+    ASSERT_EQ(index.size(), 1u);
+    EXPECT_EQ(index[0].filePath, kTool + "\\backup\\Auto-1.qbk");
+    EXPECT_TRUE(m.Exists(index[0].filePath));
+    EXPECT_EQ(RecoverAt(m.root.Path()), Recovery::None); // killed before the journal's first line
 }
 
 } // namespace qb
