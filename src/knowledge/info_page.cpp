@@ -136,7 +136,7 @@ std::string KeptCopyNote(const InfoRow& row, const Inventory& inventory) {
             (item->LoadedState == ItemState::Enabled ? running : kept) = item;
         }
     }
-    if (running == nullptr || kept == nullptr || running->Command == kept->Command) {
+    if (running == nullptr || kept == nullptr || running->Command.str() == kept->Command.str()) {
         return {};
     }
     return "<p>Kept aside when you disabled it: " + EscapeHtml(kept->Command.str()) +
