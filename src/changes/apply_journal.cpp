@@ -192,17 +192,27 @@ bool CreateFolders(FileSystem& files, std::string_view path) {
 }
 } // namespace
 
-std::string ApplyJournalFolder(PlatformServices services) {
+namespace {
+// Where the journal is kept by preference, and where when that cannot be made.
+std::vector<std::string> JournalFolders(PlatformServices services) {
+    std::vector<std::string> folders;
     const std::string appData = services.system.ExpandEnvironmentStrings("%APPDATA%");
     if (!appData.empty() && appData.find('%') == std::string::npos) {
-        const std::string folder = JoinPath(JoinPath(appData, "Quillbrook"), "Apply");
+        folders.push_back(JoinPath(JoinPath(appData, "Quillbrook"), "Apply"));
+    }
+    folders.push_back(JoinPath(services.files.ExecutableDirectory(), "Apply"));
+    return folders;
+}
+} // namespace
+
+std::string ApplyJournalFolder(PlatformServices services) {
+    const auto folders = JournalFolders(services);
+    for (const std::string& folder : folders) {
         if (CreateFolders(services.files, folder)) {
             return folder;
         }
     }
-    const std::string fallback = JoinPath(services.files.ExecutableDirectory(), "Apply");
-    CreateFolders(services.files, fallback);
-    return fallback;
+    return folders.back();
 }
 
 std::string ApplyLockPath(std::string_view journalFolder) {
@@ -406,15 +416,15 @@ Recovery RecoverFromJournal(PlatformServices services, std::string_view journalF
 }
 
 Recovery RecoverInterruptedApply(PlatformServices services) {
-    const std::string folder = ApplyJournalFolder(services);
-    if (!services.files.FileExists(JoinPath(folder, kJournalFile))) {
-        return Recovery::None; // the common case needs no lock
+    // Only looked for at a start: nothing is made where no apply ever ran.
+    for (const std::string& folder : JournalFolders(services)) {
+        if (!services.files.FileExists(JoinPath(folder, kJournalFile))) {
+            continue;
+        }
+        const auto lock = services.files.LockFile(ApplyLockPath(folder));
+        return lock ? RecoverFromJournal(services, folder) : Recovery::Failed;
     }
-    const auto lock = services.files.LockFile(ApplyLockPath(folder));
-    if (!lock) {
-        return Recovery::Failed;
-    }
-    return RecoverFromJournal(services, folder);
+    return Recovery::None;
 }
 
 std::string RecoveryMessage(Recovery recovery) {

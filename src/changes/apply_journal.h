@@ -68,8 +68,8 @@ private:
     std::unordered_map<std::string, std::string> trashOf_;      // upper-cased original -> trash
 };
 
-// Where the journal of the current user's applies is kept: "%APPDATA%\Quillbrook\Apply", which a standard
-// user may write, or the tool's own folder's "Apply" where the system names no such folder.
+// Where the journal of the current user's applies is kept, made when missing: "%APPDATA%\Quillbrook\Apply",
+// which a standard user may write, or the tool's own folder's "Apply" where that cannot be made.
 std::string ApplyJournalFolder(PlatformServices services);
 // The lock file that makes one apply (or recovery) at a time of the current user.
 std::string ApplyLockPath(std::string_view journalFolder);
@@ -83,7 +83,8 @@ enum class Recovery {
 
 // Finishes or rolls back an apply that a journal says was cut off. The caller holds the apply lock.
 Recovery RecoverFromJournal(PlatformServices services, std::string_view journalFolder);
-// The same, taking the lock first: what each program does when it starts.
+// The same, taking the lock first, in whichever of the journal's folders holds one: what each program
+// does when it starts. It makes nothing where there is no journal.
 Recovery RecoverInterruptedApply(PlatformServices services);
 // What the user reads about a recovery; "" for None.
 std::string RecoveryMessage(Recovery recovery);

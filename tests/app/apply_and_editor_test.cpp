@@ -11,6 +11,7 @@
 #include "window_driver.h"
 
 #include <QCheckBox>
+#include <algorithm>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,7 +35,9 @@ const std::string kTool = "C:\\Program Files\\Quillbrook";
 const std::string kCuRun = "Current User\\Registry\\Run";
 
 struct Window {
-    explicit Window(const std::string& settings = "") {
+    // beforeOpening: what happens to the machine after it is made and before the window opens on it.
+    explicit Window(const std::string& settings = "",
+                    const std::function<void(test::SandboxRoot&)>& beforeOpening = {}) {
         if (!settings.empty()) {
             root.Settings(settings);
         }
@@ -44,6 +47,9 @@ struct Window {
             .File("C:\\Apps\\app.exe")
             .Value(RegistryRoot::CurrentUser, CV + "Run", "Tool", "C:\\Apps\\app.exe")
             .Value(RegistryRoot::CurrentUser, CV + "RunDisabled", "Off", "C:\\Gone\\off.exe");
+        if (beforeOpening) {
+            beforeOpening(root);
+        }
         root.System().SetDialogs(dialogs);
         const sandbox::PathMap& map = root.System().Paths();
         PathMapping paths{[&map](std::string_view w) -> std::optional<std::string> {
@@ -304,73 +310,56 @@ namespace qb {
 TEST(ApplyWindow, OpeningRollsBackAnApplyThatWasCutOffAndSaysSo) {
     const std::string startup =
         "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
-    test::SandboxRoot root;
-    root.File(kTool + "\\infotpl.dat", "<html><body><!--name--></body></html>")
-        .File(kTool + "\\mess.htm", "<html><body>Start</body></html>")
-        .Folder(kTool + "\\backup")
-        .Folder(startup)
-        .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", startup)
-        .Shortcut(kTool + "\\ShortCutCurrUser\\Kept.lnk", "C:\\Apps\\app.exe");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // Another instance enables the shortcut and is killed after its copy is in the startup folder,
-        // before the kept file went.
-        auto opened = sandbox::SandboxSystem::Open(root.Path());
-        auto& system = *std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened);
-        Inventory inventory;
-        CountingIconSink icons;
-        ProgramDatabase database(system.Files());
-        LoadInventory(inventory, system.Services(), database, icons);
-        for (const auto& item : inventory.Items) {
-            item->State = ItemState::Enabled;
-        }
-        FaultPlan plan;
-        int moves = 0;
-        plan.FailWhen([&](const FaultPlan::Operation& operation) {
-            if (operation.name == "files.move" && ++moves == 2) {
-                ::_exit(9);
+    const auto killedWhileEnabling = [&](test::SandboxRoot& root) {
+        root.Folder(startup)
+            .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", startup)
+            .Shortcut(kTool + "\\ShortCutCurrUser\\Kept.lnk", "C:\\Apps\\app.exe");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Another instance enables the shortcut and is killed after its copy is in the startup folder,
+            // before the kept file went.
+            auto opened = sandbox::SandboxSystem::Open(root.Path());
+            auto& system = *std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened);
+            Inventory inventory;
+            CountingIconSink icons;
+            ProgramDatabase database(system.Files());
+            LoadInventory(inventory, system.Services(), database, icons);
+            for (const auto& item : inventory.Items) {
+                if (item->Name == "Kept") {
+                    item->State = ItemState::Enabled;
+                }
             }
-            return false;
-        });
-        const PlatformServices s = system.Services();
-        FaultyRegistry registry(s.registry, plan);
-        FaultyFileSystem files(s.files, plan);
-        FaultyShell shell(s.shell, plan);
-        ApplyEngine(inventory, {registry, s.profiles, files, shell, s.processes, s.system, s.dialogs, s.browser,
-                                s.clock})
-            .Apply(false, false);
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
-    ASSERT_TRUE(root.Services().files.FileExists(startup + "\\Kept.lnk")) << "the kill came too late";
-
-    test::ScriptedDialogs dialogs;
-    root.System().SetDialogs(dialogs);
-    const sandbox::PathMap& map = root.System().Paths();
-    PathMapping paths{[&map](std::string_view w) -> std::optional<std::string> {
-                          auto h = map.ToHost(w);
-                          return h ? std::optional(h->string()) : std::nullopt;
-                      },
-                      [&map](std::string_view l) { return map.ToWindows(l); }};
-    TMainForm form(root.Services(), paths);
-    form.show();
-    std::vector<std::string> shown;
-    for (const auto& message : dialogs.Messages()) {
-        shown.push_back(message.text);
-    }
-    EXPECT_THAT(shown, ElementsAre("An apply that was cut off was rolled back: the startup entries are as they "
-                                   "were before it."));
-    EXPECT_FALSE(root.Services().files.FileExists(startup + "\\Kept.lnk"));
-    auto* list = form.findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
-    ASSERT_NE(list, nullptr);
-    std::vector<std::string> rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        rows.push_back(list->topLevelItem(i)->text(0).toStdString() + " " +
-                       (list->topLevelItem(i)->checkState(0) == Qt::Checked ? "on" : "off"));
-    }
-    EXPECT_THAT(rows, ElementsAre("Kept off"));
+            FaultPlan plan;
+            int moves = 0;
+            plan.FailWhen([&](const FaultPlan::Operation& operation) {
+                if (operation.name == "files.move" && ++moves == 2) {
+                    ::_exit(9);
+                }
+                return false;
+            });
+            const PlatformServices s = system.Services();
+            FaultyRegistry registry(s.registry, plan);
+            FaultyFileSystem files(s.files, plan);
+            FaultyShell shell(s.shell, plan);
+            ApplyEngine(inventory,
+                        {registry, s.profiles, files, shell, s.processes, s.system, s.dialogs, s.browser, s.clock})
+                .Apply(false, false);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+        ASSERT_TRUE(root.Services().files.FileExists(startup + "\\Kept.lnk")) << "the kill came too late";
+    };
+    Window w("", killedWhileEnabling);
+    EXPECT_THAT(w.Messages(), ElementsAre("An apply that was cut off was rolled back: the startup entries are "
+                                          "as they were before it."));
+    EXPECT_FALSE(w.root.Services().files.FileExists(startup + "\\Kept.lnk"));
+    const auto rows = w.Captions(); // "caption|command"
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const std::string& row) { return row.starts_with("Kept|"); }),
+              1);
+    ASSERT_NE(w.Row("Kept"), nullptr);
+    EXPECT_EQ(w.Row("Kept")->checkState(0), Qt::Unchecked);
 }
 
 } // namespace qb

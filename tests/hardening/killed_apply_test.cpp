@@ -188,14 +188,28 @@ TEST(KilledApply, AnApplyEndedAtAnyChangeIsRolledBackOrFinishedWhole) {
 
 namespace {
 
-// A machine of hundreds of values and shortcuts, and a backup of quite another setting of it.
-struct LargeRestore {
-    static constexpr int kEach = 80;
+// What `list --all --json` gives (after its start's recovery): name @ place -> "state : command", a name
+// listed twice marked so; what the start said goes to err.
+std::map<std::string, std::string> ListedForms(const fs::path& root, std::string* err = nullptr) {
+    const auto listed = RunCliHere({"--system-root", root.string(), "list", "--all", "--json"});
+    if (err != nullptr) {
+        *err = listed.err;
+    }
+    std::map<std::string, std::string> forms;
+    for (const auto& row : nlohmann::json::parse(listed.out)) {
+        const std::string name = row["name"].get<std::string>() + " @ " + row["location"].get<std::string>();
+        const std::string form = row["state"].get<std::string>() + " : " + row["command"].get<std::string>();
+        forms[name] = forms.contains(name) ? "(listed twice)" : form;
+    }
+    return forms;
+}
 
-    LargeRestore() {
+// A machine of values and shortcuts (hundreds by default), and a backup of quite another setting of it.
+struct LargeRestore {
+    explicit LargeRestore(int each = 80) {
         Machine now;
         Machine saved;
-        for (int i = 0; i < kEach; ++i) {
+        for (int i = 0; i < each; ++i) {
             const std::string n = std::to_string(i);
             // Now: every entry enabled; saved: a third disabled, a third with another command, a third gone,
             // and as many that are not there now.
@@ -217,40 +231,21 @@ struct LargeRestore {
         EXPECT_FALSE(WriteBackup(backup, saved.inventory, saved.Services()).empty());
         fs::copy(saved.root.Host(backup), now.root.Host(backup));
         now.root.File("C:\\Apps\\other.exe");
-        before = Listed(now.root.Path());
-        savedSetting = Listed(saved.root.Path());
+        before = ListedForms(now.root.Path());
+        savedSetting = ListedForms(saved.root.Path());
         fs::copy(now.root.Path(), template_.Path() / "root", fs::copy_options::recursive);
     }
 
-    // What `list --all --json` gives (after its start's recovery): "name @ place state : command".
-    static std::set<std::string> Listed(const fs::path& root, std::string* err = nullptr) {
-        const auto listed = RunCliHere({"--system-root", root.string(), "list", "--all", "--json"});
-        if (err != nullptr) {
-            *err = listed.err;
-        }
-        std::set<std::string> out;
-        std::size_t rows = 0;
-        for (const auto& row : nlohmann::json::parse(listed.out)) {
-            ++rows;
-            out.insert(row["name"].get<std::string>() + " @ " + row["location"].get<std::string>() + " " +
-                       row["state"].get<std::string>() + " : " + row["command"].get<std::string>());
-        }
-        if (rows != out.size()) {
-            out.insert("(an entry is listed twice)");
-        }
-        return out;
-    }
-
-    // A fresh copy of the machine as it is now.
-    fs::path Fresh(const TempDir& dir) const {
-        const fs::path root = dir.Path() / "root";
+    // A fresh copy of the machine as it is now, as "root" in the folder.
+    fs::path Fresh(const fs::path& folder) const {
+        const fs::path root = folder / "root";
         fs::remove_all(root);
         fs::copy(template_.Path() / "root", root, fs::copy_options::recursive);
         return root;
     }
 
     std::string backup;
-    std::set<std::string> before, savedSetting;
+    std::map<std::string, std::string> before, savedSetting;
 
 private:
     TempDir template_;
@@ -268,12 +263,12 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
     const fs::path log = dir.Path() / "cli.log";
 
     // How long a whole restore takes, so that kills land before, during and after its work.
-    fs::path root = machine.Fresh(dir);
+    fs::path root = machine.Fresh(dir.Path());
     const auto started = std::chrono::steady_clock::now();
     const pid_t whole = StartCli({"--system-root", root.string(), "restore", machine.backup, "--no-backup"}, log);
     ASSERT_EQ(WaitForChild(whole, 300s), 0) << ReadText(log);
     const auto duration = std::chrono::steady_clock::now() - started;
-    ASSERT_EQ(LargeRestore::Listed(root), machine.savedSetting);
+    ASSERT_EQ(ListedForms(root), machine.savedSetting);
 
     std::mt19937 random(4711);
     std::uniform_int_distribution<long long> delay(
@@ -287,14 +282,14 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
     for (int round = 1; round <= kRounds && !HasFailure(); ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         watchdog.Doing("a killed restore, round " + std::to_string(round));
-        root = machine.Fresh(dir);
+        root = machine.Fresh(dir.Path());
         const pid_t pid = StartCli({"--system-root", root.string(), "restore", machine.backup, "--no-backup"}, log);
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(pid, SIGKILL);
         ASSERT_TRUE(WaitForChild(pid, 60s)) << "the restore did not end when killed";
         std::string said;
-        const auto present = LargeRestore::Listed(root, &said);
+        const auto present = ListedForms(root, &said);
         recovered += said.find("cut off") != std::string::npos ? 1 : 0;
         if (present == machine.before) {
             ++untouched;
@@ -313,23 +308,6 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
     EXPECT_GT(recovered, 0);
 }
 
-} // namespace qb
-
-namespace qb {
-
-namespace {
-
-// name @ place -> how many times it is listed.
-std::map<std::string, int> ListedNames(const fs::path& root) {
-    const auto listed = RunCliHere({"--system-root", root.string(), "list", "--all", "--json"});
-    std::map<std::string, int> names;
-    for (const auto& row : nlohmann::json::parse(listed.out)) {
-        ++names[row["name"].get<std::string>() + " @ " + row["location"].get<std::string>()];
-    }
-    return names;
-}
-
-} // namespace
 
 // Two restores of two backups started at the same moment, in two processes: one waits for the other, and
 // then changes only what is still as it loaded it. Every entry is there exactly once afterwards.
@@ -362,7 +340,7 @@ TEST(Concurrency, TwoRestoresAtOnceLeaveEveryEntryOnce) {
     fs::copy(first.root.Host(firstBackup), now.root.Host(firstBackup));
     fs::copy(second.root.Host(secondBackup), now.root.Host(secondBackup));
     const fs::path root = now.root.Path();
-    ASSERT_EQ(ListedNames(root).size(), 2u * kEach);
+    ASSERT_EQ(ListedForms(root).size(), 2u * kEach);
 
     TempDir logs;
     const pid_t a = StartCli({"--system-root", root.string(), "restore", firstBackup, "--no-backup"},
@@ -377,7 +355,7 @@ TEST(Concurrency, TwoRestoresAtOnceLeaveEveryEntryOnce) {
     EXPECT_LE(*statusA, 1);
     EXPECT_LE(*statusB, 1);
 
-    const auto names = ListedNames(root);
+    const auto names = ListedForms(root);
     std::vector<std::string> wrong;
     for (int i = 0; i < kEach; ++i) {
         const std::string n = std::to_string(i);
@@ -386,9 +364,8 @@ TEST(Concurrency, TwoRestoresAtOnceLeaveEveryEntryOnce) {
               "First link " + n + " @ " + kCuMenu, "Second " + n + " @ " + kCuRun,
               "Second link " + n + " @ " + kCuMenu}) {
             const auto found = names.find(name);
-            if (found == names.end() || found->second != 1) {
-                wrong.push_back(name + " listed " + std::to_string(found == names.end() ? 0 : found->second) +
-                                " times");
+            if (found == names.end() || found->second == "(listed twice)") {
+                wrong.push_back(name + (found == names.end() ? " is gone" : " is listed twice"));
             }
         }
     }
@@ -396,9 +373,6 @@ TEST(Concurrency, TwoRestoresAtOnceLeaveEveryEntryOnce) {
     EXPECT_EQ(names.size(), 6u * kEach);
 }
 
-} // namespace qb
-
-namespace qb {
 
 namespace {
 
@@ -444,18 +418,6 @@ private:
     bool mounted_ = false;
 };
 
-// name @ place -> "state : command", for every entry listed (a name listed twice is marked so).
-std::map<std::string, std::string> ListedForms(const fs::path& root) {
-    const auto listed = RunCliHere({"--system-root", root.string(), "list", "--all", "--json"});
-    std::map<std::string, std::string> forms;
-    for (const auto& row : nlohmann::json::parse(listed.out)) {
-        const std::string name = row["name"].get<std::string>() + " @ " + row["location"].get<std::string>();
-        const std::string form = row["state"].get<std::string>() + " : " + row["command"].get<std::string>();
-        forms[name] = forms.contains(name) ? "(listed twice)" : form;
-    }
-    return forms;
-}
-
 } // namespace
 
 // A restore on a disk with no room, then with a little more room each time, each try starting from what the
@@ -467,28 +429,12 @@ TEST(FullDisk, ARestoreOnAFullDiskLosesNothingAndEndsWholeOnceThereIsRoom) {
     if (!disk.Mounted()) {
         GTEST_SKIP() << "this process may not mount a small file system (tmpfs), so no disk can be filled";
     }
-    constexpr int kEach = 25;
-    Machine now, saved;
-    for (int i = 0; i < kEach; ++i) {
-        const std::string n = std::to_string(i);
-        now.root.Value(HKCU, CV + "Run", "Value " + n, "C:\\Apps\\app.exe /v" + n)
-            .Shortcut(kUserStartup + "\\Link " + n + ".lnk", "C:\\Apps\\app.exe");
-        if (i % 2 == 0) {
-            saved.root.Value(HKCU, CV + "RunDisabled", "Value " + n, "C:\\Apps\\app.exe /v" + n)
-                .Shortcut(kKept + "\\Link " + n + ".lnk", "C:\\Apps\\app.exe");
-        }
-        saved.root.Value(HKCU, CV + "Run", "Saved " + n, "C:\\Apps\\app.exe /s" + n)
-            .Shortcut(kUserStartup + "\\Saved link " + n + ".lnk", "C:\\Apps\\app.exe");
-    }
-    const std::string backup = JoinPath(kTool, "backup\\saved.qbk");
-    saved.Load();
-    WriteBackup(backup, saved.inventory, saved.Services());
-    fs::copy(saved.root.Host(backup), now.root.Host(backup));
-    const fs::path root = disk.Path() / "root";
-    fs::copy(now.root.Path(), root, fs::copy_options::recursive);
-    const auto before = ListedForms(root);
-    const auto wanted = ListedForms(saved.root.Path());
-    ASSERT_EQ(before.size(), 2u * kEach);
+    const LargeRestore machine(25);
+    const std::string& backup = machine.backup;
+    const fs::path root = machine.Fresh(disk.Path());
+    const auto& before = machine.before;
+    const auto& wanted = machine.savedSetting;
+    ASSERT_EQ(before.size(), 50u);
 
     int refused = 0;
     bool done = false;
@@ -525,9 +471,6 @@ TEST(FullDisk, ARestoreOnAFullDiskLosesNothingAndEndsWholeOnceThereIsRoom) {
     std::printf("restores on a full disk: %d refused before one had room\n", refused);
 }
 
-} // namespace qb
-
-namespace qb {
 
 // The automatic backup is the only copy of the system as it was before an apply: it is written and
 // recorded in the backup index before the apply's first change, so an apply killed at once leaves it found.
