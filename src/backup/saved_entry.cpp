@@ -195,7 +195,8 @@ std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent c
         const StartupItem& item = asLoaded ? AsLoaded(*held, inventory) : *held;
         const ItemState state = asLoaded ? held->LoadedState : held->State;
         entries.push_back({WholeNameOf(item), WholeCommandOf(item), item.Location, item.Arguments,
-                           state == ItemState::Enabled ? ItemState::Enabled : ItemState::Disabled, item.Rating});
+                           state == ItemState::Enabled ? ItemState::Enabled : ItemState::Disabled,
+                           item.Rating});
     }
     return entries;
 }

@@ -15,8 +15,12 @@ namespace {
 constexpr std::string_view kReturned = "Returned";
 
 SavedEntry AsSaved(const StartupItem& item) {
-    return {WholeNameOf(item), WholeCommandOf(item), item.Location, item.Arguments,
-            item.LoadedState == ItemState::Enabled ? ItemState::Enabled : ItemState::Disabled, item.Rating};
+    return {WholeNameOf(item),
+            WholeCommandOf(item),
+            item.Location,
+            item.Arguments,
+            item.LoadedState == ItemState::Enabled ? ItemState::Enabled : ItemState::Disabled,
+            item.Rating};
 }
 
 std::string KeyOf(const SavedEntry& entry) {

@@ -26,8 +26,9 @@ WatchedApplyResult ApplyWatched(Inventory& inventory, PlatformServices services,
         Inventory now;
         CountingIconSink noIcons; // a load made only to see what the system holds
         LoadInventory(now, services, ratings, noIcons);
-        const bool madeSome = std::any_of(wanted.begin(), wanted.end(),
-                                          [&](const WantedChange& change) { return ChangeMade(change, now); });
+        const bool madeSome = std::any_of(wanted.begin(), wanted.end(), [&](const WantedChange& change) {
+            return ChangeMade(change, now);
+        });
         if (madeSome) {
             LoadInventory(inventory, services, ratings, icons);
         }

@@ -100,7 +100,8 @@ private:
     bool WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
                     const std::optional<RegistryValue>& realValue, std::string* why,
                     const Removed* replaced = nullptr);
-    // Whether a loaded entry is on the system as it was loaded, where it is in that state; the reason when not.
+    // Whether a loaded entry is on the system as it was loaded, where it is in that state; the reason when
+    // not.
     bool StillAsLoaded(const StartupItem& item, const std::optional<RegistryValue>& value,
                        const std::optional<std::string>& path, std::string* why);
     bool Move(const StartupItem& item, ItemState to, std::string* why);

@@ -436,7 +436,8 @@ std::string RecoveryMessage(Recovery recovery) {
     case Recovery::Finished:
         return "An apply that was cut off after its changes were made has been finished.";
     case Recovery::Failed:
-        return "An apply that was cut off could not be put right yet; it will be tried again at the next start.";
+        return "An apply that was cut off could not be put right yet; it will be tried again at the next "
+               "start.";
     }
     return {};
 }

@@ -63,9 +63,9 @@ private:
     std::uint64_t sequence_ = 0;
     bool deferValues_ = false;
     std::string pending_;
-    std::vector<std::string> stageFolders_;                     // upper-cased
-    std::unordered_map<std::string, bool> valuesRecorded_;      // root, view, key and name, upper-cased
-    std::unordered_map<std::string, std::string> trashOf_;      // upper-cased original -> trash
+    std::vector<std::string> stageFolders_;                // upper-cased
+    std::unordered_map<std::string, bool> valuesRecorded_; // root, view, key and name, upper-cased
+    std::unordered_map<std::string, std::string> trashOf_; // upper-cased original -> trash
 };
 
 // Where the journal of the current user's applies is kept, made when missing: "%APPDATA%\Quillbrook\Apply",

@@ -23,8 +23,8 @@ void Discard(FileSystem& files, const std::string& stage) {
 
 class JournaledKey : public RegistryKey {
 public:
-    JournaledKey(std::unique_ptr<RegistryKey> inner, ApplyJournal& journal, RegistryRoot root, RegistryView view,
-                 std::string path)
+    JournaledKey(std::unique_ptr<RegistryKey> inner, ApplyJournal& journal, RegistryRoot root,
+                 RegistryView view, std::string path)
         : inner_(std::move(inner)), journal_(journal), root_(root), view_(view), path_(std::move(path)) {}
 
     std::vector<std::string> ValueNames() override { return inner_->ValueNames(); }
@@ -79,7 +79,8 @@ bool JournaledFiles::CreateStaged(std::string_view path,
         return false;
     }
     const auto stamp = inner_.Stamp(*stage);
-    if (!journal_.RecordNewFile(path, *stage, stamp ? stamp->identity : 0) || !inner_.MoveFile(*stage, path)) {
+    if (!journal_.RecordNewFile(path, *stage, stamp ? stamp->identity : 0) ||
+        !inner_.MoveFile(*stage, path)) {
         Discard(inner_, *stage);
         return false;
     }
@@ -148,15 +149,13 @@ bool JournaledFiles::MoveFile(std::string_view source, std::string_view destinat
 }
 
 bool JournaledShell::SaveShortcut(std::string_view path, const ShortcutInfo& link) {
-    return files_.CreateStaged(path, [&](const std::string& stage) { return inner_.SaveShortcut(stage, link); });
+    return files_.CreateStaged(path,
+                               [&](const std::string& stage) { return inner_.SaveShortcut(stage, link); });
 }
 
 ApplyTransaction::ApplyTransaction(PlatformServices services)
-    : inner_(services),
-      folder_(ApplyJournalFolder(services)),
-      journal_(services.files, folder_),
-      registry_(services.registry, journal_),
-      files_(services.files, journal_),
+    : inner_(services), folder_(ApplyJournalFolder(services)), journal_(services.files, folder_),
+      registry_(services.registry, journal_), files_(services.files, journal_),
       shell_(services.shell, files_) {
     lock_ = inner_.files.LockFile(ApplyLockPath(folder_));
     if (!lock_) {
@@ -189,8 +188,8 @@ ApplyTransaction::~ApplyTransaction() {
 }
 
 PlatformServices ApplyTransaction::Services() {
-    return PlatformServices{registry_,          inner_.profiles, files_,         shell_,      inner_.processes,
-                            inner_.system,      inner_.dialogs,  inner_.browser, inner_.clock};
+    return PlatformServices{registry_,     inner_.profiles, files_,         shell_,      inner_.processes,
+                            inner_.system, inner_.dialogs,  inner_.browser, inner_.clock};
 }
 
 void ApplyTransaction::FailJournal() {

@@ -21,8 +21,8 @@ public:
                                                 RegistryView view) override {
         return inner_.OpenForReading(root, path, view);
     }
-    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path, bool createIfMissing,
-                                                RegistryView view) override;
+    std::unique_ptr<RegistryKey> OpenForWriting(RegistryRoot root, std::string_view path,
+                                                bool createIfMissing, RegistryView view) override;
     bool DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) override {
         return inner_.DeleteKey(root, path, view);
     }
@@ -75,9 +75,13 @@ class JournaledShell : public Shell {
 public:
     JournaledShell(Shell& inner, JournaledFiles& files) : inner_(inner), files_(files) {}
     std::string StartupFolderPath(bool allUsers) override { return inner_.StartupFolderPath(allUsers); }
-    std::optional<ShortcutInfo> LoadShortcut(std::string_view path) override { return inner_.LoadShortcut(path); }
+    std::optional<ShortcutInfo> LoadShortcut(std::string_view path) override {
+        return inner_.LoadShortcut(path);
+    }
     bool SaveShortcut(std::string_view path, const ShortcutInfo& link) override;
-    std::optional<ProgramIcon> ExtractIcon(std::string_view path) override { return inner_.ExtractIcon(path); }
+    std::optional<ProgramIcon> ExtractIcon(std::string_view path) override {
+        return inner_.ExtractIcon(path);
+    }
     ProgramIcon StandardApplicationIcon() override { return inner_.StandardApplicationIcon(); }
     int RunCommand(std::string_view commandLine, int showCommand) override {
         return inner_.RunCommand(commandLine, showCommand);

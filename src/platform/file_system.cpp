@@ -58,19 +58,22 @@ namespace qb {
 
 namespace {
 bool AllDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // "<digits>-<digits>" and nothing else.
 bool IsNumberPair(std::string_view text) {
     const auto dash = text.find('-');
-    return dash != std::string_view::npos && AllDigits(text.substr(0, dash)) && AllDigits(text.substr(dash + 1));
+    return dash != std::string_view::npos && AllDigits(text.substr(0, dash)) &&
+           AllDigits(text.substr(dash + 1));
 }
 } // namespace
 
 bool IsTemporaryFileName(std::string_view name) {
     // The Windows backend's atomic write: "<name>.~qb<pid>-<n>"; the apply's staged files: "~qb<n>-<n>.tmp".
-    if (const auto at = name.rfind(".~qb"); at != std::string_view::npos && IsNumberPair(name.substr(at + 4))) {
+    if (const auto at = name.rfind(".~qb");
+        at != std::string_view::npos && IsNumberPair(name.substr(at + 4))) {
         return true;
     }
     if (name.starts_with("~qb") && name.ends_with(".tmp") && IsNumberPair(name.substr(3, name.size() - 7))) {
@@ -78,7 +81,8 @@ bool IsTemporaryFileName(std::string_view name) {
     }
     // The sandbox's atomic write: ".<name>.tmp-<pid>-<n>".
     const auto at = name.rfind(".tmp-");
-    return name.starts_with('.') && at != std::string_view::npos && at > 0 && IsNumberPair(name.substr(at + 5));
+    return name.starts_with('.') && at != std::string_view::npos && at > 0 &&
+           IsNumberPair(name.substr(at + 5));
 }
 
 } // namespace qb

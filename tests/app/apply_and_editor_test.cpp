@@ -11,12 +11,12 @@
 #include "window_driver.h"
 
 #include <QCheckBox>
-#include <algorithm>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
@@ -341,8 +341,8 @@ TEST(ApplyWindow, OpeningRollsBackAnApplyThatWasCutOffAndSaysSo) {
             FaultyRegistry registry(s.registry, plan);
             FaultyFileSystem files(s.files, plan);
             FaultyShell shell(s.shell, plan);
-            ApplyEngine(inventory,
-                        {registry, s.profiles, files, shell, s.processes, s.system, s.dialogs, s.browser, s.clock})
+            ApplyEngine(inventory, {registry, s.profiles, files, shell, s.processes, s.system, s.dialogs,
+                                    s.browser, s.clock})
                 .Apply(false, false);
             ::_exit(0);
         }
@@ -352,11 +352,13 @@ TEST(ApplyWindow, OpeningRollsBackAnApplyThatWasCutOffAndSaysSo) {
         ASSERT_TRUE(root.Services().files.FileExists(startup + "\\Kept.lnk")) << "the kill came too late";
     };
     Window w("", killedWhileEnabling);
-    EXPECT_THAT(w.Messages(), ElementsAre("An apply that was cut off was rolled back: the startup entries are "
-                                          "as they were before it."));
+    EXPECT_THAT(w.Messages(),
+                ElementsAre("An apply that was cut off was rolled back: the startup entries are "
+                            "as they were before it."));
     EXPECT_FALSE(w.root.Services().files.FileExists(startup + "\\Kept.lnk"));
     const auto rows = w.Captions(); // "caption|command"
-    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const std::string& row) { return row.starts_with("Kept|"); }),
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                            [](const std::string& row) { return row.starts_with("Kept|"); }),
               1);
     ASSERT_NE(w.Row("Kept"), nullptr);
     EXPECT_EQ(w.Row("Kept")->checkState(0), Qt::Unchecked);

@@ -135,10 +135,14 @@ TEST(FilesMoveAsFiles, AShortcutKeepsEveryFieldThroughEveryChange) {
     };
     const std::vector<Case> cases = {
         {"renamed in its folder",
-         [](Machine& m) { m.Edit(m.Find("Console", kCuMenu), "Shell", m.Find("Console", kCuMenu).Command, kCuMenu); },
+         [](Machine& m) {
+             m.Edit(m.Find("Console", kCuMenu), "Shell", m.Find("Console", kCuMenu).Command, kCuMenu);
+         },
          kUserStartup + "\\Shell.lnk", true},
         {"moved to the all users' folder",
-         [](Machine& m) { m.Edit(m.Find("Console", kCuMenu), "Console", m.Find("Console", kCuMenu).Command, kLmMenu); },
+         [](Machine& m) {
+             m.Edit(m.Find("Console", kCuMenu), "Console", m.Find("Console", kCuMenu).Command, kLmMenu);
+         },
          kCommonStartup + "\\Console.lnk", true},
         {"disabled", [](Machine& m) { m.Find("Console", kCuMenu).State = ItemState::Disabled; },
          kKept + "\\Console.lnk", true},

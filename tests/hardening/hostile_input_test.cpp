@@ -738,9 +738,8 @@ TEST(HostileInput, EveryRowIsRefusedOrSkippedCleanlyAndLosesNothing) {
 
         for (const auto& path : test::ChangedFiles(before, test::SnapshotFiles(m.root.Path()))) {
             const auto mayWrite = [&](const std::string& prefix) { return path.starts_with(prefix); };
-            const bool allowed =
-                std::any_of(row.mayWrite.begin(), row.mayWrite.end(), mayWrite) || path == kAcceptedSetting ||
-                path.starts_with(kApplyFolder);
+            const bool allowed = std::any_of(row.mayWrite.begin(), row.mayWrite.end(), mayWrite) ||
+                                 path == kAcceptedSetting || path.starts_with(kApplyFolder);
             EXPECT_TRUE(allowed) << "written: " << path;
             EXPECT_EQ(path.find(kMark), std::string::npos) << "a file made from a hostile name: " << path;
         }

@@ -10,8 +10,8 @@
 #include "support/startup_machine.h"
 
 #include <csignal>
-#include <gmock/gmock.h>
 #include <functional>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -72,7 +72,8 @@ std::vector<std::string> Leftovers(const fs::path& root) {
     std::vector<std::string> found;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         const std::string name = entry.path().filename().string();
-        if (name == "journal" || name.ends_with(".trash") || (name.starts_with("~qb") && name.ends_with(".tmp"))) {
+        if (name == "journal" || name.ends_with(".trash") ||
+            (name.starts_with("~qb") && name.ends_with(".tmp"))) {
             found.push_back(fs::relative(entry.path(), root).string());
         }
     }
@@ -265,7 +266,8 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
     // How long a whole restore takes, so that kills land before, during and after its work.
     fs::path root = machine.Fresh(dir.Path());
     const auto started = std::chrono::steady_clock::now();
-    const pid_t whole = StartCli({"--system-root", root.string(), "restore", machine.backup, "--no-backup"}, log);
+    const pid_t whole =
+        StartCli({"--system-root", root.string(), "restore", machine.backup, "--no-backup"}, log);
     ASSERT_EQ(WaitForChild(whole, 300s), 0) << ReadText(log);
     const auto duration = std::chrono::steady_clock::now() - started;
     ASSERT_EQ(ListedForms(root), machine.savedSetting);
@@ -283,7 +285,8 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
         SCOPED_TRACE("round " + std::to_string(round));
         watchdog.Doing("a killed restore, round " + std::to_string(round));
         root = machine.Fresh(dir.Path());
-        const pid_t pid = StartCli({"--system-root", root.string(), "restore", machine.backup, "--no-backup"}, log);
+        const pid_t pid =
+            StartCli({"--system-root", root.string(), "restore", machine.backup, "--no-backup"}, log);
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(pid, SIGKILL);
@@ -300,14 +303,14 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
         }
         EXPECT_THAT(Leftovers(root), ::testing::ElementsAre());
     }
-    std::printf("killed restores: %d left the machine as it was, %d restored, %d recovered at the next start "
-                "(a restore takes %lld ms)\n",
-                untouched, restored, recovered,
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count()));
+    std::printf(
+        "killed restores: %d left the machine as it was, %d restored, %d recovered at the next start "
+        "(a restore takes %lld ms)\n",
+        untouched, restored, recovered,
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count()));
     // Kills that never met a restore at work would prove nothing.
     EXPECT_GT(recovered, 0);
 }
-
 
 // Two restores of two backups started at the same moment, in two processes: one waits for the other, and
 // then changes only what is still as it loaded it. Every entry is there exactly once afterwards.
@@ -373,15 +376,14 @@ TEST(Concurrency, TwoRestoresAtOnceLeaveEveryEntryOnce) {
     EXPECT_EQ(names.size(), 6u * kEach);
 }
 
-
 namespace {
 
 // A small file system of its own, mounted for one test; empty when this process may not mount.
 class SmallDisk {
 public:
     explicit SmallDisk(const std::string& size) {
-        const std::string command = "mount -t tmpfs -o size=" + size + " tmpfs '" + dir_.Path().string() +
-                                    "' 2>/dev/null";
+        const std::string command =
+            "mount -t tmpfs -o size=" + size + " tmpfs '" + dir_.Path().string() + "' 2>/dev/null";
         mounted_ = std::system(command.c_str()) == 0;
     }
     ~SmallDisk() {
@@ -470,7 +472,6 @@ TEST(FullDisk, ARestoreOnAFullDiskLosesNothingAndEndsWholeOnceThereIsRoom) {
     EXPECT_GT(refused, 0) << "no try met a full disk";
     std::printf("restores on a full disk: %d refused before one had room\n", refused);
 }
-
 
 // The automatic backup is the only copy of the system as it was before an apply: it is written and
 // recorded in the backup index before the apply's first change, so an apply killed at once leaves it found.

@@ -262,12 +262,12 @@ TEST(StartupScan, TemporaryFilesOfWritesAreNeverEntries) {
         bool temporary;
     };
     const std::vector<Case> cases = {
-        {".Tool.lnk.tmp-4242-17", true},  // the sandbox's atomic write
-        {"Tool.lnk.~qb4242-17", true},    // the Windows backend's
-        {"~qb123456-3.tmp", true},        // a file an apply staged
-        {".hidden.lnk", false},           // a name that only starts with a dot
-        {"Tool.tmp-1-2.lnk", false},      // the pattern inside, not at the end
-        {"~qb.tmp", false},               // no numbers
+        {".Tool.lnk.tmp-4242-17", true}, // the sandbox's atomic write
+        {"Tool.lnk.~qb4242-17", true},   // the Windows backend's
+        {"~qb123456-3.tmp", true},       // a file an apply staged
+        {".hidden.lnk", false},          // a name that only starts with a dot
+        {"Tool.tmp-1-2.lnk", false},     // the pattern inside, not at the end
+        {"~qb.tmp", false},              // no numbers
         {"report.lnk.~qbx-1", false},
     };
     for (const Case& c : cases) {

@@ -176,7 +176,8 @@ std::optional<FileStamp> FaultyFileSystem::Stamp(std::string_view path) {
 }
 
 bool FaultyFileSystem::MoveFile(std::string_view source, std::string_view destination) {
-    return !plan_.ShouldFail("files.move", source, true) && inner_.MoveFile(source, destination); // what moves
+    return !plan_.ShouldFail("files.move", source, true) &&
+           inner_.MoveFile(source, destination); // what moves
 }
 
 bool FaultyFileSystem::AppendFile(std::string_view path, std::string_view bytes) {

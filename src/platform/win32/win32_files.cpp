@@ -195,7 +195,8 @@ std::optional<FileStamp> Win32Files::Stamp(std::string_view path) {
 namespace qb::win32 {
 
 bool Win32Files::MoveFile(std::string_view source, std::string_view destination) {
-    return ::MoveFileExA(std::string(source).c_str(), std::string(destination).c_str(), MOVEFILE_WRITE_THROUGH) ||
+    return ::MoveFileExA(std::string(source).c_str(), std::string(destination).c_str(),
+                         MOVEFILE_WRITE_THROUGH) ||
            FailedWithLastError();
 }
 
@@ -206,8 +207,8 @@ bool Win32Files::IsReadOnly(std::string_view path) {
 }
 
 bool Win32Files::AppendFile(std::string_view path, std::string_view bytes) {
-    FileHandle file(::CreateFileA(std::string(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(::CreateFileA(std::string(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!file || !::GetFileSizeEx(file.Get(), &size) ||
         !::SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN)) {
@@ -236,8 +237,8 @@ private:
 
 std::unique_ptr<FileLock> Win32Files::LockFile(std::string_view path) {
     FileHandle file(::CreateFileA(std::string(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         FailedWithLastError();
         return nullptr;
