@@ -105,6 +105,11 @@ bool ApplyJournal::Flush() {
     return true;
 }
 
+bool ApplyJournal::ValueRecorded(RegistryRoot root, RegistryView view, std::string_view keyPath,
+                                 std::string_view name) const {
+    return valuesRecorded_.contains(ValueKey(root, view, keyPath, name));
+}
+
 bool ApplyJournal::RecordValue(RegistryRoot root, RegistryView view, std::string_view keyPath,
                                std::string_view name, const std::optional<RegistryValue>& before) {
     const std::string key = ValueKey(root, view, keyPath, name);
@@ -123,7 +128,7 @@ bool ApplyJournal::RecordValue(RegistryRoot root, RegistryView view, std::string
     if (!Append(std::move(line), !deferValues_)) {
         return false;
     }
-    valuesRecorded_.emplace(key, true);
+    valuesRecorded_.insert(key);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace qb {
@@ -28,8 +29,11 @@ public:
     // in one step needs them on the disk only before that step (Flush). Every file record flushes them too.
     void DeferValueRecords(bool deferred) { deferValues_ = deferred; }
 
-    // A value as it was before the apply's first change of it (nullopt: there was none). Later changes of
-    // the same value need no record; true for them.
+    // Whether the value as it was is recorded already: later changes of it need no record.
+    bool ValueRecorded(RegistryRoot root, RegistryView view, std::string_view keyPath,
+                       std::string_view name) const;
+    // A value as it was before the apply's first change of it (nullopt: there was none); true, without a
+    // second record, for a value recorded already.
     bool RecordValue(RegistryRoot root, RegistryView view, std::string_view keyPath, std::string_view name,
                      const std::optional<RegistryValue>& before);
     // A file made at path by renaming the staged file stage, which has that identity (FileStamp::identity).
@@ -64,7 +68,7 @@ private:
     bool deferValues_ = false;
     std::string pending_;
     std::vector<std::string> stageFolders_;                // upper-cased
-    std::unordered_map<std::string, bool> valuesRecorded_; // root, view, key and name, upper-cased
+    std::unordered_set<std::string> valuesRecorded_;       // root, view, key and name, upper-cased
     std::unordered_map<std::string, std::string> trashOf_; // upper-cased original -> trash
 };
 

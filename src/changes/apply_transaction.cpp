@@ -41,8 +41,10 @@ public:
     bool DeleteSubkey(std::string_view relativePath) override { return inner_->DeleteSubkey(relativePath); }
 
 private:
+    // The value as it was is read only for its first change: later ones find it recorded.
     bool Record(std::string_view name) {
-        return journal_.RecordValue(root_, view_, path_, name, inner_->ReadValue(name));
+        return journal_.ValueRecorded(root_, view_, path_, name) ||
+               journal_.RecordValue(root_, view_, path_, name, inner_->ReadValue(name));
     }
 
     std::unique_ptr<RegistryKey> inner_;
