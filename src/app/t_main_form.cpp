@@ -32,6 +32,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -86,11 +87,14 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
         treeViewMain_->setCurrentItem(nullptr);
         treeViewMain_->clearSelection();
         // An apply cut off by a kill or a crash is finished or rolled back before anything is read.
+        // What was done is said once the window is up, so that the message stands over what it is about.
         if (const Recovery recovered = RecoverInterruptedApply(services_); recovered != Recovery::None) {
-            services_.dialogs.ShowMessage(RecoveryMessage(recovered),
-                                          recovered == Recovery::Failed ? MessageKind::Warning
-                                                                        : MessageKind::Information,
-                                          MessageButtons::Ok);
+            QTimer::singleShot(0, this, [this, recovered] {
+                services_.dialogs.ShowMessage(RecoveryMessage(recovered),
+                                              recovered == Recovery::Failed ? MessageKind::Warning
+                                                                            : MessageKind::Information,
+                                              MessageButtons::Ok);
+            });
         }
         Reload();
         RefreshList(); // with no row selected, the pane shows the start page

@@ -352,6 +352,8 @@ TEST(ApplyWindow, OpeningRollsBackAnApplyThatWasCutOffAndSaysSo) {
         ASSERT_TRUE(root.Services().files.FileExists(startup + "\\Kept.lnk")) << "the kill came too late";
     };
     Window w("", killedWhileEnabling);
+    EXPECT_THAT(w.Messages(), ElementsAre()) << "said once the window is up, not before";
+    QCoreApplication::processEvents();
     EXPECT_THAT(w.Messages(),
                 ElementsAre("An apply that was cut off was rolled back: the startup entries are "
                             "as they were before it."));
