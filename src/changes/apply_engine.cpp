@@ -226,7 +226,7 @@ ApplyEngine::Removal ApplyEngine::RemoveEntry(const StartupItem& item, ItemState
         return Removal::Failed;
     }
     const auto bytes = services_.files.ReadFile(*path);
-    auto link = services_.shell.LoadShortcut(*path);
+    auto link = services_.shell.LoadShortcut(*path).link;
     if (!services_.files.DeleteFile(*path)) {
         *why = Cause();
         return Removal::Failed;

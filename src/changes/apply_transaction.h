@@ -75,7 +75,7 @@ class JournaledShell : public Shell {
 public:
     JournaledShell(Shell& inner, JournaledFiles& files) : inner_(inner), files_(files) {}
     std::string StartupFolderPath(bool allUsers) override { return inner_.StartupFolderPath(allUsers); }
-    std::optional<ShortcutInfo> LoadShortcut(std::string_view path) override {
+    ShortcutLoad LoadShortcut(std::string_view path) override {
         return inner_.LoadShortcut(path);
     }
     bool SaveShortcut(std::string_view path, const ShortcutInfo& link) override;

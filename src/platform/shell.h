@@ -28,6 +28,17 @@ struct ProgramIcon {
     bool standardApplication = false; // the system's stand-in for programs without an icon
 };
 
+// A shortcut file as the shell reads it: the link, or why the file is none.
+struct ShortcutLoad {
+    std::optional<ShortcutInfo> link;
+    std::string problem; // when there is no link: why, in a few words ("the file is cut short")
+
+    explicit operator bool() const { return link.has_value(); }
+    bool has_value() const { return link.has_value(); }
+    const ShortcutInfo& operator*() const { return *link; }
+    const ShortcutInfo* operator->() const { return &*link; }
+};
+
 inline constexpr int kShowNormal = 1; // SW_SHOWNORMAL
 inline constexpr int kShow = 5;       // SW_SHOW
 
@@ -37,8 +48,8 @@ public:
 
     // The all-users or current user's startup special folder, without a trailing backslash; "" on failure.
     virtual std::string StartupFolderPath(bool allUsers) = 0;
-    // Loads a shortcut file and resolves it; nullopt when the file is no loadable link.
-    virtual std::optional<ShortcutInfo> LoadShortcut(std::string_view path) = 0;
+    // Reads a shortcut file as Windows does; no link, with the reason, when the shell would not load it.
+    virtual ShortcutLoad LoadShortcut(std::string_view path) = 0;
     // Writes a shortcut file, replacing one of that name; false when it could not be saved.
     virtual bool SaveShortcut(std::string_view path, const ShortcutInfo& link) = 0;
     // The first icon of a file; nullopt when it has none.

@@ -198,9 +198,9 @@ std::string FaultyShell::StartupFolderPath(bool allUsers) {
     return inner_.StartupFolderPath(allUsers);
 }
 
-std::optional<ShortcutInfo> FaultyShell::LoadShortcut(std::string_view path) {
+ShortcutLoad FaultyShell::LoadShortcut(std::string_view path) {
     if (plan_.ShouldFail("shell.load-shortcut", path, false)) {
-        return std::nullopt;
+        return {std::nullopt, "the file could not be read"};
     }
     return inner_.LoadShortcut(path);
 }

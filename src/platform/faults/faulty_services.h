@@ -70,7 +70,7 @@ class FaultyShell : public Shell {
 public:
     FaultyShell(Shell& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
     std::string StartupFolderPath(bool allUsers) override;
-    std::optional<ShortcutInfo> LoadShortcut(std::string_view path) override;
+    ShortcutLoad LoadShortcut(std::string_view path) override;
     bool SaveShortcut(std::string_view path, const ShortcutInfo& link) override;
     std::optional<ProgramIcon> ExtractIcon(std::string_view path) override;
     ProgramIcon StandardApplicationIcon() override { return inner_.StandardApplicationIcon(); }

@@ -57,18 +57,18 @@ std::string SandboxShell::StartupFolderPath(bool allUsers) {
     return allUsers ? settings_.commonStartup : settings_.startup;
 }
 
-std::optional<ShortcutInfo> SandboxShell::LoadShortcut(std::string_view path) {
+ShortcutLoad SandboxShell::LoadShortcut(std::string_view path) {
     const auto host = paths_.ToHost(path);
     if (!IsHostFile(host)) {
-        return std::nullopt;
+        return {std::nullopt, "the file is not there"};
     }
     const auto bytes = ReadHostFile(*host);
     if (!bytes) {
-        return std::nullopt;
+        return {std::nullopt, "the file could not be read"};
     }
     const auto link = DecodeShellLink(*bytes);
     if (!link) {
-        return std::nullopt;
+        return {std::nullopt, "the file is no shortcut Windows can load"};
     }
     ShortcutInfo info;
     // IShellLink::GetPath hands out the target with its %NAME% references expanded.
@@ -79,7 +79,7 @@ std::optional<ShortcutInfo> SandboxShell::LoadShortcut(std::string_view path) {
     info.iconLocation = link->iconLocation;
     info.iconIndex = link->iconIndex;
     info.showCommand = link->showCommand;
-    return info;
+    return {info, {}};
 }
 
 bool SandboxShell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {

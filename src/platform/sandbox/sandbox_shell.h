@@ -19,7 +19,7 @@ public:
     std::string StartupFolderPath(bool allUsers) override;
     // Every link that loads resolves; a missing target only makes it point nowhere. The target comes back
     // in its long form (the sandbox's drives have no 8.3 names), with its %NAME% references expanded.
-    std::optional<ShortcutInfo> LoadShortcut(std::string_view path) override;
+    ShortcutLoad LoadShortcut(std::string_view path) override;
     bool SaveShortcut(std::string_view path, const ShortcutInfo& link) override;
     // Files of the sandbox carry no Windows icon resources.
     std::optional<ProgramIcon> ExtractIcon(std::string_view path) override;

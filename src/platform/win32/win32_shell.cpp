@@ -108,15 +108,15 @@ std::string Win32Shell::StartupFolderPath(bool allUsers) {
     return folder;
 }
 
-std::optional<ShortcutInfo> Win32Shell::LoadShortcut(std::string_view path) {
+ShortcutLoad Win32Shell::LoadShortcut(std::string_view path) {
     const ComApartment com;
     if (!com.Ready()) {
-        return std::nullopt;
+        return {std::nullopt, "the shell could not be started"};
     }
     const auto link = NewShellLink();
     const auto file = link.As<IPersistFile>(IID_IPersistFile);
     if (!file || FAILED(file->Load(WidePath(path).c_str(), STGM_READ))) {
-        return std::nullopt;
+        return {std::nullopt, "the file is no shortcut Windows can load"};
     }
     // What the file holds is read before Resolve: Wine's Resolve fills an empty icon location with the
     // target's path, and nothing but the target is resolved anyway.
@@ -145,7 +145,7 @@ std::optional<ShortcutInfo> Win32Shell::LoadShortcut(std::string_view path) {
     if (LostInConversion(info.target)) {
         info.target = ShortPathFromItemList(*link.Get()).value_or(info.target);
     }
-    return info;
+    return {info, {}};
 }
 
 bool Win32Shell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {

@@ -15,7 +15,7 @@ public:
     // the file, and the target from GetPath in its short (8.3) form. A link the shell cannot resolve (its
     // target is gone) still loads: the entry then shows an invalid path, which is what the user needs
     // to see. nullopt only when the file is no link the shell loads.
-    std::optional<ShortcutInfo> LoadShortcut(std::string_view path) override;
+    ShortcutLoad LoadShortcut(std::string_view path) override;
     // SetPath with the program, SetArguments, SetDescription, SetWorkingDirectory, SetIconLocation,
     // SetShowCmd, then IPersistFile::Save.
     bool SaveShortcut(std::string_view path, const ShortcutInfo& link) override;
