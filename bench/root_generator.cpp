@@ -727,16 +727,13 @@ private:
         WriteBytes(root_ / "processes.txt", text);
     }
 
+    // What Windows records of the two startup folders, as the demo system has it.
     void WriteShellFolders() {
-        for (const StartupLocation& row : StartupLocations()) {
-            if (row.kind != LocationKind::Folder) {
-                continue;
-            }
-            const bool allUsers = row.label == kAllUsersStartupMenu;
-            registry_.CreatePath(std::string(RootName(row.hive)) + "\\" + std::string(kShellFoldersKey))
-                .SetValue(row.shellFolderValue,
-                          RegistryValue::String(allUsers ? settings_.commonStartup : settings_.startup));
-        }
+        constexpr std::string_view kShellFolders = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+        registry_.CreatePath(std::string(RootName(RegistryRoot::LocalMachine)) + std::string(kShellFolders))
+            .SetValue("Common Startup", RegistryValue::String(settings_.commonStartup));
+        registry_.CreatePath(std::string(RootName(RegistryRoot::CurrentUser)) + std::string(kShellFolders))
+            .SetValue("Startup", RegistryValue::String(settings_.startup));
     }
 
     fs::path root_;

@@ -670,6 +670,12 @@ void TMainForm::ButtonEditClick() {
         }
         const auto rowIndex = static_cast<std::size_t>(row - rows_.data());
         const int index = FindRecordForEdit(inventory_, row->caption, row->location);
+        if (index >= 0) {
+            if (const auto refusal = EditRefusal(*inventory_.Items[static_cast<std::size_t>(index)])) {
+                services_.dialogs.ShowMessage(*refusal, MessageKind::Information, MessageButtons::Ok);
+                return;
+            }
+        }
         formAdd_->PrepareEdit(row->caption, std::string(RowCommand(row->commandCell)), row->location, index);
         formAdd_->exec();
         if (!formAdd_->Accepted() || index < 0) {

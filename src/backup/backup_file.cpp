@@ -96,6 +96,7 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
         std::string name, command, location;
         FieldText arguments;
         ItemState state;
+        std::string fileName;
     };
     std::vector<Held> held;
     std::vector<std::string> refusedPlaces;
@@ -114,7 +115,7 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
             ++result.skippedUnsafeNames;
             continue;
         }
-        held.push_back({entry.name, entry.command, entry.location, entry.arguments, entry.state});
+        held.push_back({entry.name, entry.command, entry.location, entry.arguments, entry.state, entry.fileName});
     }
     // The loaded entry, not yet accounted for, of the held entry's name, place, command and arguments in
     // the given state; -1 when there is none.
@@ -142,7 +143,7 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
         }
     }
     for (const Held* pending : notOnSystem) {
-        const auto& [name, command, location, arguments, state] = *pending;
+        const auto& [name, command, location, arguments, state, fileName] = *pending;
         // The same entry in the other state is enabled or disabled where it is: the system's own value or
         // shortcut moves, with its whole text, type, name, description and icon.
         const ItemState other = state == ItemState::Enabled ? ItemState::Disabled : ItemState::Enabled;
@@ -162,6 +163,10 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
         SetWholeCommand(item, command);
         item.Location = location;
         item.Arguments = arguments;
+        // A file that was no shortcut comes back only where it still is; the apply says it cannot be made.
+        if (!fileName.empty()) {
+            item.File = IsShortcutFileName(fileName) ? FolderFile::UnreadableShortcut : FolderFile::Other;
+        }
         inventory.Append(std::move(item));
     }
     for (std::size_t k = 0; k < kept.size(); ++k) {

@@ -23,6 +23,9 @@ constexpr std::string_view kArguments = "Arguments";
 // delete it, and the accepted setting would mark it new at every load.
 constexpr std::string_view kWholeName = "Whole Program Name";
 constexpr std::string_view kWholeCommand = "Whole Command Path";
+// A startup folder's file that is no shortcut (or one Windows cannot read): its file name, so that a restore
+// knows it cannot make it again. Shortcuts, which a restore can make, have none.
+constexpr std::string_view kFileName = "File Name";
 
 std::string ItemSection(int position) {
     return "Item " + std::to_string(position);
@@ -197,6 +200,9 @@ std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent c
         entries.push_back({WholeNameOf(item), WholeCommandOf(item), item.Location, item.Arguments,
                            state == ItemState::Enabled ? ItemState::Enabled : ItemState::Disabled,
                            item.Rating});
+        if (item.File != FolderFile::Shortcut) {
+            entries.back().fileName = item.SystemName;
+        }
     }
     return entries;
 }
@@ -220,6 +226,9 @@ std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std
             // and an older section's arguments must not come back with another shortcut.
             keys.push_back({section, std::string(kArguments), StoredText(entry.arguments)});
         }
+        if (!entry.fileName.empty()) {
+            keys.push_back({section, std::string(kFileName), StoredText(entry.fileName)});
+        }
         if (ShortText(entry.name) != entry.name) {
             keys.push_back({section, std::string(kWholeName), WholeText(entry.name)});
         }
@@ -237,11 +246,12 @@ std::vector<ProfileEntry> VoidedWholeTexts(std::string_view path, ProfileFiles& 
         if (key.key == "Program Name") {
             asked.push_back({key.section, std::string(kWholeName)});
             asked.push_back({key.section, std::string(kWholeCommand)});
+            asked.push_back({key.section, std::string(kFileName)});
         }
     }
     std::set<std::pair<std::string, std::string>> written;
     for (const ProfileEntry& key : keys) {
-        if (key.key == kWholeName || key.key == kWholeCommand) {
+        if (key.key == kWholeName || key.key == kWholeCommand || key.key == kFileName) {
             written.emplace(key.section, key.key);
         }
     }
@@ -261,8 +271,8 @@ std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, 
         return std::nullopt;
     }
     // Read in this order; older files have no arguments, which then read as none.
-    constexpr std::string_view kItemKeys[] = {"Status",   "Program Name", "Command Path", "Location",
-                                              kArguments, "Rating",       kWholeName,     kWholeCommand};
+    constexpr std::string_view kItemKeys[] = {"Status", "Program Name", "Command Path", "Location",  kArguments,
+                                              "Rating", kWholeName,     kWholeCommand,  kFileName};
     constexpr std::size_t kKeys = std::size(kItemKeys);
     const std::vector<int> numbers = ItemNumbers(profiles.SectionNames(path), count);
     std::vector<ProfileKey> keys;
@@ -295,6 +305,7 @@ std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, 
         // Only a shortcut keeps arguments apart; for a run key's value they are part of the command.
         if (row != nullptr && row->kind == LocationKind::Folder) {
             entry.arguments = value(4).value_or(std::string());
+            entry.fileName = value(8).value_or(std::string());
         }
         entry.rating = RatingFromText(value(5).value_or(std::string()));
         // A run key's unnamed default value is written with an empty name; any other entry needs one.

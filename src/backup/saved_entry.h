@@ -26,6 +26,7 @@ struct SavedEntry {
     ItemState state = ItemState::Enabled;
     qb::Rating rating = qb::Rating::Unknown;
     int section = -1; // n of the file's "Item n" section, when read from a file
+    std::string fileName = {}; // a startup folder's file that is no shortcut; empty for shortcuts and values
 };
 
 // The entries of the last load (LoadedItems) as a backup records them.
@@ -37,7 +38,8 @@ std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent c
 // shortcut's arguments go in a key of their own ("Arguments"), which readers that do not know it pass over.
 // "Program Name" and "Command Path" hold 259 bytes on one line, as older versions read them; a name or
 // command longer than that or with line breaks is kept whole in one more key ("Whole Program Name",
-// "Whole Command Path"), which older readers pass over too. Names and commands come from the records whole
+// "Whole Command Path"), which older readers pass over too. A startup folder's file that is no shortcut
+// has its file name in "File Name", so that a restore knows it cannot be made again. Names and commands come from the records whole
 // (WholeNameOf, WholeCommandOf).
 std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std::string_view createTime);
 

@@ -37,6 +37,7 @@ constexpr std::string_view kNameTaken = "an entry of that name is already there"
 constexpr std::string_view kNameCannotBeAFile = "the name cannot be a file name in a startup folder";
 constexpr std::string_view kNoStartupFolder = "the system names no startup folder";
 constexpr std::string_view kChangedSince = "changed by another program since it was loaded";
+constexpr std::string_view kNotMadeAgain = "it is a file, not a shortcut, and cannot be made again once gone";
 
 std::string_view WithoutLinkEnding(std::string_view fileName) {
     if (fileName.size() >= 4 && EqualsIgnoreCase(fileName.substr(fileName.size() - 4), ".lnk")) {
@@ -248,6 +249,11 @@ bool ApplyEngine::WriteEntry(const StartupItem& item, ItemState state, std::stri
         return false;
     }
     if (row->kind == LocationKind::Folder) {
+        if (item.File != FolderFile::Shortcut) {
+            // Only a shortcut can be made from a record; a file taken away for it is put back.
+            *why = kNotMadeAgain;
+            return false;
+        }
         // A disabled shortcut is made where disabled shortcuts are kept, never in the startup folder first.
         const auto path = FilePath(*row, state, systemName, why);
         if (!path) {
@@ -350,6 +356,10 @@ bool ApplyEngine::MoveShortcut(const StartupLocation& row, const StartupItem& it
         return false;
     }
     if (!services_.files.FileExists(*source)) {
+        if (to == ItemState::Enabled && item.File != FolderFile::Shortcut) {
+            *why = kNotMadeAgain;
+            return false;
+        }
         if (to == ItemState::Enabled) {
             // The kept file is gone: the entry comes back as a new shortcut made from what it was.
             if (!services_.shell.SaveShortcut(*target, ShortcutForRecord(item))) {

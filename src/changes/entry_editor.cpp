@@ -37,9 +37,21 @@ std::string EditorText(std::string_view shown, std::string_view typed) {
     return typed == shown ? std::string(shown) : TrimEditorText(typed);
 }
 
+std::optional<std::string> EditRefusal(const StartupItem& item) {
+    if (item.File == FolderFile::Shortcut) {
+        return std::nullopt;
+    }
+    return std::string(kOnlyShortcutsEditedMessage);
+}
+
 std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
                                               std::string_view command, std::string_view location,
                                               int editIndex) {
+    if (editIndex >= 0 && static_cast<std::size_t>(editIndex) < inventory.Items.size()) {
+        if (auto refusal = EditRefusal(*inventory.Items[static_cast<std::size_t>(editIndex)])) {
+            return refusal;
+        }
+    }
     if (name.empty() || command.empty()) {
         return std::string(kEnterNameMessage);
     }

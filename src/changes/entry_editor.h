@@ -21,6 +21,8 @@ inline constexpr std::string_view kEnterNameMessage = "Please enter a program na
 inline constexpr std::string_view kNoProgramMessage = "The command names no program.";
 inline constexpr std::string_view kDuplicateMessage =
     "You are adding a duplicate of an existing startup item.";
+inline constexpr std::string_view kOnlyShortcutsEditedMessage =
+    "Only a shortcut can be edited: this entry is a file that Windows opens as it is.";
 inline constexpr std::string_view kFindFilter =
     "Program files (*.exe;*.com;*.bat)|*.EXE;*.COM;*.BAT|All files(*.*)|*.*";
 
@@ -32,7 +34,11 @@ std::string TrimEditorText(std::string_view text);
 // else what was typed, trimmed.
 std::string EditorText(std::string_view shown, std::string_view typed);
 
-// Why the editor's texts cannot be taken, or nullopt. An empty name or command (both with the program-name
+// Why an entry cannot be edited at all, or nullopt: a file of a startup folder that is no shortcut (or one
+// Windows cannot read) has no target or arguments to change; it can be disabled, enabled or deleted.
+std::optional<std::string> EditRefusal(const StartupItem& item);
+
+// Why the editor's texts cannot be taken, or nullopt. The refusal above for the record under edit first. An empty name or command (both with the program-name
 // message), a command of quotes and blanks only (it names no program), a name that an entry not deleted
 // already has at that location (in any letter case, as Windows
 // compares names; the record under edit does not count), and a name that cannot be a file name when the

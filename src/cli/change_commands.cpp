@@ -312,6 +312,10 @@ int RunEdit(const Options& options, std::ostream& out, std::ostream& err) {
         return kExitFailed;
     }
     const StartupItem& item = *session->inventory.Items[static_cast<std::size_t>(index)];
+    if (const auto refusal = EditRefusal(item)) {
+        err << *refusal << '\n';
+        return kExitFailed;
+    }
     // The editor opens with the entry's texts; what is not given stays as it is, blanks and all.
     const std::string name = EditorText(item.Name.str(), options.newName.value_or(item.Name.str()));
     const std::string command =

@@ -37,6 +37,12 @@ int FindExtension(std::string_view upperCommand);
 // even when it belongs to an argument; callers rely on the empty result that gives.
 std::string TargetPath(std::string_view command, SystemInfo& system, FileSystem& files);
 
+// Whether what a command starts is there as a file or a folder, whatever its ending: Windows opens a
+// document, a script or a folder as readily as a program. The whole command is taken for a path (a
+// shortcut's target has no arguments), then its program part; only full paths count, and %NAME% references
+// are expanded first.
+bool TargetExists(std::string_view command, SystemInfo& system, FileSystem& files);
+
 // The upper-cased file name of the target without touching the disk: the whole command for host programs
 // and web addresses, "" for an empty command, and the first word when no extension is found.
 std::string TargetFileName(std::string_view command);

@@ -66,6 +66,8 @@ void Inventory::RememberOriginal(const StartupItem& item) {
     copy->Location = item.Location;
     copy->Arguments = item.Arguments;
     copy->SystemName = item.SystemName;
+    copy->File = item.File;
+    copy->FileProblem = item.FileProblem;
     copy->LoadedValue = item.LoadedValue;
     copy->LoadedStamp = item.LoadedStamp;
     copy->WholeName = item.WholeName;

@@ -17,6 +17,11 @@ enum class ItemState : std::int32_t { Deleted = 0, Enabled = 1, Disabled = 2 };
 
 enum class Rating : std::int32_t { Required = 1, UserChoice = 2, NotRequired = 3, Harmful = 4, Unknown = 5 };
 
+// What a startup-folder entry's file is. Windows opens every file of a startup folder at logon: a shortcut
+// starts its target, any other file (a script, a program, an Internet shortcut, a document) is opened as it
+// is. A shortcut Windows cannot load is listed all the same, so that nothing in the folder is hidden.
+enum class FolderFile : std::int32_t { Shortcut = 0, UnreadableShortcut, Other };
+
 // How a loaded entry differs from the startup setting the user last saw and accepted.
 enum class ChangeMark : std::int32_t {
     None = 0,
@@ -50,6 +55,11 @@ struct StartupItem {
     // as found ("Tool.LNK", or one without the ending). Name may be cut to fit or lack the ending; changes
     // to a loaded entry act on this name. Empty for an entry that is not on the system.
     std::string SystemName;
+    // Startup-folder entries: what the file is, and why a shortcut cannot be read. An entry that is not a
+    // shortcut holds its file's own path (an Internet shortcut, the address it opens) as its command, and
+    // cannot be made again from a record once its file is gone.
+    FolderFile File = FolderFile::Shortcut;
+    std::string FileProblem;
     // What the system held of a loaded entry when it was loaded: its value, or its file's stamp. An apply
     // changes the entry only while it is still so, and leaves alone what another program changed since.
     std::optional<RegistryValue> LoadedValue;

@@ -38,19 +38,17 @@ struct Keys {
 constexpr StartupLocation Reg(std::string_view label, RegistryRoot hive, Keys keys, int loadStep,
                               std::optional<TreeNode> node, int editorPosition,
                               std::string_view approved = {}, RegistryView view = RegistryView::Native) {
-    return {label, LocationKind::Registry, hive, keys.key, keys.disabledKey, {}, {}, loadStep,
+    return {label, LocationKind::Registry, hive, keys.key, keys.disabledKey, {}, loadStep,
             node,  editorPosition,         view, approved};
 }
 
-constexpr StartupLocation Folder(std::string_view label, RegistryRoot hive, std::string_view valueName,
-                                 std::string_view disabledFolder, int loadStep, TreeNode node,
-                                 int editorPosition) {
+constexpr StartupLocation Folder(std::string_view label, RegistryRoot hive, std::string_view disabledFolder,
+                                 int loadStep, TreeNode node, int editorPosition) {
     return {label,
             LocationKind::Folder,
             hive,
-            kShellFoldersKey,
             {},
-            valueName,
+            {},
             disabledFolder,
             loadStep,
             node,
@@ -87,9 +85,9 @@ constexpr std::array<StartupLocation, 16> kLocations = {{
     Reg("Current User\\Registry\\Run Services Once", HKCU, kServicesOnce, 0, std::nullopt, 0),
     Reg("All Users\\Registry\\Run Services", HKLM, kServices, 7, TreeNode::AllUsersServices, 8),
     Reg("Current User\\Registry\\Run Services", HKCU, kServices, 0, std::nullopt, 0),
-    Folder(kAllUsersStartupMenu, HKLM, "Common Startup", "ShortCutAllUser", 9, TreeNode::AllUsersStartupMenu,
+    Folder(kAllUsersStartupMenu, HKLM, "ShortCutAllUser", 9, TreeNode::AllUsersStartupMenu,
            11),
-    Folder(kCurrentUserStartupMenu, HKCU, "Startup", "ShortCutCurrUser", 13, TreeNode::CurrentUserStartupMenu,
+    Folder(kCurrentUserStartupMenu, HKCU, "ShortCutCurrUser", 13, TreeNode::CurrentUserStartupMenu,
            10),
     Reg("All Users\\Registry\\Run (32-bit)", HKLM, kRun, 2, TreeNode::AllUsersRun32, 4, "Run32", Wow32),
     Reg("All Users\\Registry\\RunOnce (32-bit)", HKLM, kRunOnce, 5, TreeNode::AllUsersRunOnce32, 6, {},

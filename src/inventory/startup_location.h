@@ -51,12 +51,11 @@ struct StartupLocation {
     std::string_view label;
     LocationKind kind;
     // Registry rows: the run key and its disabled twin, both in this hive and view.
-    // Folder rows: the hive of the "Shell Folders" key, the name of the value there that names the startup
-    // folder, and the folder beside the tool's executable that keeps disabled shortcuts.
+    // Folder rows: the hive whose startup folder it is (the shell names the folder, as it does at logon),
+    // and the folder beside the tool's executable that keeps disabled files.
     RegistryRoot hive;
     std::string_view key;
     std::string_view disabledKey;
-    std::string_view shellFolderValue;
     std::string_view disabledFolder;
     // The step of the load that reads the place (1 first); 0 for places no load reads.
     int loadStep;
@@ -69,9 +68,6 @@ struct StartupLocation {
     // keep the on/off switch of this place's entries; empty for places without one.
     std::string_view approvedKey = {};
 };
-
-inline constexpr std::string_view kShellFoldersKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 // The places in the table's order. Note that "Current User\Registry\Explorer Run" lives under
 // HKEY_LOCAL_MACHINE and "All Users\Registry\Explorer Run" under HKEY_CURRENT_USER: scanning, writing and

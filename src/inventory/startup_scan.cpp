@@ -2,6 +2,7 @@
 
 #include "inventory/command_line.h"
 #include "inventory/process_scan.h"
+#include "inventory/shell_folders.h"
 #include "inventory/startup_location.h"
 #include "inventory/startup_switch.h"
 #include "platform/text.h"
@@ -26,7 +27,36 @@ bool SameText(RegistryKey& key, std::string_view name, std::string_view text) {
     return held && !held->empty() && *held == text;
 }
 
+bool EndsWithIgnoreCase(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() && EqualsIgnoreCase(text.substr(text.size() - ending.size()), ending);
+}
+
+// What a startup folder holds that Windows does not open at logon: subfolders, the folder's own view
+// settings, protected system files (hidden and system both; Explorer does not enumerate them), and the
+// temporary files of a write in progress (or one a killed process left).
+bool SkippedAtLogon(const FileEntry& entry) {
+    return entry.isDirectory || entry.protectedSystemFile || EqualsIgnoreCase(entry.name, "desktop.ini") ||
+           IsTemporaryFileName(entry.name);
+}
+
 } // namespace
+
+bool IsShortcutFileName(std::string_view fileName) {
+    return EndsWithIgnoreCase(fileName, ".lnk");
+}
+
+std::string StartupFileEntryName(std::string_view fileName) {
+    if (IsShortcutFileName(fileName)) {
+        return ShortcutEntryName(fileName);
+    }
+    // Explorer never shows these endings, whatever the user's setting for other types.
+    for (const std::string_view ending : {".url", ".pif"}) {
+        if (EndsWithIgnoreCase(fileName, ending) && fileName.size() > ending.size()) {
+            return std::string(fileName.substr(0, fileName.size() - ending.size()));
+        }
+    }
+    return std::string(fileName);
+}
 
 std::string ShortcutEntryName(std::string_view fileName) {
     std::string name(fileName);
@@ -53,22 +83,17 @@ void StartupScanner::LoadInventory() {
         if (row->kind == LocationKind::Registry) {
             ScanRegistryLocation(*row);
         } else {
-            ScanShortcutFolder(ShellFolder(row->hive, row->shellFolderValue), row->label, true);
-            ScanShortcutFolder(JoinPath(services_.files.ExecutableDirectory(), row->disabledFolder),
-                               row->label, false);
+            // The folder the shell gives, as Windows opens it at logon and as changes write to it.
+            const std::string folder =
+                StartupFolderPath(services_.shell, row->hive == RegistryRoot::LocalMachine);
+            ScanStartupFolder(folder, row->label, true, folder);
+            ScanStartupFolder(JoinPath(services_.files.ExecutableDirectory(), row->disabledFolder), row->label,
+                              false, folder);
         }
     }
 
     ScanProcesses(inventory_.Items, services_.processes, services_.system, services_.files);
     inventory_.MarkLoaded();
-}
-
-std::string StartupScanner::ShellFolder(RegistryRoot hive, std::string_view valueName) {
-    const auto key = services_.registry.OpenForReading(hive, kShellFoldersKey);
-    if (!key) {
-        return {};
-    }
-    return TextOf(key->ReadValue(valueName)).value_or(std::string());
 }
 
 void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
@@ -122,22 +147,21 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
     }
 }
 
-void StartupScanner::ScanShortcutFolder(std::string_view folder, std::string_view label, bool enabled) {
+void StartupScanner::ScanStartupFolder(std::string_view folder, std::string_view label, bool enabled,
+                                       std::string_view startupFolder) {
     if (folder.empty()) {
         return;
     }
     for (const FileEntry& entry : services_.files.FindFiles(folder, "*.*")) {
-        if (entry.isDirectory || IsTemporaryFileName(entry.name)) {
-            continue; // a write in progress, or one a killed process left: never an entry
+        if (SkippedAtLogon(entry)) {
+            continue;
         }
         const std::string path = JoinPath(folder, entry.name);
         const auto stamp = services_.files.Stamp(path);
-        const auto link = services_.shell.LoadShortcut(path);
-        if (!link) {
-            continue; // a desktop.ini, a document: not a link
-        }
-        StartupItem& item =
-            AddLoadedItem(ShortcutEntryName(entry.name), link->target, label, enabled, link->arguments);
+        // A file that is not followed to a target is named by where Windows opens it, disabled or not, so
+        // that moving it aside and back is no change of its command.
+        const std::string opened = startupFolder.empty() ? path : JoinPath(startupFolder, entry.name);
+        StartupItem& item = AddFolderItem(path, opened, entry.name, label, enabled);
         item.SystemName = entry.name;
         item.LoadedStamp = stamp;
         if (enabled) {
@@ -146,6 +170,34 @@ void StartupScanner::ScanShortcutFolder(std::string_view folder, std::string_vie
             }
         }
     }
+}
+
+StartupItem& StartupScanner::AddFolderItem(const std::string& path, const std::string& opened,
+                                           std::string_view fileName, std::string_view label, bool enabled) {
+    if (IsShortcutFileName(fileName)) {
+        const ShortcutLoad link = services_.shell.LoadShortcut(path);
+        if (link) {
+            return AddLoadedItem(ShortcutEntryName(fileName), link->target, label, enabled, link->arguments);
+        }
+        // Listed with its own path, so that it can be seen, moved aside or deleted like any other file.
+        StartupItem& item = AddLoadedItem(ShortcutEntryName(fileName), opened, label, enabled);
+        item.File = FolderFile::UnreadableShortcut;
+        item.FileProblem = link.problem;
+        item.PathValid = false;
+        return item;
+    }
+    std::string command = opened;
+    if (EndsWithIgnoreCase(fileName, ".url")) {
+        // An Internet shortcut opens its address; one without an address opens as a file all the same.
+        const std::string address = services_.profiles.ReadString(path, "InternetShortcut", "URL", "");
+        if (!address.empty()) {
+            command = address;
+        }
+    }
+    StartupItem& item = AddLoadedItem(StartupFileEntryName(fileName), command, label, enabled);
+    item.File = FolderFile::Other;
+    item.PathValid = true; // the file is there, and Windows opens it as it is
+    return item;
 }
 
 void StartupScanner::ReadSwitch(StartupItem& item, const StartupLocation& row) {
@@ -171,7 +223,7 @@ StartupItem& StartupScanner::AddLoadedItem(std::string_view name, std::string_vi
     item.IconIndex = LoadItemIcon(target);
     item.State = enabled ? ItemState::Enabled : ItemState::Disabled;
     item.LoadedState = item.State;
-    item.PathValid = !target.empty();
+    item.PathValid = !target.empty() || TargetExists(command, services_.system, services_.files);
     item.Rating = ratings_.LookupRating(name, command);
     SetWholeName(item, name); // a record holds 259 bytes; a backup and a restore need the rest
     SetWholeCommand(item, command);

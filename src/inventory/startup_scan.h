@@ -32,8 +32,11 @@ public:
     // Values that are not strings are passed over (their twin's copy untouched), so one odd value cannot
     // hide the entries after it.
     void ScanRegistryLocation(const StartupLocation& row);
-    // The shortcuts of one folder, all in the given state; files that are not links are passed over.
-    void ScanShortcutFolder(std::string_view folder, std::string_view label, bool enabled);
+    // Every file of one folder that Windows would open at logon, all in the given state: shortcuts by their
+    // target, other files (and shortcuts that cannot be read, which are invalid) by their path in the
+    // startup folder, where Windows opens them.
+    void ScanStartupFolder(std::string_view folder, std::string_view label, bool enabled,
+                           std::string_view startupFolder);
     // One record as loaded; a shortcut's arguments go in a field of their own, so the command stays the
     // bare target.
     StartupItem& AddLoadedItem(std::string_view name, std::string_view command, std::string_view label,
@@ -41,7 +44,8 @@ public:
     std::int32_t LoadItemIcon(std::string_view targetPath);
 
 private:
-    std::string ShellFolder(RegistryRoot hive, std::string_view valueName);
+    StartupItem& AddFolderItem(const std::string& path, const std::string& opened, std::string_view fileName,
+                               std::string_view label, bool enabled);
     // An entry found in its place is Disabled when Windows' own switch for it is off.
     void ReadSwitch(StartupItem& item, const StartupLocation& row);
 
@@ -61,5 +65,13 @@ void LoadInventory(Inventory& inventory, PlatformServices services, RatingSource
 // The name a shortcut file gives its entry: the file name with its first ".lnk" taken out. The match is
 // case-sensitive, so "Tool.LNK" keeps its whole name.
 std::string ShortcutEntryName(std::string_view fileName);
+
+// Whether Windows takes a file of a startup folder for a shortcut: its name ends in ".lnk", in any case.
+bool IsShortcutFileName(std::string_view fileName);
+
+// The name a file of a startup folder gives its entry, as Explorer shows it: a shortcut's as above; an
+// Internet shortcut or program-information file without its ending, which Explorer never shows; any other
+// file whole, ending and all, since the ending says how Windows opens it.
+std::string StartupFileEntryName(std::string_view fileName);
 
 } // namespace qb

@@ -12,6 +12,9 @@ namespace qb {
 struct FileEntry {
     std::string name; // the name as the directory holds it, without folder
     bool isDirectory = false;
+    // Hidden and system both: a protected file of the system, which the shell lists only to those who ask
+    // for such files (a startup folder's desktop.ini). Windows has no other sort of it in the sandbox.
+    bool protectedSystemFile = false;
 };
 
 // Enough to tell that a file changed since it was last read.

@@ -554,7 +554,7 @@ void AddQuotedNameRows(std::vector<HostileRow>& rows) {
 // A valid shortcut cut short at these sizes, and made huge, next to the bystander's.
 void AddShortcutFileRows(std::vector<HostileRow>& rows) {
     rows.push_back(
-        {"truncated and oversized shortcut files in a startup folder are passed over",
+        {"truncated and oversized shortcut files in a startup folder are listed and followed nowhere",
          [](Machine& m) {
              const std::string link = m.HostText(kUserStartup + "\\Keep.lnk");
              const fs::path folder = m.root.Host(kUserStartup);
@@ -577,8 +577,8 @@ void AddShortcutFileRows(std::vector<HostileRow>& rows) {
          0,
          "",
          {kUserStartupFiles + "Keep.lnk", kDisabledShortcuts + "Keep.lnk"},
-         {},
          {"Cut 0", "Cut 1", "Cut 20", "Cut 75", "Cut 76", "Cut 77", "Claims", "Huge"},
+         {},
          [](Machine& m) { EXPECT_EQ(m.Listed()["Keep"], "Disabled"); }});
 }
 

@@ -86,15 +86,13 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
     }
     EXPECT_EQ(table[12].label, "All Users\\Startup Menu");
     EXPECT_EQ(table[12].hive, HKLM);
-    EXPECT_EQ(table[12].shellFolderValue, "Common Startup");
     EXPECT_EQ(table[12].disabledFolder, "ShortCutAllUser");
     EXPECT_EQ(table[13].label, "Current User\\Startup Menu");
     EXPECT_EQ(table[13].hive, HKCU);
-    EXPECT_EQ(table[13].shellFolderValue, "Startup");
     EXPECT_EQ(table[13].disabledFolder, "ShortCutCurrUser");
     for (std::size_t i = 12; i < 14; ++i) {
         EXPECT_EQ(table[i].kind, LocationKind::Folder);
-        EXPECT_EQ(table[i].key, kShellFoldersKey);
+        EXPECT_EQ(table[i].key, "");
         EXPECT_NE(table[i].editorPosition, 0);
     }
 }

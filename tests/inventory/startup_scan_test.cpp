@@ -234,24 +234,69 @@ TEST(StartupScan, ValuesBecomeEntriesAsTheyStand) {
     }
 }
 
-TEST(StartupScan, ShortcutsAreNamedByTheirFileAndOtherFilesArePassedOver) {
+// Windows opens every file of a startup folder at logon, so each is an entry: a shortcut by its target, a
+// shortcut it cannot load by its own path (invalid, with the reason), any other file as itself.
+TEST(StartupScan, EveryFileOfAStartupFolderIsAnEntryNamedAsExplorerShowsIt) {
+    struct Expected {
+        std::string name;
+        std::string command;
+        FolderFile file;
+        bool valid;
+    };
+    const std::string linkBytes = [] {
+        test::SandboxRoot scratch;
+        scratch.Shortcut("C:\\Link.lnk", "C:\\Apps\\tool.exe");
+        return *scratch.Services().files.ReadFile("C:\\Link.lnk");
+    }();
     test::SandboxRoot root;
     WithShellFolders(root);
     root.File("C:\\Apps\\tool.exe")
+        .Folder("C:\\Docs")
         .Shortcut(kUserStartup + "\\Tool.lnk", "C:\\Apps\\tool.exe")
         .Shortcut(kUserStartup + "\\Upper.LNK", "C:\\Apps\\gone.exe")
         .Shortcut(kUserStartup + "\\double.lnk.lnk", "C:\\Apps\\tool.exe")
+        .Shortcut(kUserStartup + "\\Docs.lnk", "C:\\Docs")
         .File(kUserStartup + "\\desktop.ini", "[.ShellClassInfo]\r\n")
         .File(kUserStartup + "\\notes.lnk", "not a link")
-        .Folder(kUserStartup + "\\Folder.lnk");
+        .Folder(kUserStartup + "\\Folder.lnk")
+        .File(kUserStartup + "\\Folder.lnk\\inside.bat", "@echo off\r\n")
+        .File(kUserStartup + "\\boot.bat", "@echo off\r\n")
+        .File(kUserStartup + "\\updater.exe")
+        .File(kUserStartup + "\\report.docx", "PK")
+        .File(kUserStartup + "\\Site.url", "[InternetShortcut]\r\nURL=https://example.com/start\r\n")
+        .File(kUserStartup + "\\Empty.URL", "[InternetShortcut]\r\n")
+        .File(kUserStartup + "\\linkbytes", linkBytes);
     const auto loaded = Load(root);
+    const std::string at = kUserStartup + "\\";
     // In the order NTFS lists a folder: by name without regard to case.
-    EXPECT_THAT(Rows(loaded->inventory), ElementsAre("double.lnk + @ Current User\\Startup Menu",
-                                                     "Tool + @ Current User\\Startup Menu",
-                                                     "Upper.LNK + @ Current User\\Startup Menu"));
-    EXPECT_EQ(loaded->inventory.Items[1]->Command, "C:\\Apps\\tool.exe");
-    EXPECT_TRUE(loaded->inventory.Items[1]->PathValid);
-    EXPECT_FALSE(loaded->inventory.Items[2]->PathValid);
+    const std::vector<Expected> expected = {
+        {"boot.bat", at + "boot.bat", FolderFile::Other, true},
+        {"Docs", "C:\\Docs", FolderFile::Shortcut, true},
+        {"double.lnk", "C:\\Apps\\tool.exe", FolderFile::Shortcut, true},
+        {"Empty", at + "Empty.URL", FolderFile::Other, true},
+        {"linkbytes", at + "linkbytes", FolderFile::Other, true},
+        {"notes", at + "notes.lnk", FolderFile::UnreadableShortcut, false},
+        {"report.docx", at + "report.docx", FolderFile::Other, true},
+        {"Site", "https://example.com/start", FolderFile::Other, true},
+        {"Tool", "C:\\Apps\\tool.exe", FolderFile::Shortcut, true},
+        {"updater.exe", at + "updater.exe", FolderFile::Other, true},
+        {"Upper.LNK", "C:\\Apps\\gone.exe", FolderFile::Shortcut, false},
+    };
+    std::vector<std::string> want;
+    std::vector<std::string> got;
+    const auto line = [](const std::string& name, const std::string& command, FolderFile file, bool valid) {
+        return name + " | " + command + " | " + std::to_string(static_cast<int>(file)) + (valid ? " valid" : " invalid");
+    };
+    for (const Expected& e : expected) {
+        want.push_back(line(e.name, e.command, e.file, e.valid));
+    }
+    for (const auto& item : loaded->inventory.Items) {
+        got.push_back(line(item->Name.str(), item->Command.str(), item->File, item->PathValid));
+        EXPECT_EQ(item->Location, "Current User\\Startup Menu");
+        EXPECT_EQ(item->State, ItemState::Enabled);
+        EXPECT_EQ(item->FileProblem.empty(), item->File != FolderFile::UnreadableShortcut) << item->Name.str();
+    }
+    EXPECT_EQ(got, want);
 }
 
 // A write in progress, or one a killed process left, is a whole link under a temporary name beside its
@@ -312,13 +357,14 @@ TEST(StartupScan, AShortcutsArgumentsAreKeptApartFromItsTarget) {
     }
 }
 
-TEST(StartupScan, StartupFoldersComeFromTheShellFoldersValues) {
+// Windows opens the folder the shell gives at logon, whatever a stale Shell Folders value says; a list of
+// the other folder would miss what starts and show what does not.
+TEST(StartupScan, StartupFoldersAreTheShellsOwn) {
     test::SandboxRoot root;
-    // No Shell Folders values: the folders the shell knows are not read.
-    root.Shortcut(kUserStartup + "\\Tool.lnk", "C:\\x.exe").Shortcut("C:\\Elsewhere\\Other.lnk", "C:\\x.exe");
-    EXPECT_TRUE(Load(root)->inventory.Items.empty());
-    root.Value(HKCU, CV + "Explorer\\Shell Folders", "Startup", "C:\\Elsewhere");
-    EXPECT_THAT(Rows(Load(root)->inventory), ElementsAre("Other + @ Current User\\Startup Menu"));
+    root.Shortcut(kUserStartup + "\\Tool.lnk", "C:\\x.exe")
+        .Shortcut("C:\\Elsewhere\\Other.lnk", "C:\\x.exe")
+        .Value(HKCU, CV + "Explorer\\Shell Folders", "Startup", "C:\\Elsewhere");
+    EXPECT_THAT(Rows(Load(root)->inventory), ElementsAre("Tool + @ Current User\\Startup Menu"));
 }
 
 TEST(StartupScan, EachRecordIsRatedByItsNameAndCommand) {

@@ -111,7 +111,9 @@ std::vector<FileEntry> Win32Files::FindFiles(std::string_view directory, std::st
     do {
         const std::string name = data.cFileName;
         if (name != "." && name != ".." && MatchesWildcard(name, pattern)) {
-            entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+            constexpr DWORD kProtected = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+            entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                               (data.dwFileAttributes & kProtected) == kProtected});
         }
     } while (::FindNextFileA(find.Get(), &data));
     return entries;
