@@ -1,6 +1,7 @@
 #include "cli/list_output.h"
 
 #include "cli/json_output.h"
+#include "cli/terminal_text.h"
 #include "inventory/row_texts.h"
 #include "inventory/startup_location.h"
 #include "knowledge/ratings.h"
@@ -83,9 +84,9 @@ void PrintTable(std::ostream& out, const std::vector<const StartupItem*>& items,
         rows.back().insert(rows.back().begin() + 1, "Change");
     }
     for (const StartupItem* item : items) {
-        rows.push_back({StateText(item->State), ShownName(item->Name.str()),
+        rows.push_back({StateText(item->State), TerminalText(ShownName(item->Name.str())),
                         std::string(RatingText(item->Rating)), MemoryCellText(*item), item->Location.str(),
-                        CommandCellText(*item)});
+                        TerminalText(CommandCellText(*item))});
         if (marks) {
             rows.back().insert(rows.back().begin() + 1, std::string(ChangeMarkName(item->Change)));
         }

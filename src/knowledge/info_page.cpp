@@ -124,6 +124,23 @@ std::string ChangeNote(const InfoRow& row, const Inventory& inventory) {
     return {};
 }
 
+std::string FileNote(const InfoRow& row, const Inventory& inventory) {
+    for (const auto& item : inventory.Items) {
+        if (item->Name == row.caption && item->Location == row.location) {
+            switch (item->File) {
+            case FolderFile::Shortcut:
+                return {};
+            case FolderFile::UnreadableShortcut:
+                return "<p><b>This shortcut cannot be read: " + EscapeHtml(item->FileProblem) +
+                       ".</b> Windows starts nothing from it. It can be disabled or deleted.</p>";
+            case FolderFile::Other:
+                return "<p>Not a shortcut: Windows opens this file as it is at logon.</p>";
+            }
+        }
+    }
+    return {};
+}
+
 std::string KeptCopyNote(const InfoRow& row, const Inventory& inventory) {
     const StartupLocation* place = FindLocation(row.location);
     if (place == nullptr || place->kind != LocationKind::Registry) {
@@ -153,7 +170,8 @@ bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDataba
         if (templateText) {
             const std::string page = FillInfoTemplate(
                 *templateText, row,
-                ChangeNote(row, inventory) + KeptCopyNote(row, inventory) + SwitchNote(row, inventory) +
+                ChangeNote(row, inventory) + FileNote(row, inventory) + KeptCopyNote(row, inventory) +
+                    SwitchNote(row, inventory) +
                     database.LookupDescription(row.caption, row.commandCell),
                 InfoMemoryText(row, inventory, services.system));
             const std::string pagePath = JoinPath(directory, kPageFile);

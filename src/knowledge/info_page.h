@@ -44,6 +44,10 @@ std::string SwitchNote(const InfoRow& row, const Inventory& inventory);
 // record with the row's name and location): a paragraph that says so; "" otherwise.
 std::string ChangeNote(const InfoRow& row, const Inventory& inventory);
 
+// For a startup folder's file that is no shortcut (the first record with the row's name and location): a
+// paragraph that says Windows opens it as it is, or, for a shortcut Windows cannot read, why; "" otherwise.
+std::string FileNote(const InfoRow& row, const Inventory& inventory);
+
 // For a registry entry that is both in its run key and, with another command, kept aside disabled in the
 // twin (a program put a value of that name back after the user disabled it): a paragraph with both
 // commands, what was kept and what is there now; "" otherwise.

@@ -320,3 +320,22 @@ TEST(ListCommand, AnEntrySwitchedOffByWindowsIsNotApprovedAndEnableSwitchesItOn)
 }
 
 } // namespace qb::cli
+
+namespace qb::cli {
+
+// A name or command chosen by whoever put the entry there cannot drive the user's terminal; JSON keeps the
+// text as it is, escaped by its own rules.
+TEST(ListCommand, TheTableShowsControlCharactersEscaped) {
+    test::SandboxRoot root;
+    root.Value(RegistryRoot::CurrentUser, CV + "Run", "Clear\x1B[2J", "C:\\x.exe\r\n/q");
+    const auto result = RunCli({"--system-root", root.Path().string(), "list"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "State    Program Name  Rating   Memory  Location                   Command Path\n"
+                          "Enabled  Clear\\x1B[2J  Unknown          Current User\\Registry\\Run  "
+                          "[Invalid Path]C:\\x.exe\\r\\n/q\n"
+                          "1 entry\n");
+    const auto json = nlohmann::json::parse(RunCli({"--system-root", root.Path().string(), "list", "--json"}).out);
+    EXPECT_EQ(json[0]["name"], "Clear\x1B[2J");
+}
+
+} // namespace qb::cli

@@ -429,3 +429,51 @@ TEST(StartupScan, ReferencesAreExpandedToFindTheProgramButCommandsStayAsWritten)
 }
 
 } // namespace qb
+
+namespace qb {
+
+// Windows opens a document, a folder or a script at logon as readily as a program: what is there is
+// valid, whatever its ending; only what is not there is marked invalid.
+TEST(StartupScan, ATargetThatIsThereIsValidWhateverItsEnding) {
+    struct Case {
+        std::string name;
+        std::string command;
+        bool valid;
+    };
+    const std::vector<Case> cases = {
+        {"Document", "C:\\Docs\\notes.txt", true},
+        {"Spaced document", "C:\\My Docs\\read me.docx", true},
+        {"Folder", "C:\\My Docs", true},
+        {"Quoted script", "\"C:\\Scripts\\sync.ps1\" -Quiet", true},
+        {"Expanded", "%SystemDrive%\\Docs\\notes.txt", true},
+        {"Program", "C:\\Apps\\app.exe /q", true},
+        {"Missing document", "C:\\Docs\\gone.txt", false},
+        {"Missing folder", "C:\\Nowhere", false},
+        {"Relative", "notes.txt", false},
+    };
+    test::SandboxRoot root;
+    WithShellFolders(root);
+    root.File("C:\\Docs\\notes.txt", "text")
+        .File("C:\\My Docs\\read me.docx", "PK")
+        .File("C:\\Scripts\\sync.ps1", "#")
+        .File("C:\\Apps\\app.exe");
+    for (const Case& c : cases) {
+        root.Value(HKCU, CV + "Run", c.name, c.command);
+        root.Shortcut(kUserStartup + "\\" + c.name + ".lnk", c.command);
+    }
+    const auto loaded = Load(root);
+    std::map<std::string, int> seen;
+    for (const auto& item : loaded->inventory.Items) {
+        for (const Case& c : cases) {
+            if (item->Name == c.name) {
+                EXPECT_EQ(item->PathValid, c.valid) << c.name << " @ " << item->Location.str();
+                ++seen[c.name];
+            }
+        }
+    }
+    for (const Case& c : cases) {
+        EXPECT_EQ(seen[c.name], 2) << c.name; // once in the run key, once in the startup folder
+    }
+}
+
+} // namespace qb

@@ -440,3 +440,33 @@ TEST(InfoPage, AnEntryKeptAsideWithAnotherCommandShowsBothCommands) {
 }
 
 } // namespace qb
+
+namespace qb {
+
+// The page of a startup folder's file says what Windows does with it; an unreadable shortcut's reason is
+// escaped, as it may quote the file.
+TEST(InfoPage, AFileThatIsNoShortcutSaysWhatWindowsDoesWithIt) {
+    constexpr const char* kMenu = "Current User\\Startup Menu";
+    Inventory inventory;
+    const auto add = [&](const char* name, FolderFile file, const char* problem) {
+        StartupItem item;
+        item.Name = name;
+        item.Location = kMenu;
+        item.File = file;
+        item.FileProblem = problem;
+        inventory.Append(item);
+    };
+    add("Tool", FolderFile::Shortcut, "");
+    add("boot.bat", FolderFile::Other, "");
+    add("broken", FolderFile::UnreadableShortcut, "the file is cut short <here>");
+    const auto note = [&](const char* caption) {
+        return FileNote({caption, "", kMenu, "Unknown"}, inventory);
+    };
+    EXPECT_EQ(note("Tool"), "");
+    EXPECT_EQ(note("boot.bat"), "<p>Not a shortcut: Windows opens this file as it is at logon.</p>");
+    EXPECT_EQ(note("broken"), "<p><b>This shortcut cannot be read: the file is cut short &lt;here&gt;.</b> "
+                              "Windows starts nothing from it. It can be disabled or deleted.</p>");
+    EXPECT_EQ(note("Nobody"), "");
+}
+
+} // namespace qb
