@@ -171,8 +171,7 @@ bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDataba
             const std::string page = FillInfoTemplate(
                 *templateText, row,
                 ChangeNote(row, inventory) + FileNote(row, inventory) + KeptCopyNote(row, inventory) +
-                    SwitchNote(row, inventory) +
-                    database.LookupDescription(row.caption, row.commandCell),
+                    SwitchNote(row, inventory) + database.LookupDescription(row.caption, row.commandCell),
                 InfoMemoryText(row, inventory, services.system));
             const std::string pagePath = JoinPath(directory, kPageFile);
             if (services.files.WriteFile(pagePath, page)) {

@@ -334,7 +334,8 @@ TEST(ListCommand, TheTableShowsControlCharactersEscaped) {
                           "Enabled  Clear\\x1B[2J  Unknown          Current User\\Registry\\Run  "
                           "[Invalid Path]C:\\x.exe\\r\\n/q\n"
                           "1 entry\n");
-    const auto json = nlohmann::json::parse(RunCli({"--system-root", root.Path().string(), "list", "--json"}).out);
+    const auto json =
+        nlohmann::json::parse(RunCli({"--system-root", root.Path().string(), "list", "--json"}).out);
     EXPECT_EQ(json[0]["name"], "Clear\x1B[2J");
 }
 
