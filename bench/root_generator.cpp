@@ -729,7 +729,8 @@ private:
 
     // What Windows records of the two startup folders, as the demo system has it.
     void WriteShellFolders() {
-        constexpr std::string_view kShellFolders = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+        constexpr std::string_view kShellFolders =
+            "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
         registry_.CreatePath(std::string(RootName(RegistryRoot::LocalMachine)) + std::string(kShellFolders))
             .SetValue("Common Startup", RegistryValue::String(settings_.commonStartup));
         registry_.CreatePath(std::string(RootName(RegistryRoot::CurrentUser)) + std::string(kShellFolders))

@@ -115,7 +115,8 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
             ++result.skippedUnsafeNames;
             continue;
         }
-        held.push_back({entry.name, entry.command, entry.location, entry.arguments, entry.state, entry.fileName});
+        held.push_back(
+            {entry.name, entry.command, entry.location, entry.arguments, entry.state, entry.fileName});
     }
     // The loaded entry, not yet accounted for, of the held entry's name, place, command and arguments in
     // the given state; -1 when there is none.

@@ -271,8 +271,9 @@ std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, 
         return std::nullopt;
     }
     // Read in this order; older files have no arguments, which then read as none.
-    constexpr std::string_view kItemKeys[] = {"Status", "Program Name", "Command Path", "Location",  kArguments,
-                                              "Rating", kWholeName,     kWholeCommand,  kFileName};
+    constexpr std::string_view kItemKeys[] = {"Status",   "Program Name", "Command Path",
+                                              "Location", kArguments,     "Rating",
+                                              kWholeName, kWholeCommand,  kFileName};
     constexpr std::size_t kKeys = std::size(kItemKeys);
     const std::vector<int> numbers = ItemNumbers(profiles.SectionNames(path), count);
     std::vector<ProfileKey> keys;

@@ -39,8 +39,8 @@ std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent c
 // "Program Name" and "Command Path" hold 259 bytes on one line, as older versions read them; a name or
 // command longer than that or with line breaks is kept whole in one more key ("Whole Program Name",
 // "Whole Command Path"), which older readers pass over too. A startup folder's file that is no shortcut
-// has its file name in "File Name", so that a restore knows it cannot be made again. Names and commands come from the records whole
-// (WholeNameOf, WholeCommandOf).
+// has its file name in "File Name", so that a restore knows it cannot be made again. Names and commands come
+// from the records whole (WholeNameOf, WholeCommandOf).
 std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std::string_view createTime);
 
 // The entries a backup file holds, in section order, names and commands whole where the file keeps them

@@ -38,9 +38,9 @@ std::string EditorText(std::string_view shown, std::string_view typed);
 // Windows cannot read) has no target or arguments to change; it can be disabled, enabled or deleted.
 std::optional<std::string> EditRefusal(const StartupItem& item);
 
-// Why the editor's texts cannot be taken, or nullopt. The refusal above for the record under edit first. An empty name or command (both with the program-name
-// message), a command of quotes and blanks only (it names no program), a name that an entry not deleted
-// already has at that location (in any letter case, as Windows
+// Why the editor's texts cannot be taken, or nullopt. The refusal above for the record under edit first. An
+// empty name or command (both with the program-name message), a command of quotes and blanks only (it names
+// no program), a name that an entry not deleted already has at that location (in any letter case, as Windows
 // compares names; the record under edit does not count), and a name that cannot be a file name when the
 // place is a startup folder. The record under edit keeps its own name at its own place as the system
 // has it; only a name the editor makes up is held to the rules for new file names.

@@ -107,7 +107,8 @@ std::string TargetPath(std::string_view command, SystemInfo& system, FileSystem&
 bool TargetExists(std::string_view command, SystemInfo& system, FileSystem& files) {
     const std::string expanded = system.ExpandEnvironmentStrings(command);
     const auto exists = [&](const std::string& path) {
-        const bool full = path.size() >= 3 && ((path[1] == ':' && path[2] == '\\') || path.starts_with("\\\\"));
+        const bool full =
+            path.size() >= 3 && ((path[1] == ':' && path[2] == '\\') || path.starts_with("\\\\"));
         return full && (files.FileExists(path) || files.DirectoryExists(path));
     };
     return exists(expanded) || exists(SplitProgramAndArguments(expanded).program);

@@ -44,17 +44,8 @@ constexpr StartupLocation Reg(std::string_view label, RegistryRoot hive, Keys ke
 
 constexpr StartupLocation Folder(std::string_view label, RegistryRoot hive, std::string_view disabledFolder,
                                  int loadStep, TreeNode node, int editorPosition) {
-    return {label,
-            LocationKind::Folder,
-            hive,
-            {},
-            {},
-            disabledFolder,
-            loadStep,
-            node,
-            editorPosition,
-            RegistryView::Native,
-            "StartupFolder"};
+    return {label,          LocationKind::Folder, hive,           {}, {}, disabledFolder, loadStep, node,
+            editorPosition, RegistryView::Native, "StartupFolder"};
 }
 
 constexpr auto HKLM = RegistryRoot::LocalMachine;
@@ -85,10 +76,8 @@ constexpr std::array<StartupLocation, 16> kLocations = {{
     Reg("Current User\\Registry\\Run Services Once", HKCU, kServicesOnce, 0, std::nullopt, 0),
     Reg("All Users\\Registry\\Run Services", HKLM, kServices, 7, TreeNode::AllUsersServices, 8),
     Reg("Current User\\Registry\\Run Services", HKCU, kServices, 0, std::nullopt, 0),
-    Folder(kAllUsersStartupMenu, HKLM, "ShortCutAllUser", 9, TreeNode::AllUsersStartupMenu,
-           11),
-    Folder(kCurrentUserStartupMenu, HKCU, "ShortCutCurrUser", 13, TreeNode::CurrentUserStartupMenu,
-           10),
+    Folder(kAllUsersStartupMenu, HKLM, "ShortCutAllUser", 9, TreeNode::AllUsersStartupMenu, 11),
+    Folder(kCurrentUserStartupMenu, HKCU, "ShortCutCurrUser", 13, TreeNode::CurrentUserStartupMenu, 10),
     Reg("All Users\\Registry\\Run (32-bit)", HKLM, kRun, 2, TreeNode::AllUsersRun32, 4, "Run32", Wow32),
     Reg("All Users\\Registry\\RunOnce (32-bit)", HKLM, kRunOnce, 5, TreeNode::AllUsersRunOnce32, 6, {},
         Wow32),

@@ -87,8 +87,8 @@ void StartupScanner::LoadInventory() {
             const std::string folder =
                 StartupFolderPath(services_.shell, row->hive == RegistryRoot::LocalMachine);
             ScanStartupFolder(folder, row->label, true, folder);
-            ScanStartupFolder(JoinPath(services_.files.ExecutableDirectory(), row->disabledFolder), row->label,
-                              false, folder);
+            ScanStartupFolder(JoinPath(services_.files.ExecutableDirectory(), row->disabledFolder),
+                              row->label, false, folder);
         }
     }
 

@@ -285,7 +285,8 @@ TEST(StartupScan, EveryFileOfAStartupFolderIsAnEntryNamedAsExplorerShowsIt) {
     std::vector<std::string> want;
     std::vector<std::string> got;
     const auto line = [](const std::string& name, const std::string& command, FolderFile file, bool valid) {
-        return name + " | " + command + " | " + std::to_string(static_cast<int>(file)) + (valid ? " valid" : " invalid");
+        return name + " | " + command + " | " + std::to_string(static_cast<int>(file)) +
+               (valid ? " valid" : " invalid");
     };
     for (const Expected& e : expected) {
         want.push_back(line(e.name, e.command, e.file, e.valid));
@@ -294,7 +295,8 @@ TEST(StartupScan, EveryFileOfAStartupFolderIsAnEntryNamedAsExplorerShowsIt) {
         got.push_back(line(item->Name.str(), item->Command.str(), item->File, item->PathValid));
         EXPECT_EQ(item->Location, "Current User\\Startup Menu");
         EXPECT_EQ(item->State, ItemState::Enabled);
-        EXPECT_EQ(item->FileProblem.empty(), item->File != FolderFile::UnreadableShortcut) << item->Name.str();
+        EXPECT_EQ(item->FileProblem.empty(), item->File != FolderFile::UnreadableShortcut)
+            << item->Name.str();
     }
     EXPECT_EQ(got, want);
 }
