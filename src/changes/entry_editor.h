@@ -22,7 +22,8 @@ inline constexpr std::string_view kNoProgramMessage = "The command names no prog
 inline constexpr std::string_view kDuplicateMessage =
     "You are adding a duplicate of an existing startup item.";
 inline constexpr std::string_view kOnlyShortcutsEditedMessage =
-    "Only a shortcut can be edited: this entry is a file that Windows opens as it is.";
+    "Only a shortcut can be edited: this entry is a file that Windows opens as it is, or a shortcut it "
+    "cannot read.";
 inline constexpr std::string_view kFindFilter =
     "Program files (*.exe;*.com;*.bat)|*.EXE;*.COM;*.BAT|All files(*.*)|*.*";
 

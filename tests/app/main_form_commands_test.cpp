@@ -3,6 +3,7 @@
 #include "app/qt_dialogs.h"
 #include "app/t_dlg_backup.h"
 #include "app/t_form_add.h"
+#include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "main_window_fixture.h"
 #include "support/sandbox_root.h"
@@ -316,6 +317,29 @@ TEST(MainFormCommands, TheWelcomePageAdvisesCheckingARedEntryBeforeDeletingIt) {
               "command says. The program may have been removed, or it may sit somewhere "
               "Quillbrook does not look. Check the entry (its folder, a web search) before "
               "you delete it.");
+}
+
+} // namespace qb
+
+namespace qb {
+
+// Every file of the startup folder is in the list; one that is no shortcut says so on its page and is not
+// opened in the editor, whose fields it has nothing for; it can be unticked like any other entry.
+TEST(MainFormCommands, AFileOfTheStartupFolderIsListedAndNotEdited) {
+    const std::string startup =
+        "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.File(startup + "\\boot.bat", "@echo off\r\n").File(startup + "\\Broken.lnk", "L\0\0\0");
+    test::MainWindow w(root.System());
+    w.SelectRow("Broken");
+    EXPECT_TRUE(w.PaneText().contains(QStringLiteral("This shortcut cannot be read:"))) << w.PaneText().toStdString();
+    w.SelectRow("boot.bat");
+    EXPECT_TRUE(w.PaneText().contains(QStringLiteral("Not a shortcut: Windows opens this file as it is at logon.")));
+    w.Press("ButtonEdit");
+    EXPECT_THAT(w.Messages(), ElementsAre(std::string(kOnlyShortcutsEditedMessage)));
+    EXPECT_FALSE(w.form->EntryEditor()->isVisible());
+    EXPECT_EQ(w.Row("boot.bat")->text(1).toStdString(), startup + "\\boot.bat");
 }
 
 } // namespace qb
