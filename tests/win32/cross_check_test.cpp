@@ -1,7 +1,7 @@
 // The sandbox's formats against the real programs that read and write them: shortcuts through the
 // Windows shell, registry files through reg.exe. Under Wine these are Wine's own implementations.
 #include "platform/sandbox/reg_file.h"
-#include "platform/sandbox/shell_link_format.h"
+#include "platform/shell_link.h"
 #include "platform/text.h"
 #include "win32/child_process.h"
 #include "win32/win32_backend.h"
@@ -14,10 +14,9 @@ namespace {
 
 constexpr auto HKCU = RegistryRoot::CurrentUser;
 
-sandbox::ShellLinkData Link(std::string target, std::string arguments, std::string description,
-                            std::string workingDirectory = {}, std::string iconLocation = {},
-                            int iconIndex = 0) {
-    sandbox::ShellLinkData link;
+ShellLinkData Link(std::string target, std::string arguments, std::string description,
+                   std::string workingDirectory = {}, std::string iconLocation = {}, int iconIndex = 0) {
+    ShellLinkData link;
     link.targetPath = std::move(target);
     link.arguments = std::move(arguments);
     link.description = std::move(description);
@@ -28,7 +27,7 @@ sandbox::ShellLinkData Link(std::string target, std::string arguments, std::stri
 }
 
 // Links of every kind the tool makes or meets.
-std::vector<sandbox::ShellLinkData> LinkCases(const std::string& folder) {
+std::vector<ShellLinkData> LinkCases(const std::string& folder) {
     return {
         Link("C:\\windows\\notepad.exe", "", "Shortcut created by Quillbrook"),
         Link("C:\\windows\\system32\\cmd.exe", "/k echo \"quoted words\"", "with arguments", "C:\\windows",
@@ -39,7 +38,7 @@ std::vector<sandbox::ShellLinkData> LinkCases(const std::string& folder) {
     };
 }
 
-void ExpectSameLink(const ShortcutInfo& loaded, const sandbox::ShellLinkData& link) {
+void ExpectSameLink(const ShortcutInfo& loaded, const ShellLinkData& link) {
     // The shell may give the target in its 8.3 form.
     EXPECT_TRUE(EqualsIgnoreCase(loaded.target, link.targetPath) ||
                 loaded.target.find('~') != std::string::npos)
@@ -101,7 +100,7 @@ TEST(CrossCheck, LinksWrittenByTheSandboxLoadInTheWindowsShell) {
     for (const auto& link : LinkCases(folder)) {
         SCOPED_TRACE(link.description);
         const std::string path = JoinPath(folder, "sandbox" + std::to_string(i++) + ".lnk");
-        ASSERT_TRUE(backend.Files().WriteFile(path, sandbox::EncodeShellLink(link)));
+        ASSERT_TRUE(backend.Files().WriteFile(path, EncodeShellLink(link)));
         const auto loaded = backend.ShellService().LoadShortcut(path);
         ASSERT_TRUE(loaded.has_value());
         ExpectSameLink(*loaded, link);
@@ -125,7 +124,7 @@ TEST(CrossCheck, LinksSavedByTheWindowsShellDecodeInTheSandbox) {
         ASSERT_TRUE(backend.ShellService().SaveShortcut(path, info));
         const auto bytes = backend.Files().ReadFile(path);
         ASSERT_TRUE(bytes.has_value());
-        const auto decoded = sandbox::DecodeShellLink(*bytes);
+        const auto decoded = DecodeShellLink(*bytes);
         ASSERT_TRUE(decoded.has_value());
         EXPECT_TRUE(EqualsIgnoreCase(decoded->targetPath, link.targetPath)) << decoded->targetPath;
         EXPECT_EQ(decoded->arguments, link.arguments);
