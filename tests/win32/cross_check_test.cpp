@@ -3,6 +3,8 @@
 #include "platform/sandbox/reg_file.h"
 #include "platform/shell_link.h"
 #include "platform/text.h"
+#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_handles.h"
 #include "win32/child_process.h"
 #include "win32/win32_backend.h"
 
@@ -48,6 +50,44 @@ void ExpectSameLink(const ShortcutInfo& loaded, const ShellLinkData& link) {
     EXPECT_EQ(loaded.workingDirectory, link.workingDirectory);
     EXPECT_EQ(loaded.iconLocation, link.iconLocation);
     EXPECT_EQ(loaded.iconIndex, link.iconIndex);
+}
+
+// What the Windows shell itself reads from a link file (IShellLinkW, IPersistFile::Load): the path of its
+// item list, which Wine reads from the UTF-16 names (its GetPath converts LinkInfo's ANSI copy in this
+// process's UTF-8 code page), and the strings. nullopt when the shell does not load the file.
+std::optional<ShortcutInfo> LoadWithTheShell(const std::string& path) {
+    win32::ComPtr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  link.ReceiveVoid()))) {
+        return std::nullopt;
+    }
+    const auto file = link.As<IPersistFile>(IID_IPersistFile);
+    const std::u16string widePath = Utf8ToUtf16(path);
+    if (!file || FAILED(file->Load(std::wstring(widePath.begin(), widePath.end()).c_str(), STGM_READ))) {
+        return std::nullopt;
+    }
+    const auto utf8 = [](const wchar_t* text) {
+        return Utf16ToUtf8(std::u16string(text, text + ::wcslen(text)));
+    };
+    ShortcutInfo info;
+    wchar_t text[4096] = {};
+    win32::ItemListHandle items;
+    if (SUCCEEDED(link->GetIDList(items.Receive())) && ::SHGetPathFromIDListW(items.Get(), text)) {
+        info.target = utf8(text);
+    }
+    text[0] = L'\0';
+    link->GetArguments(text, 4096);
+    info.arguments = utf8(text);
+    text[0] = L'\0';
+    link->GetDescription(text, 4096);
+    info.description = utf8(text);
+    text[0] = L'\0';
+    link->GetWorkingDirectory(text, 4096);
+    info.workingDirectory = utf8(text);
+    text[0] = L'\0';
+    link->GetIconLocation(text, 4096, &info.iconIndex);
+    info.iconLocation = utf8(text);
+    return info;
 }
 
 // reg.exe, the system's own.
@@ -101,9 +141,13 @@ TEST(CrossCheck, LinksWrittenByTheSandboxLoadInTheWindowsShell) {
         SCOPED_TRACE(link.description);
         const std::string path = JoinPath(folder, "sandbox" + std::to_string(i++) + ".lnk");
         ASSERT_TRUE(backend.Files().WriteFile(path, EncodeShellLink(link)));
-        const auto loaded = backend.ShellService().LoadShortcut(path);
+        const auto loaded = LoadWithTheShell(path);
         ASSERT_TRUE(loaded.has_value());
         ExpectSameLink(*loaded, link);
+        // And the backend's own reader agrees.
+        const auto read = backend.ShellService().LoadShortcut(path);
+        ASSERT_TRUE(read.has_value()) << read.problem;
+        ExpectSameLink(*read, link);
     }
 }
 
