@@ -26,12 +26,14 @@ std::string ChangedFields(const ShellLinkData& a, const ShellLinkData& b) {
 }
 
 // A machine that knows a few folders, so that item lists and folder blocks resolve, and reads ANSI text
-// through a code page callback.
+// beyond ASCII through a code page callback.
 const ShellLinkContext& Machine() {
     static const ShellLinkContext context = [] {
         ShellLinkContext c;
         c.linkFolder = "C:\\Users\\Ann\\Links";
-        c.ansiToUtf8 = [](std::string_view ansi) { return "?" + std::string(ansi.size(), 'a'); };
+        // One character a byte, as a code page gives no more UTF-16 units than bytes: a longer result would
+        // let the writer's 260-character cut change a string that was read whole.
+        c.ansiToUtf8 = [](std::string_view ansi) { return std::string(ansi.size(), '?'); };
         c.knownFolderPath = [](std::string_view id) -> std::optional<std::string> {
             if (id == folder_id::kDesktop || id == folder_id::kProfile || id == folder_id::kWindows) {
                 return "C:\\Known" + std::string(id.substr(1, 4));
