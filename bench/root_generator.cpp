@@ -7,7 +7,7 @@
 #include "platform/sandbox/reg_tree.h"
 #include "platform/sandbox/sandbox_registry.h"
 #include "platform/sandbox/sandbox_settings.h"
-#include "platform/sandbox/shell_link_format.h"
+#include "platform/shell_link.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -529,7 +529,7 @@ private:
             const bool helper = patternVendors_ > 0 && random_.Percent(10);
             const Program program = NextProgram(helper);
             const bool exists = random_.Percent(60);
-            sandbox::ShellLinkData link;
+            ShellLinkData link;
             if (random_.Percent(80)) {
                 link.targetPath = ProgramFilesPath(program);
             } else {
@@ -543,7 +543,7 @@ private:
             if (exists) {
                 CreateTarget(link.targetPath);
             }
-            WriteBytes(HostPath(folder.path + "\\" + program.name + ".lnk"), sandbox::EncodeShellLink(link));
+            WriteBytes(HostPath(folder.path + "\\" + program.name + ".lnk"), EncodeShellLink(link));
 
             GeneratedEntry entry;
             entry.name = program.name;

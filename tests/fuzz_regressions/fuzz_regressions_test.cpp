@@ -2,7 +2,7 @@
 #include "checks/reader_checks.h"
 #include "knowledge/program_database.h"
 #include "platform/sandbox/reg_file.h"
-#include "platform/sandbox/shell_link_format.h"
+#include "platform/shell_link.h"
 #include "platform/text.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
@@ -117,10 +117,10 @@ TEST(FuzzFindings, TextThatIsNotUtf8ReadsFromARegFileAsItWillBeWritten) {
 }
 
 TEST(FuzzFindings, ALinkStringEndsAtItsFirstNul) {
-    sandbox::ShellLinkData written;
+    ShellLinkData written;
     written.relativePath = std::string("x.exe\0junk", 10);
     written.arguments = std::string("/a\0/b", 5);
-    const auto read = sandbox::DecodeShellLink(sandbox::EncodeShellLink(written));
+    const auto read = DecodeShellLink(EncodeShellLink(written));
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->relativePath, "x.exe");
     EXPECT_EQ(read->targetPath, "x.exe");

@@ -1,6 +1,6 @@
 #include "support/sandbox_root.h"
 
-#include "platform/sandbox/shell_link_format.h"
+#include "platform/shell_link.h"
 
 #include <stdexcept>
 
@@ -39,9 +39,9 @@ SandboxRoot& SandboxRoot::Value(RegistryRoot root, const std::string& key, const
 SandboxRoot& SandboxRoot::Shortcut(const std::string& windowsPath, const std::string& target) {
     std::filesystem::create_directories(Host(windowsPath).parent_path());
     // Written as the machine's own file, whatever the rights of the user the root simulates.
-    sandbox::ShellLinkData link;
+    ShellLinkData link;
     link.targetPath = target;
-    WriteText(Host(windowsPath), sandbox::EncodeShellLink(link));
+    WriteText(Host(windowsPath), EncodeShellLink(link));
     return *this;
 }
 

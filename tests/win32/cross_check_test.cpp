@@ -1,8 +1,10 @@
 // The sandbox's formats against the real programs that read and write them: shortcuts through the
 // Windows shell, registry files through reg.exe. Under Wine these are Wine's own implementations.
 #include "platform/sandbox/reg_file.h"
-#include "platform/sandbox/shell_link_format.h"
+#include "platform/shell_link.h"
 #include "platform/text.h"
+#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_handles.h"
 #include "win32/child_process.h"
 #include "win32/win32_backend.h"
 
@@ -14,10 +16,9 @@ namespace {
 
 constexpr auto HKCU = RegistryRoot::CurrentUser;
 
-sandbox::ShellLinkData Link(std::string target, std::string arguments, std::string description,
-                            std::string workingDirectory = {}, std::string iconLocation = {},
-                            int iconIndex = 0) {
-    sandbox::ShellLinkData link;
+ShellLinkData Link(std::string target, std::string arguments, std::string description,
+                   std::string workingDirectory = {}, std::string iconLocation = {}, int iconIndex = 0) {
+    ShellLinkData link;
     link.targetPath = std::move(target);
     link.arguments = std::move(arguments);
     link.description = std::move(description);
@@ -28,7 +29,7 @@ sandbox::ShellLinkData Link(std::string target, std::string arguments, std::stri
 }
 
 // Links of every kind the tool makes or meets.
-std::vector<sandbox::ShellLinkData> LinkCases(const std::string& folder) {
+std::vector<ShellLinkData> LinkCases(const std::string& folder) {
     return {
         Link("C:\\windows\\notepad.exe", "", "Shortcut created by Quillbrook"),
         Link("C:\\windows\\system32\\cmd.exe", "/k echo \"quoted words\"", "with arguments", "C:\\windows",
@@ -39,7 +40,7 @@ std::vector<sandbox::ShellLinkData> LinkCases(const std::string& folder) {
     };
 }
 
-void ExpectSameLink(const ShortcutInfo& loaded, const sandbox::ShellLinkData& link) {
+void ExpectSameLink(const ShortcutInfo& loaded, const ShellLinkData& link) {
     // The shell may give the target in its 8.3 form.
     EXPECT_TRUE(EqualsIgnoreCase(loaded.target, link.targetPath) ||
                 loaded.target.find('~') != std::string::npos)
@@ -49,6 +50,44 @@ void ExpectSameLink(const ShortcutInfo& loaded, const sandbox::ShellLinkData& li
     EXPECT_EQ(loaded.workingDirectory, link.workingDirectory);
     EXPECT_EQ(loaded.iconLocation, link.iconLocation);
     EXPECT_EQ(loaded.iconIndex, link.iconIndex);
+}
+
+// What the Windows shell itself reads from a link file (IShellLinkW, IPersistFile::Load): the path of its
+// item list, which Wine reads from the UTF-16 names (its GetPath converts LinkInfo's ANSI copy in this
+// process's UTF-8 code page), and the strings. nullopt when the shell does not load the file.
+std::optional<ShortcutInfo> LoadWithTheShell(const std::string& path) {
+    win32::ComPtr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  link.ReceiveVoid()))) {
+        return std::nullopt;
+    }
+    const auto file = link.As<IPersistFile>(IID_IPersistFile);
+    const std::u16string widePath = Utf8ToUtf16(path);
+    if (!file || FAILED(file->Load(std::wstring(widePath.begin(), widePath.end()).c_str(), STGM_READ))) {
+        return std::nullopt;
+    }
+    const auto utf8 = [](const wchar_t* text) {
+        return Utf16ToUtf8(std::u16string(text, text + ::wcslen(text)));
+    };
+    ShortcutInfo info;
+    wchar_t text[4096] = {};
+    win32::ItemListHandle items;
+    if (SUCCEEDED(link->GetIDList(items.Receive())) && ::SHGetPathFromIDListW(items.Get(), text)) {
+        info.target = utf8(text);
+    }
+    text[0] = L'\0';
+    link->GetArguments(text, 4096);
+    info.arguments = utf8(text);
+    text[0] = L'\0';
+    link->GetDescription(text, 4096);
+    info.description = utf8(text);
+    text[0] = L'\0';
+    link->GetWorkingDirectory(text, 4096);
+    info.workingDirectory = utf8(text);
+    text[0] = L'\0';
+    link->GetIconLocation(text, 4096, &info.iconIndex);
+    info.iconLocation = utf8(text);
+    return info;
 }
 
 // reg.exe, the system's own.
@@ -101,10 +140,14 @@ TEST(CrossCheck, LinksWrittenByTheSandboxLoadInTheWindowsShell) {
     for (const auto& link : LinkCases(folder)) {
         SCOPED_TRACE(link.description);
         const std::string path = JoinPath(folder, "sandbox" + std::to_string(i++) + ".lnk");
-        ASSERT_TRUE(backend.Files().WriteFile(path, sandbox::EncodeShellLink(link)));
-        const auto loaded = backend.ShellService().LoadShortcut(path);
+        ASSERT_TRUE(backend.Files().WriteFile(path, EncodeShellLink(link)));
+        const auto loaded = LoadWithTheShell(path);
         ASSERT_TRUE(loaded.has_value());
         ExpectSameLink(*loaded, link);
+        // And the backend's own reader agrees.
+        const auto read = backend.ShellService().LoadShortcut(path);
+        ASSERT_TRUE(read.has_value()) << read.problem;
+        ExpectSameLink(*read, link);
     }
 }
 
@@ -125,7 +168,7 @@ TEST(CrossCheck, LinksSavedByTheWindowsShellDecodeInTheSandbox) {
         ASSERT_TRUE(backend.ShellService().SaveShortcut(path, info));
         const auto bytes = backend.Files().ReadFile(path);
         ASSERT_TRUE(bytes.has_value());
-        const auto decoded = sandbox::DecodeShellLink(*bytes);
+        const auto decoded = DecodeShellLink(*bytes);
         ASSERT_TRUE(decoded.has_value());
         EXPECT_TRUE(EqualsIgnoreCase(decoded->targetPath, link.targetPath)) << decoded->targetPath;
         EXPECT_EQ(decoded->arguments, link.arguments);

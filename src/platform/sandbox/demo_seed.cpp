@@ -47,7 +47,8 @@ bool MakeShortcuts(const fs::path& root, const SandboxSettings& settings, std::s
                    std::string& error) {
     PathMap paths(root);
     XdgDesktopHandoff unused;
-    SandboxShell shell(paths, settings, unused);
+    SandboxRegistry registry(root / "registry.reg", settings.administrator, settings.x64);
+    SandboxShell shell(paths, settings, registry, unused);
     std::size_t start = 0;
     while (start < list.size()) {
         const auto end = list.find('\n', start);

@@ -1,11 +1,14 @@
 #include "platform/sandbox/sandbox_shell.h"
 
+#include "platform/ansi_code_page.h"
 #include "platform/failure_cause.h"
 #include "platform/file_system.h"
+#include "platform/sandbox/code_page_text.h"
 #include "platform/sandbox/command_line_words.h"
 #include "platform/sandbox/host_files.h"
 #include "platform/sandbox/host_process.h"
-#include "platform/sandbox/shell_link_format.h"
+#include "platform/sandbox/sandbox_known_folders.h"
+#include "platform/shell_link.h"
 #include "platform/text.h"
 
 #include <sys/stat.h>
@@ -50,8 +53,9 @@ bool LooksLikeUrl(std::string_view target) {
 
 } // namespace
 
-SandboxShell::SandboxShell(const PathMap& paths, const SandboxSettings& settings, DesktopHandoff& desktop)
-    : paths_(paths), settings_(settings), desktop_(&desktop) {}
+SandboxShell::SandboxShell(const PathMap& paths, const SandboxSettings& settings, Registry& registry,
+                           DesktopHandoff& desktop)
+    : paths_(paths), settings_(settings), registry_(registry), desktop_(&desktop) {}
 
 std::string SandboxShell::StartupFolderPath(bool allUsers) {
     return allUsers ? settings_.commonStartup : settings_.startup;
@@ -66,9 +70,17 @@ ShortcutLoad SandboxShell::LoadShortcut(std::string_view path) {
     if (!bytes) {
         return {std::nullopt, "the file could not be read"};
     }
-    const auto link = DecodeShellLink(*bytes);
+    ShellLinkContext context;
+    const std::size_t slash = path.find_last_of('\\');
+    context.linkFolder = std::string(path.substr(0, slash == std::string_view::npos ? 0 : slash));
+    const unsigned codePage = SystemAnsiCodePage(registry_);
+    context.ansiToUtf8 = [codePage](std::string_view ansi) { return CodePageToUtf8(codePage, ansi); };
+    context.knownFolderPath = [this](std::string_view folderId) {
+        return SandboxKnownFolderPath(settings_, registry_, folderId);
+    };
+    const auto link = DecodeShellLink(*bytes, context);
     if (!link) {
-        return {std::nullopt, "the file is no shortcut Windows can load"};
+        return {std::nullopt, link.problem};
     }
     ShortcutInfo info;
     // IShellLink::GetPath hands out the target with its %NAME% references expanded.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/registry.h"
 #include "platform/sandbox/desktop_handoff.h"
 #include "platform/sandbox/path_map.h"
 #include "platform/sandbox/sandbox_settings.h"
@@ -8,17 +9,20 @@
 namespace qb::sandbox {
 
 // The shell of the simulated machine: special folders from the settings, genuine .lnk files, programs of
-// the host started for commands that name them, and the desktop for everything that is opened.
+// the host started for commands that name them, and the desktop for everything that is opened. Links are
+// read with the machine's ANSI code page and known folders, both from its registry.
 class SandboxShell : public Shell {
 public:
-    SandboxShell(const PathMap& paths, const SandboxSettings& settings, DesktopHandoff& desktop);
+    SandboxShell(const PathMap& paths, const SandboxSettings& settings, Registry& registry,
+                 DesktopHandoff& desktop);
 
     // The desktop can be swapped while the shell lives (the GUI brings its own).
     void SetDesktop(DesktopHandoff& desktop) { desktop_ = &desktop; }
 
     std::string StartupFolderPath(bool allUsers) override;
     // Every link that loads resolves; a missing target only makes it point nowhere. The target comes back
-    // in its long form (the sandbox's drives have no 8.3 names), with its %NAME% references expanded.
+    // in its long form (the sandbox's drives have no 8.3 names), with its %NAME% references expanded;
+    // DecodeShellLink says where it comes from.
     ShortcutLoad LoadShortcut(std::string_view path) override;
     bool SaveShortcut(std::string_view path, const ShortcutInfo& link) override;
     // Files of the sandbox carry no Windows icon resources.
@@ -34,6 +38,7 @@ private:
 
     const PathMap& paths_;
     const SandboxSettings& settings_;
+    Registry& registry_;
     DesktopHandoff* desktop_;
 };
 

@@ -8,8 +8,9 @@ namespace fs = std::filesystem;
 
 SandboxSystem::SandboxSystem(const fs::path& root)
     : paths_(root), settings_(SandboxSettings::Load(root)),
-      registry_(root / "registry.reg", settings_.administrator, settings_.x64), files_(paths_, settings_.toolDirectory),
-      profiles_(paths_), shell_(paths_, settings_, xdg_), processes_(root), systemInfo_(settings_) {
+      registry_(root / "registry.reg", settings_.administrator, settings_.x64),
+      files_(paths_, settings_.toolDirectory), profiles_(paths_), shell_(paths_, settings_, registry_, xdg_),
+      processes_(root), systemInfo_(settings_) {
     if (!settings_.administrator) {
         // What Windows keeps from a standard user: the machine's startup folder and the program folders.
         paths_.ProtectFromWriting({settings_.commonStartup, "C:\\Program Files", "C:\\Program Files (x86)",

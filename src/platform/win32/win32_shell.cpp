@@ -1,21 +1,19 @@
 #include "platform/win32/win32_shell.h"
 
+#include "platform/ansi_code_page.h"
+#include "platform/known_folders.h"
+#include "platform/shell_link.h"
 #include "platform/text.h"
 #include "platform/win32/win32_failure.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_icons.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace qb::win32 {
 
 namespace {
-
-// Room for MAX_PATH UTF-16 units of three UTF-8 bytes each: the ANSI getters convert into the buffer the
-// caller gives, and 260 bytes would cut a path of non-ASCII names.
-constexpr int kTextBytes = MAX_PATH * 3 + 1;
-// INFOTIPSIZE (1024 characters): the longest description or arguments the shell keeps.
-constexpr int kLongTextBytes = 1024 * 3 + 1;
 
 ComPtr<IShellLinkA> NewShellLink() {
     ComPtr<IShellLinkA> link;
@@ -38,15 +36,6 @@ bool FailedWithResult(HRESULT result) {
                                                              : ERROR_GEN_FAILURE);
 }
 
-template <typename Getter> std::string GetText(int bytes, Getter get) {
-    std::string text(static_cast<std::size_t>(bytes), '\0');
-    if (FAILED(get(text.data(), bytes))) {
-        return {};
-    }
-    text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
-    return text;
-}
-
 std::wstring WidePath(std::string_view path) {
     const std::u16string wide = Utf8ToUtf16(path);
     return std::wstring(wide.begin(), wide.end());
@@ -56,52 +45,77 @@ std::string Utf8Path(const wchar_t* path) {
     return Utf16ToUtf8(std::u16string(path, path + ::wcslen(path)));
 }
 
-// The path of an item list; the wide form, as SHGetPathFromIDListA writes into MAX_PATH bytes, too few
-// for a UTF-8 path of non-ASCII folder names.
-std::optional<std::string> PathOf(LPCITEMIDLIST items) {
-    wchar_t path[MAX_PATH] = {};
-    if (items == nullptr || !::SHGetPathFromIDListW(items, path)) {
-        return std::nullopt;
-    }
-    return Utf8Path(path);
+std::string Utf8Of(const wchar_t* text, std::size_t length) {
+    return Utf16ToUtf8(std::u16string(text, text + length));
 }
 
-// A character the conversion from a link's ANSI text could not map: U+FFFD, or the '?' that no file
-// name holds (past a "\\?\" prefix).
-bool LostInConversion(std::string_view path) {
-    const std::size_t names = path.starts_with("\\\\?\\") ? 4 : 0;
-    return path.find("\xEF\xBF\xBD") != std::string_view::npos ||
-           path.find('?', names) != std::string_view::npos;
+// MultiByteToWideChar in the given code page; undefined bytes become the code page's default character.
+std::string AnsiToUtf8(unsigned codePage, std::string_view ansi) {
+    if (ansi.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(std::min<std::size_t>(ansi.size(), 0x7FFFFFFF));
+    const int length = ::MultiByteToWideChar(codePage, 0, ansi.data(), size, nullptr, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(codePage, 0, ansi.data(), size, wide.data(), length);
+    return Utf8Of(wide.data(), wide.size());
 }
 
-// Wine takes a link's path from the ANSI copy in its LinkInfo and converts it with the current code page,
-// so a link made where another ANSI code page was in force loses its non-ASCII letters. The item list
-// keeps every name in UTF-16 as well; Windows reads the path from there itself. Returns the item list's
-// path in short form, or nullopt when the link has no item list with a file-system path.
-std::optional<std::string> ShortPathFromItemList(IShellLinkA& link) {
-    ItemListHandle items;
-    if (FAILED(link.GetIDList(items.Receive()))) {
+// SHGetKnownFolderPath of a folder named by its GUID in registry form.
+std::optional<std::string> KnownFolderPath(std::string_view folderId) {
+    GUID id{};
+    std::wstring text = WidePath(folderId);
+    if (FAILED(::CLSIDFromString(text.data(), &id))) {
         return std::nullopt;
     }
-    const auto path = PathOf(items.Get());
-    if (!path) {
-        return std::nullopt;
+    wchar_t* path = nullptr;
+    const HRESULT found = ::SHGetKnownFolderPath(id, 0, nullptr, &path);
+    std::optional<std::string> out;
+    if (SUCCEEDED(found) && path != nullptr) {
+        out = Utf8Path(path);
     }
-    const std::wstring wide = WidePath(*path);
-    wchar_t shortPath[MAX_PATH] = {};
-    const DWORD length = ::GetShortPathNameW(wide.c_str(), shortPath, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? Utf8Path(shortPath) : *path;
+    ::CoTaskMemFree(path);
+    return out;
+}
+
+std::string ExpandedPath(std::string_view path) {
+    const std::wstring wide = WidePath(path);
+    const DWORD length = ::ExpandEnvironmentStringsW(wide.c_str(), nullptr, 0);
+    if (length == 0) {
+        return std::string(path);
+    }
+    std::wstring expanded(length, L'\0');
+    const DWORD written = ::ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), length);
+    if (written == 0 || written > length) {
+        return std::string(path);
+    }
+    return Utf8Of(expanded.c_str(), ::wcslen(expanded.c_str()));
+}
+
+// The 8.3 form of a path that exists (the long one where the volume keeps no short names); the path as
+// given when it does not exist.
+std::string ShortPath(std::string_view path) {
+    const std::wstring wide = WidePath(path);
+    const DWORD length = ::GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (length == 0) {
+        return std::string(path);
+    }
+    std::wstring shortPath(length, L'\0');
+    const DWORD written = ::GetShortPathNameW(wide.c_str(), shortPath.data(), length);
+    if (written == 0 || written >= length) {
+        return std::string(path);
+    }
+    return Utf8Of(shortPath.c_str(), written);
 }
 
 } // namespace
 
 std::string Win32Shell::StartupFolderPath(bool allUsers) {
-    ItemListHandle items;
-    if (FAILED(::SHGetSpecialFolderLocation(nullptr, allUsers ? CSIDL_COMMON_STARTUP : CSIDL_STARTUP,
-                                            items.Receive()))) {
-        return {};
-    }
-    std::string folder = PathOf(items.Get()).value_or("");
+    std::string folder =
+        KnownFolderPath(allUsers ? folder_id::kCommonStartup : folder_id::kStartup).value_or("");
     while (folder.size() > 3 && folder.back() == '\\') {
         folder.pop_back();
     }
@@ -109,42 +123,31 @@ std::string Win32Shell::StartupFolderPath(bool allUsers) {
 }
 
 ShortcutLoad Win32Shell::LoadShortcut(std::string_view path) {
-    const ComApartment com;
-    if (!com.Ready()) {
-        return {std::nullopt, "the shell could not be started"};
+    if (!files_.FileExists(path)) {
+        return {std::nullopt, "the file is not there"};
     }
-    const auto link = NewShellLink();
-    const auto file = link.As<IPersistFile>(IID_IPersistFile);
-    if (!file || FAILED(file->Load(WidePath(path).c_str(), STGM_READ))) {
-        return {std::nullopt, "the file is no shortcut Windows can load"};
+    const auto bytes = files_.ReadFile(path);
+    if (!bytes) {
+        return {std::nullopt, "the file could not be read"};
     }
-    // What the file holds is read before Resolve: Wine's Resolve fills an empty icon location with the
-    // target's path, and nothing but the target is resolved anyway.
+    ShellLinkContext context;
+    const std::size_t slash = path.find_last_of('\\');
+    context.linkFolder = std::string(path.substr(0, slash == std::string_view::npos ? 0 : slash));
+    const unsigned codePage = SystemAnsiCodePage(registry_);
+    context.ansiToUtf8 = [codePage](std::string_view ansi) { return AnsiToUtf8(codePage, ansi); };
+    context.knownFolderPath = KnownFolderPath;
+    const auto link = DecodeShellLink(*bytes, context);
+    if (!link) {
+        return {std::nullopt, link.problem};
+    }
     ShortcutInfo info;
-    info.arguments =
-        GetText(kLongTextBytes, [&](char* buffer, int size) { return link->GetArguments(buffer, size); });
-    info.description =
-        GetText(kLongTextBytes, [&](char* buffer, int size) { return link->GetDescription(buffer, size); });
-    info.workingDirectory =
-        GetText(kTextBytes, [&](char* buffer, int size) { return link->GetWorkingDirectory(buffer, size); });
-    int iconIndex = 0;
-    info.iconLocation = GetText(
-        kTextBytes, [&](char* buffer, int size) { return link->GetIconLocation(buffer, size, &iconIndex); });
-    info.iconIndex = iconIndex;
-    int showCommand = kShowNormal;
-    if (SUCCEEDED(link->GetShowCmd(&showCommand))) {
-        info.showCommand = showCommand;
-    }
-
-    // No window may come up while a list loads, and loading never rewrites the user's file. A link whose
-    // target is gone fails to resolve and is read as it stands.
-    link->Resolve(nullptr, SLR_NO_UI | SLR_NOUPDATE | (DWORD{kResolveTimeoutMs} << 16));
-    info.target = GetText(kTextBytes, [&](char* buffer, int size) {
-        return link->GetPath(buffer, size, nullptr, SLGP_SHORTPATH);
-    });
-    if (LostInConversion(info.target)) {
-        info.target = ShortPathFromItemList(*link.Get()).value_or(info.target);
-    }
+    info.target = link->targetPath.empty() ? std::string() : ShortPath(ExpandedPath(link->targetPath));
+    info.arguments = link->arguments;
+    info.description = link->description;
+    info.workingDirectory = link->workingDirectory;
+    info.iconLocation = link->iconLocation;
+    info.iconIndex = link->iconIndex;
+    info.showCommand = link->showCommand;
     return {info, {}};
 }
 

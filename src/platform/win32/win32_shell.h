@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_system.h"
+#include "platform/registry.h"
 #include "platform/shell.h"
 
 namespace qb::win32 {
@@ -9,12 +11,17 @@ namespace qb::win32 {
 // whether or not COM is initialised there.
 class Win32Shell : public Shell {
 public:
-    // SHGetSpecialFolderLocation with CSIDL_COMMON_STARTUP (24) or CSIDL_STARTUP (7).
+    // Links are read through files and decoded with the ANSI code page the registry records.
+    Win32Shell(Registry& registry, FileSystem& files) : registry_(registry), files_(files) {}
+
+    // SHGetKnownFolderPath with FOLDERID_CommonStartup or FOLDERID_Startup.
     std::string StartupFolderPath(bool allUsers) override;
-    // IShellLinkA with IPersistFile::Load, then Resolve without any user interface and without updating
-    // the file, and the target from GetPath in its short (8.3) form. A link the shell cannot resolve (its
-    // target is gone) still loads: the entry then shows an invalid path, which is what the user needs
-    // to see. nullopt only when the file is no link the shell loads.
+    // The file's bytes decoded by DecodeShellLink, with the system's ANSI code page (MultiByteToWideChar)
+    // and known folders (SHGetKnownFolderPath). Not IShellLink: this process runs with UTF-8 as its ANSI
+    // code page, so the shell's interfaces would read a link's ANSI fields in the wrong one. The target
+    // comes back with its %NAME% references expanded (ExpandEnvironmentStringsW), in its short (8.3)
+    // form when the file exists. A link whose target is gone still loads: the entry then shows an
+    // invalid path, which is what the user needs to see.
     ShortcutLoad LoadShortcut(std::string_view path) override;
     // SetPath with the program, SetArguments, SetDescription, SetWorkingDirectory, SetIconLocation,
     // SetShowCmd, then IPersistFile::Save.
@@ -28,9 +35,10 @@ public:
     int OpenWithVerb(std::string_view verb, std::string_view target) override;
     // ShellExecuteExA with the verb "properties" through the file's context menu (SEE_MASK_INVOKEIDLIST).
     bool ShowProperties(std::string_view path) override;
-};
 
-// How long Resolve may look for a moved target before it gives up, in milliseconds.
-inline constexpr unsigned kResolveTimeoutMs = 1000;
+private:
+    Registry& registry_;
+    FileSystem& files_;
+};
 
 } // namespace qb::win32

@@ -41,7 +41,7 @@ private:
     Win32Registry registry_;
     Win32Profiles profiles_;
     Win32Files files_;
-    Win32Shell shell_;
+    Win32Shell shell_{registry_, files_};
     Win32Processes processes_;
     Win32SystemInfo systemInfo_;
     Win32Clock clock_;

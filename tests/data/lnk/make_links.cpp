@@ -145,6 +145,12 @@ void PrintUnicodeView(IShellLinkA* link) {
     wide->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
     PrintWide("pathW", text);
     text[0] = L'\0';
+    wide->GetPath(text, MAX_PATH * 2, nullptr, 0);
+    PrintWide("pathW0", text);
+    text[0] = L'\0';
+    wide->GetPath(text, MAX_PATH * 2, nullptr, SLGP_UNCPRIORITY);
+    PrintWide("pathWunc", text);
+    text[0] = L'\0';
     wide->GetDescription(text, MAX_PATH * 2);
     PrintWide("descriptionW", text);
     PIDLIST_ABSOLUTE items = nullptr;

@@ -1,4 +1,6 @@
 #include "platform/contract/contract_backend.h"
+#include "platform/known_folders.h"
+#include "platform/link_bytes.h"
 #include "platform/text.h"
 
 namespace qb::test {
@@ -66,18 +68,29 @@ TEST_P(ShellContract, AShortcutToAMissingFileStillLoads) {
 
 TEST_P(ShellContract, FilesThatAreNotShortcutsDoNotLoad) {
     const std::string folder = backend->ScratchFolder();
-    const std::pair<const char*, std::string> files[] = {
-        {"desktop.ini", "[.ShellClassInfo]\r\nLocalizedResourceName=x\r\n"},
-        {"empty.lnk", ""},
-        {"text.lnk", "This is not a link at all, whatever its name says."},
+    const struct {
+        const char* name;
+        std::string content;
+        const char* problem;
+    } files[] = {
+        {"desktop.ini", "[.ShellClassInfo]\r\nLocalizedResourceName=x\r\n", "the file is not a shortcut"},
+        {"empty.lnk", "", "the file is empty"},
+        {"text.lnk", "This is not a link at all, whatever its name says.", "the file is not a shortcut"},
+        {"cut.lnk", test::lnk::Header(0x80).substr(0, 40), "the file is cut short"},
+        {"block.lnk", test::lnk::Header(0x80) + test::lnk::Le32(0x40) + "abcd",
+         "a block runs past the end of the file"},
     };
-    for (const auto& [name, content] : files) {
-        SCOPED_TRACE(name);
-        const std::string path = JoinPath(folder, name);
-        ASSERT_TRUE(backend->Files().WriteFile(path, content));
-        EXPECT_FALSE(backend->ShellService().LoadShortcut(path).has_value());
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        const std::string path = JoinPath(folder, file.name);
+        ASSERT_TRUE(backend->Files().WriteFile(path, file.content));
+        const auto load = backend->ShellService().LoadShortcut(path);
+        EXPECT_FALSE(load.has_value());
+        EXPECT_EQ(load.problem, file.problem);
     }
-    EXPECT_FALSE(backend->ShellService().LoadShortcut(JoinPath(folder, "absent.lnk")).has_value());
+    const auto absent = backend->ShellService().LoadShortcut(JoinPath(folder, "absent.lnk"));
+    EXPECT_FALSE(absent.has_value());
+    EXPECT_EQ(absent.problem, "the file is not there");
 }
 
 TEST_P(ShellContract, SavingIntoAMissingFolderFails) {
@@ -108,6 +121,8 @@ TEST_P(ShellContract, ShortcutsWrittenByTheWindowsShellLoad) {
         {"lnk/spaces.lnk", "C:\\Program Files\\Common Files\\My App\\run me.exe", "", ""},
         {"lnk/missing_target.lnk", "C:\\No Such Folder\\gone.exe", "", "--quiet"},
         {"lnk/non_ascii.lnk", "C:\\Program Files\\Zürich Tools\\app.exe", "Zürich – 日本", "--stadt=Zürich"},
+        {"lnk/bare_name.lnk", "C:\\windows\\system32\\notepad.exe", "Bare name", ""},
+        {"lnk/network.lnk", "\\\\server\\share\\app.exe", "Network path", ""},
     };
     const std::string folder = backend->ScratchFolder();
     for (const auto& c : cases) {
@@ -122,6 +137,76 @@ TEST_P(ShellContract, ShortcutsWrittenByTheWindowsShellLoad) {
         }
         EXPECT_EQ(link->arguments, c.arguments);
     }
+}
+
+} // namespace qb::test
+
+namespace qb::test {
+
+// Links built byte by byte whose target only the system's own folders give: each backend must resolve
+// them to its own Windows folder and profile, and read the rest as Windows does.
+TEST_P(ShellContract, ItemListsAndFolderBlocksResolveToThisSystemsFolders) {
+    using namespace lnk;
+    SystemInfo& system = backend->SystemService();
+    const std::string windows = system.WindowsDirectory();
+    const std::string profile = system.ExpandEnvironmentStrings("%USERPROFILE%");
+    const std::string myComputer = GuidItem(root_id::kMyComputer);
+    const std::string oldWindows = NamedItem("OldWin", u"OldWin", true);
+    const std::string notepad = NamedItem("notepad.exe", u"notepad.exe");
+    const auto notepadOffset = static_cast<std::uint32_t>(myComputer.size() + 0x19 + oldWindows.size());
+    const std::string folder = backend->ScratchFolder();
+    const std::string parent = folder.substr(0, folder.find_last_of('\\'));
+    const std::u16string relative = u"..\\qb-relative.exe";
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string target;
+    } cases[] = {
+        {"the Windows folder as root",
+         Header(0x81) + IdList({GuidItem(folder_id::kWindows), notepad}) + Le32(0),
+         JoinPath(windows, "notepad.exe")},
+        {"the user's files as root",
+         Header(0x81) + IdList({GuidItem(root_id::kUsersFiles), NamedItem("qb-app.exe", u"qb-app.exe")}) +
+             Le32(0),
+         JoinPath(profile, "qb-app.exe")},
+        {"a known folder block re-roots the list",
+         Header(0x81) + IdList({myComputer, DriveItem('C'), oldWindows, notepad}) +
+             KnownFolderBlock(folder_id::kWindows, notepadOffset) + Le32(0),
+         JoinPath(windows, "notepad.exe")},
+        {"a special folder block re-roots the list (CSIDL_WINDOWS)",
+         Header(0x81) + IdList({myComputer, DriveItem('C'), oldWindows, notepad}) +
+             SpecialFolderBlock(0x24, notepadOffset) + Le32(0),
+         JoinPath(windows, "notepad.exe")},
+        {"a relative path resolves against the link's folder",
+         Header(0x88) + Le16(static_cast<std::uint16_t>(relative.size())) + Utf16(relative) + Le32(0),
+         JoinPath(parent, "qb-relative.exe")},
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = JoinPath(folder, "built" + std::to_string(i++) + ".lnk");
+        ASSERT_TRUE(backend->Files().WriteFile(path, c.bytes));
+        const auto link = backend->ShellService().LoadShortcut(path);
+        ASSERT_TRUE(link.has_value()) << link.problem;
+        EXPECT_TRUE(EqualsIgnoreCase(link->target, c.target) || link->target.find('~') != std::string::npos)
+            << link->target << " instead of " << c.target;
+    }
+}
+
+// The arguments Windows runs, hidden behind a description that declares more than 260 characters.
+TEST_P(ShellContract, ArgumentsHiddenBehindAnOverlongCountAreSeen) {
+    using namespace lnk;
+    const std::u16string hidden = u"/c start qb.exe";
+    const std::string bytes = Header(0x2 | 0x4 | 0x20 | 0x80) + LinkInfo("C:\\windows\\system32\\cmd.exe") +
+                              Le16(static_cast<std::uint16_t>(260 + 1 + hidden.size())) +
+                              Utf16(std::u16string(260, u' ')) +
+                              Le16(static_cast<std::uint16_t>(hidden.size())) + Utf16(hidden) + Le32(0);
+    const std::string path = JoinPath(backend->ScratchFolder(), "hidden.lnk");
+    ASSERT_TRUE(backend->Files().WriteFile(path, bytes));
+    const auto link = backend->ShellService().LoadShortcut(path);
+    ASSERT_TRUE(link.has_value()) << link.problem;
+    EXPECT_EQ(link->arguments, "/c start qb.exe");
+    EXPECT_EQ(link->description, std::string(260, ' '));
 }
 
 } // namespace qb::test

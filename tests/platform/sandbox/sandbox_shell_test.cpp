@@ -1,7 +1,11 @@
+#include "platform/link_bytes.h"
+#include "platform/sandbox/code_page_text.h"
 #include "platform/sandbox/command_line_words.h"
+#include "platform/sandbox/sandbox_registry.h"
 #include "platform/sandbox/sandbox_shell.h"
 #include "support/temp_dir.h"
 
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <thread>
@@ -30,7 +34,9 @@ public:
 };
 
 struct ShellFixture {
-    ShellFixture() : paths(dir.Path()), shell(paths, settings, desktop) {}
+    ShellFixture()
+        : paths(dir.Path()), registry(dir.Path() / "registry.reg", true),
+          shell(paths, settings, registry, desktop) {}
     std::filesystem::path Host(const std::string& windows) { return *paths.ToHost(windows); }
     // A host program that writes its arguments, one a line, into a file beside it.
     void MakeRecorder(const std::string& windowsPath) {
@@ -49,6 +55,7 @@ struct ShellFixture {
     TempDir dir;
     SandboxSettings settings;
     PathMap paths;
+    SandboxRegistry registry;
     RecordingDesktop desktop;
     SandboxShell shell;
 };
@@ -160,6 +167,63 @@ TEST(SandboxShell, NotepadOpensTheFileInTheUsersTextViewer) {
     EXPECT_EQ(f.shell.RunCommand("notepad.exe C:\\Backups\\mine.qbk", 1), kWinExecStarted);
     EXPECT_THAT(f.desktop.opened, ElementsAre(f.Host("C:\\Backups\\mine.qbk").string(),
                                               f.Host("C:\\Backups\\mine.qbk").string()));
+}
+
+} // namespace qb::sandbox
+
+namespace qb::sandbox {
+
+TEST(CodePageText, LegacyCodePagesDecodeAsWindowsMapsThem) {
+    const struct {
+        unsigned codePage;
+        std::string bytes;
+        std::string utf8;
+    } cases[] = {
+        {1252, "Z\xFCrich \x80", "Z\u00fcrich \u20ac"},
+        {1251, "\xCF\xF0\xE8\xE2\xE5\xF2", "\u041f\u0440\u0438\u0432\u0435\u0442"},
+        {932, "\x93\xFA\x96\x7B", "\u65e5\u672c"},
+        {936, "\xD6\xD0\xCE\xC4", "\u4e2d\u6587"},
+        {949, "\xC7\xD1\xB1\xDB", "\ud55c\uae00"},
+        {950, "\xA4\xA4\xA4\xE5", "\u4e2d\u6587"},
+        {65001, "Z\xC3\xBCrich", "Z\u00fcrich"},
+        {932, "a\x93", "a\xEF\xBF\xBD"},     // a lead byte without its trail
+        {99999, "Z\xFCrich", "Z\u00fcrich"}, // unknown here: Windows-1252
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        EXPECT_EQ(CodePageToUtf8(c.codePage, c.bytes), c.utf8);
+    }
+}
+
+// The sandbox reads a link's ANSI text in the code page its registry records, as Windows does.
+TEST(SandboxShell, LinksAreReadInTheCodePageTheRegistryRecords) {
+    ShellFixture f;
+    std::filesystem::create_directories(f.Host("C:\\Links"));
+    const std::string ansiPath = "C:\\\xCF\xF0\xE8\\app.exe";
+    const std::string link =
+        test::lnk::Header(0x2 | 0x80) + test::lnk::LinkInfo(ansiPath) + test::lnk::Le32(0);
+    std::ofstream(f.Host("C:\\Links\\cp.lnk"), std::ios::binary) << link;
+    const struct {
+        const char* acp;
+        std::string target;
+    } cases[] = {
+        {nullptr, "C:\\\u00cf\u00f0\u00e8\\app.exe"},
+        {"1251", "C:\\\u041f\u0440\u0438\\app.exe"},
+        {"not a number", "C:\\\u00cf\u00f0\u00e8\\app.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.acp ? c.acp : "absent");
+        if (c.acp) {
+            f.registry
+                .OpenForWriting(RegistryRoot::LocalMachine,
+                                "SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", true,
+                                RegistryView::Native)
+                ->WriteString("ACP", c.acp);
+        }
+        const auto loaded = f.shell.LoadShortcut("C:\\Links\\cp.lnk");
+        ASSERT_TRUE(loaded.has_value()) << loaded.problem;
+        EXPECT_EQ(loaded->target, c.target);
+    }
 }
 
 } // namespace qb::sandbox

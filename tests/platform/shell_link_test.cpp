@@ -1,4 +1,4 @@
-#include "platform/sandbox/shell_link_format.h"
+#include "platform/shell_link.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-namespace qb::sandbox {
+namespace qb {
 namespace {
 
 std::string ReadFixture(const std::string& name) {
@@ -106,7 +106,7 @@ const FixtureCase kFixtures[] = {
 TEST(ShellLinkFormatTest, ShellMadeLinksDecode) {
     for (const auto& fixture : kFixtures) {
         SCOPED_TRACE(fixture.file);
-        EXPECT_EQ(DecodeShellLink(ReadFixture(fixture.file)), fixture.expected);
+        EXPECT_EQ(DecodeShellLink(ReadFixture(fixture.file)).link, fixture.expected);
     }
 }
 
@@ -145,7 +145,7 @@ std::vector<ShellLinkData> RoundTripCases() {
 TEST(ShellLinkFormatTest, EncodedLinksDecodeToTheSameData) {
     for (const ShellLinkData& link : RoundTripCases()) {
         SCOPED_TRACE(link.targetPath);
-        EXPECT_EQ(DecodeShellLink(EncodeShellLink(link)), link);
+        EXPECT_EQ(DecodeShellLink(EncodeShellLink(link)).link, link);
     }
 }
 
@@ -192,20 +192,35 @@ TEST(ShellLinkFormatTest, LinkWithoutOtherTargetReportsRelativePath) {
     EXPECT_EQ(DecodeShellLink(EncodeShellLink(link))->targetPath, "..\\app.exe");
 }
 
-TEST(ShellLinkFormatTest, StringsBeyondTheCountLimitAreCut) {
-    const auto decoded = DecodeShellLink(EncodeShellLink(Link("C:\\a.exe", std::string(70000, 'x'))));
+TEST(ShellLinkFormatTest, StringsBeyondWhatWindowsReadsAreCut) {
+    ShellLinkData link = Link("C:\\a.exe", std::string(70000, 'x'));
+    link.arguments = std::string(70000, 'y');
+    link.workingDirectory = std::string(300, 'w');
+    const auto decoded = DecodeShellLink(EncodeShellLink(link));
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->description, std::string(65535, 'x'));
+    EXPECT_EQ(decoded->description, std::string(260, 'x'));
+    EXPECT_EQ(decoded->workingDirectory, std::string(260, 'w'));
+    EXPECT_EQ(decoded->arguments, std::string(65535, 'y'));
 }
 
-TEST(ShellLinkFormatTest, AnsiTextIsUtf8OrElseWindows1252) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"Z\xC3\xBCrich", "Z\u00fcrich"}, {"Z\xFCrich \x80", "Z\u00fcrich \u20ac"}, {"plain", "plain"}};
-    for (const auto& [ansi, utf8] : cases) {
-        SCOPED_TRACE(utf8);
+TEST(ShellLinkFormatTest, AnsiTextIsReadInTheSystemCodePage) {
+    ShellLinkContext tagged;
+    tagged.ansiToUtf8 = [](std::string_view ansi) { return "cp(" + std::string(ansi) + ")"; };
+    const struct {
+        std::string ansi;
+        const ShellLinkContext* context;
+        std::string utf8;
+    } cases[] = {
+        {"Z\xFCrich \x80", nullptr, "Z\u00fcrich \u20ac"}, // Windows-1252 when the system's is not known
+        {"Z\xC3\xBCrich", nullptr, "Z\u00c3\u00bcrich"},   // UTF-8 bytes are no exception
+        {"plain", &tagged, "plain"},
+        {"Z\xFCrich", &tagged, "cp(Z\xFCrich)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8);
         const std::string bytes =
-            BareHeader(0x4) + Le16(static_cast<std::uint16_t>(ansi.size())) + ansi + Le32(0);
-        EXPECT_EQ(DecodeShellLink(bytes)->description, utf8);
+            BareHeader(0x4) + Le16(static_cast<std::uint16_t>(c.ansi.size())) + c.ansi + Le32(0);
+        EXPECT_EQ(DecodeShellLink(bytes, c.context ? *c.context : ShellLinkContext{})->description, c.utf8);
     }
 }
 
@@ -248,7 +263,7 @@ TEST(ShellLinkFormatTest, EveryTruncationFailsUntilOnlyTheTerminalBlockIsMissing
             if (length < link.size() - 4) {
                 EXPECT_FALSE(cut);
             } else {
-                EXPECT_EQ(cut, whole);
+                EXPECT_EQ(cut.link, whole.link);
             }
         }
     }
@@ -258,37 +273,54 @@ TEST(ShellLinkFormatTest, BrokenStructuresAreRefused) {
     const std::string plain = ReadFixture("plain.lnk");
     const std::size_t info = LinkInfoOffset(plain);
     const std::size_t strings = info + U32At(plain, info);
+    constexpr const char* kNotALink = "the file is not a shortcut";
+    constexpr const char* kCutShort = "the file is cut short";
+    constexpr const char* kDamaged = "its link information is damaged";
     struct Case {
         const char* what;
         std::size_t offset;
         std::string bytes;
+        const char* problem;
     };
     const Case cases[] = {
-        {"header size 0x4D", 0, Le32(0x4D)},
-        {"IDList past the end", kIdList, Le16(0xFFFF)},
-        {"LinkInfo past the end", info, Le32(0xFFFFFFFF)},
-        {"LinkInfo smaller than its header", info, Le32(0x10)},
-        {"LinkInfo header too small", info + 4, Le32(0x10)},
-        {"LinkInfo header past the end", info + 4, Le32(0x1000)},
-        {"VolumeID past the end", info + 0x0C, Le32(0x1000)},
-        {"VolumeID size past the end", U32At(plain, info + 0x0C) + info, Le32(0x7FFFFFFF)},
-        {"LocalBasePath past the end", info + 0x10, Le32(0x1000)},
-        {"LocalBasePath at the largest offset", info + 0x10, Le32(0xFFFFFFFF)},
-        {"CommonPathSuffix past the end", info + 0x18, Le32(0x1000)},
-        {"huge description count", strings, Le16(0xFFFF)},
-        {"extra block past the end", plain.size() - 4, Le32(0x100)},
+        {"header size 0x4D", 0, Le32(0x4D), kNotALink},
+        {"IDList past the end", kIdList, Le16(0xFFFF), kCutShort},
+        {"LinkInfo past the end", info, Le32(0xFFFFFFFF), kCutShort},
+        {"LinkInfo smaller than its header", info, Le32(0x10), kDamaged},
+        {"LinkInfo header too small", info + 4, Le32(0x10), kDamaged},
+        {"LinkInfo header past the end", info + 4, Le32(0x1000), kDamaged},
+        {"VolumeID past the end", info + 0x0C, Le32(0x1000), kDamaged},
+        {"VolumeID size past the end", U32At(plain, info + 0x0C) + info, Le32(0x7FFFFFFF), kDamaged},
+        {"LocalBasePath past the end", info + 0x10, Le32(0x1000), kDamaged},
+        {"LocalBasePath at the largest offset", info + 0x10, Le32(0xFFFFFFFF), kDamaged},
+        {"CommonPathSuffix past the end", info + 0x18, Le32(0x1000), kDamaged},
+        {"huge description count", strings, Le16(0xFFFF), kCutShort},
+        {"extra block past the end", plain.size() - 4, Le32(0x100), "a block runs past the end of the file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::string bytes = plain;
         bytes.replace(c.offset, c.bytes.size(), c.bytes);
-        EXPECT_FALSE(DecodeShellLink(bytes));
+        const auto read = DecodeShellLink(bytes);
+        EXPECT_FALSE(read);
+        EXPECT_EQ(read.problem, c.problem);
     }
     for (std::size_t i = 4; i < 20; ++i) {
         SCOPED_TRACE(i);
         std::string bytes = plain;
         bytes[i] = static_cast<char>(bytes[i] ^ 0x01);
-        EXPECT_FALSE(DecodeShellLink(bytes));
+        EXPECT_EQ(DecodeShellLink(bytes).problem, kNotALink);
+    }
+    const std::pair<std::string, const char*> files[] = {
+        {"", "the file is empty"},
+        {"L\0", kNotALink},
+        {"This is not a link at all, whatever its name says.", kNotALink},
+        {plain.substr(0, 12), kCutShort},
+        {plain.substr(0, 0x4B), kCutShort},
+    };
+    for (const auto& [bytes, problem] : files) {
+        SCOPED_TRACE(bytes.size());
+        EXPECT_EQ(DecodeShellLink(bytes).problem, problem);
     }
 }
 
@@ -335,4 +367,4 @@ TEST(ShellLinkFormatTest, DISABLED_DumpEncodedLinksForTheShell) {
 }
 
 } // namespace
-} // namespace qb::sandbox
+} // namespace qb
