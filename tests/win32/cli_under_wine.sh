@@ -45,11 +45,7 @@ add "HKCU\\$cv\\RunDisabled" QbCrossTwin REG_SZ 'C:\windows\notepad.exe'
 add "HKCU\\$cv\\Run" QbCrossKept REG_SZ 'C:\windows\notepad.exe /new'
 add "HKCU\\$cv\\RunDisabled" QbCrossKept REG_SZ 'C:\windows\notepad.exe /old'
 
-startup=$(w reg query "HKCU\\$cv\\Explorer\\Shell Folders" /v Startup | tr -d '\r' |
-  sed -n 's/^ *Startup *REG_SZ *//Ip')
-[ -n "$startup" ] || { echo "FAIL: no Startup folder in Shell Folders" >&2; exit 1; }
-startup_unix=$(w winepath -u "$startup" | tr -d '\r')
-mkdir -p "$startup_unix"
+find_user_startup
 startup_link="$startup_unix/Qb Cross Link.lnk"
 cp "$link" "$startup_link"
 

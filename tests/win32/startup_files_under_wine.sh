@@ -21,11 +21,7 @@ cleanup() {
 trap finish EXIT
 install_program "$cli" "$tool"
 
-startup=$(w reg query "HKCU\\$cv\\Explorer\\Shell Folders" /v Startup | tr -d '\r' |
-  sed -n 's/^ *Startup *REG_SZ *//Ip')
-[ -n "$startup" ] || { echo "FAIL: no Startup folder in Shell Folders" >&2; exit 1; }
-startup_unix=$(w winepath -u "$startup" | tr -d '\r')
-mkdir -p "$startup_unix"
+find_user_startup
 put() { # put NAME BYTES
   printf '%b' "$2" >"$startup_unix/$1"
   made+=("$startup_unix/$1")

@@ -34,3 +34,13 @@ install_program() { # install_program PROGRAM FOLDER
   exe="$2/$(basename "$1")"
   for table in st sn fn sp; do : >"$2/$table.dat"; done
 }
+
+# The user's startup folder as the system names it: its Windows path in $startup and its host path,
+# made if missing, in $startup_unix.
+find_user_startup() {
+  startup=$(w reg query "HKCU\\$cv\\Explorer\\Shell Folders" /v Startup | tr -d '\r' |
+    sed -n 's/^ *Startup *REG_SZ *//Ip')
+  [ -n "$startup" ] || { echo "FAIL: no Startup folder in Shell Folders" >&2; exit 1; }
+  startup_unix=$(w winepath -u "$startup" | tr -d '\r')
+  mkdir -p "$startup_unix"
+}

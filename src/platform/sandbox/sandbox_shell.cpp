@@ -9,6 +9,7 @@
 #include "platform/sandbox/host_process.h"
 #include "platform/sandbox/sandbox_known_folders.h"
 #include "platform/shell_link.h"
+#include "platform/shortcut_file.h"
 #include "platform/text.h"
 
 #include <sys/stat.h>
@@ -66,32 +67,15 @@ ShortcutLoad SandboxShell::LoadShortcut(std::string_view path) {
     if (!IsHostFile(host)) {
         return {std::nullopt, "the file is not there"};
     }
-    const auto bytes = ReadHostFile(*host);
-    if (!bytes) {
-        return {std::nullopt, "the file could not be read"};
-    }
     ShellLinkContext context;
-    const std::size_t slash = path.find_last_of('\\');
-    context.linkFolder = std::string(path.substr(0, slash == std::string_view::npos ? 0 : slash));
     const unsigned codePage = SystemAnsiCodePage(registry_);
     context.ansiToUtf8 = [codePage](std::string_view ansi) { return CodePageToUtf8(codePage, ansi); };
     context.knownFolderPath = [this](std::string_view folderId) {
         return SandboxKnownFolderPath(settings_, registry_, folderId);
     };
-    const auto link = DecodeShellLink(*bytes, context);
-    if (!link) {
-        return {std::nullopt, link.problem};
-    }
-    ShortcutInfo info;
     // IShellLink::GetPath hands out the target with its %NAME% references expanded.
-    info.target = settings_.ExpandEnvironmentStrings(link->targetPath);
-    info.arguments = link->arguments;
-    info.description = link->description;
-    info.workingDirectory = link->workingDirectory;
-    info.iconLocation = link->iconLocation;
-    info.iconIndex = link->iconIndex;
-    info.showCommand = link->showCommand;
-    return {info, {}};
+    return ShortcutFromFile(path, ReadHostFile(*host), std::move(context),
+                            [this](const std::string& target) { return settings_.ExpandEnvironmentStrings(target); });
 }
 
 bool SandboxShell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {

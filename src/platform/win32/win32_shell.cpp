@@ -3,6 +3,7 @@
 #include "platform/ansi_code_page.h"
 #include "platform/known_folders.h"
 #include "platform/shell_link.h"
+#include "platform/shortcut_file.h"
 #include "platform/text.h"
 #include "platform/win32/win32_failure.h"
 #include "platform/win32/win32_handles.h"
@@ -126,29 +127,12 @@ ShortcutLoad Win32Shell::LoadShortcut(std::string_view path) {
     if (!files_.FileExists(path)) {
         return {std::nullopt, "the file is not there"};
     }
-    const auto bytes = files_.ReadFile(path);
-    if (!bytes) {
-        return {std::nullopt, "the file could not be read"};
-    }
     ShellLinkContext context;
-    const std::size_t slash = path.find_last_of('\\');
-    context.linkFolder = std::string(path.substr(0, slash == std::string_view::npos ? 0 : slash));
     const unsigned codePage = SystemAnsiCodePage(registry_);
     context.ansiToUtf8 = [codePage](std::string_view ansi) { return AnsiToUtf8(codePage, ansi); };
     context.knownFolderPath = KnownFolderPath;
-    const auto link = DecodeShellLink(*bytes, context);
-    if (!link) {
-        return {std::nullopt, link.problem};
-    }
-    ShortcutInfo info;
-    info.target = link->targetPath.empty() ? std::string() : ShortPath(ExpandedPath(link->targetPath));
-    info.arguments = link->arguments;
-    info.description = link->description;
-    info.workingDirectory = link->workingDirectory;
-    info.iconLocation = link->iconLocation;
-    info.iconIndex = link->iconIndex;
-    info.showCommand = link->showCommand;
-    return {info, {}};
+    return ShortcutFromFile(path, files_.ReadFile(path), std::move(context),
+                            [](const std::string& target) { return ShortPath(ExpandedPath(target)); });
 }
 
 bool Win32Shell::SaveShortcut(std::string_view path, const ShortcutInfo& info) {
