@@ -3,6 +3,7 @@
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 #include "window_driver.h"
+#include "support/process_guard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -249,6 +250,7 @@ TEST(TMainForm, RowCommandsTellWhatIsWrongAndHandTheRestToTheShell) {
 
 TEST(TMainForm, StartsAndStopsARealProgram) {
     Window w;
+    const test::FolderProcessGuard started(w.root.Path());
     std::filesystem::remove(w.root.Path() / "processes.txt"); // the host's own processes
     const std::string program = "C:\\Apps\\qbguiprobe.exe";
     w.root.File(program, "#!/bin/sh\ntrap 'exit 0' TERM\nwhile :; do sleep 1; done\n")

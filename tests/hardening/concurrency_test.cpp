@@ -1,5 +1,6 @@
 #include "hardening/hardening_support.h"
 #include "support/sandbox_root.h"
+#include "support/process_guard.h"
 
 #include <gtest/gtest.h>
 #include <latch>
@@ -68,6 +69,7 @@ std::vector<std::string> RunPhase(const Phase& phase, const std::filesystem::pat
         start.arrive_and_wait();
         for (int i = 0; i < kChangesEach; ++i) {
             const pid_t pid = test::StartCli(phase.command(root.string(), process, i), log);
+            const test::ProcessGuard guard(pid);
             const auto status = pid > 0 ? test::WaitForChild(pid, 30s) : std::nullopt;
             if (status != 0) {
                 std::lock_guard lock(mutex);

@@ -9,6 +9,7 @@
 #include "platform/sandbox/sandbox_system.h"
 #include "support/recording_fakes.h"
 #include "support/temp_dir.h"
+#include "support/process_guard.h"
 
 #include <climits>
 #include <csignal>
@@ -278,6 +279,7 @@ TEST_P(CrashSafety, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
 
     // Kills land anywhere from the moment the child is ready to write until it has made three writes.
     const pid_t calibration = Fork([&](const auto& ready) { writer->Write(0, 1, 3, ready); });
+    const test::ProcessGuard calibrationGuard(calibration);
     const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(test::WaitForChild(calibration, 20s), 0);
     const auto window =
@@ -287,13 +289,16 @@ TEST_P(CrashSafety, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     std::uniform_int_distribution<long long> delay(0, window.count());
     State before{0, 0};
     ASSERT_EQ(std::get<State>(writer->Observe()), (State{0, 3}));
-    ASSERT_EQ(test::WaitForChild(Fork([&](const auto& ready) { writer->Write(0, 0, 0, ready); }), 20s), 0);
+    const pid_t first = Fork([&](const auto& ready) { writer->Write(0, 0, 0, ready); });
+    const test::ProcessGuard firstGuard(first);
+    ASSERT_EQ(test::WaitForChild(first, 20s), 0);
     int untouched = 0, leftTemporaries = 0;
     for (int round = 1; round <= kRounds && !HasFailure(); ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         watchdog.Doing(std::string(GetParam().what) + ", round " + std::to_string(round));
 
         const pid_t pid = Fork([&](const auto& ready) { writer->Write(round, 1, INT_MAX, ready); });
+        const test::ProcessGuard guard(pid);
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(pid, SIGKILL);
@@ -313,8 +318,9 @@ TEST_P(CrashSafety, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         }
 
         // The next writer is not kept waiting by a lock of the killed one.
-        const auto next =
-            test::WaitForChild(Fork([&](const auto& ready) { writer->Write(round, 0, 0, ready); }), 10s);
+        const pid_t nextPid = Fork([&](const auto& ready) { writer->Write(round, 0, 0, ready); });
+        const test::ProcessGuard nextGuard(nextPid);
+        const auto next = test::WaitForChild(nextPid, 10s);
         ASSERT_TRUE(next) << "the next writer was still waiting after 10 s";
         ASSERT_EQ(next, 0);
         const Observation written = writer->Observe();
@@ -426,9 +432,9 @@ TEST(CrashSafety, AKilledApplyLeavesTheRegistryAsItWasOrAsTheWholeApplyMadeIt) {
     // finished, so that some meet the apply at work and some come after it.
     test::TempDir timingDir;
     const fs::path timing = timingDir.Path() / "apply-us";
-    ASSERT_EQ(test::WaitForChild(
-                  Fork([&](const auto& ready) { SwitchEverything(dir.Path(), ready, timing); }), 20s),
-              0);
+    const pid_t timed = Fork([&](const auto& ready) { SwitchEverything(dir.Path(), ready, timing); });
+    const test::ProcessGuard timedGuard(timed);
+    ASSERT_EQ(test::WaitForChild(timed, 20s), 0);
     const auto window = std::chrono::microseconds(std::stoll(test::ReadText(timing)));
     ASSERT_EQ(std::get<bool>(observe()), false);
 
@@ -440,6 +446,7 @@ TEST(CrashSafety, AKilledApplyLeavesTheRegistryAsItWasOrAsTheWholeApplyMadeIt) {
         SCOPED_TRACE("round " + std::to_string(round));
         watchdog.Doing("a killed apply, round " + std::to_string(round));
         const pid_t pid = Fork([&](const auto& ready) { SwitchEverything(dir.Path(), ready); });
+        const test::ProcessGuard guard(pid);
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(pid, SIGKILL);

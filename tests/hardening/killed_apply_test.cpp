@@ -8,6 +8,7 @@
 #include "hardening/hardening_support.h"
 #include "platform/sandbox/sandbox_system.h"
 #include "support/startup_machine.h"
+#include "support/process_guard.h"
 
 #include <csignal>
 #include <functional>
@@ -41,6 +42,7 @@ int InChild(const std::function<void()>& body) {
         }
         ::_exit(0);
     }
+    const ProcessGuard guard(pid);
     return WaitForChild(pid, 60s).value_or(-1);
 }
 
@@ -268,6 +270,7 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
     const auto started = std::chrono::steady_clock::now();
     const pid_t whole =
         StartCli({"--system-root", root.string(), "restore", machine.backup, "--no-backup"}, log);
+    const ProcessGuard wholeGuard(whole);
     ASSERT_EQ(WaitForChild(whole, 300s), 0) << ReadText(log);
     const auto duration = std::chrono::steady_clock::now() - started;
     ASSERT_EQ(ListedForms(root), machine.savedSetting);
@@ -287,6 +290,7 @@ TEST(KilledApply, ARestoreKilledAtRandomLeavesTheOldOrTheSavedSettingWhole) {
         root = machine.Fresh(dir.Path());
         const pid_t pid =
             StartCli({"--system-root", root.string(), "restore", machine.backup, "--no-backup"}, log);
+        const ProcessGuard guard(pid);
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(pid, SIGKILL);
@@ -350,6 +354,7 @@ TEST(Concurrency, TwoRestoresAtOnceLeaveEveryEntryOnce) {
                              logs.Path() / "first.log");
     const pid_t b = StartCli({"--system-root", root.string(), "restore", secondBackup, "--no-backup"},
                              logs.Path() / "second.log");
+    const ProcessGuard guardA(a), guardB(b);
     const auto statusA = WaitForChild(a, 300s);
     const auto statusB = WaitForChild(b, 300s);
     ASSERT_TRUE(statusA && statusB) << "a restore did not end";

@@ -1,6 +1,7 @@
 #include "inventory/process_scan.h"
 #include "inventory/row_texts.h"
 #include "support/sandbox_root.h"
+#include "support/process_guard.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -72,6 +73,7 @@ TEST(ProcessScan, OldNtGathersNothing) {
 
 TEST(ProcessScan, SeesARealProgramStartedFromTheSandbox) {
     test::SandboxRoot root;
+    const test::FolderProcessGuard started(root.Path());
     const std::string program = "C:\\Program Files\\Probe\\qbscanprobe.exe";
     root.File(program, "#!/bin/sh\ntrap 'exit 0' TERM\nwhile :; do sleep 1; done\n");
     std::filesystem::permissions(root.Host(program), std::filesystem::perms::owner_all);

@@ -3,6 +3,7 @@
 #include "platform/faults/faulty_services.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
+#include "support/process_guard.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -31,6 +32,7 @@ struct Fixture {
     test::SandboxRoot root;
     test::ScriptedDialogs dialogs;
     Inventory inventory;
+    const test::FolderProcessGuard started{root.Path()}; // declared after the root: it goes first
 };
 
 // A process that ignores close requests and cannot be ended.

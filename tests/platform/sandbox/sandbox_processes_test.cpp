@@ -1,5 +1,7 @@
+#include "platform/sandbox/host_process.h"
 #include "platform/sandbox/sandbox_processes.h"
 #include "support/temp_dir.h"
+#include "support/process_guard.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -55,6 +57,7 @@ TEST(SandboxProcesses, SeesARealHostProcessWithItsMemoryAndEndsIt) {
         ::execl(script.c_str(), script.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
+    const test::ProcessGuard guard(pid);
     SandboxProcesses processes(dir.Path()); // no processes.txt: the host's own
     bool seen = false;
     for (int attempt = 0; attempt < 100 && !seen; ++attempt) {
@@ -78,6 +81,26 @@ TEST(SandboxProcesses, SeesARealHostProcessWithItsMemoryAndEndsIt) {
     EXPECT_TRUE(handle->Terminate(0));
     EXPECT_EQ(handle->WaitForExit(std::chrono::milliseconds(5000)), WaitResult::Ended);
     ::waitpid(pid, nullptr, 0);
+}
+
+// A program the shell starts is detached from the test and never its child: the folder guard still finds
+// it by the file it runs, ends it and nothing else, and finds nothing once it is gone.
+TEST(SandboxProcesses, TheFolderGuardEndsADetachedProgramStartedFromItsFolder) {
+    TempDir dir, elsewhere;
+    const auto script = dir.Path() / "Apps" / "qbguarded.exe";
+    WriteText(script, "#!/bin/sh\nwhile :; do sleep 1; done\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    const test::FolderProcessGuard guard(dir.Path());
+    const test::FolderProcessGuard other(elsewhere.Path());
+    ASSERT_EQ(SpawnHostProgram(script, {"--tray"}), SpawnResult::Started);
+    EXPECT_EQ(other.EndAll(), 0);
+    EXPECT_EQ(guard.EndAll(), 1);
+    int left = 1;
+    for (int attempt = 0; attempt < 250 && left > 0; ++attempt) { // SIGKILL lands a moment later
+        ::usleep(20000);
+        left = guard.EndAll();
+    }
+    EXPECT_EQ(left, 0);
 }
 
 } // namespace qb::sandbox

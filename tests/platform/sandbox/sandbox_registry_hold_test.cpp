@@ -2,6 +2,7 @@
 #include "platform/sandbox/host_files.h"
 #include "platform/sandbox/sandbox_registry.h"
 #include "support/temp_dir.h"
+#include "support/process_guard.h"
 
 #include <chrono>
 #include <filesystem>
@@ -173,6 +174,7 @@ TEST(SandboxRegistry, AnotherProcessWaitsForTheHoldAndKeepsItsChanges) {
         key->WriteString("Hotel", "C:\\Hotel.exe");
         ::_exit(0);
     }
+    const test::ProcessGuard guard(child);
     SandboxRegistry registry(file, true);
     auto hold = registry.HoldChanges();
     registry.OpenForWriting(HKCU, kRun, false)->WriteString("Golf", "C:\\Golf.exe");

@@ -3,6 +3,7 @@
 #include "platform/sandbox/sandbox_registry.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
+#include "support/process_guard.h"
 
 #include <csignal>
 #include <filesystem>
@@ -199,6 +200,7 @@ TEST(SandboxRegistry, TwoProcessesWritingAtOnceLoseNothing) {
             ::_exit(0);
         }
     }
+    const test::ProcessGuard first(children[0]), second(children[1]);
     for (const pid_t pid : children) {
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -221,6 +223,7 @@ TEST(SandboxRegistry, ALockLeftByAKilledProcessDoesNotBlockTheNextWriter) {
         ::pause();
         ::_exit(0);
     }
+    const test::ProcessGuard guard(holder);
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     ::kill(holder, SIGKILL);

@@ -4,6 +4,7 @@
 #include "platform/sandbox/sandbox_registry.h"
 #include "platform/sandbox/sandbox_shell.h"
 #include "support/temp_dir.h"
+#include "support/process_guard.h"
 
 #include <fstream>
 #include <gmock/gmock.h>
@@ -58,6 +59,7 @@ struct ShellFixture {
     SandboxRegistry registry;
     RecordingDesktop desktop;
     SandboxShell shell;
+    const test::FolderProcessGuard started{dir.Path()}; // the recorders it ran, if one still writes
 };
 
 } // namespace
