@@ -17,9 +17,49 @@ function(qb_module name)
   qb_target_warnings(${name})
 endfunction()
 
-# A GoogleTest program of one module; every test is registered with CTest.
+# Every CTest test carries one label, so that a run can pick its share (ctest -L, the quick test preset):
+#   quick      the unit tests; the whole set runs in under a minute (ctest --preset quick)
+#   gui        the real windows on Qt's offscreen platform, and the GUI program's own start
+#   hardening  crash safety, concurrency and hostile input, with real processes and many rounds
+#   wine       the Windows programs, run under Wine
+#   slow       single tests that take tens of seconds or more, wherever they live
+# The default is quick for a native test program and wine for a cross-built one.
+function(qb_default_test_label out)
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set(${out} wine PARENT_SCOPE)
+  else()
+    set(${out} quick PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Registers the tests of a GoogleTest program with its label. SLOW names tests (gtest filter patterns,
+# Suite.Name or Suite.*) that are labelled slow instead.
+#   qb_discover_tests(target [LABEL label] [SLOW pattern...] [DISCOVERY_TIMEOUT s] [PROPERTIES ...])
+function(qb_discover_tests target)
+  cmake_parse_arguments(ARG "" "LABEL;DISCOVERY_TIMEOUT" "SLOW;PROPERTIES" ${ARGN})
+  if(NOT ARG_LABEL)
+    qb_default_test_label(ARG_LABEL)
+  endif()
+  if(NOT ARG_DISCOVERY_TIMEOUT)
+    set(ARG_DISCOVERY_TIMEOUT 60)
+  endif()
+  if(NOT ARG_SLOW)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT ${ARG_DISCOVERY_TIMEOUT}
+      PROPERTIES LABELS ${ARG_LABEL} ${ARG_PROPERTIES})
+    return()
+  endif()
+  list(JOIN ARG_SLOW ":" slowFilter)
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT ${ARG_DISCOVERY_TIMEOUT} TEST_FILTER "-${slowFilter}"
+    PROPERTIES LABELS ${ARG_LABEL} ${ARG_PROPERTIES})
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT ${ARG_DISCOVERY_TIMEOUT} TEST_FILTER "${slowFilter}"
+    PROPERTIES LABELS slow ${ARG_PROPERTIES})
+endfunction()
+
+# A GoogleTest program of one module; every test is registered with CTest under the program's label
+# (qb_discover_tests above).
+#   qb_test(name SOURCES ... DEPENDS ... [LABEL label] [SLOW pattern...] [PROPERTIES ...])
 function(qb_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPENDS;PROPERTIES;SLOW" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -30,5 +70,5 @@ function(qb_test name)
   target_compile_definitions(${name} PRIVATE QB_TEST_DATA_DIR="${dataDir}")
   qb_target_warnings(${name})
   qb_windows_manifest(${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
+  qb_discover_tests(${name} LABEL "${ARG_LABEL}" SLOW ${ARG_SLOW} PROPERTIES ${ARG_PROPERTIES})
 endfunction()

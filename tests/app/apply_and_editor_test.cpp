@@ -6,6 +6,7 @@
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
 #include "platform/faults/faulty_services.h"
+#include "support/paths.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 #include "window_driver.h"
@@ -30,9 +31,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kTool = "C:\\Program Files\\Quillbrook";
-const std::string kCuRun = "Current User\\Registry\\Run";
+using namespace test::paths;
 
 struct Window {
     // beforeOpening: what happens to the machine after it is made and before the window opens on it.

@@ -2,6 +2,7 @@
 #include "app/t_main_form.h"
 #include "backup/backup_file.h"
 #include "changes/pending_changes.h"
+#include "support/paths.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 #include "window_driver.h"
@@ -22,8 +23,7 @@ using ::testing::UnorderedElementsAre;
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kTool = "C:\\Program Files\\Quillbrook";
+using namespace test::paths;
 
 struct Window {
     Window() {

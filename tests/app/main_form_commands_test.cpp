@@ -6,6 +6,7 @@
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "main_window_fixture.h"
+#include "support/paths.h"
 #include "support/sandbox_root.h"
 
 #include <QAccessible>
@@ -23,9 +24,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kTool = "C:\\Program Files\\Quillbrook";
-constexpr auto HKCU = RegistryRoot::CurrentUser;
+using namespace test::paths;
 
 void FillMachine(test::SandboxRoot& root) {
     root.File("C:\\Apps\\agent.exe")

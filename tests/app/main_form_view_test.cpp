@@ -5,6 +5,7 @@
 #include "app/t_form_add.h"
 #include "app/window_settings.h"
 #include "main_window_fixture.h"
+#include "support/paths.h"
 #include "support/sandbox_root.h"
 
 #include <QHeaderView>
@@ -24,10 +25,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kTool = "C:\\Program Files\\Quillbrook";
-constexpr auto HKLM = RegistryRoot::LocalMachine;
-constexpr auto HKCU = RegistryRoot::CurrentUser;
+using namespace test::paths;
 
 // One entry in each of four places; Tool runs.
 void FillMachine(test::SandboxRoot& root) {

@@ -1,9 +1,10 @@
 #include "app/t_main_form.h"
 #include "inventory/process_scan.h"
+#include "support/paths.h"
+#include "support/process_guard.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 #include "window_driver.h"
-#include "support/process_guard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,9 +25,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-constexpr auto HKLM = RegistryRoot::LocalMachine;
-constexpr auto HKCU = RegistryRoot::CurrentUser;
+using namespace test::paths;
 
 class RecordingDesktop : public sandbox::DesktopHandoff {
 public:

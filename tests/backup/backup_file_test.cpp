@@ -4,6 +4,7 @@
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
 #include "platform/platform_error.h"
+#include "support/paths.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 
@@ -16,11 +17,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kCuRunOnce = "Current User\\Registry\\RunOnce";
-const std::string kTool = "C:\\Program Files\\Quillbrook";
-const std::string kUserStartup =
-    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+using namespace test::paths;
 
 // A machine with a few entries, the database, a fixed clock and scripted dialogs.
 struct Machine {

@@ -4,6 +4,7 @@
 #include "changes/pending_changes.h"
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
+#include "support/paths.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 
@@ -18,14 +19,8 @@ using ::testing::UnorderedElementsAreArray;
 
 namespace {
 
-constexpr auto HKCU = RegistryRoot::CurrentUser;
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kTool = "C:\\Program Files\\Quillbrook";
-const std::string kUserStartup =
-    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+using namespace test::paths;
 const std::string kUserKept = kTool + "\\ShortCutCurrUser";
-const std::string kCuRun = "Current User\\Registry\\Run";
-const std::string kCuMenu = "Current User\\Startup Menu";
 const std::string kTally = "C:\\Program Files\\Tallybird\\tallybird.exe";
 const std::string kTallyCommand = "\"" + kTally + "\" --config \"C:\\x y\\c.ini\"";
 

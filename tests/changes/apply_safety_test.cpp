@@ -4,6 +4,7 @@
 #include "changes/apply_engine.h"
 #include "changes/pending_changes.h"
 #include "platform/platform_error.h"
+#include "support/paths.h"
 #include "support/startup_machine.h"
 
 #include <filesystem>
@@ -19,9 +20,7 @@ using Machine = StartupMachine;
 
 namespace {
 
-const std::string kCuRunOnce = "Current User\\Registry\\RunOnce";
 const std::string kLmRun32 = "All Users\\Registry\\Run (32-bit)";
-const std::string WOW = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\";
 const std::string kApproved = CV + "Explorer\\StartupApproved\\";
 // Windows' own switch, off (Task Manager's flag bytes, no date).
 const RegistryValue kSwitchOff = RegistryValue::Binary(std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12));

@@ -3,6 +3,7 @@
 #include "changes/pending_changes.h"
 #include "knowledge/program_database.h"
 #include "platform/platform_error.h"
+#include "support/paths.h"
 #include "support/sandbox_root.h"
 
 #include <gmock/gmock.h>
@@ -14,8 +15,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const std::string kCuRun = "Current User\\Registry\\Run";
-const std::string kCuMenu = "Current User\\Startup Menu";
+using namespace test::paths;
 
 struct Editor {
     Editor() : database(root.Services().files) {}

@@ -2,6 +2,7 @@
 
 #include "backup/backup_file.h"
 #include "changes/entry_editor.h"
+#include "support/paths.h"
 #include "support/startup_machine.h"
 
 #include <functional>
@@ -16,7 +17,6 @@ using Machine = StartupMachine;
 
 namespace {
 
-const std::string kCuRunOnce = "Current User\\Registry\\RunOnce";
 const std::string kSaved = kTool + "\\backup\\saved.qbk";
 
 void Restore(Machine& m, const std::string& path) {

@@ -1,11 +1,12 @@
 #include "changes/apply_engine.h"
 #include "platform/sandbox/sandbox_system.h"
-#include "support/temp_dir.h"
+#include "support/paths.h"
 #include "support/startup_machine.h"
+#include "support/temp_dir.h"
 
 #include <gmock/gmock.h>
-#include <variant>
 #include <gtest/gtest.h>
+#include <variant>
 
 namespace qb {
 
@@ -17,7 +18,6 @@ using Machine = StartupMachine;
 
 namespace {
 // Where 64-bit Windows keeps what 32-bit programs see as HKLM\SOFTWARE\…, as `reg export` shows it.
-const std::string WOW = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\";
 const std::string kLmRun32 = "All Users\\Registry\\Run (32-bit)";
 const std::string kLmRunOnce32 = "All Users\\Registry\\RunOnce (32-bit)";
 

@@ -1,6 +1,7 @@
 #include "changes/apply_engine.h"
 #include "inventory/startup_switch.h"
 #include "platform/faults/fault_plan.h"
+#include "support/paths.h"
 #include "support/startup_machine.h"
 
 #include <gmock/gmock.h>
@@ -16,7 +17,6 @@ using Machine = StartupMachine;
 
 namespace {
 const std::string kApproved = CV + "Explorer\\StartupApproved\\";
-const std::string WOW = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\";
 
 RegistryValue Bytes(std::initializer_list<unsigned char> bytes) {
     return RegistryValue::Binary(std::string(bytes.begin(), bytes.end()));

@@ -2,6 +2,7 @@
 
 #include "cli/run_cli.h"
 #include "inventory/startup_location.h"
+#include "support/paths.h"
 #include "support/sandbox_root.h"
 
 #include <filesystem>
@@ -13,7 +14,7 @@ namespace qb::cli {
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+using namespace test::paths;
 
 struct Machine : CliMachine {
     explicit Machine(const std::string& settings = "") : CliMachine(settings) {

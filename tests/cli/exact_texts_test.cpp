@@ -1,6 +1,7 @@
 // Names and commands as the system holds them, through edit, delete, backup, compare, restore and accept.
 
 #include "run_cli.h"
+#include "support/paths.h"
 #include "support/temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -12,7 +13,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+using namespace test::paths;
 const std::string kRun = "Current User\\Registry\\Run";
 const std::string kSaved = "C:\\Program Files\\Quillbrook\\backup\\saved.qbk";
 

@@ -1,5 +1,6 @@
 #include "cli/cli_app.h"
 #include "cli/run_cli.h"
+#include "support/paths.h"
 #include "support/sandbox_root.h"
 
 #include <gmock/gmock.h>
@@ -11,7 +12,7 @@ namespace qb::cli {
 
 namespace {
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+using namespace test::paths;
 
 } // namespace
 

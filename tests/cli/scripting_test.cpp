@@ -1,6 +1,7 @@
 // The command line as a script drives it: edit and move, results as JSON, filtered lists, the version.
 
 #include "cli/run_cli.h"
+#include "support/paths.h"
 #include "support/sandbox_root.h"
 
 #include <filesystem>
@@ -14,9 +15,7 @@ namespace {
 
 using nlohmann::json;
 
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kCuRun = "Current User\\Registry\\Run";
-const std::string kLmRun = "All Users\\Registry\\Run";
+using namespace test::paths;
 
 struct Machine : CliMachine {
     explicit Machine(const std::string& settings = "") : CliMachine(settings) {

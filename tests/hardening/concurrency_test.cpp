@@ -1,6 +1,6 @@
 #include "hardening/hardening_support.h"
-#include "support/sandbox_root.h"
 #include "support/process_guard.h"
+#include "support/sandbox_root.h"
 
 #include <gtest/gtest.h>
 #include <latch>

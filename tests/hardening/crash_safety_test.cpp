@@ -7,9 +7,9 @@
 #include "platform/profile_text.h"
 #include "platform/sandbox/host_files.h"
 #include "platform/sandbox/sandbox_system.h"
+#include "support/process_guard.h"
 #include "support/recording_fakes.h"
 #include "support/temp_dir.h"
-#include "support/process_guard.h"
 
 #include <climits>
 #include <csignal>

@@ -10,6 +10,7 @@
 #include "knowledge/ratings.h"
 #include "platform/sandbox/reg_file.h"
 #include "platform/text.h"
+#include "support/paths.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 
@@ -24,16 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr auto HKLM = RegistryRoot::LocalMachine;
-constexpr auto HKCU = RegistryRoot::CurrentUser;
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+using namespace test::paths;
 const std::string kRun = CV + "Run";
-const std::string kTool = "C:\\Program Files\\Quillbrook";
-const std::string kUserStartup =
-    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
-const std::string kCommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
-const std::string kCuRun = "Current User\\Registry\\Run";
-const std::string kCuMenu = "Current User\\Startup Menu";
 const std::string kApp = "C:\\Apps\\app.exe";
 
 // Where an action may write, relative to the root. Prefixes: "registry.reg" covers its lock file.

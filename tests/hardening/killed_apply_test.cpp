@@ -7,8 +7,9 @@
 #include "changes/apply_journal.h"
 #include "hardening/hardening_support.h"
 #include "platform/sandbox/sandbox_system.h"
-#include "support/startup_machine.h"
+#include "support/paths.h"
 #include "support/process_guard.h"
+#include "support/startup_machine.h"
 
 #include <csignal>
 #include <functional>
@@ -29,7 +30,6 @@ using namespace qb::test;
 using Machine = StartupMachine;
 
 const std::string kKept = kTool + "\\ShortCutCurrUser";
-const std::string kCuRunOnce = "Current User\\Registry\\RunOnce";
 
 // Runs body in a child process and returns its exit status (128 + signal when killed).
 int InChild(const std::function<void()>& body) {

@@ -1,7 +1,7 @@
 #include "inventory/process_scan.h"
 #include "inventory/row_texts.h"
-#include "support/sandbox_root.h"
 #include "support/process_guard.h"
+#include "support/sandbox_root.h"
 
 #include <gtest/gtest.h>
 #include <thread>

@@ -1,9 +1,9 @@
 #include "inventory/process_scan.h"
 #include "inventory/program_control.h"
 #include "platform/faults/faulty_services.h"
+#include "support/process_guard.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
-#include "support/process_guard.h"
 
 #include <gtest/gtest.h>
 #include <thread>

@@ -1,5 +1,6 @@
 #include "inventory/shell_folders.h"
 #include "platform/faults/faulty_services.h"
+#include "support/paths.h"
 #include "support/sandbox_root.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +8,7 @@
 namespace qb {
 
 namespace {
-const std::string kUserStartup =
-    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
-const std::string kCommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+using namespace test::paths;
 } // namespace
 
 TEST(ShellFolders, StartupFoldersComeFromTheShellWithoutATrailingBackslash) {

@@ -1,4 +1,5 @@
 #include "inventory/startup_location.h"
+#include "support/paths.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -8,9 +9,7 @@
 namespace qb {
 
 namespace {
-constexpr auto HKLM = RegistryRoot::LocalMachine;
-constexpr auto HKCU = RegistryRoot::CurrentUser;
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+using namespace test::paths;
 } // namespace
 
 TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {

@@ -1,5 +1,6 @@
 #include "inventory/startup_scan.h"
 #include "platform/faults/faulty_services.h"
+#include "support/paths.h"
 #include "support/sandbox_root.h"
 
 #include <gmock/gmock.h>
@@ -12,13 +13,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-constexpr auto HKLM = RegistryRoot::LocalMachine;
-constexpr auto HKCU = RegistryRoot::CurrentUser;
-const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kTool = "C:\\Program Files\\Quillbrook";
-const std::string kCommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
-const std::string kUserStartup =
-    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+using namespace test::paths;
 
 class FixedRatings : public RatingSource {
 public:

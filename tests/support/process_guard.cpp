@@ -21,7 +21,8 @@ bool IsUnder(const std::string& path, const std::string& folder) {
 }
 
 bool IsUnderAny(const std::string& path, const std::vector<std::string>& folders) {
-    return std::any_of(folders.begin(), folders.end(), [&](const std::string& f) { return IsUnder(path, f); });
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const std::string& f) { return IsUnder(path, f); });
 }
 
 // The words of a process's command line, or the target of its exe link, name a file under the folder.

@@ -8,6 +8,7 @@
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
 #include "platform/faults/faulty_services.h"
+#include "support/paths.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
 
@@ -17,19 +18,6 @@
 #include <string>
 
 namespace qb::test {
-
-inline constexpr auto HKLM = RegistryRoot::LocalMachine;
-inline constexpr auto HKCU = RegistryRoot::CurrentUser;
-inline const std::string CV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-inline const std::string kTool = "C:\\Program Files\\Quillbrook";
-inline const std::string kUserStartup =
-    "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
-inline const std::string kCommonStartup =
-    "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
-inline const std::string kCuRun = "Current User\\Registry\\Run";
-inline const std::string kLmRun = "All Users\\Registry\\Run";
-inline const std::string kCuMenu = "Current User\\Startup Menu";
-inline const std::string kLmMenu = "All Users\\Startup Menu";
 
 class Confirm : public ApplyConfirmation {
 public:

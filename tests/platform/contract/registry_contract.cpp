@@ -1,6 +1,7 @@
 #include "platform/contract/contract_backend.h"
 #include "platform/failure_cause.h"
 #include "platform/platform_error.h"
+#include "support/paths.h"
 
 #include <algorithm>
 #include <gmock/gmock.h>
@@ -18,11 +19,6 @@ std::string PlatformErrorOf(const std::function<void()>& f) {
     }
     return {};
 }
-
-namespace {
-constexpr auto HKCU = RegistryRoot::CurrentUser;
-constexpr auto HKLM = RegistryRoot::LocalMachine;
-} // namespace
 
 TEST_P(RegistryContract, MissingKeyDoesNotOpenAndIsNotCreated) {
     const std::string key = backend->ScratchKey() + "\\Missing\\Deeper";

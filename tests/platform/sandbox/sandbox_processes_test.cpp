@@ -1,7 +1,7 @@
 #include "platform/sandbox/host_process.h"
 #include "platform/sandbox/sandbox_processes.h"
-#include "support/temp_dir.h"
 #include "support/process_guard.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

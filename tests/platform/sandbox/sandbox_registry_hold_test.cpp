@@ -1,8 +1,9 @@
 #include "platform/platform_error.h"
 #include "platform/sandbox/host_files.h"
 #include "platform/sandbox/sandbox_registry.h"
-#include "support/temp_dir.h"
+#include "support/paths.h"
 #include "support/process_guard.h"
+#include "support/temp_dir.h"
 
 #include <chrono>
 #include <filesystem>
@@ -21,7 +22,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-constexpr auto HKCU = RegistryRoot::CurrentUser;
+using namespace test::paths;
 constexpr const char* kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kTwin = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunDisabled";
 

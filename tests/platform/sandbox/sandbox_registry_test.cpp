@@ -2,8 +2,9 @@
 #include "platform/sandbox/host_files.h"
 #include "platform/sandbox/sandbox_registry.h"
 #include "platform/text.h"
-#include "support/temp_dir.h"
+#include "support/paths.h"
 #include "support/process_guard.h"
+#include "support/temp_dir.h"
 
 #include <csignal>
 #include <filesystem>
@@ -20,7 +21,7 @@ using test::WriteText;
 using ::testing::ElementsAre;
 
 namespace {
-constexpr auto HKCU = RegistryRoot::CurrentUser;
+using namespace test::paths;
 constexpr const char* kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 } // namespace
 

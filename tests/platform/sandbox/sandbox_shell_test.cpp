@@ -3,8 +3,8 @@
 #include "platform/sandbox/command_line_words.h"
 #include "platform/sandbox/sandbox_registry.h"
 #include "platform/sandbox/sandbox_shell.h"
-#include "support/temp_dir.h"
 #include "support/process_guard.h"
+#include "support/temp_dir.h"
 
 #include <fstream>
 #include <gmock/gmock.h>
