@@ -1,5 +1,6 @@
 #include "backup/backup_file.h"
 #include "backup/backup_index.h"
+#include "backup/backup_machine.h"
 #include "changes/pending_changes.h"
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
@@ -20,7 +21,7 @@ namespace {
 using namespace test::paths;
 
 // A machine with a few entries, the database, a fixed clock and scripted dialogs.
-struct Machine {
+struct Machine : test::BackupMachine {
     Machine() {
         root.File("C:\\Apps\\agent.exe")
             .File(kTool + "\\st.dat", "[Agent]\r\nConfirmed=X\r\n")
@@ -29,29 +30,7 @@ struct Machine {
             .Value(RegistryRoot::CurrentUser, CV + "RunDisabled", "Off", "C:\\off.exe /x");
         root.System().SetDialogs(dialogs);
     }
-    PlatformServices Services() {
-        PlatformServices s = root.Services();
-        return {s.registry, s.profiles, s.files, s.shell, s.processes, s.system, s.dialogs, s.browser, clock};
-    }
-    void Load() {
-        database = std::make_unique<ProgramDatabase>(root.Services().files);
-        LoadInventory(inventory, Services(), *database, icons);
-    }
-    std::vector<std::string> Messages() {
-        std::vector<std::string> out;
-        for (const auto& m : dialogs.Messages()) {
-            out.push_back(m.text);
-        }
-        return out;
-    }
-    std::string File(const std::string& path) { return test::ReadText(root.Host(path)); }
-
-    test::SandboxRoot root;
-    test::ScriptedDialogs dialogs;
-    test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
-    Inventory inventory;
-    std::unique_ptr<ProgramDatabase> database;
-    CountingIconSink icons;
+    std::string File(const std::string& path) { return Bytes(path); }
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "backup/backup_file.h"
 #include "backup/backup_index.h"
+#include "backup/backup_machine.h"
 #include "changes/apply_engine.h"
 #include "changes/pending_changes.h"
 #include "inventory/startup_scan.h"
@@ -37,7 +38,7 @@ ShortcutInfo Link(const std::string& target, const std::string& arguments) {
 
 // A machine with both shell folders registered, the tool's folders, the database and a fixed clock; the
 // operations of a backup, a restore and an apply as the window runs them.
-struct Machine {
+struct Machine : test::BackupMachine {
     Machine() {
         root.Value(HKCU, CV + "Explorer\\Shell Folders", "Startup", kUserStartup)
             .Folder(kUserStartup)
@@ -46,10 +47,6 @@ struct Machine {
             .File(kTally)
             .File("C:\\Apps\\agent.exe");
         root.System().SetDialogs(dialogs);
-    }
-    PlatformServices Services() {
-        PlatformServices s = root.Services();
-        return {s.registry, s.profiles, s.files, s.shell, s.processes, s.system, s.dialogs, s.browser, clock};
     }
     Machine& Run(const std::string& name, const std::string& command, bool enabled = true) {
         root.Value(HKCU, CV + (enabled ? "Run" : "RunDisabled"), name, command);
@@ -61,10 +58,6 @@ struct Machine {
     }
     static std::string ShortcutPath(const std::string& name, bool enabled) {
         return (enabled ? kUserStartup : kUserKept) + "\\" + name + ".lnk";
-    }
-    void Load() {
-        database = std::make_unique<ProgramDatabase>(root.Services().files);
-        LoadInventory(inventory, Services(), *database, icons);
     }
     bool Restore(const std::string& path) {
         return LoadBackup(path, inventory, Services(), *database, icons).loaded;
@@ -108,14 +101,6 @@ struct Machine {
         const auto open = root.Services().registry.OpenForReading(HKCU, CV + key);
         return open ? open->ReadValue(name) : std::nullopt;
     }
-    std::string Bytes(const std::string& path) { return test::ReadText(root.Host(path)); }
-
-    test::SandboxRoot root;
-    test::ScriptedDialogs dialogs;
-    test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
-    Inventory inventory;
-    std::unique_ptr<ProgramDatabase> database;
-    CountingIconSink icons;
 };
 
 // Names, commands and arguments that the profile reader would change, the unnamed default value, empty
