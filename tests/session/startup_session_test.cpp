@@ -1,3 +1,4 @@
+#include "changes/apply_journal.h"
 #include "changes/pending_changes.h"
 #include "platform/platform_error.h"
 #include "session/startup_session.h"
@@ -17,7 +18,6 @@ using test::kCuMenu;
 using test::kCuRun;
 using test::kUserStartup;
 using test::StartupMachine;
-using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 const std::string kRun = test::CV + "Run";
@@ -177,58 +177,76 @@ TEST(StartupSession, FillsTheIconSinkItIsGiven) {
     EXPECT_GT(icons.Add({}), 0) << "the load added the entries' icons";
 }
 
-// An apply whose n-th change fails, and every change after it, the rollback's own included: the apply
-// stops part-way and its rollback is cut short. Whatever it left, the session's list and every later
-// start mark none of the tool's own changes as made behind the user's back.
+// Disables both entries through a session whose n-th change of the apply fails, and every change after it,
+// the rollback's own included: the apply stops part-way and its rollback may be cut short, leaving its
+// journal for the next start. Returns what the apply said.
+WatchedApplyResult ApplyFailingFrom(Machine& m, int failing) {
+    FaultPlan plan;
+    test::FaultyMachineServices faulty(m.Services(), plan);
+    StartupSession session(faulty.Services());
+    session.Load();
+    Disable(session, "Alpha");
+    Disable(session, "Beta");
+    int seen = 0;
+    bool failingNow = false;
+    plan.FailWhen([&](const FaultPlan::Operation& operation) {
+        // The accepted setting is the watch's, written after the apply: it is no part of the apply.
+        if (!operation.changesSystem || operation.subject.find(kAcceptedSettingFile) != std::string::npos) {
+            return false;
+        }
+        failingNow = failingNow || seen++ == failing;
+        return failingNow;
+    });
+    test::Confirm yes(false);
+    WatchedApplyResult applied = session.Apply(yes, false);
+    // Whatever the session's own list shows after the failure is no change behind the user's back.
+    EXPECT_THAT(Marks(session.Items()), IsEmpty());
+    return applied;
+}
+
+// How many changes the apply of ApplyFailingFrom makes when nothing fails.
+int ChangesOfTheApply() {
+    Machine m;
+    MarksOfANewStart(m.Services());
+    FaultPlan plan;
+    test::FaultyMachineServices faulty(m.Services(), plan);
+    StartupSession session(faulty.Services());
+    session.Load();
+    Disable(session, "Alpha");
+    Disable(session, "Beta");
+    const int before = plan.ChangesSeen();
+    test::Confirm yes(false);
+    EXPECT_EQ(session.Apply(yes, false).outcome, ApplyOutcome::Applied);
+    return plan.ChangesSeen() - before;
+}
+
+// Whatever a failure left, neither the session's list nor any later start marks the tool's own changes as
+// made behind the user's back: also not when the next start rolls back what the apply could not.
 TEST(StartupSession, ApplyThatStopsPartWayLeavesNoMarkOfItsOwnChanges) {
-    const auto mark = [](StartupSession& session) {
-        Disable(session, "Alpha");
-        Disable(session, "Beta");
-    };
-    int changes = 0;
-    {
-        Machine m;
-        MarksOfANewStart(m.Services());
-        FaultPlan plan;
-        test::FaultyMachineServices faulty(m.Services(), plan);
-        StartupSession session(faulty.Services());
-        session.Load();
-        const int before = plan.ChangesSeen();
-        mark(session);
-        test::Confirm yes(false);
-        ASSERT_EQ(session.Apply(yes, false).outcome, ApplyOutcome::Applied);
-        changes = plan.ChangesSeen() - before;
-    }
+    const int changes = ChangesOfTheApply();
     ASSERT_GT(changes, 2);
     int stopped = 0;
+    int rolledBackLater = 0;
     for (int failing = 0; failing < changes; ++failing) {
         SCOPED_TRACE("failing change " + std::to_string(failing));
         Machine m;
         MarksOfANewStart(m.Services());
-        FaultPlan plan;
-        test::FaultyMachineServices faulty(m.Services(), plan);
-        StartupSession session(faulty.Services());
-        session.Load();
-        mark(session);
-        int seen = 0;
-        bool failingNow = false;
-        plan.FailWhen([&](const FaultPlan::Operation& operation) {
-            // The accepted setting is the watch's, written after the apply: it is no part of the apply.
-            if (!operation.changesSystem ||
-                operation.subject.find(kAcceptedSettingFile) != std::string::npos) {
-                return false;
-            }
-            failingNow = failingNow || seen++ == failing;
-            return failingNow;
-        });
-        test::Confirm yes(false);
-        const WatchedApplyResult applied = session.Apply(yes, false);
-        failingNow = false;
-        stopped += applied.error ? 1 : 0;
-        EXPECT_THAT(Marks(session.Items()), IsEmpty());
-        EXPECT_THAT(MarksOfANewStart(m.Services()), IsEmpty());
+        stopped += ApplyFailingFrom(m, failing).error ? 1 : 0;
+        StartupSession later(m.Services());
+        if (const auto notice = later.Recover()) {
+            // Rolled back, or finished when the failure came after the apply's changes were final.
+            EXPECT_THAT(notice->message, ::testing::AnyOf(RecoveryMessage(Recovery::RolledBack),
+                                                          RecoveryMessage(Recovery::Finished)));
+            EXPECT_EQ(notice->kind, MessageKind::Information);
+            ++rolledBackLater;
+        }
+        later.Load();
+        EXPECT_THAT(Marks(later.Items()), IsEmpty());
+        EXPECT_THAT(m.OnSystem(), ::testing::Contains(::testing::StartsWith("Alpha @ ")));
+        EXPECT_THAT(m.OnSystem(), ::testing::Contains(::testing::StartsWith("Beta @ ")));
     }
     EXPECT_GT(stopped, 0) << "no failure stopped the apply";
+    EXPECT_GT(rolledBackLater, 0) << "no failure left its journal to the next start";
 }
 
 } // namespace
