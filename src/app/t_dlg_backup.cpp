@@ -22,8 +22,8 @@ QString Q(std::string_view text) {
 }
 } // namespace
 
-TDlgBackup::TDlgBackup(PlatformServices services, const Inventory& inventory, QWidget* parent)
-    : QDialog(parent), services_(services), inventory_(inventory) {
+TDlgBackup::TDlgBackup(PlatformServices services, StartupSession& session, QWidget* parent)
+    : QDialog(parent), services_(services), session_(session) {
     setObjectName(QStringLiteral("TDlgBackup"));
     setWindowTitle(QStringLiteral("Backup & Restore"));
     setModal(true);
@@ -139,7 +139,7 @@ void TDlgBackup::SnButtonNewClick() {
         // the next opening.
         try {
             if (chosen) {
-                WriteBackup(BackupFileName(*chosen), inventory_, services_);
+                session_.Backup(BackupFileName(*chosen));
             }
         } catch (const PlatformError&) {
             RefreshBackupList();

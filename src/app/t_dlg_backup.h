@@ -3,8 +3,8 @@
 // moc need not read the core's headers (its parser stops at some C++20 library headers).
 #ifndef Q_MOC_RUN
 #include "backup/backup_index.h"
-#include "inventory/startup_item.h"
 #include "platform/platform_services.h"
+#include "session/startup_session.h"
 #endif
 
 #include <QDialog>
@@ -22,7 +22,7 @@ class TDlgBackup : public QDialog {
     Q_OBJECT
 
 public:
-    TDlgBackup(PlatformServices services, const Inventory& inventory, QWidget* parent = nullptr);
+    TDlgBackup(PlatformServices services, StartupSession& session, QWidget* parent = nullptr);
 
     const std::string& ChosenFile() const { return chosenFile_; }
     const std::vector<BackupIndexRow>& Rows() const { return rows_; }
@@ -52,7 +52,7 @@ private:
     void Guard(const std::function<void()>& handler);
 
     PlatformServices services_;
-    const Inventory& inventory_;
+    StartupSession& session_;          // writes the backups
     std::vector<BackupIndexRow> rows_; // row i is the list's item i
     std::string chosenFile_;
     QTreeWidget* list_ = nullptr;

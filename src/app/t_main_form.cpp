@@ -7,11 +7,8 @@
 #include "app/t_dlg_apply.h"
 #include "app/t_dlg_backup.h"
 #include "app/t_form_add.h"
-#include "backup/backup_file.h"
 #include "baseline/change_watch.h"
-#include "baseline/watched_apply.h"
 #include "changes/apply_engine.h"
-#include "changes/apply_journal.h"
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "inventory/process_scan.h"
@@ -32,11 +29,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTimer>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
 
@@ -74,34 +71,29 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
       pane_(paths), services_{services.registry,  services.profiles, services.files,   services.shell,
                               services.processes, services.system,   services.dialogs, pane_,
                               services.clock},
-      database_(services.files), watch_(std::make_unique<ChangeWatch>(services_)) {
+      session_(services_, icons_) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QStringLiteral("Quillbrook"));
     resize(778, 593);
     BuildLayout();
     pane_.Attach(browser_);
     Guard([&] {
-        // The folder that receives automatic backups; a failure here is not reported.
-        services_.files.CreateDirectory(JoinPath(services_.files.ExecutableDirectory(), "backup"));
         treeViewMain_->expandAll();
         treeViewMain_->setCurrentItem(nullptr);
         treeViewMain_->clearSelection();
         // An apply cut off by a kill or a crash is finished or rolled back before anything is read.
         // What was done is said once the window is up, so that the message stands over what it is about.
-        if (const Recovery recovered = RecoverInterruptedApply(services_); recovered != Recovery::None) {
-            QTimer::singleShot(0, this, [this, recovered] {
-                services_.dialogs.ShowMessage(RecoveryMessage(recovered),
-                                              recovered == Recovery::Failed ? MessageKind::Warning
-                                                                            : MessageKind::Information,
-                                              MessageButtons::Ok);
+        if (auto recovered = session_.Recover()) {
+            QTimer::singleShot(0, this, [this, notice = std::move(*recovered)] {
+                services_.dialogs.ShowMessage(notice.message, notice.kind, MessageButtons::Ok);
             });
         }
         Reload();
         RefreshList(); // with no row selected, the pane shows the start page
     });
     // The dialogs live as long as the window, made in this order; they are shown when needed.
-    formAdd_ = new TFormAdd(services_, inventory_, this);
-    dlgBackup_ = new TDlgBackup(services_, inventory_, this);
+    formAdd_ = new TFormAdd(services_, session_.Items(), this);
+    dlgBackup_ = new TDlgBackup(services_, session_, this);
     dlgApply_ = new TDlgApply(services_, this);
     RestoreSettings();
 }
@@ -132,7 +124,7 @@ class TMainForm::RowRecordsScope {
 public:
     explicit RowRecordsScope(TMainForm& form) : form_(form) {
         if (form_.rowRecords_ == nullptr) {
-            records_.emplace(form_.inventory_);
+            records_.emplace(form_.session_.Items());
             form_.rowRecords_ = &*records_;
         }
     }
@@ -151,7 +143,7 @@ private:
 
 void TMainForm::RefreshList() {
     const RowRecordsScope records(*this);
-    if (CountChangeMarks(inventory_).total() == 0) {
+    if (CountChangeMarks(session_.Items()).total() == 0) {
         changesOnly_ = false; // nothing left to show only: every row comes back
     }
     {
@@ -162,7 +154,7 @@ void TMainForm::RefreshList() {
         building_ = false;
         const int ratingItem = std::max(0, ratingButtons_->checkedId());
         QList<QTreeWidgetItem*> items;
-        for (auto& row : RefreshRows(inventory_, SelectedNodePosition(), ratingItem, changesOnly_)) {
+        for (auto& row : RefreshRows(session_.Items(), SelectedNodePosition(), ratingItem, changesOnly_)) {
             rows_.push_back(std::move(row));
             items.append(MakeRowItem(rows_.back()));
         }
@@ -179,7 +171,7 @@ void TMainForm::RefreshList() {
 }
 
 void TMainForm::UpdateChangeNotice() {
-    const ChangeCounts counts = CountChangeMarks(inventory_);
+    const ChangeCounts counts = CountChangeMarks(session_.Items());
     if (counts.total() == 0) {
         buttonShowChanges_->setChecked(false);
         changesPanel_->hide();
@@ -212,9 +204,9 @@ void TMainForm::ButtonShowChangesClick() {
 
 void TMainForm::ButtonDisableReturnedClick() {
     Guard([&] {
-        for (const StartupItem* item : inventory_.LoadedItems) {
+        for (const StartupItem* item : session_.Items().LoadedItems) {
             if (item->Change == ChangeMark::Returned && item->State == ItemState::Enabled) {
-                SetCheckedState(inventory_, {item->Name, item->Location, item->Command}, false);
+                SetCheckedState(session_.Items(), {item->Name, item->Location, item->Command}, false);
             }
         }
         RefreshKeepingRow(SelectedRow());
@@ -223,7 +215,7 @@ void TMainForm::ButtonDisableReturnedClick() {
 
 void TMainForm::ButtonAcceptChangesClick() {
     Guard([&] {
-        watch_->Accept(inventory_);
+        session_.Accept();
         RefreshKeepingRow(SelectedRow());
     });
 }
@@ -299,7 +291,7 @@ void TMainForm::PaintRow(QTreeWidgetItem* shown, const ListRow& row) {
 }
 
 const StartupItem* TMainForm::RecordOfRow(const ListRow& row) const {
-    return rowRecords_ != nullptr ? rowRecords_->Find(row) : qb::RecordOfRow(inventory_, row);
+    return rowRecords_ != nullptr ? rowRecords_->Find(row) : qb::RecordOfRow(session_.Items(), row);
 }
 
 void TMainForm::ShowCurrentPage() {
@@ -308,8 +300,8 @@ void TMainForm::ShowCurrentPage() {
         services_.browser.Navigate(StartPageAddress(services_.files));
         return;
     }
-    BuildInfoPage({row->caption, row->commandCell, row->location, row->rating}, inventory_, database_,
-                  services_);
+    BuildInfoPage({row->caption, row->commandCell, row->location, row->rating}, session_.Items(),
+                  session_.Database(), services_);
 }
 
 void TMainForm::UpdatePendingSigns() {
@@ -328,9 +320,9 @@ void TMainForm::UpdatePendingSigns() {
     if (repainted) {
         FitColumns(); // bold text is wider: a changed row's cells are not to be cut off
     }
-    const auto pending = std::count_if(inventory_.Items.begin(), inventory_.Items.end(),
+    const auto pending = std::count_if(session_.Items().Items.begin(), session_.Items().Items.end(),
                                        [](const auto& item) { return IsPending(*item); });
-    const auto total = RefreshRows(inventory_, 0, 0).size();
+    const auto total = RefreshRows(session_.Items(), 0, 0).size();
     statusRows_->setText(QStringLiteral("%1 of %2 entries shown").arg(rows_.size()).arg(total));
     statusPending_->setText(pending == 0   ? QString()
                             : pending == 1 ? QStringLiteral("1 change not applied")
@@ -509,7 +501,7 @@ void TMainForm::SnButtonRunClick() {
     Guard([&] {
         const ListRow* row = SelectedRow();
         const auto selected = row ? std::optional(ToSelectedRow(*row)) : std::nullopt;
-        if (StartProgram(selected ? &*selected : nullptr, inventory_, services_) ==
+        if (StartProgram(selected ? &*selected : nullptr, session_.Items(), services_) ==
             ProgramControlResult::Refresh) {
             RefreshKeepingRow(row); // the page shows the program running
         }
@@ -522,7 +514,7 @@ void TMainForm::SnButtonCloseClick() {
         const auto selected = row ? std::optional(ToSelectedRow(*row)) : std::nullopt;
         // The window keeps painting while it waits for the program to close.
         const auto pump = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
-        if (StopProgram(selected ? &*selected : nullptr, inventory_, services_, pump) ==
+        if (StopProgram(selected ? &*selected : nullptr, session_.Items(), services_, pump) ==
             ProgramControlResult::Refresh) {
             RefreshKeepingRow(row);
         }
@@ -543,7 +535,7 @@ void TMainForm::CheckBoxChanged(QTreeWidgetItem* item, int column) {
         return; // another change of the row, not its check box
     }
     row.checked = checked;
-    SetCheckedState(inventory_, {row.caption, row.location, RowCommand(row.commandCell)}, checked);
+    SetCheckedState(session_.Items(), {row.caption, row.location, RowCommand(row.commandCell)}, checked);
     UpdatePendingSigns();
 }
 
@@ -555,7 +547,7 @@ void TMainForm::ButtonDeleteClick() {
                                           MessageButtons::Ok);
             return;
         }
-        DeleteMatchingEntries(inventory_, {row->caption, row->location, RowCommand(row->commandCell)});
+        DeleteMatchingEntries(session_.Items(), {row->caption, row->location, RowCommand(row->commandCell)});
         // Only the row goes; the list is not rebuilt. No other row takes its selection: a second click on
         // Delete must not mark the next entry too.
         const auto index = static_cast<std::size_t>(row - rows_.data());
@@ -582,7 +574,7 @@ void TMainForm::ShowEverything() {
 
 void TMainForm::BulkDelete(int (*remove)(Inventory&), std::string_view nothingFound) {
     Guard([&] {
-        if (remove(inventory_) == 0) {
+        if (remove(session_.Items()) == 0) {
             services_.dialogs.ShowMessage(nothingFound, MessageKind::Information, MessageButtons::Ok);
             return;
         }
@@ -605,7 +597,7 @@ void TMainForm::MenuDeleteDisabledClick() {
 
 void TMainForm::ToolButtonRefreshClick() {
     Guard([&] {
-        if (HasPendingChanges(inventory_) &&
+        if (HasPendingChanges(session_.Items()) &&
             services_.dialogs.ShowMessage(kDiscardAndRefreshQuestion, MessageKind::Confirmation,
                                           MessageButtons::YesNo) != DialogResult::Yes) {
             return;
@@ -617,8 +609,7 @@ void TMainForm::ToolButtonRefreshClick() {
 }
 
 void TMainForm::Reload() {
-    LoadInventory(inventory_, services_, database_, icons_);
-    watch_->Loaded(inventory_);
+    session_.Load();
 }
 
 void TMainForm::ToolButtonBackupClick() {
@@ -633,8 +624,7 @@ void TMainForm::ToolButtonBackupClick() {
 void TMainForm::ToolButtonApplyClick() {
     Guard([&] {
         // Also an apply that stops part-way reloads: the list shows what the system now holds.
-        if (ApplyWatched(inventory_, services_, *dlgApply_, database_, icons_, *watch_, true).outcome ==
-            ApplyOutcome::Applied) {
+        if (session_.Apply(*dlgApply_, true).outcome == ApplyOutcome::Applied) {
             RefreshList(); // the node and the rating filter stay as they were
         }
     });
@@ -647,8 +637,8 @@ void TMainForm::ButtonAddClick() {
         if (!formAdd_->Accepted()) {
             return;
         }
-        const StartupItem& item = AddEntry(inventory_, formAdd_->NameText(), formAdd_->CommandText(),
-                                           formAdd_->LocationText(), services_, database_, icons_);
+        const StartupItem& item = AddEntry(session_.Items(), formAdd_->NameText(), formAdd_->CommandText(),
+                                           formAdd_->LocationText(), services_, session_.Database(), icons_);
         // Shown whatever node is selected, unless the rating filter hides it; then selected and in sight.
         if (AddListRow(item)) {
             QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(rows_.size() - 1));
@@ -669,9 +659,9 @@ void TMainForm::ButtonEditClick() {
             return;
         }
         const auto rowIndex = static_cast<std::size_t>(row - rows_.data());
-        const int index = FindRecordForEdit(inventory_, row->caption, row->location);
+        const int index = FindRecordForEdit(session_.Items(), row->caption, row->location);
         if (index >= 0) {
-            if (const auto refusal = EditRefusal(*inventory_.Items[static_cast<std::size_t>(index)])) {
+            if (const auto refusal = EditRefusal(*session_.Items().Items[static_cast<std::size_t>(index)])) {
                 services_.dialogs.ShowMessage(*refusal, MessageKind::Information, MessageButtons::Ok);
                 return;
             }
@@ -681,9 +671,9 @@ void TMainForm::ButtonEditClick() {
         if (!formAdd_->Accepted() || index < 0) {
             return;
         }
-        EditEntry(inventory_, index, formAdd_->NameText(), formAdd_->CommandText(), formAdd_->LocationText(),
-                  services_, database_, icons_);
-        UpdateRow(rowIndex, *inventory_.Items[static_cast<std::size_t>(index)]);
+        EditEntry(session_.Items(), index, formAdd_->NameText(), formAdd_->CommandText(),
+                  formAdd_->LocationText(), services_, session_.Database(), icons_);
+        UpdateRow(rowIndex, *session_.Items().Items[static_cast<std::size_t>(index)]);
         FitColumns();
         UpdatePendingSigns();
         ShowCurrentPage(); // the page describes the entry as it is now
@@ -705,8 +695,7 @@ void TMainForm::UpdateRow(std::size_t index, const StartupItem& item) {
 
 void TMainForm::LoadBackupFile(const std::string& path) {
     Guard([&] {
-        if (LoadBackup(path, inventory_, services_, database_, icons_).loaded) {
-            watch_->Loaded(inventory_); // the restore loaded the system again
+        if (session_.Restore(path).loaded) {
             RefreshList();
         }
     });
@@ -715,7 +704,7 @@ void TMainForm::LoadBackupFile(const std::string& path) {
 void TMainForm::closeEvent(QCloseEvent* event) {
     bool close = true;
     Guard([&] {
-        close = !HasPendingChanges(inventory_) ||
+        close = !HasPendingChanges(session_.Items()) ||
                 services_.dialogs.ShowMessage(kDiscardAndExitQuestion, MessageKind::Confirmation,
                                               MessageButtons::YesNo) == DialogResult::Yes;
     });

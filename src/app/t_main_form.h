@@ -9,6 +9,7 @@
 #include "inventory/startup_item.h"
 #include "knowledge/program_database.h"
 #include "platform/platform_services.h"
+#include "session/startup_session.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -28,7 +29,6 @@ class QTreeWidgetItem;
 
 namespace qb {
 
-class ChangeWatch;
 class HelpWindow;
 class TDlgApply;
 class TDlgBackup;
@@ -36,7 +36,7 @@ class TFormAdd;
 
 // The tool's main window: the location tree and rating filter on the left, the checkable list of startup
 // entries with its button column, and the information pane below it. It owns the program database, the
-// inventory and the program icons. Every control carries its design name as its object name.
+// startup session and the program icons. Every control carries its design name as its object name.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
@@ -46,8 +46,8 @@ public:
     TMainForm(PlatformServices services, PathMapping paths, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    Inventory& Items() { return inventory_; }
-    ProgramDatabase& Database() { return database_; }
+    Inventory& Items() { return session_.Items(); }
+    ProgramDatabase& Database() { return session_.Database(); }
     PlatformServices Services() { return services_; }
     const std::vector<ListRow>& Rows() const { return rows_; }
     const TextBrowserPane& Pane() const { return pane_; }
@@ -166,9 +166,8 @@ private:
     TextBrowserPane pane_;
     const RowRecords* rowRecords_ = nullptr; // while RowRecordsScope lives
     PlatformServices services_;
-    ProgramDatabase database_;
-    Inventory inventory_;
     QtIconSink icons_;
+    StartupSession session_; // the entries, the database and the change watch; fills icons_
     SortState sort_;
     std::vector<ListRow> rows_;  // in display order, row i is the list's item i
     bool building_ = false;      // rows being built: check-box changes are not the user's
@@ -177,7 +176,6 @@ private:
     bool fitting_ = false;       // the window sets the column widths itself
     bool userColumns_ = false;   // the user has set a column width
     bool changesOnly_ = false;   // the list shows only the marked entries
-    std::unique_ptr<ChangeWatch> watch_;
 
     TFormAdd* formAdd_ = nullptr;
     HelpWindow* helpWindow_ = nullptr;

@@ -6,6 +6,7 @@
 #include "platform/file_system.h"
 #include "platform/profile_text.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace qb {
@@ -180,12 +181,55 @@ void ChangeWatch::Applied(Inventory& inventory, const std::vector<NotChangedEntr
             touched.erase(EntryKey(entry.name, entry.location));
         }
     }
-    std::vector<Kept> kept;
-    if (!Read(kept)) {
+    std::vector<Kept> updated;
+    if (!Keep(inventory, touched, updated)) {
         Loaded(inventory); // no setting to bring up to date: the system as it is now becomes it
         return;
     }
+    MarkChanges(inventory, updated);
+}
+
+void ChangeWatch::Recovered(const Inventory& before, const Inventory& after) {
+    // Entries of one name and place, as each load holds them.
+    std::unordered_map<std::string, std::vector<SavedEntry>> was;
+    std::unordered_map<std::string, std::vector<SavedEntry>> is;
+    for (const StartupItem* item : before.LoadedItems) {
+        was[EntryKey(item->Name, item->Location)].push_back(AsSaved(*item));
+    }
+    for (const StartupItem* item : after.LoadedItems) {
+        is[EntryKey(item->Name, item->Location)].push_back(AsSaved(*item));
+    }
+    const auto same = [](const std::vector<SavedEntry>& a, const std::vector<SavedEntry>& b) {
+        return a.size() == b.size() && std::all_of(a.begin(), a.end(), [&](const SavedEntry& entry) {
+                   return std::any_of(b.begin(), b.end(),
+                                      [&](const SavedEntry& other) { return SameSetting(entry, other); });
+               });
+    };
+    std::set<std::string> touched;
+    for (const auto& [key, entries] : was) {
+        const auto now = is.find(key);
+        if (now == is.end() || !same(entries, now->second)) {
+            touched.insert(key);
+        }
+    }
+    for (const auto& [key, entries] : is) {
+        if (!was.contains(key)) {
+            touched.insert(key);
+        }
+    }
     std::vector<Kept> updated;
+    if (!touched.empty()) {
+        Keep(after, touched, updated); // with no setting yet, the next load makes one
+    }
+}
+
+bool ChangeWatch::Keep(const Inventory& inventory, const std::set<std::string>& touched,
+                       std::vector<Kept>& updated) {
+    std::vector<Kept> kept;
+    if (!Read(kept)) {
+        return false;
+    }
+    updated.clear();
     updated.reserve(kept.size());
     for (Kept& k : kept) {
         if (touched.count(KeyOf(k.entry)) == 0) {
@@ -197,9 +241,9 @@ void ChangeWatch::Applied(Inventory& inventory, const std::vector<NotChangedEntr
             updated.push_back({AsSaved(*item), false});
         }
     }
-    RecordReturns(inventory, updated); // the apply's reload may have found a value put back, too
+    RecordReturns(inventory, updated); // the reload may have found a value put back, too
     Write(updated);
-    MarkChanges(inventory, updated);
+    return true;
 }
 
 void ChangeWatch::Accept(Inventory& inventory) {

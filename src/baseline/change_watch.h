@@ -36,6 +36,10 @@ public:
     // After an apply and its reload: the touched entries are kept as they now are, except those the apply
     // could not change; then the marks as after any load.
     void Applied(Inventory& inventory, const std::vector<NotChangedEntry>& notChanged);
+    // After the tool changed entries outside an apply (a start that finished or rolled back an apply cut off
+    // earlier): the entries that differ between the load before and the load after are kept as they now
+    // are, so that the tool's own doing is not marked as done behind the user's back. Marks nothing.
+    void Recovered(const Inventory& before, const Inventory& after);
     // The user has seen the marks: the system as loaded is kept, and the marks clear.
     void Accept(Inventory& inventory);
 
@@ -47,6 +51,8 @@ private:
         bool returned = false; // a load found the program's value back in the run key and removed the twin
     };
 
+    // Keeps the touched entries as the inventory now holds them; false when there is no setting to update.
+    bool Keep(const Inventory& inventory, const std::set<std::string>& touched, std::vector<Kept>& updated);
     // The kept setting; false when there is none (missing or damaged).
     bool Read(std::vector<Kept>& kept);
     void Write(const std::vector<Kept>& kept);

@@ -432,6 +432,13 @@ Recovery RecoverInterruptedApply(PlatformServices services) {
     return Recovery::None;
 }
 
+bool ApplyWasCutOff(PlatformServices services) {
+    const auto folders = JournalFolders(services);
+    return std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+        return services.files.FileExists(JoinPath(folder, kJournalFile));
+    });
+}
+
 std::string RecoveryMessage(Recovery recovery) {
     switch (recovery) {
     case Recovery::None:

@@ -90,6 +90,8 @@ Recovery RecoverFromJournal(PlatformServices services, std::string_view journalF
 // The same, taking the lock first, in whichever of the journal's folders holds one: what each program
 // does when it starts. It makes nothing where there is no journal.
 Recovery RecoverInterruptedApply(PlatformServices services);
+// Whether an apply was cut off and left its journal for a start to put right. Makes nothing.
+bool ApplyWasCutOff(PlatformServices services);
 // What the user reads about a recovery; "" for None.
 std::string RecoveryMessage(Recovery recovery);
 

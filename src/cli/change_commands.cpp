@@ -1,7 +1,5 @@
 #include "cli/change_commands.h"
 
-#include "backup/backup_file.h"
-#include "baseline/watched_apply.h"
 #include "changes/apply_dialog_rows.h"
 #include "changes/apply_engine.h"
 #include "changes/entry_editor.h"
@@ -12,6 +10,7 @@
 #include "inventory/startup_location.h"
 #include "platform/platform_error.h"
 #include "platform/text.h"
+#include "session/watched_apply.h"
 
 #include <algorithm>
 #include <functional>
@@ -112,7 +111,7 @@ void PrintJson(std::ostream& out, const std::vector<PendingRow>& rows, const App
 
 int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
     PlatformServices services = session.Services();
-    if (!HasPendingChanges(session.inventory)) {
+    if (!HasPendingChanges(session.Items())) {
         if (options.json) {
             PrintJson(out, {}, {});
         } else {
@@ -121,8 +120,7 @@ int ApplyMarks(Session& session, const Options& options, std::ostream& out) {
         return kExitOk;
     }
     PrintedConfirmation confirmation(!options.noBackup && PeekAutoBackupChoice(services.registry));
-    const WatchedApplyResult applied = ApplyWatched(session.inventory, services, confirmation,
-                                                    *session.database, session.icons, *session.watch, false);
+    const WatchedApplyResult applied = session.startup->Apply(confirmation, false);
     const ApplyReport& report = applied.report;
     if (options.json) {
         PrintJson(out, confirmation.Rows(), report, applied.error);
@@ -188,7 +186,7 @@ NamedEntry StartWithNamedEntry(const Options& options, std::ostream& err) {
         found.exit = kExitFailed;
         return found;
     }
-    found.index = FindNamed(found.session->inventory, options.name, options.location);
+    found.index = FindNamed(found.session->Items(), options.name, options.location);
     if (found.index < 0) {
         err << "No entry \"" << options.name << "\" at \"" << options.location << "\".\n";
         found.exit = kExitFailed;
@@ -242,20 +240,20 @@ int RunChangeState(const Options& options, ItemState wanted, std::ostream& out, 
     if (exit != kExitOk) {
         return exit;
     }
-    const StartupItem& named = *session->inventory.Items[static_cast<std::size_t>(index)];
+    const StartupItem& named = *session->Items().Items[static_cast<std::size_t>(index)];
     if (wanted == ItemState::Deleted) {
         // As the window's Delete: every record of that name, place and command, the whole name and command
         // compared, so that an entry whose longer name begins with the same 259 bytes stays.
         const std::string name = WholeNameOf(named);
         const std::string command = WholeCommandOf(named);
-        for (const auto& item : session->inventory.Items) {
+        for (const auto& item : session->Items().Items) {
             if (item->State != ItemState::Deleted && item->Location == named.Location &&
                 WholeNameOf(*item) == name && WholeCommandOf(*item) == command) {
                 item->State = ItemState::Deleted;
             }
         }
     } else {
-        session->inventory.Items[static_cast<std::size_t>(index)]->State = wanted;
+        session->Items().Items[static_cast<std::size_t>(index)]->State = wanted;
     }
     return ApplyMarks(*session, options, out);
 }
@@ -274,12 +272,12 @@ int RunAdd(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session || PlaceMissing(*session, options.location, err)) {
         return kExitFailed;
     }
-    if (const auto problem = EditorInputProblem(session->inventory, name, command, options.location, -1)) {
+    if (const auto problem = EditorInputProblem(session->Items(), name, command, options.location, -1)) {
         err << *problem << '\n';
         return kExitFailed;
     }
-    StartupItem& item = AddEntry(session->inventory, name, command, options.location, session->Services(),
-                                 *session->database, session->icons);
+    StartupItem& item = AddEntry(session->Items(), name, command, options.location, session->Services(),
+                                 session->startup->Database(), session->startup->Icons());
     if (options.disabled) {
         item.State = ItemState::Disabled;
     }
@@ -311,7 +309,7 @@ int RunEdit(const Options& options, std::ostream& out, std::ostream& err) {
     if (options.newLocation && PlaceMissing(*session, *options.newLocation, err)) {
         return kExitFailed;
     }
-    const StartupItem& item = *session->inventory.Items[static_cast<std::size_t>(index)];
+    const StartupItem& item = *session->Items().Items[static_cast<std::size_t>(index)];
     if (const auto refusal = EditRefusal(item)) {
         err << *refusal << '\n';
         return kExitFailed;
@@ -321,12 +319,12 @@ int RunEdit(const Options& options, std::ostream& out, std::ostream& err) {
     const std::string command =
         EditorText(item.Command.str(), options.newCommand.value_or(item.Command.str()));
     const std::string location = options.newLocation.value_or(item.Location.str());
-    if (const auto problem = EditorInputProblem(session->inventory, name, command, location, index)) {
+    if (const auto problem = EditorInputProblem(session->Items(), name, command, location, index)) {
         err << *problem << '\n';
         return kExitFailed;
     }
-    EditEntry(session->inventory, index, name, command, location, session->Services(), *session->database,
-              session->icons);
+    EditEntry(session->Items(), index, name, command, location, session->Services(),
+              session->startup->Database(), session->startup->Icons());
     return ApplyMarks(*session, options, out);
 }
 
@@ -335,12 +333,9 @@ int RunRestore(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session) {
         return kExitFailed;
     }
-    if (!LoadBackup(options.backupFile, session->inventory, session->Services(), *session->database,
-                    session->icons)
-             .loaded) {
+    if (!session->startup->Restore(options.backupFile).loaded) {
         return kExitFailed;
     }
-    session->watch->Loaded(session->inventory); // the restore loaded the system again
     return ApplyMarks(*session, options, out);
 }
 

@@ -60,7 +60,7 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
                               : options.csv ? ListFormat::Csv
                                             : ListFormat::Table;
     // A place asked for by name is listed even when no tree node shows it.
-    auto items = ListedItems(session->inventory, options.all || options.locationFilter.has_value());
+    auto items = ListedItems(session->Items(), options.all || options.locationFilter.has_value());
     std::erase_if(items, [&](const StartupItem* item) {
         return (options.locationFilter && item->Location != *options.locationFilter) ||
                (rating && item->Rating != *rating) || (options.changesOnly && item->Change == ChangeMark::None);
@@ -79,9 +79,9 @@ int Backup(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session) {
         return kExitFailed;
     }
-    const std::string time = WriteBackup(options.backupFile, session->inventory, session->Services());
-    out << "Backed up " << session->inventory.LoadedItems.size() << " entries to " << options.backupFile
-        << " (" << time << ").\n";
+    const std::string time = session->startup->Backup(options.backupFile);
+    out << "Backed up " << session->Items().LoadedItems.size() << " entries to " << options.backupFile << " ("
+        << time << ").\n";
     return kExitOk;
 }
 

@@ -1,8 +1,5 @@
 #include "cli/session.h"
 
-#include "changes/apply_journal.h"
-#include "inventory/startup_scan.h"
-
 #include <ostream>
 
 namespace qb::cli {
@@ -15,16 +12,11 @@ std::unique_ptr<Session> Start(const Options& options, std::ostream& err, LoadAc
         err << error << '\n';
         return nullptr;
     }
-    PlatformServices services = session->Services();
-    session->database = std::make_unique<ProgramDatabase>(services.files);
-    services.files.CreateDirectory(JoinPath(services.files.ExecutableDirectory(), "backup"));
-    // An apply cut off by a kill or a crash is finished or rolled back before anything is read.
-    if (const Recovery recovered = RecoverInterruptedApply(services); recovered != Recovery::None) {
-        err << RecoveryMessage(recovered) << '\n';
+    session->startup = std::make_unique<StartupSession>(session->Services());
+    if (const auto recovered = session->startup->Recover()) {
+        err << recovered->message << '\n';
     }
-    LoadInventory(session->inventory, services, *session->database, session->icons, access);
-    session->watch = std::make_unique<ChangeWatch>(services);
-    session->watch->Loaded(session->inventory);
+    session->startup->Load(access);
     return session;
 }
 

@@ -1,11 +1,7 @@
 #pragma once
 
-#include "baseline/change_watch.h"
 #include "cli/host_system.h"
-#include "inventory/icon_sink.h"
-#include "inventory/startup_item.h"
-#include "inventory/startup_scan.h"
-#include "knowledge/program_database.h"
+#include "session/startup_session.h"
 
 #include <iosfwd>
 #include <memory>
@@ -34,16 +30,14 @@ struct Options {
     bool changesOnly = false;
 };
 
-// What every command starts from, as the main window starts: the system, the program database, the
-// "backup" folder, and a full load with its entries marked where they differ from the accepted setting.
+// What every command starts from, as the main window starts: the system and the startup session on it,
+// recovered and loaded, its entries marked where they differ from the accepted setting.
 struct Session {
     std::unique_ptr<HostSystem> host;
-    std::unique_ptr<ProgramDatabase> database;
-    Inventory inventory;
-    CountingIconSink icons;
-    std::unique_ptr<ChangeWatch> watch;
+    std::unique_ptr<StartupSession> startup; // made after the host, and gone before it
 
     PlatformServices Services() { return host->Services(); }
+    Inventory& Items() { return startup->Items(); }
 };
 
 // nullptr, with the reason on err, when the system cannot be opened. A command that only reads the system

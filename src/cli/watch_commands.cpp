@@ -90,7 +90,7 @@ int CompareCommand(const Options& options, std::ostream& out, std::ostream& err)
         return kExitFailed;
     }
     const EntryDifferences differences =
-        CompareEntries(*saved, SavedEntries(session->inventory, BackupContent::AsLoaded));
+        CompareEntries(*saved, SavedEntries(session->Items(), BackupContent::AsLoaded));
     if (options.json) {
         PrintJson(out, differences);
     } else {
@@ -104,8 +104,7 @@ int AcceptCommand(const Options& options, std::ostream& out, std::ostream& err) 
     if (!session) {
         return kExitFailed;
     }
-    const int marks = CountChangeMarks(session->inventory).total();
-    session->watch->Accept(session->inventory);
+    const int marks = session->startup->Accept();
     out << "Accepted the startup setting as it is; " << marks << (marks == 1 ? " mark" : " marks")
         << " cleared.\n";
     return kExitOk;

@@ -1,4 +1,4 @@
-#include "baseline/watched_apply.h"
+#include "session/watched_apply.h"
 
 #include "changes/applied_changes.h"
 #include "inventory/startup_scan.h"
