@@ -3,6 +3,7 @@
 #include "app/auxiliary_commands.h"
 #include "app/command_availability.h"
 #include "app/help_window.h"
+#include "app/qt_text.h"
 #include "app/rating_colours.h"
 #include "app/t_dlg_apply.h"
 #include "app/t_dlg_backup.h"
@@ -32,23 +33,17 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTimer>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
 
 namespace qb {
 
 namespace {
-
-constexpr int kPositionRole = Qt::UserRole + 1; // a tree node's position in display order
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QColor ToColor(const Rgb& rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
