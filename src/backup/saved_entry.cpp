@@ -42,11 +42,6 @@ std::string OneLine(std::string_view text) {
     return out;
 }
 
-bool IsFolderRow(std::string_view label) {
-    const StartupLocation* row = FindLocation(label);
-    return row != nullptr && row->kind == LocationKind::Folder;
-}
-
 bool IsBlankOnly(std::string_view text) {
     return text.find_first_not_of(" \t") == std::string_view::npos;
 }
@@ -227,7 +222,7 @@ std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std
         keys.push_back({section, std::string(kRating), std::string(RatingText(entry.rating))});
         keys.push_back(
             {section, std::string(kStatus), entry.state == ItemState::Enabled ? "Enabled" : "Disabled"});
-        if (IsFolderRow(entry.location)) {
+        if (HoldsFiles(entry.location)) {
             // Written for every shortcut, empty too: a file written over keeps the keys not written now,
             // and an older section's arguments must not come back with another shortcut.
             keys.push_back({section, std::string(kArguments), StoredText(entry.arguments)});

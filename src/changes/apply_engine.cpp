@@ -22,11 +22,6 @@ namespace qb {
 
 namespace {
 
-bool IsFolderEntry(const StartupItem& item) {
-    const StartupLocation* row = FindLocation(item.Location);
-    return row != nullptr && row->kind == LocationKind::Folder;
-}
-
 // Where a loaded entry is on the system: an entry Windows switched off is still in its place.
 ItemState PlaceState(const StartupItem& item) {
     return item.SwitchedOff ? ItemState::Enabled : item.LoadedState;
@@ -35,7 +30,7 @@ ItemState PlaceState(const StartupItem& item) {
 // The name an entry gets where it is written new: its whole name, which a restore may hold longer than a
 // record's field.
 std::string NewSystemName(const StartupItem& item) {
-    return IsFolderEntry(item) ? WholeNameOf(item) + ".lnk" : WholeNameOf(item);
+    return HoldsFiles(item.Location) ? WholeNameOf(item) + ".lnk" : WholeNameOf(item);
 }
 
 } // namespace

@@ -24,9 +24,7 @@ std::string SystemNameOf(const StartupItem& item) {
     if (!item.SystemName.empty()) {
         return item.SystemName;
     }
-    const StartupLocation* row = FindLocation(item.Location);
-    const bool file = row != nullptr && row->kind == LocationKind::Folder;
-    return file ? item.Name.str() + ".lnk" : item.Name.str();
+    return HoldsFiles(item.Location) ? item.Name.str() + ".lnk" : item.Name.str();
 }
 
 std::string FailureText() {

@@ -56,7 +56,7 @@ constexpr std::array kLocations = {
 
 // The order in which a load reads the places: the machine's places, then the user's. Places left out are
 // held, applied and backed up, but never read.
-constexpr std::array<std::string_view, 13> kLoadOrder = {
+constexpr auto kLoadOrder = std::to_array<std::string_view>({
     "All Users\\Registry\\Run",
     "All Users\\Registry\\Run (32-bit)",
     "Current User\\Registry\\Explorer Run",
@@ -70,10 +70,10 @@ constexpr std::array<std::string_view, 13> kLoadOrder = {
     "All Users\\Registry\\Explorer Run",
     "Current User\\Registry\\RunOnce",
     kCurrentUserStartupMenu,
-};
+});
 
 // The entry editor's pick list.
-constexpr std::array<std::string_view, 11> kEditorOrder = {
+constexpr auto kEditorOrder = std::to_array<std::string_view>({
     "Current User\\Registry\\Run",
     "Current User\\Registry\\RunOnce",
     "All Users\\Registry\\Run",
@@ -85,7 +85,7 @@ constexpr std::array<std::string_view, 11> kEditorOrder = {
     "All Users\\Registry\\Run Services Once",
     kCurrentUserStartupMenu,
     kAllUsersStartupMenu,
-};
+});
 
 struct TreeRow {
     std::string_view name; // a place's label, or a group's own name
@@ -100,7 +100,7 @@ constexpr std::string_view kCurrentUser = "Current User";
 constexpr std::string_view kCurrentUserRegistry = "Current User\\Registry";
 
 // The location tree in display order. A row named by a place's label is the leaf that lists that place.
-constexpr std::array<TreeRow, 16> kTreeRows = {{
+constexpr auto kTreeRows = std::to_array<TreeRow>({
     {kAllProgramsNode, "All Programs", {}, NodeKind::Everything},
     {kAllUsers, "All Users", kAllProgramsNode, NodeKind::UsersGroup},
     {kAllUsersRegistry, "Registry", kAllUsers},
@@ -117,7 +117,7 @@ constexpr std::array<TreeRow, 16> kTreeRows = {{
     {"Current User\\Registry\\Run", "Run", kCurrentUserRegistry},
     {"Current User\\Registry\\RunOnce", "RunOnce", kCurrentUserRegistry},
     {kCurrentUserStartupMenu, "Startup Menu", kCurrentUser},
-}};
+});
 
 constexpr const StartupLocation* PlaceNamed(std::string_view label) {
     for (const auto& location : kLocations) {
@@ -230,6 +230,11 @@ const StartupLocation* FindLocationAsWritten(std::string_view label) {
         }
     }
     return nullptr;
+}
+
+bool HoldsFiles(std::string_view label) {
+    const StartupLocation* row = FindLocation(label);
+    return row != nullptr && row->kind == LocationKind::Folder;
 }
 
 bool PlaceExists(const StartupLocation& location, const OsVersion& version) {

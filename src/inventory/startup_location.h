@@ -84,6 +84,10 @@ const StartupLocation* FindLocation(std::string_view label);
 // names. nullptr when no row has it.
 const StartupLocation* FindLocationAsWritten(std::string_view label);
 
+// Whether the entries of the labelled place are files (a startup folder's), named with their ending; false
+// for a place of values and for a label of no place.
+bool HoldsFiles(std::string_view label);
+
 // Whether the system has the place: a place in the 32-bit view exists on 64-bit Windows only.
 bool PlaceExists(const StartupLocation& location, const OsVersion& version);
 
