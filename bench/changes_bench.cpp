@@ -31,7 +31,7 @@ std::string AllEnabled(const std::string& registry) {
     auto parsed = qb::sandbox::ParseRegFile(registry);
     auto& tree = std::get<qb::sandbox::RegNode>(parsed);
     for (const qb::StartupLocation& row : qb::StartupLocations()) {
-        if (row.kind != qb::LocationKind::Registry || row.loadStep == 0) {
+        if (row.kind != qb::LocationKind::Registry || qb::LoadStep(row) == 0) {
             continue;
         }
         qb::sandbox::RegNode* twin = tree.FindPath(qb::bench::StoredKeyPath(row, false));

@@ -104,7 +104,7 @@ std::size_t FloorPass(Machine& machine) {
     auto parsed = qb::sandbox::ParseRegFile(registry.value_or(std::string()));
     if (const auto* tree = std::get_if<qb::sandbox::RegNode>(&parsed)) {
         for (const qb::StartupLocation& row : qb::StartupLocations()) {
-            if (row.kind != qb::LocationKind::Registry || row.loadStep == 0) {
+            if (row.kind != qb::LocationKind::Registry || qb::LoadStep(row) == 0) {
                 continue;
             }
             for (const bool enabled : {true, false}) {

@@ -433,7 +433,7 @@ private:
     const StartupLocation& DrawRegistryLocation() {
         if (registryRows_.empty()) {
             for (const StartupLocation& row : StartupLocations()) {
-                if (row.kind == LocationKind::Registry && row.loadStep != 0) {
+                if (row.kind == LocationKind::Registry && LoadStep(row) != 0) {
                     registryRows_.push_back(&row);
                     // The plain Run keys hold most entries on a real machine.
                     const bool run = row.key.ends_with("CurrentVersion\\Run");
@@ -776,7 +776,7 @@ const char* SourceTag(LookupSource source) {
 }
 
 std::string StoredKeyPath(const StartupLocation& row, bool enabled) {
-    const std::string key(enabled ? row.key : row.disabledKey);
+    const std::string key(enabled ? row.key : DisabledKey(row));
     // No sandbox.ini: 64-bit Windows, where the 32-bit view of a redirected key is kept apart.
     return sandbox::TreePath(row.hive, row.view == RegistryView::Wow32 ? sandbox::Wow32Path(key) : key);
 }

@@ -168,6 +168,24 @@ template <typename Draw> QIcon PaintedIcon(int size, Draw draw) {
 
 } // namespace
 
+Glyph NodeGlyph(NodeKind kind) {
+    switch (kind) {
+    case NodeKind::Everything:
+        return Glyph::Programs;
+    case NodeKind::UsersGroup:
+        return Glyph::Users;
+    case NodeKind::UserGroup:
+        return Glyph::User;
+    case NodeKind::KeysGroup:
+        return Glyph::Registry;
+    case NodeKind::Folder:
+        return Glyph::Folder;
+    case NodeKind::RegistryKey:
+        break;
+    }
+    return Glyph::Key;
+}
+
 QIcon DrawnIcon(Glyph glyph, int size) {
     return PaintedIcon(size, [&](QPainter& painter, const QRect&, int scale) {
         painter.scale(size * scale / 32.0, size * scale / 32.0);

@@ -2,6 +2,7 @@
 
 #include "inventory/icon_sink.h"
 #include "inventory/startup_item.h"
+#include "inventory/startup_location.h"
 
 #include <QIcon>
 #include <vector>
@@ -31,6 +32,9 @@ enum class Glyph {
     Stop
 };
 QIcon DrawnIcon(Glyph glyph, int size);
+
+// The picture of a location tree node, by what the node stands for.
+Glyph NodeGlyph(NodeKind kind);
 
 // A program icon with the mark of an entry that changed behind the user's back: a dot at its lower right,
 // blue for new, red for returned, violet for changed. The icon itself for no mark.

@@ -25,11 +25,11 @@ const std::string& ListRow::Cell(int column) const {
 
 std::vector<std::string_view> TreeFilter(int position) {
     std::vector<std::string_view> labels;
-    if (position < 0 || position >= kTreeNodeCount) {
+    if (position < 0 || static_cast<std::size_t>(position) >= TreeNodes().size()) {
         return labels;
     }
     for (const auto& location : StartupLocations()) {
-        if (NodeListsLocation(TreeNodes()[static_cast<std::size_t>(position)].node, location)) {
+        if (NodeListsLocation(TreeNodes()[static_cast<std::size_t>(position)].name, location)) {
             labels.push_back(location.label);
         }
     }

@@ -1,15 +1,11 @@
 #include "app/qt_dialogs.h"
 
+#include "app/qt_text.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace qb {
-
-namespace {
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-} // namespace
 
 QString QtFileFilter(std::string_view windowsFilter) {
     const QStringList parts = Q(windowsFilter).split(QLatin1Char('|'));

@@ -1,6 +1,8 @@
 #include "app/t_dlg_apply.h"
 
 #include "app/dialog_list.h"
+#include "app/qt_text.h"
+#include "changes/backup_choice.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -12,12 +14,6 @@
 #include <algorithm>
 
 namespace qb {
-
-namespace {
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-} // namespace
 
 TDlgApply::TDlgApply(PlatformServices services, QWidget* parent) : QDialog(parent), services_(services) {
     setObjectName(QStringLiteral("TDlgApply"));

@@ -2,6 +2,7 @@
 
 #include "app/dialog_header.h"
 #include "app/dialog_list.h"
+#include "app/qt_text.h"
 #include "backup/backup_file.h"
 #include "platform/platform_error.h"
 #include "platform/text.h"
@@ -15,12 +16,6 @@
 #include <algorithm>
 
 namespace qb {
-
-namespace {
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-} // namespace
 
 TDlgBackup::TDlgBackup(PlatformServices services, StartupSession& session, QWidget* parent)
     : QDialog(parent), services_(services), session_(session) {

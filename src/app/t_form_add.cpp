@@ -1,6 +1,7 @@
 #include "app/t_form_add.h"
 
 #include "app/dialog_header.h"
+#include "app/qt_text.h"
 #include "inventory/field_text.h"
 #include "platform/text.h"
 
@@ -15,10 +16,6 @@
 namespace qb {
 
 namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A record's texts hold 259 bytes: the boxes take no more, cut at a whole character.
 void LimitTo259Bytes(QLineEdit* edit) {

@@ -3,6 +3,7 @@
 #include "app/auxiliary_commands.h"
 #include "app/command_availability.h"
 #include "app/help_window.h"
+#include "app/qt_text.h"
 #include "app/rating_colours.h"
 #include "app/t_dlg_apply.h"
 #include "app/t_dlg_backup.h"
@@ -40,12 +41,6 @@
 namespace qb {
 
 namespace {
-
-constexpr int kPositionRole = Qt::UserRole + 1; // a tree node's position in display order
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QColor ToColor(const Rgb& rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);

@@ -116,6 +116,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static constexpr int kPositionRole = Qt::UserRole + 1; // a tree node's position in TreeNodes()
+
     void BuildLayout();
     QWidget* BuildTitlePanel();
     QWidget* BuildLeftPanel();

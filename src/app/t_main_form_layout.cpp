@@ -26,12 +26,11 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace qb {
 
 namespace {
-
-constexpr int kPositionRole = Qt::UserRole + 1;
 
 // A picture shipped with the tool, decoded by libjpeg; an empty pixmap when it is missing.
 QPixmap Picture(const QString& name) {
@@ -228,22 +227,16 @@ QWidget* TMainForm::BuildLeftPanel() {
     treeViewMain_->setAccessibleName(QStringLiteral("Startup locations"));
     std::vector<QTreeWidgetItem*> nodes;
     for (const auto& info : TreeNodes()) {
-        QTreeWidgetItem* item = info.parent < 0
-                                    ? new QTreeWidgetItem(treeViewMain_)
-                                    : new QTreeWidgetItem(nodes[static_cast<std::size_t>(info.parent)]);
+        const auto parent = std::ranges::find(TreeNodes(), info.parent, &TreeNodeInfo::name);
+        QTreeWidgetItem* item =
+            parent == TreeNodes().end()
+                ? new QTreeWidgetItem(treeViewMain_)
+                : new QTreeWidgetItem(nodes[static_cast<std::size_t>(parent - TreeNodes().begin())]);
         item->setText(0, QString::fromUtf8(info.caption.data(), static_cast<qsizetype>(info.caption.size())));
         item->setData(0, kPositionRole, static_cast<int>(nodes.size()));
-        const Glyph glyph =
-            info.node == TreeNode::AllPrograms   ? Glyph::Programs
-            : info.node == TreeNode::AllUsers    ? Glyph::Users
-            : info.node == TreeNode::CurrentUser ? Glyph::User
-            : info.node == TreeNode::AllUsersRegistry || info.node == TreeNode::CurrentUserRegistry
-                ? Glyph::Registry
-            : info.node == TreeNode::AllUsersStartupMenu || info.node == TreeNode::CurrentUserStartupMenu
-                ? Glyph::Folder
-                : Glyph::Key;
+        const Glyph glyph = NodeGlyph(info.kind);
         item->setIcon(0, DrawnIcon(glyph, 16));
-        item->setHidden(!NodeShown(info.node, services_.system.Version()));
+        item->setHidden(!NodeShown(info.name, services_.system.Version()));
         nodes.push_back(item);
     }
     treeViewMain_->viewport()->installEventFilter(this);

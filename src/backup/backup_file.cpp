@@ -1,5 +1,6 @@
 #include "backup/backup_file.h"
 
+#include "backup/tool_settings.h"
 #include "inventory/command_line.h"
 #include "inventory/shortcut_names.h"
 #include "inventory/startup_location.h"
@@ -103,7 +104,7 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
     held.reserve(saved->size());
     for (const SavedEntry& entry : *saved) {
         const StartupLocation* row = FindLocation(entry.location);
-        if (row == nullptr || row->loadStep == 0) {
+        if (row == nullptr || LoadStep(*row) == 0) {
             ++result.refusedPlaces;
             if (std::find(refusedPlaces.begin(), refusedPlaces.end(), entry.location) ==
                 refusedPlaces.end()) {

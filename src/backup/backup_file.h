@@ -12,7 +12,6 @@
 
 namespace qb {
 
-inline constexpr std::string_view kBackupIndexKey = "SOFTWARE\\Quillbrook\\BackupIndex";
 inline constexpr std::string_view kBackupFormatError = "The format of the backup file is not correct!";
 
 // "yyyy-mm-dd hh:nn:ss", the backup's "Create Time" and the name of its index entry.

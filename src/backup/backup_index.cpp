@@ -1,6 +1,7 @@
 #include "backup/backup_index.h"
 
 #include "backup/backup_file.h"
+#include "backup/tool_settings.h"
 #include "platform/platform_error.h"
 
 namespace qb {

@@ -37,7 +37,6 @@ std::string BackupFileName(std::string chosen);
 // Opens a backup in the text editor: "notepad.exe " and the path, as it stands.
 void ViewBackupFile(std::string_view path, PlatformServices services);
 
-inline constexpr std::string_view kToolKey = "SOFTWARE\\Quillbrook";
 inline constexpr std::string_view kBackupFilter = "Quillbrook Backup Files (*.qbk)|*.QBK";
 inline constexpr std::string_view kDeleteAllQuestion = "You have sure to delete all backup files?";
 

@@ -14,8 +14,11 @@ namespace qb {
 
 namespace {
 
-constexpr std::string_view kGeneral = "General Info";
-constexpr std::string_view kCount = "Number of Startup Items";
+constexpr std::string_view kStatus = "Status";
+constexpr std::string_view kName = "Program Name";
+constexpr std::string_view kCommand = "Command Path";
+constexpr std::string_view kLocation = "Location";
+constexpr std::string_view kRating = "Rating";
 constexpr std::string_view kArguments = "Arguments";
 // The whole name and command, where "Program Name" and "Command Path" cannot hold them: over 259 bytes, or
 // with line breaks. Readers that do not know these keys pass over them and read the keys they know. Such
@@ -27,10 +30,6 @@ constexpr std::string_view kWholeCommand = "Whole Command Path";
 // knows it cannot make it again. Shortcuts, which a restore can make, have none.
 constexpr std::string_view kFileName = "File Name";
 
-std::string ItemSection(int position) {
-    return "Item " + std::to_string(position);
-}
-
 // A value line ends at its line break; a text holding one would start a line of its own in the file, so
 // CR and LF are written as blanks.
 std::string OneLine(std::string_view text) {
@@ -41,11 +40,6 @@ std::string OneLine(std::string_view text) {
         }
     }
     return out;
-}
-
-bool IsFolderRow(std::string_view label) {
-    const StartupLocation* row = FindLocation(label);
-    return row != nullptr && row->kind == LocationKind::Folder;
 }
 
 bool IsBlankOnly(std::string_view text) {
@@ -190,6 +184,10 @@ bool SameName(std::string_view a, std::string_view b) {
     return EqualsIgnoreCase(a, b) || CutCopyOf(a, b, true) || CutCopyOf(b, a, true);
 }
 
+std::string ItemSection(int position) {
+    return "Item " + std::to_string(position);
+}
+
 std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent content) {
     std::vector<SavedEntry> entries;
     entries.reserve(inventory.LoadedItems.size());
@@ -210,18 +208,21 @@ std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent c
 std::vector<ProfileEntry> BackupKeys(const std::vector<SavedEntry>& entries, std::string_view createTime) {
     std::vector<ProfileEntry> keys;
     keys.reserve(3 + 6 * entries.size());
-    keys.push_back({std::string(kGeneral), "Description", "Backup of Startup Setting Created by Quillbrook"});
-    keys.push_back({std::string(kGeneral), "Create Time", std::string(createTime)});
-    keys.push_back({std::string(kGeneral), std::string(kCount), std::to_string(entries.size())});
+    keys.push_back(
+        {std::string(kGeneralSection), "Description", "Backup of Startup Setting Created by Quillbrook"});
+    keys.push_back({std::string(kGeneralSection), "Create Time", std::string(createTime)});
+    keys.push_back(
+        {std::string(kGeneralSection), std::string(kEntryCountKey), std::to_string(entries.size())});
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const SavedEntry& entry = entries[i];
         const std::string section = ItemSection(static_cast<int>(i));
-        keys.push_back({section, "Program Name", StoredText(ShortText(entry.name))});
-        keys.push_back({section, "Command Path", StoredCommand(ShortText(entry.command))});
-        keys.push_back({section, "Location", StoredText(entry.location)});
-        keys.push_back({section, "Rating", std::string(RatingText(entry.rating))});
-        keys.push_back({section, "Status", entry.state == ItemState::Enabled ? "Enabled" : "Disabled"});
-        if (IsFolderRow(entry.location)) {
+        keys.push_back({section, std::string(kName), StoredText(ShortText(entry.name))});
+        keys.push_back({section, std::string(kCommand), StoredCommand(ShortText(entry.command))});
+        keys.push_back({section, std::string(kLocation), StoredText(entry.location)});
+        keys.push_back({section, std::string(kRating), std::string(RatingText(entry.rating))});
+        keys.push_back(
+            {section, std::string(kStatus), entry.state == ItemState::Enabled ? "Enabled" : "Disabled"});
+        if (HoldsFiles(entry.location)) {
             // Written for every shortcut, empty too: a file written over keeps the keys not written now,
             // and an older section's arguments must not come back with another shortcut.
             keys.push_back({section, std::string(kArguments), StoredText(entry.arguments)});
@@ -243,7 +244,7 @@ std::vector<ProfileEntry> VoidedWholeTexts(std::string_view path, ProfileFiles& 
                                            const std::vector<ProfileEntry>& keys) {
     std::vector<ProfileKey> asked;
     for (const ProfileEntry& key : keys) {
-        if (key.key == "Program Name") {
+        if (key.key == kName) {
             asked.push_back({key.section, std::string(kWholeName)});
             asked.push_back({key.section, std::string(kWholeCommand)});
             asked.push_back({key.section, std::string(kFileName)});
@@ -266,14 +267,13 @@ std::vector<ProfileEntry> VoidedWholeTexts(std::string_view path, ProfileFiles& 
 }
 
 std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, ProfileFiles& profiles) {
-    const int count = profiles.ReadInteger(path, kGeneral, kCount, -1);
+    const int count = profiles.ReadInteger(path, kGeneralSection, kEntryCountKey, -1);
     if (count == -1) {
         return std::nullopt;
     }
     // Read in this order; older files have no arguments, which then read as none.
-    constexpr std::string_view kItemKeys[] = {"Status",   "Program Name", "Command Path",
-                                              "Location", kArguments,     "Rating",
-                                              kWholeName, kWholeCommand,  kFileName};
+    constexpr std::string_view kItemKeys[] = {kStatus, kName,      kCommand,      kLocation, kArguments,
+                                              kRating, kWholeName, kWholeCommand, kFileName};
     constexpr std::size_t kKeys = std::size(kItemKeys);
     const std::vector<int> numbers = ItemNumbers(profiles.SectionNames(path), count);
     std::vector<ProfileKey> keys;

@@ -29,6 +29,13 @@ struct SavedEntry {
     std::string fileName = {}; // a startup folder's file that is no shortcut; empty for shortcuts and values
 };
 
+// The names of a backup file's header section and of its entry count, which a reader checks first.
+inline constexpr std::string_view kGeneralSection = "General Info";
+inline constexpr std::string_view kEntryCountKey = "Number of Startup Items";
+
+// The section of the entry at `position`: "Item n", n counting from 0.
+std::string ItemSection(int position);
+
 // The entries of the last load (LoadedItems) as a backup records them.
 std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent content);
 

@@ -91,7 +91,7 @@ bool ChangeWatch::Read(std::vector<Kept>& kept) {
     kept.clear();
     // Anything the file does not hold whole is no setting: a count that does not match its entries (a
     // file cut short, or edited by hand) would otherwise mark every missing entry new.
-    const int count = services_.profiles.ReadInteger(path_, "General Info", "Number of Startup Items", -1);
+    const int count = services_.profiles.ReadInteger(path_, kGeneralSection, kEntryCountKey, -1);
     const auto entries = count < 0 ? std::nullopt : ReadBackupEntries(path_, services_.profiles);
     if (!entries || entries->size() != static_cast<std::size_t>(count)) {
         return false;
@@ -99,7 +99,7 @@ bool ChangeWatch::Read(std::vector<Kept>& kept) {
     std::vector<ProfileKey> keys;
     keys.reserve(entries->size());
     for (const SavedEntry& entry : *entries) {
-        keys.push_back({"Item " + std::to_string(entry.section), std::string(kReturned)});
+        keys.push_back({ItemSection(entry.section), std::string(kReturned)});
     }
     const auto returned = services_.profiles.ReadValues(path_, keys);
     kept.reserve(entries->size());
@@ -118,7 +118,7 @@ void ChangeWatch::Write(const std::vector<Kept>& kept) {
     std::vector<ProfileEntry> keys = BackupKeys(entries, FormatCreateTime(services_.clock.Now()));
     for (std::size_t i = 0; i < kept.size(); ++i) {
         if (kept[i].returned) {
-            keys.push_back({"Item " + std::to_string(i), std::string(kReturned), "Yes"});
+            keys.push_back({ItemSection(static_cast<int>(i)), std::string(kReturned), "Yes"});
         }
     }
     // One whole file, replaced at once: a crash leaves the old setting or the new one, never half of it.

@@ -10,16 +10,11 @@ namespace qb {
 
 namespace {
 
-bool IsFolderPlace(std::string_view location) {
-    const StartupLocation* row = FindLocation(location);
-    return row != nullptr && row->kind == LocationKind::Folder;
-}
-
 // A shortcut keeps its target and its arguments apart, and neither keeps the quotes of the command it was
 // made from: compared as one text without quotes.
 std::string ComparableCommand(std::string_view location, std::string_view command,
                               std::string_view arguments) {
-    if (!IsFolderPlace(location)) {
+    if (!HoldsFiles(location)) {
         return std::string(command);
     }
     std::string text(command);

@@ -1,8 +1,6 @@
 #include "changes/apply_dialog_rows.h"
 
-#include "backup/backup_index.h"
 #include "changes/pending_changes.h"
-#include "platform/platform_error.h"
 
 namespace qb {
 
@@ -25,25 +23,6 @@ std::vector<ApplyDialogRow> ApplyDialogRows(const Inventory& inventory) {
         rows.push_back({changes, item->Name, item->Command, item->Location, status});
     }
     return rows;
-}
-
-bool StoredAutoBackupChoice(Registry& registry) {
-    const auto key = registry.OpenForWriting(RegistryRoot::CurrentUser, kToolKey, true);
-    if (!key) {
-        throw PlatformError::SetDataFailed("AutoBackup");
-    }
-    if (!key->ValueExists("AutoBackup")) {
-        key->WriteInteger("AutoBackup", 1);
-    }
-    return key->ReadInteger("AutoBackup") != 0;
-}
-
-bool PeekAutoBackupChoice(Registry& registry) {
-    const auto key = registry.OpenForReading(RegistryRoot::CurrentUser, kToolKey);
-    if (!key || !key->ValueExists("AutoBackup")) {
-        return true;
-    }
-    return key->ReadInteger("AutoBackup") != 0;
 }
 
 } // namespace qb

@@ -20,10 +20,4 @@ struct ApplyDialogRow {
 // A row for every record with a kind of change, in the order of Items.
 std::vector<ApplyDialogRow> ApplyDialogRows(const Inventory& inventory);
 
-// The stored choice for the automatic backup, created as 1 when missing: false when it is 0. Throws the
-// platform's errors when it cannot be kept or read.
-bool StoredAutoBackupChoice(Registry& registry);
-// The same without creating anything: true when it is missing.
-bool PeekAutoBackupChoice(Registry& registry);
-
 } // namespace qb

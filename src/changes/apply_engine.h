@@ -1,5 +1,6 @@
 #pragma once
 
+#include "changes/place_store.h"
 #include "inventory/icon_sink.h"
 #include "inventory/rating_source.h"
 #include "inventory/startup_item.h"
@@ -64,29 +65,19 @@ public:
     // What the last Apply said so far: also after it ended with the platform's error.
     const ApplyReport& Report() const { return report_; }
 
-    // A registry row's key for an entry in that state (the run key when Enabled, else its twin), opened for
-    // writing and created when missing; nullptr for other rows or a key that cannot be opened.
-    std::unique_ptr<RegistryKey> OpenLocationKey(std::string_view label, ItemState state);
-
 private:
     // The removals and the writes, through the transaction's services.
     void ApplySteps();
 
     // What a removal took away, so that it can be put back.
-    struct Removed {
+    struct Removed : TakenCopy {
         const StartupItem* original = nullptr;    // what was removed: an edited entry's original, or a
                                                   // deleted entry
         const StartupItem* replacement = nullptr; // the record whose write takes its place, if any
         bool done = false;                        // removed from the system
         bool failed = false;                      // could not be removed: it stays, and so does its record
         bool putBack = false;                     // its replacement was not written, so it is back
-        std::optional<RegistryValue> value;       // a registry row's value
-        std::optional<std::string> shortcut;      // a folder row's file, as bytes
-        std::optional<ShortcutInfo> link;         // and what it holds, the base of a new version
-        std::string path;                         // where the file was
     };
-
-    enum class Removal { Done, Absent, Failed };
 
     // Takes away what the system holds of an entry in that state, under its name there. On failure the
     // reason is in *why.
@@ -100,10 +91,6 @@ private:
     bool WriteEntry(const StartupItem& item, ItemState state, std::string_view systemName,
                     const std::optional<RegistryValue>& realValue, std::string* why,
                     const Removed* replaced = nullptr);
-    // Whether a loaded entry is on the system as it was loaded, where it is in that state; the reason when
-    // not.
-    bool StillAsLoaded(const StartupItem& item, const std::optional<RegistryValue>& value,
-                       const std::optional<std::string>& path, std::string* why);
     bool Move(const StartupItem& item, ItemState to, std::string* why);
     // Windows' own switch of a loaded entry: turned on where the entry is (false, with the reason, when it
     // could not be), or taken away with a deleted, renamed or moved entry (a switch that stays is told as a
@@ -112,8 +99,6 @@ private:
     bool SwitchOn(const StartupItem& item, std::string* why);
     void RemoveSwitch(const StartupItem& item, std::string_view done = "deleted",
                       const StartupItem* record = nullptr);
-    bool MoveValue(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
-    bool MoveShortcut(const StartupLocation& row, const StartupItem& item, ItemState to, std::string* why);
     void PutBack(const Removed& removed);
     // The entry added at the same place under the same name as a deleted one (a restore holds an entry of
     // the system so: deleted as it is, added as it was saved); nullptr when there is none. Looked up in
@@ -121,14 +106,6 @@ private:
     // times.
     const StartupItem* AddedInPlaceOf(const StartupItem& deleted) const;
     void IndexAddedEntries();
-
-    // A folder row's file for an entry in that state: the startup folder's when Enabled, else the
-    // disabled folder's. nullopt, with the reason, when the name cannot be a file name there or the
-    // startup folder is unknown.
-    std::optional<std::string> FilePath(const StartupLocation& row, ItemState state,
-                                        std::string_view fileName, std::string* why);
-    // Whether either place of the row (enabled or disabled) holds something of that name already.
-    bool Occupied(const StartupLocation& row, std::string_view systemName);
 
     // Reports the entry as shown (an edited entry's original, say) for the change of record.
     void NotChanged(const StartupItem& shown, std::string reason, const StartupItem* record = nullptr);

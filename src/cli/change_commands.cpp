@@ -2,6 +2,7 @@
 
 #include "changes/apply_dialog_rows.h"
 #include "changes/apply_engine.h"
+#include "changes/backup_choice.h"
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "cli/cli_app.h"

@@ -119,7 +119,7 @@ std::vector<const StartupItem*> ListedItems(const Inventory& inventory, bool all
             continue;
         }
         const StartupLocation* location = FindLocation(item->Location);
-        if (all || (location != nullptr && NodeListsLocation(TreeNode::AllPrograms, *location))) {
+        if (all || (location != nullptr && NodeListsLocation(kAllProgramsNode, *location))) {
             listed.push_back(item.get());
         }
     }

@@ -11,98 +11,199 @@ namespace {
 
 #define QB_CV "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
 
-constexpr std::array<TreeNodeInfo, kTreeNodeCount> kTreeNodes = {{
-    {TreeNode::AllPrograms, "All Programs", -1},
-    {TreeNode::AllUsers, "All Users", 0},
-    {TreeNode::AllUsersRegistry, "Registry", 1},
-    {TreeNode::AllUsersRun, "Run", 2},
-    {TreeNode::AllUsersRun32, "Run (32-bit)", 2},
-    {TreeNode::AllUsersRunOnce, "RunOnce", 2},
-    {TreeNode::AllUsersRunOnce32, "RunOnce (32-bit)", 2},
-    {TreeNode::AllUsersRunOnceEx, "RunOnceEx", 2},
-    {TreeNode::AllUsersServices, "Services", 2},
-    {TreeNode::AllUsersServicesOnce, "ServicesOnce", 2},
-    {TreeNode::AllUsersStartupMenu, "Startup Menu", 1},
-    {TreeNode::CurrentUser, "Current User", 0},
-    {TreeNode::CurrentUserRegistry, "Registry", 11},
-    {TreeNode::CurrentUserRun, "Run", 12},
-    {TreeNode::CurrentUserRunOnce, "RunOnce", 12},
-    {TreeNode::CurrentUserStartupMenu, "Startup Menu", 11},
-}};
-
-struct Keys {
-    std::string_view key;
-    std::string_view disabledKey;
-};
-
-constexpr StartupLocation Reg(std::string_view label, RegistryRoot hive, Keys keys, int loadStep,
-                              std::optional<TreeNode> node, int editorPosition,
+constexpr StartupLocation Reg(std::string_view label, RegistryRoot hive, std::string_view key,
                               std::string_view approved = {}, RegistryView view = RegistryView::Native) {
-    return {label, LocationKind::Registry, hive, keys.key, keys.disabledKey, {}, loadStep,
-            node,  editorPosition,         view, approved};
+    return {label, LocationKind::Registry, hive, key, {}, view, approved};
 }
 
-constexpr StartupLocation Folder(std::string_view label, RegistryRoot hive, std::string_view disabledFolder,
-                                 int loadStep, TreeNode node, int editorPosition) {
-    return {label,          LocationKind::Folder, hive,           {}, {}, disabledFolder, loadStep, node,
-            editorPosition, RegistryView::Native, "StartupFolder"};
+constexpr StartupLocation Folder(std::string_view label, RegistryRoot hive, std::string_view disabledFolder) {
+    return {label, LocationKind::Folder, hive, {}, disabledFolder, RegistryView::Native, "StartupFolder"};
 }
 
 constexpr auto HKLM = RegistryRoot::LocalMachine;
 constexpr auto HKCU = RegistryRoot::CurrentUser;
-
-// Every disabled twin is its key with "Disabled" appended to the last component, in the same hive.
-constexpr Keys kRun{QB_CV "Run", QB_CV "RunDisabled"};
-constexpr Keys kExplorerRun{QB_CV "Policies\\Explorer\\Run", QB_CV "Policies\\Explorer\\RunDisabled"};
-constexpr Keys kRunOnce{QB_CV "RunOnce", QB_CV "RunOnceDisabled"};
-constexpr Keys kRunOnceEx{QB_CV "RunOnceEx", QB_CV "RunOnceExDisabled"};
-constexpr Keys kServicesOnce{QB_CV "RunServicesOnce", QB_CV "RunServicesOnceDisabled"};
-constexpr Keys kServices{QB_CV "RunServices", QB_CV "RunServicesDisabled"};
-
 constexpr auto Wow32 = RegistryView::Wow32;
 
-// The fourteen rows of the original table first, in their order; the 32-bit view's rows (64-bit Windows only)
-// after them. Policies and HKEY_CURRENT_USER keys are one key in both views, so they have no 32-bit row.
-constexpr std::array<StartupLocation, 16> kLocations = {{
-    Reg("All Users\\Registry\\Run", HKLM, kRun, 1, TreeNode::AllUsersRun, 3, "Run"),
-    Reg("Current User\\Registry\\Run", HKCU, kRun, 10, TreeNode::CurrentUserRun, 1, "Run"),
-    Reg("Current User\\Registry\\Explorer Run", HKLM, kExplorerRun, 3, std::nullopt, 0),
-    Reg("All Users\\Registry\\Explorer Run", HKCU, kExplorerRun, 11, std::nullopt, 0),
-    Reg("All Users\\Registry\\RunOnce", HKLM, kRunOnce, 4, TreeNode::AllUsersRunOnce, 5),
-    Reg("Current User\\Registry\\RunOnce", HKCU, kRunOnce, 12, TreeNode::CurrentUserRunOnce, 2),
-    Reg("All Users\\Registry\\RunOnce Ex", HKLM, kRunOnceEx, 8, TreeNode::AllUsersRunOnceEx, 7),
-    Reg("Current User\\Registry\\RunOnce Ex", HKCU, kRunOnceEx, 0, std::nullopt, 0),
-    Reg("All Users\\Registry\\Run Services Once", HKLM, kServicesOnce, 6, TreeNode::AllUsersServicesOnce, 9),
-    Reg("Current User\\Registry\\Run Services Once", HKCU, kServicesOnce, 0, std::nullopt, 0),
-    Reg("All Users\\Registry\\Run Services", HKLM, kServices, 7, TreeNode::AllUsersServices, 8),
-    Reg("Current User\\Registry\\Run Services", HKCU, kServices, 0, std::nullopt, 0),
-    Folder(kAllUsersStartupMenu, HKLM, "ShortCutAllUser", 9, TreeNode::AllUsersStartupMenu, 11),
-    Folder(kCurrentUserStartupMenu, HKCU, "ShortCutCurrUser", 13, TreeNode::CurrentUserStartupMenu, 10),
-    Reg("All Users\\Registry\\Run (32-bit)", HKLM, kRun, 2, TreeNode::AllUsersRun32, 4, "Run32", Wow32),
-    Reg("All Users\\Registry\\RunOnce (32-bit)", HKLM, kRunOnce, 5, TreeNode::AllUsersRunOnce32, 6, {},
-        Wow32),
-}};
+constexpr std::string_view kRun = QB_CV "Run";
+constexpr std::string_view kExplorerRun = QB_CV "Policies\\Explorer\\Run";
+constexpr std::string_view kRunOnce = QB_CV "RunOnce";
+constexpr std::string_view kRunOnceEx = QB_CV "RunOnceEx";
+constexpr std::string_view kServicesOnce = QB_CV "RunServicesOnce";
+constexpr std::string_view kServices = QB_CV "RunServices";
 
 #undef QB_CV
 
-int PositionOf(TreeNode node) {
-    for (std::size_t i = 0; i < kTreeNodes.size(); ++i) {
-        if (kTreeNodes[i].node == node) {
-            return static_cast<int>(i);
+// The fourteen rows of the original table first, in their order; the 32-bit view's rows (64-bit Windows only)
+// after them. Policies and HKEY_CURRENT_USER keys are one key in both views, so they have no 32-bit row.
+constexpr std::array kLocations = {
+    Reg("All Users\\Registry\\Run", HKLM, kRun, "Run"),
+    Reg("Current User\\Registry\\Run", HKCU, kRun, "Run"),
+    Reg("Current User\\Registry\\Explorer Run", HKLM, kExplorerRun),
+    Reg("All Users\\Registry\\Explorer Run", HKCU, kExplorerRun),
+    Reg("All Users\\Registry\\RunOnce", HKLM, kRunOnce),
+    Reg("Current User\\Registry\\RunOnce", HKCU, kRunOnce),
+    Reg("All Users\\Registry\\RunOnce Ex", HKLM, kRunOnceEx),
+    Reg("Current User\\Registry\\RunOnce Ex", HKCU, kRunOnceEx),
+    Reg("All Users\\Registry\\Run Services Once", HKLM, kServicesOnce),
+    Reg("Current User\\Registry\\Run Services Once", HKCU, kServicesOnce),
+    Reg("All Users\\Registry\\Run Services", HKLM, kServices),
+    Reg("Current User\\Registry\\Run Services", HKCU, kServices),
+    Folder(kAllUsersStartupMenu, HKLM, "ShortCutAllUser"),
+    Folder(kCurrentUserStartupMenu, HKCU, "ShortCutCurrUser"),
+    Reg("All Users\\Registry\\Run (32-bit)", HKLM, kRun, "Run32", Wow32),
+    Reg("All Users\\Registry\\RunOnce (32-bit)", HKLM, kRunOnce, {}, Wow32),
+};
+
+// The order in which a load reads the places: the machine's places, then the user's. Places left out are
+// held, applied and backed up, but never read.
+constexpr auto kLoadOrder = std::to_array<std::string_view>({
+    "All Users\\Registry\\Run",
+    "All Users\\Registry\\Run (32-bit)",
+    "Current User\\Registry\\Explorer Run",
+    "All Users\\Registry\\RunOnce",
+    "All Users\\Registry\\RunOnce (32-bit)",
+    "All Users\\Registry\\Run Services Once",
+    "All Users\\Registry\\Run Services",
+    "All Users\\Registry\\RunOnce Ex",
+    kAllUsersStartupMenu,
+    "Current User\\Registry\\Run",
+    "All Users\\Registry\\Explorer Run",
+    "Current User\\Registry\\RunOnce",
+    kCurrentUserStartupMenu,
+});
+
+// The entry editor's pick list.
+constexpr auto kEditorOrder = std::to_array<std::string_view>({
+    "Current User\\Registry\\Run",
+    "Current User\\Registry\\RunOnce",
+    "All Users\\Registry\\Run",
+    "All Users\\Registry\\Run (32-bit)",
+    "All Users\\Registry\\RunOnce",
+    "All Users\\Registry\\RunOnce (32-bit)",
+    "All Users\\Registry\\RunOnce Ex",
+    "All Users\\Registry\\Run Services",
+    "All Users\\Registry\\Run Services Once",
+    kCurrentUserStartupMenu,
+    kAllUsersStartupMenu,
+});
+
+struct TreeRow {
+    std::string_view name; // a place's label, or a group's own name
+    std::string_view caption;
+    std::string_view parent;
+    NodeKind group = NodeKind::KeysGroup; // what a group node stands for; places take their kind
+};
+
+constexpr std::string_view kAllUsers = "All Users";
+constexpr std::string_view kAllUsersRegistry = "All Users\\Registry";
+constexpr std::string_view kCurrentUser = "Current User";
+constexpr std::string_view kCurrentUserRegistry = "Current User\\Registry";
+
+// The location tree in display order. A row named by a place's label is the leaf that lists that place.
+constexpr auto kTreeRows = std::to_array<TreeRow>({
+    {kAllProgramsNode, "All Programs", {}, NodeKind::Everything},
+    {kAllUsers, "All Users", kAllProgramsNode, NodeKind::UsersGroup},
+    {kAllUsersRegistry, "Registry", kAllUsers},
+    {"All Users\\Registry\\Run", "Run", kAllUsersRegistry},
+    {"All Users\\Registry\\Run (32-bit)", "Run (32-bit)", kAllUsersRegistry},
+    {"All Users\\Registry\\RunOnce", "RunOnce", kAllUsersRegistry},
+    {"All Users\\Registry\\RunOnce (32-bit)", "RunOnce (32-bit)", kAllUsersRegistry},
+    {"All Users\\Registry\\RunOnce Ex", "RunOnceEx", kAllUsersRegistry},
+    {"All Users\\Registry\\Run Services", "Services", kAllUsersRegistry},
+    {"All Users\\Registry\\Run Services Once", "ServicesOnce", kAllUsersRegistry},
+    {kAllUsersStartupMenu, "Startup Menu", kAllUsers},
+    {kCurrentUser, "Current User", kAllProgramsNode, NodeKind::UserGroup},
+    {kCurrentUserRegistry, "Registry", kCurrentUser},
+    {"Current User\\Registry\\Run", "Run", kCurrentUserRegistry},
+    {"Current User\\Registry\\RunOnce", "RunOnce", kCurrentUserRegistry},
+    {kCurrentUserStartupMenu, "Startup Menu", kCurrentUser},
+});
+
+constexpr const StartupLocation* PlaceNamed(std::string_view label) {
+    for (const auto& location : kLocations) {
+        if (location.label == label) {
+            return &location;
         }
     }
-    return -1;
+    return nullptr;
 }
 
-template <typename Key> std::vector<const StartupLocation*> RowsBy(Key key) {
-    std::vector<const StartupLocation*> rows;
-    for (const auto& location : kLocations) {
-        if (key(location) != 0) {
-            rows.push_back(&location);
+template <std::size_t N> constexpr bool EveryLabelAPlaceOnce(const std::array<std::string_view, N>& labels) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (PlaceNamed(labels[i]) == nullptr) {
+            return false;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (labels[j] == labels[i]) {
+                return false;
+            }
         }
     }
-    std::stable_sort(rows.begin(), rows.end(), [&](auto* a, auto* b) { return key(*a) < key(*b); });
-    return rows;
+    return true;
+}
+
+constexpr bool TreeWellFormed() {
+    for (std::size_t i = 0; i < kTreeRows.size(); ++i) {
+        bool parentBefore = i == 0 && kTreeRows[i].parent.empty();
+        for (std::size_t j = 0; j < i; ++j) {
+            parentBefore = parentBefore || kTreeRows[j].name == kTreeRows[i].parent;
+            if (kTreeRows[j].name == kTreeRows[i].name) {
+                return false;
+            }
+        }
+        if (!parentBefore) {
+            return false;
+        }
+        // A row that names no place is a group: one without children is a mistyped label.
+        bool hasChild = PlaceNamed(kTreeRows[i].name) != nullptr;
+        for (const TreeRow& other : kTreeRows) {
+            hasChild = hasChild || other.parent == kTreeRows[i].name;
+        }
+        if (!hasChild) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A label typed twice or one no row has would silently drop a place from the load or the pick list.
+static_assert(EveryLabelAPlaceOnce(kLoadOrder), "the load order names each place at most once");
+static_assert(EveryLabelAPlaceOnce(kEditorOrder), "the editor's list names each place at most once");
+static_assert(TreeWellFormed(),
+              "tree nodes are named once, each after its parent, and every group holds a node");
+
+constexpr std::array<TreeNodeInfo, kTreeRows.size()> MakeTreeNodes() {
+    std::array<TreeNodeInfo, kTreeRows.size()> nodes{};
+    for (std::size_t i = 0; i < kTreeRows.size(); ++i) {
+        const TreeRow& row = kTreeRows[i];
+        const StartupLocation* place = PlaceNamed(row.name);
+        const NodeKind kind = place == nullptr                        ? row.group
+                              : place->kind == LocationKind::Registry ? NodeKind::RegistryKey
+                                                                      : NodeKind::Folder;
+        nodes[i] = {row.name, row.caption, row.parent, kind};
+    }
+    return nodes;
+}
+
+constexpr auto kTreeNodes = MakeTreeNodes();
+
+const TreeNodeInfo* NodeNamed(std::string_view name) {
+    for (const auto& info : kTreeNodes) {
+        if (info.name == name) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+template <std::size_t N>
+int PositionIn(const std::array<std::string_view, N>& labels, std::string_view label) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (labels[i] == label) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return 0;
 }
 
 } // namespace
@@ -116,12 +217,7 @@ std::span<const StartupLocation> StartupLocations() {
 }
 
 const StartupLocation* FindLocation(std::string_view label) {
-    for (const auto& location : kLocations) {
-        if (location.label == label) {
-            return &location;
-        }
-    }
-    return nullptr;
+    return PlaceNamed(label);
 }
 
 const StartupLocation* FindLocationAsWritten(std::string_view label) {
@@ -136,20 +232,41 @@ const StartupLocation* FindLocationAsWritten(std::string_view label) {
     return nullptr;
 }
 
+bool HoldsFiles(std::string_view label) {
+    const StartupLocation* row = FindLocation(label);
+    return row != nullptr && row->kind == LocationKind::Folder;
+}
+
 bool PlaceExists(const StartupLocation& location, const OsVersion& version) {
     return location.view == RegistryView::Native || version.x64;
 }
 
+std::string DisabledKey(const StartupLocation& location) {
+    return std::string(location.key) + "Disabled";
+}
+
+int LoadStep(const StartupLocation& location) {
+    return PositionIn(kLoadOrder, location.label);
+}
+
+int EditorPosition(const StartupLocation& location) {
+    return PositionIn(kEditorOrder, location.label);
+}
+
+const TreeNodeInfo* TreeNodeOf(const StartupLocation& location) {
+    return NodeNamed(location.label);
+}
+
 std::vector<const StartupLocation*> LoadOrder() {
-    return RowsBy([](const StartupLocation& row) { return row.loadStep; });
+    std::vector<const StartupLocation*> rows;
+    for (std::string_view label : kLoadOrder) {
+        rows.push_back(PlaceNamed(label));
+    }
+    return rows;
 }
 
 std::vector<std::string_view> EditorLocations() {
-    std::vector<std::string_view> labels;
-    for (const StartupLocation* row : RowsBy([](const StartupLocation& r) { return r.editorPosition; })) {
-        labels.push_back(row->label);
-    }
-    return labels;
+    return {kEditorOrder.begin(), kEditorOrder.end()};
 }
 
 std::vector<std::string_view> EditorLocations(const OsVersion& version) {
@@ -158,19 +275,15 @@ std::vector<std::string_view> EditorLocations(const OsVersion& version) {
     return labels;
 }
 
-bool NodeShown(TreeNode node, const OsVersion& version) {
-    return std::ranges::none_of(kLocations, [&](const StartupLocation& location) {
-        return location.treeNode == node && !PlaceExists(location, version);
-    });
+bool NodeShown(std::string_view node, const OsVersion& version) {
+    const StartupLocation* place = PlaceNamed(node);
+    return place == nullptr || PlaceExists(*place, version);
 }
 
-bool NodeListsLocation(TreeNode node, const StartupLocation& location) {
-    if (!location.treeNode) {
-        return false; // held, applied and backed up, but never listed
-    }
-    for (int at = PositionOf(*location.treeNode); at >= 0;
-         at = kTreeNodes[static_cast<std::size_t>(at)].parent) {
-        if (kTreeNodes[static_cast<std::size_t>(at)].node == node) {
+bool NodeListsLocation(std::string_view node, const StartupLocation& location) {
+    // A place without a leaf is held, applied and backed up, but never listed.
+    for (const TreeNodeInfo* at = TreeNodeOf(location); at != nullptr; at = NodeNamed(at->parent)) {
+        if (at->name == node) {
             return true;
         }
     }

@@ -5,69 +5,72 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace qb {
 
-// The nodes of the location tree.
-enum class TreeNode {
-    AllPrograms,
-    AllUsers,
-    AllUsersRegistry,
-    AllUsersRun,
-    AllUsersRun32,
-    AllUsersRunOnce,
-    AllUsersRunOnce32,
-    AllUsersRunOnceEx,
-    AllUsersServices,
-    AllUsersServicesOnce,
-    AllUsersStartupMenu,
-    CurrentUser,
-    CurrentUserRegistry,
-    CurrentUserRun,
-    CurrentUserRunOnce,
-    CurrentUserStartupMenu,
+// What a node of the location tree stands for, which also decides how the window draws it.
+enum class NodeKind {
+    Everything,  // the top: every listed place
+    UsersGroup,  // the places of all users
+    UserGroup,   // the places of the current user
+    KeysGroup,   // a group of registry places
+    RegistryKey, // a place of registry kind
+    Folder,      // a place of folder kind
 };
 
-// One node of the location tree, as the window shows it.
+// One node of the location tree, as the window shows it. A node is named: a leaf by the label of the
+// place it lists, a group by a name of its own; its parent is named the same way.
 struct TreeNodeInfo {
-    TreeNode node;
+    std::string_view name;
     std::string_view caption;
-    int parent; // position of the parent node in TreeNodes(), -1 for the top
+    std::string_view parent; // empty for the top
+    NodeKind kind;
 };
 
-// The location tree in display order; a node's position is its place in this list.
+// The location tree in display order, parents before their children.
 std::span<const TreeNodeInfo> TreeNodes();
-inline constexpr int kTreeNodeCount = 16;
+
+// The name of the top node, which lists every place that has a node.
+inline constexpr std::string_view kAllProgramsNode = "All Programs";
 
 enum class LocationKind { Registry, Folder };
 
 // One place where startup entries live. The label is the only identifier of a place: in the list, the
 // apply engine and backup files. Everything the tool does with a place comes from its row: where it is
 // read and written, in which order the load reads it, which tree node lists it, whether the editor offers
-// it, and where Windows' own on/off switch of its entries is kept.
+// it, and where Windows' own on/off switch of its entries is kept. The orders of the load and of the
+// editor's pick list and the tree's nodes are lists of labels beside the table.
 struct StartupLocation {
     std::string_view label;
     LocationKind kind;
-    // Registry rows: the run key and its disabled twin, both in this hive and view.
+    // Registry rows: the run key, in this hive and view; its disabled twin is DisabledKey().
     // Folder rows: the hive whose startup folder it is (the shell names the folder, as it does at logon),
     // and the folder beside the tool's executable that keeps disabled files.
     RegistryRoot hive;
     std::string_view key;
-    std::string_view disabledKey;
     std::string_view disabledFolder;
-    // The step of the load that reads the place (1 first); 0 for places no load reads.
-    int loadStep;
-    std::optional<TreeNode> treeNode; // the leaf that lists it; none for places never shown
-    // The place in the editor's pick list (1 first); 0 for places it does not offer.
-    int editorPosition;
     // The registry view the keys are in. A place in the 32-bit view exists on 64-bit Windows only.
     RegistryView view = RegistryView::Native;
     // The key under Explorer\StartupApproved (in the row's hive, native view) where Windows 8 and later
     // keep the on/off switch of this place's entries; empty for places without one.
     std::string_view approvedKey = {};
 };
+
+// The key that keeps a registry place's disabled entries: its key with "Disabled" appended to the last
+// component, in the same hive and view.
+std::string DisabledKey(const StartupLocation& location);
+
+// The step of the load that reads the place (1 first); 0 for places no load reads.
+int LoadStep(const StartupLocation& location);
+
+// The place in the editor's pick list (1 first); 0 for places it does not offer.
+int EditorPosition(const StartupLocation& location);
+
+// The tree node that lists the place; nullptr for places never shown.
+const TreeNodeInfo* TreeNodeOf(const StartupLocation& location);
 
 // The places in the table's order. Note that "Current User\Registry\Explorer Run" lives under
 // HKEY_LOCAL_MACHINE and "All Users\Registry\Explorer Run" under HKEY_CURRENT_USER: scanning, writing and
@@ -80,6 +83,10 @@ const StartupLocation* FindLocation(std::string_view label);
 // The row of a label as a user may write it: in any letter case, as Windows users read key and folder
 // names. nullptr when no row has it.
 const StartupLocation* FindLocationAsWritten(std::string_view label);
+
+// Whether the entries of the labelled place are files (a startup folder's), named with their ending; false
+// for a place of values and for a label of no place.
+bool HoldsFiles(std::string_view label);
 
 // Whether the system has the place: a place in the 32-bit view exists on 64-bit Windows only.
 bool PlaceExists(const StartupLocation& location, const OsVersion& version);
@@ -94,11 +101,11 @@ std::vector<std::string_view> EditorLocations();
 std::vector<std::string_view> EditorLocations(const OsVersion& version);
 
 // Whether the tree shows the node: the leaf of a place the system lacks is hidden.
-bool NodeShown(TreeNode node, const OsVersion& version);
+bool NodeShown(std::string_view node, const OsVersion& version);
 
 // Whether selecting the node lists entries of this location: the node is the location's leaf or one of
 // the leaf's ancestors.
-bool NodeListsLocation(TreeNode node, const StartupLocation& location);
+bool NodeListsLocation(std::string_view node, const StartupLocation& location);
 
 // Labels of the two startup-menu rows, used where a folder row must be named.
 inline constexpr std::string_view kAllUsersStartupMenu = "All Users\\Startup Menu";

@@ -101,7 +101,7 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
     const auto run = services_.registry.OpenForReading(row.hive, row.key, row.view);
     // Full access without creating: a standard user cannot open the machine's twin, which then
     // contributes nothing and loses nothing.
-    const auto twin = services_.registry.OpenForWriting(row.hive, row.disabledKey, false, row.view);
+    const auto twin = services_.registry.OpenForWriting(row.hive, DisabledKey(row), false, row.view);
 
     // Upper-cased names of twin copies the run key's entry stands for: a read-only load lists them once.
     std::set<std::string> standIns;

@@ -1,4 +1,5 @@
 #include "changes/apply_dialog_rows.h"
+#include "changes/backup_choice.h"
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "knowledge/program_database.h"

@@ -19,33 +19,30 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
         std::string key;
         std::string disabled;
         int read;
-        std::optional<TreeNode> node;
+        const char* node; // the caption of the leaf that lists it
         int offered;
     } expected[] = {
-        {"All Users\\Registry\\Run", HKLM, CV + "Run", CV + "RunDisabled", 1, TreeNode::AllUsersRun, 3},
-        {"Current User\\Registry\\Run", HKCU, CV + "Run", CV + "RunDisabled", 10, TreeNode::CurrentUserRun,
-         1},
+        {"All Users\\Registry\\Run", HKLM, CV + "Run", CV + "RunDisabled", 1, "Run", 3},
+        {"Current User\\Registry\\Run", HKCU, CV + "Run", CV + "RunDisabled", 10, "Run", 1},
         // The two Explorer Run rows pair their labels with the other user's hive.
         {"Current User\\Registry\\Explorer Run", HKLM, CV + "Policies\\Explorer\\Run",
-         CV + "Policies\\Explorer\\RunDisabled", 3, std::nullopt, 0},
+         CV + "Policies\\Explorer\\RunDisabled", 3, nullptr, 0},
         {"All Users\\Registry\\Explorer Run", HKCU, CV + "Policies\\Explorer\\Run",
-         CV + "Policies\\Explorer\\RunDisabled", 11, std::nullopt, 0},
-        {"All Users\\Registry\\RunOnce", HKLM, CV + "RunOnce", CV + "RunOnceDisabled", 4,
-         TreeNode::AllUsersRunOnce, 5},
-        {"Current User\\Registry\\RunOnce", HKCU, CV + "RunOnce", CV + "RunOnceDisabled", 12,
-         TreeNode::CurrentUserRunOnce, 2},
-        {"All Users\\Registry\\RunOnce Ex", HKLM, CV + "RunOnceEx", CV + "RunOnceExDisabled", 8,
-         TreeNode::AllUsersRunOnceEx, 7},
-        {"Current User\\Registry\\RunOnce Ex", HKCU, CV + "RunOnceEx", CV + "RunOnceExDisabled", 0,
-         std::nullopt, 0},
+         CV + "Policies\\Explorer\\RunDisabled", 11, nullptr, 0},
+        {"All Users\\Registry\\RunOnce", HKLM, CV + "RunOnce", CV + "RunOnceDisabled", 4, "RunOnce", 5},
+        {"Current User\\Registry\\RunOnce", HKCU, CV + "RunOnce", CV + "RunOnceDisabled", 12, "RunOnce", 2},
+        {"All Users\\Registry\\RunOnce Ex", HKLM, CV + "RunOnceEx", CV + "RunOnceExDisabled", 8, "RunOnceEx",
+         7},
+        {"Current User\\Registry\\RunOnce Ex", HKCU, CV + "RunOnceEx", CV + "RunOnceExDisabled", 0, nullptr,
+         0},
         {"All Users\\Registry\\Run Services Once", HKLM, CV + "RunServicesOnce",
-         CV + "RunServicesOnceDisabled", 6, TreeNode::AllUsersServicesOnce, 9},
+         CV + "RunServicesOnceDisabled", 6, "ServicesOnce", 9},
         {"Current User\\Registry\\Run Services Once", HKCU, CV + "RunServicesOnce",
-         CV + "RunServicesOnceDisabled", 0, std::nullopt, 0},
+         CV + "RunServicesOnceDisabled", 0, nullptr, 0},
         {"All Users\\Registry\\Run Services", HKLM, CV + "RunServices", CV + "RunServicesDisabled", 7,
-         TreeNode::AllUsersServices, 8},
+         "Services", 8},
         {"Current User\\Registry\\Run Services", HKCU, CV + "RunServices", CV + "RunServicesDisabled", 0,
-         std::nullopt, 0},
+         nullptr, 0},
     };
     const auto table = StartupLocations();
     ASSERT_EQ(table.size(), 16u);
@@ -57,10 +54,15 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
         EXPECT_EQ(row.kind, LocationKind::Registry);
         EXPECT_EQ(row.hive, e.hive);
         EXPECT_EQ(row.key, e.key);
-        EXPECT_EQ(row.disabledKey, e.disabled);
-        EXPECT_EQ(row.loadStep, e.read);
-        EXPECT_EQ(row.treeNode, e.node);
-        EXPECT_EQ(row.editorPosition, e.offered);
+        EXPECT_EQ(DisabledKey(row), e.disabled);
+        EXPECT_EQ(LoadStep(row), e.read);
+        if (e.node == nullptr) {
+            EXPECT_EQ(TreeNodeOf(row), nullptr);
+        } else {
+            ASSERT_NE(TreeNodeOf(row), nullptr);
+            EXPECT_EQ(TreeNodeOf(row)->caption, e.node);
+        }
+        EXPECT_EQ(EditorPosition(row), e.offered);
     }
     // The 32-bit view's two places: the machine's Run and RunOnce keys as 32-bit programs see them.
     for (std::size_t i = 14; i < 16; ++i) {
@@ -69,11 +71,11 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
     }
     EXPECT_EQ(table[14].label, "All Users\\Registry\\Run (32-bit)");
     EXPECT_EQ(table[14].key, CV + "Run");
-    EXPECT_EQ(table[14].disabledKey, CV + "RunDisabled");
+    EXPECT_EQ(DisabledKey(table[14]), CV + "RunDisabled");
     EXPECT_EQ(table[14].approvedKey, "Run32");
     EXPECT_EQ(table[15].label, "All Users\\Registry\\RunOnce (32-bit)");
     EXPECT_EQ(table[15].key, CV + "RunOnce");
-    EXPECT_EQ(table[15].disabledKey, CV + "RunOnceDisabled");
+    EXPECT_EQ(DisabledKey(table[15]), CV + "RunOnceDisabled");
     EXPECT_EQ(table[15].approvedKey, "");
     // Windows' own switches: Run keys and startup folders only.
     EXPECT_EQ(table[0].approvedKey, "Run");
@@ -92,7 +94,7 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
     for (std::size_t i = 12; i < 14; ++i) {
         EXPECT_EQ(table[i].kind, LocationKind::Folder);
         EXPECT_EQ(table[i].key, "");
-        EXPECT_NE(table[i].editorPosition, 0);
+        EXPECT_NE(EditorPosition(table[i]), 0);
     }
 }
 
@@ -106,7 +108,7 @@ TEST(StartupLocation, LabelsAreFoundExactlyAndCaseSensitively) {
 }
 
 TEST(StartupLocation, EachTreeNodeListsItsLocations) {
-    const auto listed = [](TreeNode node) {
+    const auto listed = [](std::string_view node) {
         std::vector<std::string> labels;
         for (const auto& location : StartupLocations()) {
             if (NodeListsLocation(node, location)) {
@@ -116,23 +118,23 @@ TEST(StartupLocation, EachTreeNodeListsItsLocations) {
         return labels;
     };
     using V = std::vector<std::string>;
-    EXPECT_EQ(listed(TreeNode::AllPrograms).size(), 11u); // never the five rows without a node
-    EXPECT_EQ(listed(TreeNode::AllUsers),
+    EXPECT_EQ(listed(kAllProgramsNode).size(), 11u); // never the five rows without a node
+    EXPECT_EQ(listed("All Users"),
               (V{"All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
                  "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
                  "All Users\\Registry\\Run Services", "All Users\\Startup Menu",
                  "All Users\\Registry\\Run (32-bit)", "All Users\\Registry\\RunOnce (32-bit)"}));
-    EXPECT_EQ(listed(TreeNode::AllUsersRegistry).size(), 7u);
-    EXPECT_EQ(listed(TreeNode::AllUsersRun32), (V{"All Users\\Registry\\Run (32-bit)"}));
-    EXPECT_EQ(listed(TreeNode::AllUsersRunOnce32), (V{"All Users\\Registry\\RunOnce (32-bit)"}));
-    EXPECT_EQ(
-        listed(TreeNode::CurrentUser),
-        (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce", "Current User\\Startup Menu"}));
-    EXPECT_EQ(listed(TreeNode::CurrentUserRegistry),
+    EXPECT_EQ(listed("All Users\\Registry").size(), 7u);
+    EXPECT_EQ(listed("All Users\\Registry\\Run (32-bit)"), (V{"All Users\\Registry\\Run (32-bit)"}));
+    EXPECT_EQ(listed("All Users\\Registry\\RunOnce (32-bit)"), (V{"All Users\\Registry\\RunOnce (32-bit)"}));
+    EXPECT_EQ(listed("Current User"), (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
+                                         "Current User\\Startup Menu"}));
+    EXPECT_EQ(listed("Current User\\Registry"),
               (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce"}));
-    EXPECT_EQ(listed(TreeNode::AllUsersServices), (V{"All Users\\Registry\\Run Services"}));
-    EXPECT_EQ(listed(TreeNode::AllUsersServicesOnce), (V{"All Users\\Registry\\Run Services Once"}));
-    EXPECT_EQ(listed(TreeNode::CurrentUserStartupMenu), (V{"Current User\\Startup Menu"}));
+    EXPECT_EQ(listed("All Users\\Registry\\Run Services"), (V{"All Users\\Registry\\Run Services"}));
+    EXPECT_EQ(listed("All Users\\Registry\\Run Services Once"),
+              (V{"All Users\\Registry\\Run Services Once"}));
+    EXPECT_EQ(listed("Current User\\Startup Menu"), (V{"Current User\\Startup Menu"}));
 }
 
 TEST(StartupLocation, TheLoadReadsThePlacesInItsOwnOrder) {
@@ -176,9 +178,9 @@ TEST(StartupLocation, ThirtyTwoBitPlacesExistOnSixtyFourBitWindowsOnly) {
     EXPECT_EQ(EditorLocations(x86), offered);
     EXPECT_EQ(EditorLocations(OsVersion{PlatformFamily::NT, 10, 0, true}), EditorLocations());
     for (const TreeNodeInfo& info : TreeNodes()) {
-        const bool thirtyTwoBit = info.node == TreeNode::AllUsersRun32 || info.node == TreeNode::AllUsersRunOnce32;
-        EXPECT_EQ(NodeShown(info.node, x86), !thirtyTwoBit) << info.caption;
-        EXPECT_TRUE(NodeShown(info.node, OsVersion{PlatformFamily::NT, 10, 0, true})) << info.caption;
+        const bool thirtyTwoBit = info.caption == "Run (32-bit)" || info.caption == "RunOnce (32-bit)";
+        EXPECT_EQ(NodeShown(info.name, x86), !thirtyTwoBit) << info.caption;
+        EXPECT_TRUE(NodeShown(info.name, OsVersion{PlatformFamily::NT, 10, 0, true})) << info.caption;
     }
 }
 
@@ -187,14 +189,45 @@ TEST(StartupLocation, EveryLeafOfTheTreeListsOnePlaceAndEveryListedPlaceHasALeaf
         SCOPED_TRACE(std::string(info.caption));
         int listed = 0;
         for (const auto& location : StartupLocations()) {
-            listed += location.treeNode == info.node ? 1 : 0;
+            listed += TreeNodeOf(location) == &info ? 1 : 0;
         }
-        const bool leaf =
-            std::none_of(TreeNodes().begin(), TreeNodes().end(), [&](const TreeNodeInfo& other) {
-                return other.parent >= 0 &&
-                       TreeNodes()[static_cast<std::size_t>(other.parent)].node == info.node;
-            });
+        const bool leaf = std::none_of(TreeNodes().begin(), TreeNodes().end(),
+                                       [&](const TreeNodeInfo& other) { return other.parent == info.name; });
         EXPECT_EQ(listed, leaf ? 1 : 0);
+    }
+}
+
+TEST(StartupLocation, EachNodeStandsForItsPlacesKindOrItsGroup) {
+    const struct {
+        std::string_view name;
+        NodeKind kind;
+    } expected[] = {
+        {kAllProgramsNode, NodeKind::Everything},
+        {"All Users", NodeKind::UsersGroup},
+        {"Current User", NodeKind::UserGroup},
+        {"All Users\\Registry", NodeKind::KeysGroup},
+        {"Current User\\Registry", NodeKind::KeysGroup},
+        {"All Users\\Registry\\Run (32-bit)", NodeKind::RegistryKey},
+        {"Current User\\Registry\\RunOnce", NodeKind::RegistryKey},
+        {"All Users\\Startup Menu", NodeKind::Folder},
+        {"Current User\\Startup Menu", NodeKind::Folder},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(std::string(e.name));
+        const auto node = std::find_if(TreeNodes().begin(), TreeNodes().end(),
+                                       [&](const TreeNodeInfo& info) { return info.name == e.name; });
+        ASSERT_NE(node, TreeNodes().end());
+        EXPECT_EQ(node->kind, e.kind);
+    }
+}
+
+TEST(StartupLocation, EveryPlaceTheUserCanSeeOrPickIsReadByTheLoad) {
+    // A place shown or offered but never read would swallow what the user adds there at the next load.
+    for (const StartupLocation& row : StartupLocations()) {
+        SCOPED_TRACE(std::string(row.label));
+        if (TreeNodeOf(row) != nullptr || EditorPosition(row) != 0) {
+            EXPECT_NE(LoadStep(row), 0);
+        }
     }
 }
 
