@@ -7,6 +7,9 @@ namespace qb {
 CachedProfile::CachedProfile(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
 
 bool CachedProfile::Refresh() {
+    if (current_ && !freshness_.Due()) {
+        return false; // checked already in this load
+    }
     // The stamp is taken before the read: a change that lands in between leaves a stamp older than the
     // content, which costs one more read later, never a stale document.
     std::optional<FileStamp> stamp = files_.Stamp(path_);
