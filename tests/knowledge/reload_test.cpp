@@ -90,7 +90,7 @@ TEST(Reload, ALoadChecksEachDatabaseTableOnce) {
     test::SandboxRoot root;
     root.File(kTool + "sn.dat", "[Other]\r\nConfirmed=Y\r\n")
         .File(kTool + "fn.dat", "[OTHER.EXE]\r\nConfirmed=Y\r\n")
-        .File(kTool + "sp.dat", "[general]\r\ncount=1\r\n[0]\r\nFilename=RULE?.EXE\r\nConfirmed=N\r\n");
+        .File(kTool + "sp.dat", "[general]\r\ncount=1\r\n[0]\r\nFilename=RULE*.EXE\r\nConfirmed=N\r\n");
     const int entries = 40;
     for (int i = 0; i < entries; ++i) {
         root.Value(RegistryRoot::CurrentUser, kRun, "Entry" + std::to_string(i),
