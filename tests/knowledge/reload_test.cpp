@@ -51,14 +51,16 @@ TEST(Reload, AChangeBetweenTwoLoadsShowsInTheNextLoad) {
          [](const StartupItem& item) { return item.Command.str(); }, "c:\\APPS\\APP.EXE",
          "C:\\Apps\\second.exe /now"},
         {"a database table edited",
-         [](test::SandboxRoot& root) { root.File(kTool + "sn.dat", "[App]\r\nConfirmed=X\r\n; harmful now\r\n"); },
+         [](test::SandboxRoot& root) {
+             root.File(kTool + "sn.dat", "[App]\r\nConfirmed=X\r\n; harmful now\r\n");
+         },
          [](const StartupItem& item) { return std::to_string(static_cast<int>(item.Rating)); },
-         std::to_string(static_cast<int>(Rating::Required)), std::to_string(static_cast<int>(Rating::Harmful))},
+         std::to_string(static_cast<int>(Rating::Required)),
+         std::to_string(static_cast<int>(Rating::Harmful))},
         {"the process table changed",
          [](test::SandboxRoot& root) { root.Processes("10\tapp.exe\t1048576\t2097152\n"); },
          [](const StartupItem& item) { return std::to_string(item.MemoryKB); }, "4", "1024"},
-        {"the target file made",
-         [](test::SandboxRoot& root) { root.File("C:\\Apps\\App.exe"); },
+        {"the target file made", [](test::SandboxRoot& root) { root.File("C:\\Apps\\App.exe"); },
          [](const StartupItem& item) { return item.PathValid ? "valid" : "invalid"; }, "invalid", "valid"},
     };
     for (const auto& c : cases) {

@@ -48,15 +48,11 @@ TEST(SandboxLoadScope, EachFileIsCheckedOncePerLoad) {
          },
          "C:\\old.exe", "C:\\a much longer new.exe"},
         {"processes.txt", [](test::SandboxRoot& root) { root.Processes("10\tapp.exe\t4096\t8192\n"); },
-         ProcessMemory, [](test::SandboxRoot& root) { root.Processes("10\tapp.exe\t65536\t131072\n"); }, "4096",
-         "65536"},
+         ProcessMemory, [](test::SandboxRoot& root) { root.Processes("10\tapp.exe\t65536\t131072\n"); },
+         "4096", "65536"},
         {"a folder of a path", [](test::SandboxRoot& root) { root.File("C:\\Apps\\other.exe"); }, TargetFound,
          [](test::SandboxRoot& root) { root.File("C:\\Apps\\Tool.exe"); }, "missing", "found"},
-        {"a target file",
-         [](test::SandboxRoot& root) {
-             root.File("C:\\Apps\\Tool.exe");
-         },
-         TargetFound,
+        {"a target file", [](test::SandboxRoot& root) { root.File("C:\\Apps\\Tool.exe"); }, TargetFound,
          [](test::SandboxRoot& root) { std::filesystem::remove(root.Host("C:\\Apps\\Tool.exe")); }, "found",
          "missing"},
     };
