@@ -118,9 +118,9 @@ PathMap::DirectoryIndex PathMap::ReadIndex(const fs::path& dir, const struct sta
     return index;
 }
 
-std::optional<PathMap::Entry> PathMap::FindEntry(const fs::path& dir, const std::string& name) const {
+std::optional<PathMap::Entry> PathMap::FindEntry(const std::string& dir, const std::string& name) const {
     const std::uint64_t load = CurrentLoad();
-    const std::string key = dir.string();
+    const std::string& key = dir;
     if (load != 0) {
         // Within a load a folder is checked once: its first lookup in the load lists or confirms it, the
         // others use that listing, and no component costs a stat.
@@ -130,7 +130,7 @@ std::optional<PathMap::Entry> PathMap::FindEntry(const fs::path& dir, const std:
         }
     }
     struct stat info {};
-    if (load == 0 && ::lstat((dir / name).c_str(), &info) == 0) {
+    if (load == 0 && ::lstat((dir + '/' + name).c_str(), &info) == 0) {
         return Entry{name, Kind::Other};
     }
     if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
@@ -152,7 +152,7 @@ std::optional<PathMap::Entry> PathMap::FindEntry(const fs::path& dir, const std:
         cached->second.load = load;
         return cached->second.Find(name);
     }
-    DirectoryIndex index = ReadIndex(dir, info);
+    DirectoryIndex index = ReadIndex(fs::path(dir), info);
     std::optional<Entry> found = index.Find(name);
     if (index.settled || load != 0) {
         // An unsettled folder's listing serves the load it was read in, never a later read.
@@ -164,26 +164,29 @@ std::optional<PathMap::Entry> PathMap::FindEntry(const fs::path& dir, const std:
     return found;
 }
 
+std::string PathMap::DriveFolder(char drive) const {
+    const char driveName[] = {'d', 'r', 'i', 'v', 'e', '_', static_cast<char>(drive - 'A' + 'a'), '\0'};
+    return (root_ / driveName).string();
+}
+
 std::optional<fs::path> PathMap::ToHost(std::string_view windowsPath) const {
     const auto parsed = ParseWindowsPath(windowsPath);
     if (!parsed) {
         return std::nullopt;
     }
-    const char driveName[] = {'d', 'r', 'i', 'v', 'e', '_', static_cast<char>(parsed->drive - 'A' + 'a'),
-                              '\0'};
-    fs::path host = root_ / driveName;
+    // Built as text: a path object would split itself into components again at every step.
+    std::string host = DriveFolder(parsed->drive);
     bool existing = true;
     for (const auto& component : parsed->components) {
+        std::optional<Entry> entry;
         if (existing) {
-            if (auto entry = FindEntry(host, component)) {
-                host /= entry->name;
-                continue;
-            }
-            existing = false;
+            entry = FindEntry(host, component);
+            existing = entry.has_value();
         }
-        host /= component;
+        host += '/';
+        host += entry ? entry->name : component;
     }
-    return host;
+    return fs::path(std::move(host));
 }
 
 std::optional<PathMap::Kind> PathMap::KindInLoad(std::string_view windowsPath) const {
@@ -197,16 +200,15 @@ std::optional<PathMap::Kind> PathMap::KindInLoad(std::string_view windowsPath) c
     if (parsed->components.empty()) {
         return std::nullopt;
     }
-    const char driveName[] = {'d', 'r', 'i', 'v', 'e', '_', static_cast<char>(parsed->drive - 'A' + 'a'),
-                              '\0'};
-    fs::path host = root_ / driveName;
+    std::string host = DriveFolder(parsed->drive);
     std::optional<Entry> entry;
     for (const auto& component : parsed->components) {
         entry = FindEntry(host, component);
         if (!entry) {
             return Kind::Missing;
         }
-        host /= entry->name;
+        host += '/';
+        host += entry->name;
     }
     return entry->kind;
 }

@@ -50,7 +50,9 @@ private:
     };
     // The entry of dir whose name equals name without regard to case; the exact spelling wins. Outside a
     // load an entry found by its exact spelling comes without its kind (Other).
-    std::optional<Entry> FindEntry(const std::filesystem::path& dir, const std::string& name) const;
+    std::optional<Entry> FindEntry(const std::string& dir, const std::string& name) const;
+    // The host folder of a drive letter: <root>/drive_c.
+    std::string DriveFolder(char drive) const;
 
     // Upper-cased name -> entry of every entry of a directory, kept while the directory is unchanged, so
     // that a path in other letters than the disk's costs a lookup, not a scan of its folders. Within a
