@@ -5,6 +5,7 @@
 #include "inventory/shell_folders.h"
 #include "inventory/startup_location.h"
 #include "inventory/startup_switch.h"
+#include "platform/load_scope.h"
 #include "platform/text.h"
 
 #include <set>
@@ -71,6 +72,8 @@ StartupScanner::StartupScanner(Inventory& inventory, PlatformServices services, 
     : inventory_(inventory), services_(services), ratings_(ratings), icons_(icons), access_(access) {}
 
 void StartupScanner::LoadInventory() {
+    // Every file the load reads is checked for changes once in it, not at every read.
+    const LoadScope scope;
     inventory_.Clear();
     icons_.Clear();
 

@@ -7,6 +7,10 @@ namespace qb {
 CachedProfile::CachedProfile(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
 
 bool CachedProfile::Refresh() {
+    const bool due = freshness_.Due(); // counted as this load's check even when the file is read anyway
+    if (current_ && !due) {
+        return false; // checked already in this load
+    }
     // The stamp is taken before the read: a change that lands in between leaves a stamp older than the
     // content, which costs one more read later, never a stale document.
     std::optional<FileStamp> stamp = files_.Stamp(path_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/load_scope.h"
 #include "platform/profile_text.h"
 
 #include <cstddef>
@@ -12,7 +13,8 @@ namespace qb {
 
 // A profile file read through the profile functions' rules, kept parsed between lookups. Each Refresh
 // checks the file's stamp once and reads and parses it again only when it changed, appeared or went
-// away, so an edit shows at the next lookup without the file being read for every one.
+// away, so an edit shows at the next lookup without the file being read for every one. Within a load
+// (LoadScope) the stamp is checked at the load's first Refresh only.
 class CachedProfile {
 public:
     // GetPrivateProfileString fills a buffer of 2048 characters, NUL included.
@@ -34,6 +36,7 @@ private:
     std::string path_;
     std::optional<FileStamp> stamp_;
     bool current_ = false; // document_ holds what stamp_ describes
+    FreshnessCheck freshness_;
     ProfileDocument document_;
 };
 

@@ -16,7 +16,8 @@ namespace qb {
 //   file name ("Foo|FOO.EXE"); read once, at construction, so later edits to it are not seen.
 // - "sn.dat", sections named by an entry name; "fn.dat", sections named by the target's upper-case file
 //   name; "sp.dat", wildcard rules (PatternTable). These three are read through the profile functions'
-//   rules and checked at every lookup that reaches them, so an edit shows at the next lookup.
+//   rules and checked at every lookup that reaches them, so an edit shows at the next lookup (within a
+//   load, LoadScope, at the first lookup of the load: an edit shows at the next load).
 // Every section may hold "Confirmed" (a RatingLetter) and "Description" (HTML shown unescaped on the
 // information page). Missing or unreadable files behave as files without sections. Read-only.
 class ProgramDatabase : public RatingSource {

@@ -1,8 +1,10 @@
 #include "platform/sandbox/path_map.h"
 
 #include "platform/failure_cause.h"
+#include "platform/load_scope.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <ctime>
 #include <sys/stat.h>
 #include <system_error>
@@ -64,40 +66,97 @@ std::int64_t Nanoseconds(const struct timespec& time) {
 }
 } // namespace
 
-std::optional<std::string> PathMap::FindEntry(const fs::path& dir, const std::string& name) const {
-    struct stat info {};
-    if (::lstat((dir / name).c_str(), &info) == 0) {
-        return name;
-    }
-    if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+std::optional<PathMap::Entry> PathMap::DirectoryIndex::Find(const std::string& name) const {
+    const auto hit = names.find(UpperCase(name));
+    if (hit == names.end()) {
         return std::nullopt;
     }
-    const std::string key = dir.string();
-    const std::string wanted = UpperCase(name);
-    std::lock_guard guard(cacheMutex_);
-    auto cached = cache_.find(key);
-    const bool fresh = cached != cache_.end() && cached->second.device == info.st_dev &&
-                       cached->second.inode == info.st_ino &&
-                       cached->second.modified == Nanoseconds(info.st_mtim);
-    if (fresh) {
-        const auto hit = cached->second.names.find(wanted);
-        return hit == cached->second.names.end() ? std::nullopt : std::optional(hit->second);
-    }
-    DirectoryIndex index{info.st_dev, info.st_ino, Nanoseconds(info.st_mtim), {}};
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string entry = it->path().filename().string();
-        auto [slot, added] = index.names.try_emplace(UpperCase(entry), entry);
-        // Several spellings can only exist on a case-sensitive host; take the first in byte order.
-        if (!added && entry < slot->second) {
-            slot->second = std::move(entry);
+    if (hit->second.name != name) {
+        const auto exact = std::find_if(others.begin(), others.end(),
+                                        [&](const Entry& other) { return other.name == name; });
+        if (exact != others.end()) {
+            return *exact; // the exact spelling wins
         }
     }
-    const auto hit = index.names.find(wanted);
-    std::optional<std::string> found = hit == index.names.end() ? std::nullopt : std::optional(hit->second);
+    return hit->second;
+}
+
+namespace {
+PathMap::Kind KindOf(const fs::directory_entry& entry) {
+    // The type comes with the listing; only links (and file systems that give no type) cost a stat.
+    std::error_code ec;
+    if (entry.is_regular_file(ec)) {
+        return PathMap::Kind::File;
+    }
+    if (entry.is_directory(ec)) {
+        return PathMap::Kind::Directory;
+    }
+    return ec ? PathMap::Kind::Missing : PathMap::Kind::Other; // a broken link
+}
+} // namespace
+
+PathMap::DirectoryIndex PathMap::ReadIndex(const fs::path& dir, const struct stat& info) {
+    DirectoryIndex index;
+    index.device = info.st_dev;
+    index.inode = info.st_ino;
+    index.modified = Nanoseconds(info.st_mtim);
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        Entry entry{it->path().filename().string(), KindOf(*it)};
+        auto [slot, added] = index.names.try_emplace(UpperCase(entry.name), entry);
+        // Several spellings can only exist on a case-sensitive host; take the first in byte order.
+        if (!added) {
+            if (entry.name < slot->second.name) {
+                std::swap(entry, slot->second);
+            }
+            index.others.push_back(std::move(entry));
+        }
+    }
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    if (Nanoseconds(now) - index.modified > kSettledNanoseconds) {
+    index.settled = Nanoseconds(now) - index.modified > kSettledNanoseconds;
+    return index;
+}
+
+std::optional<PathMap::Entry> PathMap::FindEntry(const std::string& dir, const std::string& name) const {
+    const std::uint64_t load = CurrentLoad();
+    const std::string& key = dir;
+    if (load != 0) {
+        // Within a load a folder is checked once: its first lookup in the load lists or confirms it, the
+        // others use that listing, and no component costs a stat.
+        std::lock_guard guard(cacheMutex_);
+        if (const auto cached = cache_.find(key); cached != cache_.end() && cached->second.load == load) {
+            return cached->second.isDirectory ? cached->second.Find(name) : std::nullopt;
+        }
+    }
+    struct stat info {};
+    if (load == 0 && ::lstat((dir + '/' + name).c_str(), &info) == 0) {
+        return Entry{name, Kind::Other};
+    }
+    if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        if (load != 0) {
+            std::lock_guard guard(cacheMutex_);
+            DirectoryIndex& missing = cache_[key];
+            missing = DirectoryIndex{};
+            missing.isDirectory = false;
+            missing.load = load;
+        }
+        return std::nullopt;
+    }
+    std::lock_guard guard(cacheMutex_);
+    auto cached = cache_.find(key);
+    const bool fresh = cached != cache_.end() && cached->second.isDirectory && cached->second.settled &&
+                       cached->second.device == info.st_dev && cached->second.inode == info.st_ino &&
+                       cached->second.modified == Nanoseconds(info.st_mtim);
+    if (fresh) {
+        cached->second.load = load;
+        return cached->second.Find(name);
+    }
+    DirectoryIndex index = ReadIndex(fs::path(dir), info);
+    std::optional<Entry> found = index.Find(name);
+    if (index.settled || load != 0) {
+        // An unsettled folder's listing serves the load it was read in, never a later read.
+        index.load = load;
         cache_[key] = std::move(index);
     } else if (cached != cache_.end()) {
         cache_.erase(cached);
@@ -105,26 +164,53 @@ std::optional<std::string> PathMap::FindEntry(const fs::path& dir, const std::st
     return found;
 }
 
+std::string PathMap::DriveFolder(char drive) const {
+    const char driveName[] = {'d', 'r', 'i', 'v', 'e', '_', static_cast<char>(drive - 'A' + 'a'), '\0'};
+    return (root_ / driveName).string();
+}
+
 std::optional<fs::path> PathMap::ToHost(std::string_view windowsPath) const {
     const auto parsed = ParseWindowsPath(windowsPath);
     if (!parsed) {
         return std::nullopt;
     }
-    const char driveName[] = {'d', 'r', 'i', 'v', 'e', '_', static_cast<char>(parsed->drive - 'A' + 'a'),
-                              '\0'};
-    fs::path host = root_ / driveName;
+    // Built as text: a path object would split itself into components again at every step.
+    std::string host = DriveFolder(parsed->drive);
     bool existing = true;
     for (const auto& component : parsed->components) {
+        std::optional<Entry> entry;
         if (existing) {
-            if (auto entry = FindEntry(host, component)) {
-                host /= *entry;
-                continue;
-            }
-            existing = false;
+            entry = FindEntry(host, component);
+            existing = entry.has_value();
         }
-        host /= component;
+        host += '/';
+        host += entry ? entry->name : component;
     }
-    return host;
+    return fs::path(std::move(host));
+}
+
+std::optional<PathMap::Kind> PathMap::KindInLoad(std::string_view windowsPath) const {
+    if (CurrentLoad() == 0) {
+        return std::nullopt;
+    }
+    const auto parsed = ParseWindowsPath(windowsPath);
+    if (!parsed) {
+        return Kind::Missing;
+    }
+    if (parsed->components.empty()) {
+        return std::nullopt;
+    }
+    std::string host = DriveFolder(parsed->drive);
+    std::optional<Entry> entry;
+    for (const auto& component : parsed->components) {
+        entry = FindEntry(host, component);
+        if (!entry) {
+            return Kind::Missing;
+        }
+        host += '/';
+        host += entry->name;
+    }
+    return entry->kind;
 }
 
 namespace {
@@ -156,6 +242,13 @@ std::optional<fs::path> PathMap::ToHostForWriting(std::string_view windowsPath) 
         if (path.size() >= folder.size() && std::equal(folder.begin(), folder.end(), path.begin())) {
             SetLastFailure(FailureCause::AccessDenied);
             return std::nullopt;
+        }
+    }
+    if (CurrentLoad() != 0) {
+        // What is written now changes listings the load has taken: they are checked again.
+        std::lock_guard guard(cacheMutex_);
+        for (auto& [dir, index] : cache_) {
+            index.load = 0;
         }
     }
     auto host = ToHost(windowsPath);

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+struct stat;
+
 namespace qb::sandbox {
 
 // Maps Windows paths onto the sandbox's drives: "C:\Program Files\X" is <root>/drive_c/Program Files/X.
@@ -35,18 +37,39 @@ public:
     // The Windows form of a host path inside the root ("C:\..."), or nullopt for paths outside the drives.
     std::optional<std::string> ToWindows(const std::filesystem::path& hostPath) const;
 
-private:
-    // The entry of dir whose name equals name without regard to case; the exact spelling wins.
-    std::optional<std::string> FindEntry(const std::filesystem::path& dir, const std::string& name) const;
+    // What a path is as the folder listings of the running load have it (LoadScope), so that a load checks
+    // a target file without a stat of its own; nullopt outside a load, or for a drive's root, where the
+    // caller asks the host.
+    enum class Kind { Missing, File, Directory, Other };
+    std::optional<Kind> KindInLoad(std::string_view windowsPath) const;
 
-    // Upper-cased name -> name of every entry of a directory, kept while the directory is unchanged, so
-    // that a path in other letters than the disk's costs a lookup, not a scan of its folders.
+private:
+    struct Entry {
+        std::string name;
+        Kind kind = Kind::Other; // as the listing found it, symbolic links followed
+    };
+    // The entry of dir whose name equals name without regard to case; the exact spelling wins. Outside a
+    // load an entry found by its exact spelling comes without its kind (Other).
+    std::optional<Entry> FindEntry(const std::string& dir, const std::string& name) const;
+    // The host folder of a drive letter: <root>/drive_c.
+    std::string DriveFolder(char drive) const;
+
+    // Upper-cased name -> entry of every entry of a directory, kept while the directory is unchanged, so
+    // that a path in other letters than the disk's costs a lookup, not a scan of its folders. Within a
+    // load (LoadScope) the directory is checked at its first lookup in the load only.
     struct DirectoryIndex {
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         std::int64_t modified = 0;
-        std::unordered_map<std::string, std::string> names;
+        bool isDirectory = true; // false: the path is no directory (or missing) in the load below
+        bool settled = false;    // not changed so recently that a coarse clock could hide a change
+        std::uint64_t load = 0;  // the load that last checked it (CurrentLoad), 0 for none
+        std::unordered_map<std::string, Entry> names;
+        std::vector<Entry> others; // further spellings of a name, on a case-sensitive host
+
+        std::optional<Entry> Find(const std::string& name) const;
     };
+    static DirectoryIndex ReadIndex(const std::filesystem::path& dir, const struct stat& info);
 
     std::filesystem::path root_;
     std::vector<std::vector<std::string>> protected_; // upper-cased components, drive letter first

@@ -32,11 +32,18 @@ std::string SandboxFiles::ExecutableDirectory() {
 }
 
 bool SandboxFiles::FileExists(std::string_view path) {
+    // A load asks for every entry's target: its folders' listings answer.
+    if (const auto kind = paths_.KindInLoad(path)) {
+        return *kind == PathMap::Kind::File;
+    }
     const auto info = StatOf(paths_.ToHost(path));
     return info && S_ISREG(info->st_mode);
 }
 
 bool SandboxFiles::DirectoryExists(std::string_view path) {
+    if (const auto kind = paths_.KindInLoad(path)) {
+        return *kind == PathMap::Kind::Directory;
+    }
     const auto info = StatOf(paths_.ToHost(path));
     return info && S_ISDIR(info->st_mode);
 }

@@ -124,13 +124,18 @@ std::string FormatProcessTable(const std::vector<TableProcess>& processes) {
 
 SandboxProcesses::SandboxProcesses(fs::path root) : table_(std::move(root) / "processes.txt") {}
 
-const std::vector<TableProcess>& SandboxProcesses::Table() {
+const std::vector<TableProcess>* SandboxProcesses::Table() {
+    if (!freshness_.Due()) {
+        return hasTable_ ? &parsed_ : nullptr; // checked already in this load
+    }
     struct stat info {};
-    if (::stat(table_.c_str(), &info) != 0) {
+    if (::stat(table_.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        hasTable_ = false;
         parsed_.clear();
         parsedStamp_.reset();
-        return parsed_;
+        return nullptr;
     }
+    hasTable_ = true;
     const std::int64_t modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
     const FileStamp stamp{static_cast<std::uint64_t>(info.st_size), modified, static_cast<std::uint64_t>(info.st_ino)};
     // A file changed within the last second may change again unseen by a coarse clock: read it again.
@@ -140,35 +145,32 @@ const std::vector<TableProcess>& SandboxProcesses::Table() {
                              modified >
                          1'000'000'000;
     if (parsedStamp_ && *parsedStamp_ == stamp && settled) {
-        return parsed_;
+        return &parsed_;
     }
     const auto content = ReadHostFile(table_);
     parsed_ = content ? ParseProcessTable(*content) : std::vector<TableProcess>{};
     parsedStamp_ = stamp;
-    return parsed_;
-}
-
-bool SandboxProcesses::UsesTable() const {
-    std::error_code ec;
-    return fs::is_regular_file(table_, ec);
+    return &parsed_;
 }
 
 std::optional<std::vector<ProcessEntry>> SandboxProcesses::List() {
-    if (!UsesTable()) {
+    const auto* table = Table();
+    if (!table) {
         return ListHostProcesses();
     }
     std::vector<ProcessEntry> out;
-    for (const auto& p : Table()) {
+    for (const auto& p : *table) {
         out.push_back({p.pid, p.executable});
     }
     return out;
 }
 
 std::optional<MemoryCounters> SandboxProcesses::ReadMemory(std::uint32_t pid) {
-    if (!UsesTable()) {
+    const auto* table = Table();
+    if (!table) {
         return ReadHostProcessMemory(pid);
     }
-    for (const auto& p : Table()) {
+    for (const auto& p : *table) {
         if (p.pid == pid) {
             return MemoryCounters{p.workingSet, p.peakWorkingSet};
         }
@@ -177,10 +179,11 @@ std::optional<MemoryCounters> SandboxProcesses::ReadMemory(std::uint32_t pid) {
 }
 
 std::unique_ptr<RunningProcess> SandboxProcesses::Open(std::uint32_t pid) {
-    if (!UsesTable()) {
+    const auto* table = Table();
+    if (!table) {
         return OpenHostProcess(pid);
     }
-    for (const auto& p : Table()) {
+    for (const auto& p : *table) {
         if (p.pid == pid) {
             return std::make_unique<TableRunningProcess>(table_, pid);
         }

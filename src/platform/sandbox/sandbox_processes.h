@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/load_scope.h"
 #include "platform/processes.h"
 
 #include <filesystem>
@@ -27,14 +28,16 @@ public:
     std::unique_ptr<RunningProcess> Open(std::uint32_t pid) override;
 
 private:
-    bool UsesTable() const;
-    // The table as it stands, parsed once for as long as the file stays the same: a scan asks for the
-    // counters of every matched process.
-    const std::vector<TableProcess>& Table();
+    // The table as it stands, parsed once for as long as the file stays the same (a scan asks for the
+    // counters of every matched process), and checked once per load within a LoadScope; nullptr when the
+    // root has no table, so that the host's processes are listed.
+    const std::vector<TableProcess>* Table();
 
     std::filesystem::path table_;
+    bool hasTable_ = false;
     std::vector<TableProcess> parsed_;
     std::optional<FileStamp> parsedStamp_;
+    FreshnessCheck freshness_;
 };
 
 // Lines that do not parse are skipped.

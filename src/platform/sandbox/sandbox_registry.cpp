@@ -248,6 +248,9 @@ bool SandboxRegistry::Refresh(bool force) {
         // Nobody else writes while the lock is held, and the tree may hold changes not yet written.
         return !error_;
     }
+    if (!force && !freshness_.Due()) {
+        return !error_; // checked already in this load
+    }
     const auto stamp = StampOf(file_);
     if (!stamp) {
         if (!missing_ || error_) {
@@ -325,6 +328,7 @@ bool SandboxRegistry::Modify(std::string_view subject, const std::function<bool(
         SetLastFailure(CauseOfErrno(errno));
         stamp_.reset(); // the tree holds a change the file does not: read it again next time
         missing_ = false;
+        freshness_.Forget();
         Refresh();
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/load_scope.h"
 #include "platform/registry.h"
 #include "platform/sandbox/host_files.h"
 #include "platform/sandbox/reg_file.h"
@@ -72,6 +73,7 @@ private:
     std::recursive_mutex mutex_;
     RegNode tree_;
     std::optional<FileStamp> stamp_; // of the file tree_ was read from; nullopt: nothing read yet
+    FreshnessCheck freshness_;       // of stamp_ against the file
     bool missing_ = false;           // tree_ stands for a file that does not exist
     std::optional<RegParseError> error_;
     std::optional<HostFileLock> heldLock_; // while a hold lives
