@@ -80,11 +80,22 @@ void PatternTable::Rebuild() {
     }
 }
 
+bool PatternTable::Refresh() {
+    if (!profile_.Refresh()) {
+        return false;
+    }
+    Rebuild();
+    return true;
+}
+
 std::string PatternTable::SearchPatterns(std::string_view name, std::string_view fileName,
                                          std::string_view key) {
-    if (profile_.Refresh()) {
-        Rebuild();
-    }
+    Refresh();
+    return Search(name, fileName, key);
+}
+
+std::string PatternTable::Search(std::string_view name, std::string_view fileName,
+                                 std::string_view key) const {
     if (rules_.empty()) {
         return {};
     }

@@ -46,10 +46,15 @@ class PatternTable {
 public:
     PatternTable(FileSystem& files, std::string path);
 
+    // Brings the rules up to date with the file (see CachedProfile::Refresh); true when they were replaced.
+    bool Refresh();
+
     // The value of the key from the first rule, in number order, that matches the name or the file name
     // and has a value for the key; a matching rule without it does not stop the search. Empty when no
     // rule gives one. Checks the file once per call.
     std::string SearchPatterns(std::string_view name, std::string_view fileName, std::string_view key);
+    // The same search in the rules as they are, without checking the file.
+    std::string Search(std::string_view name, std::string_view fileName, std::string_view key) const;
 
 private:
     struct Rule {

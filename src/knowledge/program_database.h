@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace qb {
 
@@ -26,6 +27,8 @@ public:
 
     // The rating stored under "Confirmed" (see RatingFromLetter). The first non-empty value decides even
     // when it is no rating letter, so a stray value in an early table hides a good one in a later table.
+    // Answers are kept until one of the re-read tables changes: a reload rates its unchanged entries
+    // without searching again.
     Rating LookupRating(std::string_view name, std::string_view command) override;
 
     // The description for a list row, never empty: "Unknown Application" when nothing is found. The
@@ -48,10 +51,21 @@ private:
     std::string Search(std::string_view name, std::string_view command, std::string_view key,
                        EmptyFileName emptyFileName);
 
+    // Brings the three re-read tables up to date; forgets the kept ratings when one of them changed.
+    void RefreshTables();
+    // The main table under the name, then under name|file name.
+    std::string_view MainTableValue(std::string_view name, std::string_view fileName,
+                                    std::string_view key) const;
+    // sn.dat, fn.dat (not for an empty file name) and the rules, as they are now.
+    std::string TablesValue(std::string_view name, std::string_view fileName, std::string_view key) const;
+
     EntryTable entries_;
     CachedProfile names_;
     CachedProfile fileNames_;
     PatternTable patterns_;
+    // Ratings beyond the main table by name and target file name (joined by a NUL, which neither holds),
+    // as the tables last gave them.
+    std::unordered_map<std::string, Rating> ratings_;
 };
 
 } // namespace qb

@@ -4,6 +4,7 @@
 #include "support/sandbox_root.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -83,6 +84,50 @@ TEST(Reload, AChangeBetweenTwoLoadsShowsInTheNextLoad) {
         item = Find(inventory, "App");
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(c.field(*item), c.after);
+    }
+}
+
+// A reload keeps the ratings it found, so each of the tables read again must make it forget them when it
+// changes, and a table that appears or goes away counts as a change.
+TEST(Reload, ARatingFollowsEachTableItCameFrom) {
+    const std::string rule = "[general]\r\ncount=1\r\n[0]\r\nFilename=APP.EXE\r\n";
+    const struct {
+        const char* what;
+        std::string file;
+        std::string before; // the file's content at the first load; empty: no file
+        std::string after;  // empty: the file removed
+        Rating first;
+        Rating second;
+    } cases[] = {
+        {"sn.dat appears", "sn.dat", "", "[App]\r\nConfirmed=X\r\n", Rating::Unknown, Rating::Harmful},
+        {"fn.dat edited", "fn.dat", "[APP.EXE]\r\nConfirmed=Y\r\n", "[APP.EXE]\r\nConfirmed=N\r\n; now\r\n",
+         Rating::Required, Rating::NotRequired},
+        {"sp.dat edited", "sp.dat", rule + "Confirmed=N\r\n", rule + "Confirmed=X\r\n; harmful now\r\n",
+         Rating::NotRequired, Rating::Harmful},
+        {"sp.dat removed", "sp.dat", rule + "Confirmed=Y\r\n", "", Rating::Required, Rating::Unknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::SandboxRoot root;
+        root.Value(RegistryRoot::CurrentUser, kRun, "App", "C:\\Apps\\app.exe");
+        if (!c.before.empty()) {
+            root.File(kTool + c.file, c.before);
+        }
+        ProgramDatabase database(root.Services().files);
+        Inventory inventory;
+        CountingIcons icons;
+        LoadInventory(inventory, root.Services(), database, icons);
+        ASSERT_NE(Find(inventory, "App"), nullptr);
+        EXPECT_EQ(Find(inventory, "App")->Rating, c.first);
+
+        if (c.after.empty()) {
+            std::filesystem::remove(root.Host(kTool + c.file));
+        } else {
+            root.File(kTool + c.file, c.after);
+        }
+        LoadInventory(inventory, root.Services(), database, icons);
+        ASSERT_NE(Find(inventory, "App"), nullptr);
+        EXPECT_EQ(Find(inventory, "App")->Rating, c.second);
     }
 }
 
