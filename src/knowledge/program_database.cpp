@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::string_view kUnknownApplication = "Unknown Application";
 constexpr std::string_view kConfirmed = "Confirmed";
+constexpr std::size_t kMostKeptRatings = 1 << 17;
 
 EntryTable LoadEntryTable(FileSystem& files, const std::string& path) {
     const std::optional<std::string> content = files.ReadFile(path);
@@ -27,33 +28,45 @@ ProgramDatabase::ProgramDatabase(FileSystem& files)
       patterns_(files, JoinPath(files.ExecutableDirectory(), "sp.dat")) {}
 
 Rating ProgramDatabase::LookupRating(std::string_view name, std::string_view command) {
-    const std::string fileName = TargetFileName(command);
-    // The main table is read once and never changes: what it answers needs no check of any file.
-    if (const std::string_view value = MainTableValue(name, fileName, kConfirmed); !value.empty()) {
-        return RatingFromLetter(value);
+    if (ratings_.size() > kMostKeptRatings) {
+        ratings_.clear(); // a long session's edited commands never pile up
     }
-    RefreshTables();
     std::string key;
-    key.reserve(name.size() + 1 + fileName.size());
+    key.reserve(name.size() + 1 + command.size());
     key.append(name).push_back('\0');
-    key.append(fileName);
-    if (const auto kept = ratings_.find(key); kept != ratings_.end()) {
-        return kept->second;
+    key.append(command);
+    // The main table is read once and never changes: what it answered needs no check of any file.
+    auto kept = ratings_.find(key);
+    if (kept != ratings_.end() && kept->second.fromMainTable) {
+        return kept->second.rating;
     }
-    const Rating rating = RatingFromLetter(TablesValue(name, fileName, kConfirmed));
-    ratings_.emplace(std::move(key), rating);
-    return rating;
+    const std::string fileName = TargetFileName(command);
+    if (kept == ratings_.end()) {
+        if (const std::string_view value = MainTableValue(name, fileName, kConfirmed); !value.empty()) {
+            const Rating rating = RatingFromLetter(value);
+            ratings_.emplace(std::move(key), KeptRating{rating, true});
+            return rating;
+        }
+    }
+    if (RefreshTables() || kept == ratings_.end()) {
+        const Rating rating = RatingFromLetter(TablesValue(name, fileName, kConfirmed));
+        ratings_.insert_or_assign(std::move(key), KeptRating{rating, false});
+        return rating;
+    }
+    return kept->second.rating;
 }
 
-void ProgramDatabase::RefreshTables() {
+bool ProgramDatabase::RefreshTables() {
     // Each table is refreshed, not only up to the first that changed: a later one changed too would
     // otherwise be seen only at the next lookup, after answers from its old rules were kept.
     const bool names = names_.Refresh();
     const bool fileNames = fileNames_.Refresh();
     const bool patterns = patterns_.Refresh();
-    if (names || fileNames || patterns) {
-        ratings_.clear();
+    if (!(names || fileNames || patterns)) {
+        return false;
     }
+    std::erase_if(ratings_, [](const auto& kept) { return !kept.second.fromMainTable; });
+    return true;
 }
 
 std::string ProgramDatabase::LookupDescription(std::string_view caption, std::string_view commandCell) {

@@ -51,8 +51,9 @@ private:
     std::string Search(std::string_view name, std::string_view command, std::string_view key,
                        EmptyFileName emptyFileName);
 
-    // Brings the three re-read tables up to date; forgets the kept ratings when one of them changed.
-    void RefreshTables();
+    // Brings the three re-read tables up to date; when one of them changed, forgets the ratings they gave
+    // and says so.
+    bool RefreshTables();
     // The main table under the name, then under name|file name.
     std::string_view MainTableValue(std::string_view name, std::string_view fileName,
                                     std::string_view key) const;
@@ -63,9 +64,12 @@ private:
     CachedProfile names_;
     CachedProfile fileNames_;
     PatternTable patterns_;
-    // Ratings beyond the main table by name and target file name (joined by a NUL, which neither holds),
-    // as the tables last gave them.
-    std::unordered_map<std::string, Rating> ratings_;
+    struct KeptRating {
+        Rating rating = Rating::Unknown;
+        bool fromMainTable = false; // else from the tables read again, and kept only while they are unchanged
+    };
+    // Ratings by name and command (joined by a NUL, which neither holds).
+    std::unordered_map<std::string, KeptRating> ratings_;
 };
 
 } // namespace qb
