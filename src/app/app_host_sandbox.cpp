@@ -72,15 +72,8 @@ private:
 } // namespace
 
 std::unique_ptr<AppHost> OpenAppHost(const std::optional<std::string>& systemRoot, std::string& error) {
-    const std::filesystem::path root =
-        systemRoot ? std::filesystem::path(*systemRoot) : sandbox::DefaultSandboxRoot();
-    auto opened = sandbox::SandboxSystem::OpenOrSeed(root);
-    if (auto* reason = std::get_if<std::string>(&opened)) {
-        error = *reason;
-        return nullptr;
-    }
-    return std::make_unique<SandboxAppHost>(
-        std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened)));
+    auto system = sandbox::OpenFrontEndSystem(systemRoot, error);
+    return system ? std::make_unique<SandboxAppHost>(std::move(system)) : nullptr;
 }
 
 } // namespace qb

@@ -44,15 +44,8 @@ private:
 
 std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot,
                                            std::ostream& messages, std::string& error) {
-    const std::filesystem::path root =
-        systemRoot ? std::filesystem::path(*systemRoot) : sandbox::DefaultSandboxRoot();
-    auto opened = sandbox::SandboxSystem::OpenOrSeed(root);
-    if (auto* reason = std::get_if<std::string>(&opened)) {
-        error = *reason;
-        return nullptr;
-    }
-    return std::make_unique<SandboxHost>(std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened)),
-                                         messages);
+    auto system = sandbox::OpenFrontEndSystem(systemRoot, error);
+    return system ? std::make_unique<SandboxHost>(std::move(system), messages) : nullptr;
 }
 
 } // namespace qb::cli

@@ -8,6 +8,16 @@ std::string_view RootName(RegistryRoot root) {
     return root == RegistryRoot::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
 
+std::string TrimKeySeparators(std::string_view path) {
+    while (!path.empty() && path.front() == '\\') {
+        path.remove_prefix(1);
+    }
+    while (!path.empty() && path.back() == '\\') {
+        path.remove_suffix(1);
+    }
+    return std::string(path);
+}
+
 namespace {
 std::string LittleEndian(std::uint64_t value, int bytes) {
     std::string out;

@@ -13,6 +13,10 @@ enum class RegistryRoot { LocalMachine, CurrentUser };
 
 std::string_view RootName(RegistryRoot root); // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"
 
+// A key path without leading and trailing backslashes, as both backends name keys: "\\Software\\" is
+// "Software".
+std::string TrimKeySeparators(std::string_view path);
+
 // Which copy of a key 64-bit Windows gives: the system's own (Native) or the one 32-bit programs see
 // (Wow32). Only HKEY_LOCAL_MACHINE\SOFTWARE has two copies, and not all of it: keys Windows shares
 // between the views, and everything on a 32-bit system, are the same key in both.

@@ -79,16 +79,6 @@ std::pair<std::string, std::string> SplitLast(std::string_view path) {
     return {std::string(path.substr(0, cut)), std::string(path.substr(cut + 1))};
 }
 
-std::string TrimSeparators(std::string_view path) {
-    while (!path.empty() && path.front() == '\\') {
-        path.remove_prefix(1);
-    }
-    while (!path.empty() && path.back() == '\\') {
-        path.remove_suffix(1);
-    }
-    return std::string(path);
-}
-
 // Names Windows itself refuses, and names the .reg file could not hold: creating them fails, as
 // RegCreateKeyEx and RegSetValueEx fail.
 // A store that cannot be read or changed, for a reason the system does not name: false.
@@ -212,7 +202,7 @@ public:
     }
 
     bool DeleteSubkey(std::string_view relativePath) override {
-        const std::string relative = AsStored(TrimSeparators(relativePath));
+        const std::string relative = AsStored(TrimKeySeparators(relativePath));
         if (!writable_ || relative.empty()) {
             SetLastFailure(!writable_ ? FailureCause::AccessDenied : FailureCause::BadName);
             return false;
@@ -417,7 +407,7 @@ std::optional<RegParseError> SandboxRegistry::Check() {
 }
 
 std::string SandboxRegistry::ViewPath(RegistryRoot root, std::string_view path, RegistryView view) const {
-    const std::string trimmed = TrimSeparators(path);
+    const std::string trimmed = TrimKeySeparators(path);
     if (view == RegistryView::Wow32 && x64_ && root == RegistryRoot::LocalMachine) {
         return Wow32Path(trimmed);
     }

@@ -58,4 +58,14 @@ fs::path DefaultSandboxRoot() {
            "system";
 }
 
+std::unique_ptr<SandboxSystem> OpenFrontEndSystem(const std::optional<std::string>& root,
+                                                  std::string& error) {
+    auto opened = SandboxSystem::OpenOrSeed(root ? std::filesystem::path(*root) : DefaultSandboxRoot());
+    if (auto* reason = std::get_if<std::string>(&opened)) {
+        error = *reason;
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<SandboxSystem>>(opened));
+}
+
 } // namespace qb::sandbox

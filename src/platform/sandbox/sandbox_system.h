@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -72,6 +73,10 @@ private:
 // The root used when none is given: $QUILLBROOK_SYSTEM_ROOT, else "quillbrook/system" under the XDG data
 // directory ($XDG_DATA_HOME, or ~/.local/share).
 std::filesystem::path DefaultSandboxRoot();
+
+// The system a front end works on: the root it was given, else the default one, seeded with the demo system
+// when it does not exist yet. nullptr, with the reason in error, when it cannot be opened.
+std::unique_ptr<SandboxSystem> OpenFrontEndSystem(const std::optional<std::string>& root, std::string& error);
 
 // Creates the root directory and fills it with the demo system and the shipped data files. Fails (with the
 // reason) when the root exists already or cannot be made; a half-made root is removed again.

@@ -21,16 +21,6 @@ HKEY RootKey(RegistryRoot root) {
     return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-std::string TrimSeparators(std::string_view path) {
-    while (!path.empty() && path.front() == '\\') {
-        path.remove_prefix(1);
-    }
-    while (!path.empty() && path.back() == '\\') {
-        path.remove_suffix(1);
-    }
-    return std::string(path);
-}
-
 // The ANSI functions take names as C strings: a name holding a NUL cannot be named to them at all.
 bool Nameable(std::string_view name) {
     return name.find('\0') == std::string_view::npos;
@@ -136,7 +126,7 @@ public:
     }
 
     bool DeleteSubkey(std::string_view relativePath) override {
-        const std::string relative = TrimSeparators(relativePath);
+        const std::string relative = TrimKeySeparators(relativePath);
         if (!writable_) {
             return Failed(ERROR_ACCESS_DENIED);
         }
@@ -176,7 +166,7 @@ private:
 
 std::unique_ptr<RegistryKey> Win32Registry::OpenForReading(RegistryRoot root, std::string_view path,
                                                            RegistryView view) {
-    const std::string keyPath = TrimSeparators(path);
+    const std::string keyPath = TrimKeySeparators(path);
     RegistryKeyHandle key;
     if (!Nameable(keyPath)) {
         Failed(ERROR_INVALID_NAME);
@@ -193,7 +183,7 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForReading(RegistryRoot root, st
 
 std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, std::string_view path,
                                                            bool createIfMissing, RegistryView view) {
-    const std::string keyPath = TrimSeparators(path);
+    const std::string keyPath = TrimKeySeparators(path);
     if (!Nameable(keyPath)) {
         Failed(ERROR_INVALID_NAME);
         return nullptr;
@@ -214,7 +204,7 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenForWriting(RegistryRoot root, st
 }
 
 bool Win32Registry::DeleteKey(RegistryRoot root, std::string_view path, RegistryView view) {
-    const std::string keyPath = TrimSeparators(path);
+    const std::string keyPath = TrimKeySeparators(path);
     if (keyPath.empty() || !Nameable(keyPath)) {
         return Failed(ERROR_INVALID_NAME);
     }
