@@ -424,15 +424,7 @@ std::string ProfileUpdateAll(std::string_view content, const std::vector<Profile
 }
 
 std::string ProfileBuild(const std::vector<ProfileEntry>& entries) {
-    struct Key {
-        std::string name;
-        std::string value;
-    };
-    struct Section {
-        std::string name;
-        std::vector<Key> keys;
-        std::unordered_map<std::string, std::size_t> keyIndex;
-    };
+    using Section = ProfileDocument::Section;
     std::vector<Section> sections;
     std::unordered_map<std::string, std::size_t> sectionIndex;
     for (const auto& entry : entries) {

@@ -44,7 +44,7 @@ public:
     // occurrence; empty when the section is missing. A key line with nothing before `=` lists as "".
     std::vector<std::string> KeyNames(std::string_view section) const;
 
-private:
+    // The parsed form, which ProfileBuild assembles too.
     struct Key {
         std::string name;
         std::string value;
@@ -55,6 +55,7 @@ private:
         std::unordered_map<std::string, std::size_t> keyIndex; // upper-cased name -> keys
     };
 
+private:
     const Section* FindSection(std::string_view section) const;
 
     std::vector<Section> sections_;
