@@ -40,16 +40,16 @@ Rating ProgramDatabase::LookupRating(std::string_view name, std::string_view com
     if (kept != ratings_.end() && kept->second.fromMainTable) {
         return kept->second.rating;
     }
-    const std::string fileName = TargetFileName(command);
     if (kept == ratings_.end()) {
-        if (const std::string_view value = MainTableValue(name, fileName, kConfirmed); !value.empty()) {
+        if (const std::string_view value = MainTableValue(name, TargetFileName(command), kConfirmed);
+            !value.empty()) {
             const Rating rating = RatingFromLetter(value);
             ratings_.emplace(std::move(key), KeptRating{rating, true});
             return rating;
         }
     }
     if (RefreshTables() || kept == ratings_.end()) {
-        const Rating rating = RatingFromLetter(TablesValue(name, fileName, kConfirmed));
+        const Rating rating = RatingFromLetter(TablesValue(name, TargetFileName(command), kConfirmed));
         ratings_.insert_or_assign(std::move(key), KeptRating{rating, false});
         return rating;
     }
