@@ -88,7 +88,7 @@ TEST(MainFormQuestions, EnterOnTheRefreshAndCloseQuestionsKeepsTheChanges) {
     PressKeyOnNextBox(Qt::Key_Return, &asked);
     w.Press("ToolButtonRefresh");
     EXPECT_EQ(asked, kDiscardAndRefreshQuestion);
-    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.Row("Tool").checkState(0), Qt::Unchecked);
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
 
     PressKeyOnNextBox(Qt::Key_Enter, &asked);
@@ -99,7 +99,7 @@ TEST(MainFormQuestions, EnterOnTheRefreshAndCloseQuestionsKeepsTheChanges) {
 
     PressKeyOnNextBox(Qt::Key_Escape, &asked);
     w.Press("ToolButtonRefresh");
-    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.Row("Tool").checkState(0), Qt::Unchecked);
 }
 
 TEST(MainFormCommands, WhatCouldNotBeOpenedIsSaid) {
@@ -164,7 +164,7 @@ TEST(MainFormCommands, ARunningProgramWhoseMemoryCannotBeReadIsCalledRunning) {
     FillMachine(root);
     UnreadableMemory processes(root.Services().processes);
     test::MainWindow w(root.System(), nullptr, &processes);
-    EXPECT_EQ(w.Row("Tool")->text(4), "Running");
+    EXPECT_EQ(w.Row("Tool").text(4), "Running");
     w.SelectRow("Tool");
     EXPECT_EQ(w.PaneText(),
               "Tool\nC:\\Apps\\tool.exe\nCurrent User\\Registry\\Run\nUnknown\nUnknown Application\n"
@@ -338,7 +338,7 @@ TEST(MainFormCommands, AFileOfTheStartupFolderIsListedAndNotEdited) {
     w.Press("ButtonEdit");
     EXPECT_THAT(w.Messages(), ElementsAre(std::string(kOnlyShortcutsEditedMessage)));
     EXPECT_FALSE(w.form->EntryEditor()->isVisible());
-    EXPECT_EQ(w.Row("boot.bat")->text(1).toStdString(), startup + "\\boot.bat");
+    EXPECT_EQ(w.Row("boot.bat").text(1).toStdString(), startup + "\\boot.bat");
 }
 
 } // namespace qb

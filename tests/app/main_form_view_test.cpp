@@ -121,7 +121,7 @@ TEST(MainFormPane, ThePaneShowsTheSelectedRowAsItIsNowOrTheWelcomePage) {
 
     // A filter change, Refresh: no row is selected any more, so the welcome page.
     w.Press("RadioRating5");
-    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+    EXPECT_TRUE(w.SelectedCaptions().empty());
     EXPECT_EQ(w.PaneText(), "Welcome");
     w.SelectRow("Tool");
     EXPECT_EQ(w.PaneText(), Page("Tool", "C:\\Apps\\tool.exe", "Current User\\Registry\\Run",
@@ -139,7 +139,7 @@ TEST(MainFormPane, ThePaneShowsTheSelectedRowAsItIsNowOrTheWelcomePage) {
     // About shows the welcome page: then no row is selected, and a click on the row shows its page again.
     w.scripted.Answer(DialogResult::Ok);
     w.Press("ToolButtonAbout");
-    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+    EXPECT_TRUE(w.SelectedCaptions().empty());
     EXPECT_FALSE(w.Find<QPushButton>("ButtonDelete")->isEnabled());
     EXPECT_EQ(w.PaneText(), "Welcome");
     w.SelectRow("Tool");
@@ -153,7 +153,7 @@ TEST(MainFormList, DeleteLeavesNoRowSelected) {
     w.SelectRow("Agent");
     w.Press("ButtonDelete");
     EXPECT_THAT(w.Captions(), ElementsAre("Setup", "Tool", "Once"));
-    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+    EXPECT_TRUE(w.SelectedCaptions().empty());
     EXPECT_FALSE(w.Find<QPushButton>("ButtonDelete")->isEnabled()); // a second quick click marks nothing
     EXPECT_EQ(w.PaneText(), "Welcome");
     EXPECT_EQ(w.form->Items().Items[1]->State, ItemState::Enabled);
@@ -170,12 +170,12 @@ TEST(MainFormList, ChangedRowsTitleAndStatusBarShowWhatIsNotApplied) {
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
     EXPECT_EQ(w.StatusText(), "4 of 4 entries shown|1 change not applied");
     std::vector<bool> bold;
-    for (int i = 0; i < w.List()->topLevelItemCount(); ++i) {
-        bold.push_back(w.List()->topLevelItem(i)->font(0).bold());
+    for (int i = 0; i < w.RowCount(); ++i) {
+        bold.push_back(w.RowAt(i).font(0).bold());
     }
     EXPECT_THAT(bold, ElementsAre(false, false, true, false));
     // The changed row's tooltip names the change.
-    const QRect toolRect = w.List()->visualItemRect(w.Row("Tool"));
+    const QRect toolRect = w.List()->visualRect(w.Row("Tool"));
     const QPoint at(w.List()->header()->sectionViewportPosition(2) + 4, toolRect.center().y());
     QHelpEvent help(QEvent::ToolTip, at, w.List()->viewport()->mapToGlobal(at));
     QApplication::sendEvent(w.List()->viewport(), &help);
@@ -188,7 +188,7 @@ TEST(MainFormList, ChangedRowsTitleAndStatusBarShowWhatIsNotApplied) {
 
     test::PressSpaceOn(w.List(), w.Row("Tool")); // ticked again
     EXPECT_EQ(w.StatusText(), "2 of 3 entries shown|1 change not applied");
-    EXPECT_FALSE(w.Row("Tool")->font(0).bold());
+    EXPECT_FALSE(w.Row("Tool").font(0).bold());
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
 }
 
@@ -223,7 +223,7 @@ TEST(MainFormList, ANewEntryIsSelectedAndInSight) {
     });
     w.Press("ButtonAdd");
     EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Newcomer"));
-    const QRect shown = w.List()->visualItemRect(w.Row("Newcomer"));
+    const QRect shown = w.List()->visualRect(w.Row("Newcomer"));
     EXPECT_TRUE(w.List()->viewport()->rect().contains(shown)) << "the new row is out of sight";
     EXPECT_EQ(w.PaneText(),
               Page("Newcomer", "C:\\Apps\\tool.exe", "Current User\\Registry\\Run", kNotRunning));
@@ -236,31 +236,32 @@ namespace qb {
 namespace {
 
 // The widths a cell needs to show its whole text.
-int NeededWidth(QTreeWidget* list, QTreeWidgetItem* item, int column) {
+int NeededWidth(QTreeView* list, const QModelIndex& index) {
     QStyleOptionViewItem option;
     option.initFrom(list);
     option.widget = list;
-    option.font = item->font(column);
+    const QVariant font = index.data(Qt::FontRole);
+    option.font = font.isValid() ? font.value<QFont>() : list->font();
     option.decorationSize = QSize(16, 16);
-    return list->itemDelegate()->sizeHint(option, list->indexFromItem(item, column)).width();
+    return list->itemDelegate()->sizeHint(option, index).width();
 }
 
-std::vector<std::string> CutCells(QTreeWidget* list, std::initializer_list<int> columns) {
+std::vector<std::string> CutCells(QTreeView* list, std::initializer_list<int> columns) {
     std::vector<std::string> cut;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    for (int i = 0; i < list->model()->rowCount(); ++i) {
         for (const int column : columns) {
-            QTreeWidgetItem* item = list->topLevelItem(i);
-            if (NeededWidth(list, item, column) > list->columnWidth(column)) {
-                cut.push_back(item->text(column).toStdString());
+            const QModelIndex index = list->model()->index(i, column);
+            if (NeededWidth(list, index) > list->columnWidth(column)) {
+                cut.push_back(index.data().toString().toStdString());
             }
         }
     }
     return cut;
 }
 
-int TotalWidth(QTreeWidget* list) {
+int TotalWidth(QTreeView* list) {
     int total = 0;
-    for (int column = 0; column < list->columnCount(); ++column) {
+    for (int column = 0; column < list->model()->columnCount(); ++column) {
         total += list->columnWidth(column);
     }
     return total;
@@ -273,13 +274,13 @@ TEST(MainFormColumns, TheColumnsShareTheListsWidthAndCutCellsShowTheirTextInTheT
     test::MainWindow w(demo.System());
     w.form->resize(1450, 900);
     QApplication::processEvents();
-    QTreeWidget* list = w.List();
-    ASSERT_GT(list->topLevelItemCount(), 5);
+    QTreeView* list = w.List();
+    ASSERT_GT(w.RowCount(), 5);
     EXPECT_EQ(TotalWidth(list), list->viewport()->width());
     // At this size nothing is cut off, the titles included.
     EXPECT_TRUE(CutCells(list, {0, 1, 2, 3, 4}).empty())
         << ::testing::PrintToString(CutCells(list, {0, 1, 2, 3, 4}));
-    for (int column = 0; column < list->columnCount(); ++column) {
+    for (int column = 0; column < list->model()->columnCount(); ++column) {
         EXPECT_GE(list->columnWidth(column), list->header()->sectionSizeHint(column)) << column;
     }
 
@@ -289,19 +290,18 @@ TEST(MainFormColumns, TheColumnsShareTheListsWidthAndCutCellsShowTheirTextInTheT
     QApplication::processEvents();
     EXPECT_EQ(TotalWidth(list), list->viewport()->width());
     EXPECT_TRUE(CutCells(list, {0, 3, 4}).empty()) << ::testing::PrintToString(CutCells(list, {0, 3, 4}));
-    QTreeWidgetItem* longest = nullptr;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = list->topLevelItem(i);
-        if (longest == nullptr || NeededWidth(list, item, 1) > NeededWidth(list, longest, 1)) {
-            longest = item;
+    QModelIndex longest;
+    for (int i = 0; i < w.RowCount(); ++i) {
+        const QModelIndex command = w.RowAt(i).Index(1);
+        if (!longest.isValid() || NeededWidth(list, command) > NeededWidth(list, longest)) {
+            longest = command;
         }
     }
-    ASSERT_GT(NeededWidth(list, longest, 1), list->columnWidth(1)) << "no command is cut at this width";
-    const QPoint at(list->header()->sectionViewportPosition(1) + 10,
-                    list->visualItemRect(longest).center().y());
+    ASSERT_GT(NeededWidth(list, longest), list->columnWidth(1)) << "no command is cut at this width";
+    const QPoint at(list->header()->sectionViewportPosition(1) + 10, list->visualRect(longest).center().y());
     QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
     QApplication::sendEvent(list->viewport(), &help);
-    EXPECT_EQ(QToolTip::text(), longest->text(1) + "\nRight click for more operation.");
+    EXPECT_EQ(QToolTip::text(), longest.data().toString() + "\nRight click for more operation.");
     // A cell shown whole keeps the plain hint.
     const QPoint rating(list->header()->sectionViewportPosition(3) + 4, at.y());
     QHelpEvent plain(QEvent::ToolTip, rating, list->viewport()->mapToGlobal(rating));
@@ -314,12 +314,12 @@ TEST(MainFormColumns, ARowInBoldIsCutNoMoreThanItWasBefore) {
     test::DemoMachine demo;
     test::MainWindow w(demo.System());
     QApplication::processEvents();
-    QTreeWidget* list = w.List();
+    QTreeView* list = w.List();
     const auto before = CutCells(list, {0, 2, 3, 4});
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        test::ClickCheckBox(list, list->topLevelItem(i));
+    for (int i = 0; i < w.RowCount(); ++i) {
+        test::ClickCheckBox(list, w.RowAt(i));
     }
-    ASSERT_TRUE(list->topLevelItem(0)->font(0).bold());
+    ASSERT_TRUE(w.RowAt(0).font(0).bold());
     EXPECT_EQ(CutCells(list, {0, 2, 3, 4}), before);
 }
 
