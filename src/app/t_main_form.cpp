@@ -355,24 +355,7 @@ const ListRow* TMainForm::SelectedRow() const {
 }
 
 void TMainForm::UpdateCommandAvailability() {
-    const CommandAvailability a = AvailableCommands(SelectedRow(), IsLegacyNT(services_.system));
-    buttonEdit_->setEnabled(a.edit);
-    menuEdit_->setEnabled(a.edit);
-    buttonBrowse_->setEnabled(a.browse);
-    menuFind_->setEnabled(a.browse);
-    buttonProperties_->setEnabled(a.properties);
-    menuProperties_->setEnabled(a.properties);
-    buttonDelete_->setEnabled(a.remove);
-    menuDelete_->setEnabled(a.remove);
-    menuSearch_->setEnabled(a.search);
-    if (a.start) {
-        buttonRun_->setEnabled(*a.start);
-        menuRun_->setEnabled(*a.start);
-    }
-    if (a.stop) {
-        buttonClose_->setEnabled(*a.stop);
-        menuClose_->setEnabled(*a.stop);
-    }
+    actions_->SetAvailability(AvailableCommands(SelectedRow(), IsLegacyNT(services_.system)));
 }
 
 void TMainForm::TreeViewMainMouseUp(QTreeWidgetItem*) {
@@ -514,6 +497,19 @@ void TMainForm::SnButtonCloseClick() {
             RefreshKeepingRow(row);
         }
     });
+}
+
+void TMainForm::ToggleCurrentCheck() {
+    if (QTreeWidgetItem* current = listViewFix_->currentItem()) {
+        current->setCheckState(0, current->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+}
+
+void TMainForm::ShowRowMenu() {
+    QTreeWidgetItem* current = listViewFix_->currentItem();
+    const QPoint at =
+        current ? listViewFix_->visualItemRect(current).bottomLeft() + QPoint(24, 0) : QPoint(4, 4);
+    popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(at));
 }
 
 void TMainForm::CheckBoxChanged(QTreeWidgetItem* item, int column) {
@@ -736,33 +732,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (watched == listViewFix_ && type == QEvent::KeyPress) {
+        // Edit and Delete are not available with no row selected, so their keys are not taken as
+        // shortcuts; they still say why nothing happens, as the commands do.
         const auto* key = static_cast<QKeyEvent*>(event);
-        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-        if (plain && key->key() == Qt::Key_Delete) {
-            ButtonDeleteClick();
-            return true;
-        }
-        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            ButtonEditClick();
-            return true;
-        }
-        if (plain && key->key() == Qt::Key_Insert) {
-            ButtonAddClick();
-            return true;
-        }
-        if (plain && key->key() == Qt::Key_Space) {
-            // The row's check box, whichever of its cells was clicked to select it.
-            if (QTreeWidgetItem* current = listViewFix_->currentItem()) {
-                current->setCheckState(0,
-                                       current->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-            }
-            return true;
-        }
-        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
-            QTreeWidgetItem* current = listViewFix_->currentItem();
-            const QPoint at =
-                current ? listViewFix_->visualItemRect(current).bottomLeft() + QPoint(24, 0) : QPoint(4, 4);
-            popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(at));
+        if (actions_->DisabledActionForKey(key->key(), key->modifiers()) != nullptr) {
+            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
+                                          MessageButtons::Ok);
             return true;
         }
     }

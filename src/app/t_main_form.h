@@ -3,6 +3,7 @@
 #include "app/app_icons.h"
 #include "app/list_rows.h"
 #include "app/list_sort.h"
+#include "app/main_form_actions.h"
 #include "app/path_mapping.h"
 #include "app/text_browser_pane.h"
 #include "app/window_settings.h"
@@ -78,15 +79,10 @@ public slots:
     void ButtonBrowseClick();
     void SnButtonRunClick();
     void SnButtonCloseClick();
-    void MenuPropertiesClick() { ButtonPropertiesClick(); }
     void MenuSearchClick();
-    void MenuFindClick() { ButtonBrowseClick(); }
-    void MenuRunClick() { SnButtonRunClick(); }
-    void MenuCloseClick() { SnButtonCloseClick(); }
     void ImageDonateClick();
     void ImageTellClick();
     void ButtonDeleteClick();
-    void MenuDeleteClick() { ButtonDeleteClick(); }
     void MenuDeleteInvaildClick();
     void MenuDeleteHarmfulClick();
     void MenuDeleteDisabledClick();
@@ -100,8 +96,6 @@ public slots:
     void ButtonShowChangesClick();
     void ButtonDisableReturnedClick();
     void ButtonAcceptChangesClick();
-    void MenuAddClick() { ButtonAddClick(); }
-    void MenuEditClick() { ButtonEditClick(); }
     // Loads a backup file as pending changes and shows them.
     void LoadBackupFile(const std::string& path);
 
@@ -129,6 +123,11 @@ private:
     // The notice above the list says how many entries are marked; it hides when none is.
     void UpdateChangeNotice();
     void BuildPopupMenu();
+    // Each command's action runs its handler; the buttons, the menu, the toolbar and the keys share it.
+    void ConnectCommands();
+    // The keyboard's ways to the row: its check box (whichever cell was clicked to select it) and the menu.
+    void ToggleCurrentCheck();
+    void ShowRowMenu();
     void ShowRow(const ListRow& row);
     // A row's item, painted, not yet in the list.
     QTreeWidgetItem* MakeRowItem(const ListRow& row);
@@ -200,19 +199,7 @@ private:
     QTreeWidget* listViewFix_ = nullptr;
     QTextBrowser* browser_ = nullptr;
     QMenu* popupMenu_ = nullptr;
-    QPushButton* buttonEdit_ = nullptr;
-    QPushButton* buttonDelete_ = nullptr;
-    QPushButton* buttonProperties_ = nullptr;
-    QPushButton* buttonBrowse_ = nullptr;
-    QPushButton* buttonRun_ = nullptr;
-    QPushButton* buttonClose_ = nullptr;
-    QAction* menuEdit_ = nullptr;
-    QAction* menuDelete_ = nullptr;
-    QAction* menuProperties_ = nullptr;
-    QAction* menuSearch_ = nullptr;
-    QAction* menuFind_ = nullptr;
-    QAction* menuRun_ = nullptr;
-    QAction* menuClose_ = nullptr;
+    std::unique_ptr<MainFormActions> actions_;
 };
 
 } // namespace qb

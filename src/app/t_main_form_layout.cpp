@@ -17,7 +17,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -43,39 +42,33 @@ QPixmap Picture(const QString& name) {
         DecodeJpeg(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
-QToolButton* ToolButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint,
-                        Glyph glyph) {
+// A toolbar button showing its command's action: caption under the icon, the action's tooltip.
+QToolButton* ToolButton(QToolBar* bar, const char* name, QAction* action) {
     auto* button = new QToolButton(bar);
     button->setObjectName(QLatin1String(name));
-    button->setText(caption);
-    button->setToolTip(hint);
-    button->setIcon(DrawnIcon(glyph, 32));
+    button->setDefaultAction(action);
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setMinimumSize(56, 52);
-    button->setAccessibleName(caption.trimmed());
-    button->setAccessibleDescription(hint);
+    button->setAccessibleName(action->text().trimmed());
+    button->setAccessibleDescription(action->toolTip());
     bar->addWidget(button);
     return button;
 }
 
+// A button of the column beside the list, showing its command's action. The caption carries its Alt-letter
+// mnemonic ("&Add"); the name read out is the caption itself.
 QPushButton* ColumnButton(QWidget* parent, QVBoxLayout* layout, const char* name, const QString& caption,
-                          const QString& hint) {
-    // The caption carries its Alt-letter mnemonic ("&Add"); the name read out is the caption itself.
+                          const QString& hint, QAction* action) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
     button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
     button->setMinimumSize(54, 25);
     layout->addWidget(button);
+    MainFormActions::Bind(button, action);
     return button;
-}
-
-QAction* MenuItem(QMenu* menu, const char* name, const QString& caption, Glyph glyph) {
-    QAction* action = menu->addAction(DrawnIcon(glyph, 16), caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
 }
 
 // Draws each cell as usual, then the grid lines of a report list at its right and bottom edges. (A style
@@ -100,6 +93,8 @@ public:
 } // namespace
 
 void TMainForm::BuildLayout() {
+    actions_ = std::make_unique<MainFormActions>(this);
+    ConnectCommands();
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -146,11 +141,6 @@ void TMainForm::BuildLayout() {
     statusPending_->setAccessibleName(QStringLiteral("Changes not applied"));
     statusBar()->addWidget(statusRows_);
     statusBar()->addWidget(statusPending_);
-
-    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
-            &TMainForm::ToolButtonRefreshClick);
-    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
-            &TMainForm::ToolButtonHelpClick);
 }
 
 QWidget* TMainForm::BuildTitlePanel() {
@@ -188,22 +178,13 @@ QWidget* TMainForm::BuildTitlePanel() {
     bar->setObjectName(QStringLiteral("ToolBarMain"));
     bar->setIconSize(QSize(32, 32));
     bar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: white; }"));
-    connect(ToolButton(bar, "ToolButtonApply", QStringLiteral("Apply"), QStringLiteral("Apply changes"),
-                       Glyph::Apply),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonApplyClick);
-    connect(ToolButton(bar, "ToolButtonRefresh", QStringLiteral("Refresh"),
-                       QStringLiteral("Refresh the current startup setting"), Glyph::Refresh),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonRefreshClick);
-    connect(ToolButton(bar, "ToolButtonBackup", QStringLiteral("  Backup  "),
-                       QStringLiteral("Backup current startup setting"), Glyph::Backup),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonBackupClick);
+    const MainFormActions& actions = *actions_;
+    ToolButton(bar, "ToolButtonApply", actions[Command::Apply]);
+    ToolButton(bar, "ToolButtonRefresh", actions[Command::Refresh]);
+    ToolButton(bar, "ToolButtonBackup", actions[Command::Backup]);
     bar->addSeparator();
-    connect(ToolButton(bar, "ToolButtonHelp", QStringLiteral("Help"), QStringLiteral("Help of Quillbrook"),
-                       Glyph::Help),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonHelpClick);
-    connect(ToolButton(bar, "ToolButtonAbout", QStringLiteral("About"), QStringLiteral("About Quillbrook"),
-                       Glyph::About),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonAboutClick);
+    ToolButton(bar, "ToolButtonHelp", actions[Command::Help]);
+    ToolButton(bar, "ToolButtonAbout", actions[Command::About]);
     layout->addWidget(bar);
     return panel;
 }
@@ -357,7 +338,8 @@ QWidget* TMainForm::BuildListPanel() {
     listViewFix_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listViewFix_->setToolTip(QStringLiteral("Right click for more operation."));
     listViewFix_->setAccessibleName(QStringLiteral("Startup entries"));
-    listViewFix_->installEventFilter(this);             // keys: Delete, Enter, Insert, Shift+F10
+    listViewFix_->installEventFilter(this); // the keys of commands that are not available now
+    actions_->ScopeToList(listViewFix_);
     listViewFix_->viewport()->installEventFilter(this); // tooltips of cut-off cells; width changes
     listViewFix_->setContextMenuPolicy(Qt::CustomContextMenu);
     listViewFix_->setItemDelegate(new GridLineDelegate(listViewFix_));
@@ -392,25 +374,20 @@ QWidget* TMainForm::BuildListPanel() {
 
     auto* column = new QVBoxLayout();
     column->setSpacing(4);
-    connect(ColumnButton(panel, column, "ButtonAdd", QStringLiteral("&Add"), QStringLiteral("Add entry...")),
-            &QPushButton::clicked, this, &TMainForm::ButtonAddClick);
-    buttonEdit_ =
-        ColumnButton(panel, column, "ButtonEdit", QStringLiteral("&Edit"), QStringLiteral("Edit entry..."));
-    buttonDelete_ = ColumnButton(panel, column, "ButtonDelete", QStringLiteral("&Delete"),
-                                 QStringLiteral("Delete entry"));
-    buttonProperties_ = ColumnButton(panel, column, "ButtonProperties", QStringLiteral("P&roperties"),
-                                     QStringLiteral("Show properties of the program"));
-    buttonBrowse_ = ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("&Open"),
-                                 QStringLiteral("Open program folder"));
-    buttonRun_ = ColumnButton(panel, column, "SnButtonRun", QStringLiteral("&Start"), QString());
-    buttonClose_ = ColumnButton(panel, column, "SnButtonClose", QStringLiteral("S&top"), QString());
+    const MainFormActions& actions = *actions_;
+    ColumnButton(panel, column, "ButtonAdd", QStringLiteral("&Add"), QStringLiteral("Add entry..."),
+                 actions[Command::Add]);
+    ColumnButton(panel, column, "ButtonEdit", QStringLiteral("&Edit"), QStringLiteral("Edit entry..."),
+                 actions[Command::Edit]);
+    ColumnButton(panel, column, "ButtonDelete", QStringLiteral("&Delete"), QStringLiteral("Delete entry"),
+                 actions[Command::Delete]);
+    ColumnButton(panel, column, "ButtonProperties", QStringLiteral("P&roperties"),
+                 QStringLiteral("Show properties of the program"), actions[Command::Properties]);
+    ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("&Open"),
+                 QStringLiteral("Open program folder"), actions[Command::Browse]);
+    ColumnButton(panel, column, "SnButtonRun", QStringLiteral("&Start"), QString(), actions[Command::Run]);
+    ColumnButton(panel, column, "SnButtonClose", QStringLiteral("S&top"), QString(), actions[Command::Close]);
     column->addStretch(1);
-    connect(buttonEdit_, &QPushButton::clicked, this, &TMainForm::ButtonEditClick);
-    connect(buttonDelete_, &QPushButton::clicked, this, &TMainForm::ButtonDeleteClick);
-    connect(buttonProperties_, &QPushButton::clicked, this, &TMainForm::ButtonPropertiesClick);
-    connect(buttonBrowse_, &QPushButton::clicked, this, &TMainForm::ButtonBrowseClick);
-    connect(buttonRun_, &QPushButton::clicked, this, &TMainForm::SnButtonRunClick);
-    connect(buttonClose_, &QPushButton::clicked, this, &TMainForm::SnButtonCloseClick);
     layout->addLayout(column);
     return panel;
 }
@@ -418,34 +395,48 @@ QWidget* TMainForm::BuildListPanel() {
 void TMainForm::BuildPopupMenu() {
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName(QStringLiteral("SnPopupMenuStartup"));
-    connect(MenuItem(popupMenu_, "MenuAdd", QStringLiteral("Add entry..."), Glyph::Add), &QAction::triggered,
-            this, &TMainForm::MenuAddClick);
-    menuEdit_ = MenuItem(popupMenu_, "MenuEdit", QStringLiteral("Edit entry..."), Glyph::Edit);
+    const MainFormActions& actions = *actions_;
+    popupMenu_->addAction(actions[Command::Add]);
+    popupMenu_->addAction(actions[Command::Edit]);
     popupMenu_->addSeparator();
-    menuDelete_ = MenuItem(popupMenu_, "MenuDelete", QStringLiteral("Delete entry"), Glyph::Delete);
-    connect(MenuItem(popupMenu_, "MenuDeleteInvaild", QStringLiteral("Delete all invaild entries"),
-                     Glyph::Delete),
-            &QAction::triggered, this, &TMainForm::MenuDeleteInvaildClick);
-    connect(MenuItem(popupMenu_, "MenuDeleteHarmful", QStringLiteral("Delete all harmful entries"),
-                     Glyph::Delete),
-            &QAction::triggered, this, &TMainForm::MenuDeleteHarmfulClick);
-    connect(MenuItem(popupMenu_, "MenuDeleteDisabled", QStringLiteral("Delete all disabled entries"),
-                     Glyph::Delete),
-            &QAction::triggered, this, &TMainForm::MenuDeleteDisabledClick);
+    popupMenu_->addAction(actions[Command::Delete]);
+    popupMenu_->addAction(actions[Command::DeleteInvalid]);
+    popupMenu_->addAction(actions[Command::DeleteHarmful]);
+    popupMenu_->addAction(actions[Command::DeleteDisabled]);
     popupMenu_->addSeparator();
-    menuProperties_ = MenuItem(popupMenu_, "MenuProperties", QStringLiteral("Properties"), Glyph::Properties);
-    menuSearch_ = MenuItem(popupMenu_, "MenuSearch", QStringLiteral("Search in Google"), Glyph::Search);
+    popupMenu_->addAction(actions[Command::Properties]);
+    popupMenu_->addAction(actions[Command::Search]);
     popupMenu_->addSeparator();
-    menuFind_ = MenuItem(popupMenu_, "MenuFind", QStringLiteral("Open program folder"), Glyph::Open);
-    menuRun_ = MenuItem(popupMenu_, "MenuRun", QStringLiteral("Start this program"), Glyph::Start);
-    menuClose_ = MenuItem(popupMenu_, "MenuClose", QStringLiteral("Stop this program"), Glyph::Stop);
-    connect(menuEdit_, &QAction::triggered, this, &TMainForm::MenuEditClick);
-    connect(menuDelete_, &QAction::triggered, this, &TMainForm::MenuDeleteClick);
-    connect(menuProperties_, &QAction::triggered, this, &TMainForm::MenuPropertiesClick);
-    connect(menuSearch_, &QAction::triggered, this, &TMainForm::MenuSearchClick);
-    connect(menuFind_, &QAction::triggered, this, &TMainForm::MenuFindClick);
-    connect(menuRun_, &QAction::triggered, this, &TMainForm::MenuRunClick);
-    connect(menuClose_, &QAction::triggered, this, &TMainForm::MenuCloseClick);
+    popupMenu_->addAction(actions[Command::Browse]);
+    popupMenu_->addAction(actions[Command::Run]);
+    popupMenu_->addAction(actions[Command::Close]);
+}
+
+void TMainForm::ConnectCommands() {
+    const std::pair<Command, void (TMainForm::*)()> handlers[] = {
+        {Command::Add, &TMainForm::ButtonAddClick},
+        {Command::Edit, &TMainForm::ButtonEditClick},
+        {Command::Delete, &TMainForm::ButtonDeleteClick},
+        {Command::DeleteInvalid, &TMainForm::MenuDeleteInvaildClick},
+        {Command::DeleteHarmful, &TMainForm::MenuDeleteHarmfulClick},
+        {Command::DeleteDisabled, &TMainForm::MenuDeleteDisabledClick},
+        {Command::Properties, &TMainForm::ButtonPropertiesClick},
+        {Command::Search, &TMainForm::MenuSearchClick},
+        {Command::Browse, &TMainForm::ButtonBrowseClick},
+        {Command::Run, &TMainForm::SnButtonRunClick},
+        {Command::Close, &TMainForm::SnButtonCloseClick},
+        {Command::Apply, &TMainForm::ToolButtonApplyClick},
+        {Command::Refresh, &TMainForm::ToolButtonRefreshClick},
+        {Command::Backup, &TMainForm::ToolButtonBackupClick},
+        {Command::Help, &TMainForm::ToolButtonHelpClick},
+        {Command::About, &TMainForm::ToolButtonAboutClick},
+        {Command::ToggleCheck, &TMainForm::ToggleCurrentCheck},
+        {Command::RowMenu, &TMainForm::ShowRowMenu},
+    };
+    static_assert(std::size(handlers) == kCommandCount, "every command has its handler");
+    for (const auto& [command, handler] : handlers) {
+        connect((*actions_)[command], &QAction::triggered, this, handler);
+    }
 }
 
 } // namespace qb
