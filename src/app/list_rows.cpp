@@ -36,9 +36,12 @@ std::vector<std::string_view> TreeFilter(int position) {
     return labels;
 }
 
+bool RatingItemPasses(int ratingItem, Rating rating) {
+    return ratingItem == 0 || ratingItem == static_cast<int>(rating);
+}
+
 std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
-    if ((ratingItem != 0 && ratingItem != static_cast<int>(item.Rating)) ||
-        item.State == ItemState::Deleted) {
+    if (!RatingItemPasses(ratingItem, item.Rating) || item.State == ItemState::Deleted) {
         return std::nullopt;
     }
     ListRow row;
@@ -50,6 +53,8 @@ std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
     row.checked = item.State == ItemState::Enabled;
     row.memory = MemoryCellText(item);
     row.change = item.Change;
+    row.ratingValue = item.Rating;
+    row.item = &item;
     return row;
 }
 

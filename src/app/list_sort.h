@@ -26,6 +26,9 @@ class SortState {
 public:
     // A click on a column title: flips that column, sorts the rows, and gives the titles with the mark.
     std::array<std::string, kColumnCount> Click(int column, std::vector<ListRow>& rows, bool win9x);
+    // The same click for a list that sorts itself: flips the column and gives the titles with the mark.
+    // Rows that compare equal keep the order they had.
+    std::array<std::string, kColumnCount> Toggle(int column, bool win9x);
     int Direction(int column) const { return state_.at(static_cast<std::size_t>(column)); }
 
 private:

@@ -1,4 +1,6 @@
 #include "app/auxiliary_commands.h"
+#include "app/change_notice.h"
+#include "app/entry_list_model.h"
 #include "app/jpeg_image.h"
 #include "app/list_sort.h"
 #include "app/rating_colours.h"
@@ -23,6 +25,7 @@
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -112,14 +115,7 @@ void TMainForm::BuildLayout() {
     right->setHandleWidth(3);
     listSplitter_ = right;
     right->addWidget(BuildListPanel());
-    browser_ = new QTextBrowser(right);
-    browser_->setObjectName(QStringLiteral("CppWebBrowserInfo"));
-    browser_->setAccessibleName(QStringLiteral("Information about the selected entry"));
-    // Links in the page open in the user's browser, through the shell.
-    browser_->setOpenLinks(false);
-    connect(browser_, &QTextBrowser::anchorClicked, this,
-            [this](const QUrl& url) { Guard([&] { OpenLink(url.toString().toStdString(), services_); }); });
-    right->addWidget(browser_);
+    right->addWidget(BuildInfoPane(right));
     // The list takes the larger share as the window grows: it is what the user works on.
     right->setSizes({300, 200});
     right->setStretchFactor(0, 3);
@@ -277,60 +273,29 @@ QWidget* TMainForm::BuildLeftPanel() {
     return panel;
 }
 
-QWidget* TMainForm::BuildChangesPanel(QWidget* parent) {
-    // An information bar, as Windows tools show one: pale yellow, above what it speaks of.
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QStringLiteral("PanelChanges"));
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xce));
-    palette.setColor(QPalette::WindowText, Qt::black);
-    panel->setPalette(palette);
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(6, 3, 6, 3);
-    changesText_ = new QLabel(panel);
-    changesText_->setObjectName(QStringLiteral("LabelChanges"));
-    changesText_->setWordWrap(true);
-    layout->addWidget(changesText_, 1);
-    const auto button = [&](const char* name, const QString& text, const QString& tip) {
-        auto* b = new QPushButton(text, panel);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(tip);
-        b->setAccessibleName(tip);
-        layout->addWidget(b);
-        return b;
-    };
-    buttonShowChanges_ = button("ButtonShowChanges", QStringLiteral("Show &Only These"),
-                                QStringLiteral("List only the new, returned and changed entries"));
-    buttonShowChanges_->setCheckable(true);
-    buttonDisableReturned_ =
-        button("ButtonDisableReturned", QStringLiteral("&Disable Returned"),
-               QStringLiteral("Disable the returned entries again (applied with Apply)"));
-    buttonAcceptChanges_ = button("ButtonAcceptChanges", QStringLiteral("A&ccept"),
-                                  QStringLiteral("Accept the startup setting as it is: the marks clear"));
-    connect(buttonShowChanges_, &QPushButton::clicked, this, &TMainForm::ButtonShowChangesClick);
-    connect(buttonDisableReturned_, &QPushButton::clicked, this, &TMainForm::ButtonDisableReturnedClick);
-    connect(buttonAcceptChanges_, &QPushButton::clicked, this, &TMainForm::ButtonAcceptChangesClick);
-    panel->hide();
-    return panel;
-}
-
 QWidget* TMainForm::BuildListPanel() {
     auto* panel = new QWidget(this);
     auto* outer = new QVBoxLayout(panel);
     outer->setContentsMargins(0, 0, 4, 0);
     outer->setSpacing(4);
-    changesPanel_ = BuildChangesPanel(panel);
-    outer->addWidget(changesPanel_);
+    changeNotice_ = new ChangeNotice(panel);
+    connect(changeNotice_, &ChangeNotice::ShowOnlyToggled, this, &TMainForm::ButtonShowChangesClick);
+    connect(changeNotice_, &ChangeNotice::DisableReturnedClicked, this,
+            &TMainForm::ButtonDisableReturnedClick);
+    connect(changeNotice_, &ChangeNotice::AcceptClicked, this, &TMainForm::ButtonAcceptChangesClick);
+    outer->addWidget(changeNotice_);
     auto* layout = new QHBoxLayout();
     layout->setContentsMargins(0, 0, 0, 0);
     outer->addLayout(layout, 1);
 
-    listViewFix_ = new QTreeWidget(panel);
+    model_ = new EntryListModel(icons_, this);
+    filter_ = new EntryListFilter(this);
+    filter_->setSourceModel(model_);
+    listViewFix_ = new QTreeView(panel);
     listViewFix_->setObjectName(QStringLiteral("ListViewFix"));
-    listViewFix_->setColumnCount(kColumnCount);
+    listViewFix_->setModel(filter_);
     listViewFix_->setRootIsDecorated(false);
+    listViewFix_->setItemsExpandable(false);
     listViewFix_->setUniformRowHeights(true);
     listViewFix_->setAllColumnsShowFocus(true);
     listViewFix_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -343,6 +308,9 @@ QWidget* TMainForm::BuildListPanel() {
     listViewFix_->viewport()->installEventFilter(this); // tooltips of cut-off cells; width changes
     listViewFix_->setContextMenuPolicy(Qt::CustomContextMenu);
     listViewFix_->setItemDelegate(new GridLineDelegate(listViewFix_));
+    QFont bold = listViewFix_->font();
+    bold.setBold(true);
+    model_->SetBoldFont(bold);
     QHeaderView* header = listViewFix_->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
@@ -359,15 +327,12 @@ QWidget* TMainForm::BuildListPanel() {
     });
     ResetColumnTitles();
     connect(header, &QHeaderView::sectionClicked, this, &TMainForm::ListViewFixColumnClick);
-    connect(listViewFix_, &QTreeWidget::itemSelectionChanged, this, [this] {
+    connect(listViewFix_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         ListViewFixSelectItem();
         ListViewFixChange();
     });
-    connect(listViewFix_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-        CheckBoxChanged(item, column);
-        ListViewFixChange();
-    });
-    connect(listViewFix_, &QTreeWidget::itemDoubleClicked, this, [this] { ListViewFixDblClick(); });
+    model_->OnCheckToggled([this](int row, bool checked) { CheckBoxChanged(row, checked); });
+    connect(listViewFix_, &QTreeView::doubleClicked, this, [this] { ListViewFixDblClick(); });
     connect(listViewFix_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(pos)); });
     layout->addWidget(listViewFix_, 1);

@@ -1,6 +1,7 @@
 // How the main window fits its screen and its content: column widths, the tree's label hit area, the
 // side pictures, cell tooltips, and the placement kept between runs.
 #include "app/column_widths.h"
+#include "app/entry_list_model.h"
 #include "app/t_main_form.h"
 #include "changes/pending_changes.h"
 #include "inventory/row_texts.h"
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStyleOptionViewItem>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace qb {
@@ -22,11 +24,12 @@ constexpr int kNarrowestColumn = 60;
 
 // The width a cell needs to show its whole text, as the list's delegate lays it out (check box and icon
 // included in the first column).
-int CellWidth(const QTreeWidget* view, const QModelIndex& index) {
+int CellWidth(const QTreeView* view, const QModelIndex& index) {
     QStyleOptionViewItem option;
     option.initFrom(view);
     option.widget = view;
-    option.font = view->font();
+    const QVariant font = index.data(Qt::FontRole);
+    option.font = font.isValid() ? font.value<QFont>() : view->font();
     option.decorationSize = QSize(16, 16);
     return view->itemDelegate()->sizeHint(option, index).width();
 }
@@ -70,30 +73,25 @@ void TMainForm::FitColumns() {
 QString TMainForm::RowToolTip(const QPoint& viewportPos) const {
     const QString hint = listViewFix_->toolTip();
     const QModelIndex index = listViewFix_->indexAt(viewportPos);
-    QTreeWidgetItem* shown = listViewFix_->itemAt(viewportPos);
-    if (!index.isValid() || shown == nullptr) {
+    if (!index.isValid()) {
         return hint;
     }
     QStringList lines;
     if (CellWidth(listViewFix_, index) > listViewFix_->columnWidth(index.column())) {
-        lines << shown->text(index.column()); // cut off in the list
+        lines << index.data().toString(); // cut off in the list
     }
-    const int row = listViewFix_->indexOfTopLevelItem(shown);
-    if (row >= 0 && static_cast<std::size_t>(row) < rows_.size()) {
-        if (const auto reason = ChangeMarkReason(rows_[static_cast<std::size_t>(row)].change); !reason.empty()) {
-            lines << QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
+    const ListRow& row = model_->At(filter_->mapToSource(index).row()).shown;
+    if (const auto reason = ChangeMarkReason(row.change); !reason.empty()) {
+        lines << QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
+    }
+    if (const StartupItem* record = RecordOfRow(row); record != nullptr && IsPending(*record)) {
+        QStringList kinds;
+        for (const ChangeKind kind : ChangeKinds(*record)) {
+            const auto name = ChangeKindName(kind);
+            kinds << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
         }
-        if (const StartupItem* record = RecordOfRow(rows_[static_cast<std::size_t>(row)]);
-            record != nullptr && IsPending(*record)) {
-            QStringList kinds;
-            for (const ChangeKind kind : ChangeKinds(*record)) {
-                const auto name = ChangeKindName(kind);
-                kinds << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-            }
-            lines << (kinds.isEmpty()
-                          ? QStringLiteral("Changed, not applied yet")
-                          : QStringLiteral("Not applied yet: ") + kinds.join(QStringLiteral(", ")));
-        }
+        lines << (kinds.isEmpty() ? QStringLiteral("Changed, not applied yet")
+                                  : QStringLiteral("Not applied yet: ") + kinds.join(QStringLiteral(", ")));
     }
     lines << hint;
     return lines.join(QLatin1Char('\n'));
