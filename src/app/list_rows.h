@@ -27,7 +27,7 @@ struct ListRow {
     // The record, owned by the inventory: valid until the next load, after which the list is filled anew.
     const StartupItem* item = nullptr;
 
-    // Cell k as the sort compares it: 0 the caption, 1 to 4 the cells.
+    // The text of column k of the column table (list_columns.h), as the sort compares it.
     const std::string& Cell(int column) const;
 };
 

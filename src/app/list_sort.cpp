@@ -27,7 +27,12 @@ int CompareCellTexts(std::string_view a, std::string_view b) {
 }
 
 std::array<std::string, kColumnCount> ColumnTitles(bool win9x) {
-    return {"Program Name", "Command Path", "Location", "Rating", win9x ? "Status" : "Memory"};
+    std::array<std::string, kColumnCount> titles;
+    for (std::size_t i = 0; i < kListColumns.size(); ++i) {
+        const ListColumnInfo& column = kListColumns[i];
+        titles[i] = win9x && !column.win9xTitle.empty() ? column.win9xTitle : column.title;
+    }
+    return titles;
 }
 
 std::array<std::string, kColumnCount> SortState::Toggle(int column, bool win9x) {

@@ -171,6 +171,15 @@ bool TMainForm::SelectRecordRow(const StartupItem* record) {
     return false;
 }
 
+bool TMainForm::SelectRow(const std::string& caption) {
+    for (int i = 0; i < filter_->rowCount(); ++i) {
+        if (model_->At(filter_->mapToSource(filter_->index(i, 0)).row()).shown.caption == caption) {
+            return SelectRecordRow(model_->At(filter_->mapToSource(filter_->index(i, 0)).row()).shown.item);
+        }
+    }
+    return false;
+}
+
 int TMainForm::SelectedModelRow() const {
     const QModelIndexList selected = listViewFix_->selectionModel()->selectedRows();
     return selected.isEmpty() ? -1 : filter_->mapToSource(selected.front()).row();

@@ -60,6 +60,8 @@ public:
 
     // Fills the list anew from the inventory, for the selected node and rating, in inventory order.
     void RefreshList();
+    // Selects the first shown row with this caption, as a click on it would (the screenshot option).
+    bool SelectRow(const std::string& caption);
     // The selected tree node's position, 0 when none is selected.
     int SelectedNodePosition() const;
     // The first window takes about two thirds of the screen; a stored placement wins when it is still on a
@@ -138,6 +140,10 @@ private:
     static const StartupItem* RecordOfRow(const ListRow& row);
     // The status bar, the title's " *" and the changed rows' marks.
     void UpdatePendingSigns();
+    // The header's menu of columns: a check mark for each shown one; Program Name always stays.
+    void BuildColumnMenu();
+    void ShowColumnMenu(const QPoint& headerPos);
+    void SetColumnShown(int column, bool shown);
     // The columns share the list's width: rating and memory fit their text, the rest goes to name, command
     // and place by what they hold. Left alone once the user has set a width.
     void FitColumns();
@@ -175,6 +181,7 @@ private:
     bool fitting_ = false;       // the window sets the column widths itself
     bool userColumns_ = false;   // the user has set a column width
     bool changesOnly_ = false;   // the list shows only the marked entries
+    std::vector<std::string> keptHiddenColumns_; // hidden columns this version does not have
 
     std::unique_ptr<MainFormActions> actions_;
     EntryListModel* model_ = nullptr;
@@ -196,6 +203,7 @@ private:
     QTreeView* listViewFix_ = nullptr;
     QTextBrowser* browser_ = nullptr;
     QMenu* popupMenu_ = nullptr;
+    QMenu* columnMenu_ = nullptr;
 };
 
 } // namespace qb

@@ -315,11 +315,13 @@ QWidget* TMainForm::BuildListPanel() {
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
     header->setStretchLastSection(false);
-    header->resizeSection(0, 118);
-    header->resizeSection(1, 150);
-    header->resizeSection(2, 118);
-    header->resizeSection(3, 78);
-    header->resizeSection(4, 53);
+    for (int column = 0; column < kColumnCount; ++column) {
+        header->resizeSection(column, kListColumns[static_cast<std::size_t>(column)].initialWidth);
+    }
+    // A right click on the titles offers the columns to show.
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    BuildColumnMenu();
+    connect(header, &QWidget::customContextMenuRequested, this, &TMainForm::ShowColumnMenu);
     connect(header, &QHeaderView::sectionResized, this, [this] {
         if (!fitting_) {
             userColumns_ = true; // the user's widths stand from now on

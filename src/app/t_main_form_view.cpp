@@ -2,6 +2,7 @@
 // side pictures, cell tooltips, and the placement kept between runs.
 #include "app/column_widths.h"
 #include "app/entry_list_model.h"
+#include "app/list_columns.h"
 #include "app/t_main_form.h"
 #include "changes/pending_changes.h"
 #include "inventory/row_texts.h"
@@ -51,22 +52,43 @@ void TMainForm::FitColumns() {
         return;
     }
     QHeaderView* header = listViewFix_->header();
-    std::vector<int> wanted(kColumnCount);
+    // Short texts (rating, memory) get what they need; the rest goes to the columns that share by what they
+    // hold (name, command, place), and whatever is left over to the command.
+    int available = listViewFix_->viewport()->width();
+    std::vector<int> sharing;
+    std::vector<int> sharingWants;
+    std::optional<std::size_t> takesRest;
+    std::vector<std::pair<int, int>> fitted;
     for (int column = 0; column < kColumnCount; ++column) {
-        wanted[static_cast<std::size_t>(column)] =
+        if (listViewFix_->isColumnHidden(column)) {
+            continue;
+        }
+        const int wanted =
             std::max(header->sectionSizeHint(column),
                      static_cast<const QAbstractItemView*>(listViewFix_)->sizeHintForColumn(column));
+        switch (kListColumns[static_cast<std::size_t>(column)].width) {
+        case ColumnWidth::FitText:
+            available -= wanted;
+            fitted.emplace_back(column, wanted);
+            break;
+        case ColumnWidth::TakesRest:
+            takesRest = sharing.size();
+            [[fallthrough]];
+        case ColumnWidth::Share:
+            sharing.push_back(column);
+            sharingWants.push_back(wanted);
+            break;
+        }
     }
-    // Rating and memory are short texts and get what they need; the rest goes to name, command and place,
-    // and whatever is left over to the command.
-    const int available = listViewFix_->viewport()->width() - wanted[3] - wanted[4];
-    const auto shared = ShareWidth(available, {wanted[0], wanted[1], wanted[2]}, kNarrowestColumn, 1);
+    const auto shared = ShareWidth(available, sharingWants, kNarrowestColumn,
+                                   takesRest.value_or(sharing.empty() ? 0 : sharing.size() - 1));
     fitting_ = true;
-    for (int column = 0; column < 3; ++column) {
-        header->resizeSection(column, shared[static_cast<std::size_t>(column)]);
+    for (std::size_t i = 0; i < sharing.size() && i < shared.size(); ++i) {
+        header->resizeSection(sharing[i], shared[i]);
     }
-    header->resizeSection(3, wanted[3]);
-    header->resizeSection(4, wanted[4]);
+    for (const auto& [column, width] : fitted) {
+        header->resizeSection(column, width);
+    }
     fitting_ = false;
 }
 
@@ -161,6 +183,14 @@ void TMainForm::RestoreSettings() {
     if (settings.listSplitter.size() == 2) {
         listSplitter_->setSizes({settings.listSplitter[0], settings.listSplitter[1]});
     }
+    keptHiddenColumns_.clear();
+    for (const std::string& key : settings.hiddenColumns) {
+        if (const auto column = ListColumnByKey(key)) {
+            SetColumnShown(*column, false);
+        } else {
+            keptHiddenColumns_.push_back(key); // a column of another version: hidden there still
+        }
+    }
     if (settings.columns.size() == static_cast<std::size_t>(kColumnCount)) {
         fitting_ = true;
         for (int column = 0; column < kColumnCount; ++column) {
@@ -182,11 +212,19 @@ void TMainForm::SaveSettings() {
     for (const int size : listSplitter_->sizes()) {
         settings.listSplitter.push_back(size);
     }
-    if (userColumns_) {
-        for (int column = 0; column < kColumnCount; ++column) {
-            settings.columns.push_back(listViewFix_->columnWidth(column));
+    for (int column = 0; column < kColumnCount; ++column) {
+        const ListColumnInfo& info = kListColumns[static_cast<std::size_t>(column)];
+        const bool hidden = listViewFix_->isColumnHidden(column);
+        if (hidden) {
+            settings.hiddenColumns.emplace_back(info.key);
+        }
+        if (userColumns_) {
+            // A hidden column has no width of its own to keep; it comes back at its first width.
+            settings.columns.push_back(hidden ? info.initialWidth : listViewFix_->columnWidth(column));
         }
     }
+    settings.hiddenColumns.insert(settings.hiddenColumns.end(), keptHiddenColumns_.begin(),
+                                  keptHiddenColumns_.end());
     WriteWindowSettings(services_.registry, settings);
 }
 

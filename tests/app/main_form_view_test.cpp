@@ -10,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -321,6 +322,49 @@ TEST(MainFormColumns, ARowInBoldIsCutNoMoreThanItWasBefore) {
     }
     ASSERT_TRUE(w.RowAt(0).font(0).bold());
     EXPECT_EQ(CutCells(list, {0, 2, 3, 4}), before);
+}
+
+// The columns' menu of a right click on their titles: a check mark for each shown column, Program Name
+// always there; what the user leaves hidden stays hidden at the next start.
+TEST(MainFormColumns, TheTitlesMenuHidesAndShowsColumnsAndTheNextStartKeepsThem) {
+    test::DemoMachine demo;
+    const auto menuState = [](QMenu* menu) {
+        std::vector<std::string> state;
+        for (QAction* action : menu->actions()) {
+            state.push_back(action->text().toStdString() + (action->isChecked() ? " on" : " off") +
+                            (action->isEnabled() ? "" : " fixed"));
+        }
+        return state;
+    };
+    {
+        test::MainWindow w(demo.System());
+        auto* menu = w.Find<QMenu>("PopupMenuColumns");
+        test::RightClickHeader(w.List(), 2);
+        ASSERT_TRUE(menu->isVisible());
+        EXPECT_THAT(menuState(menu), ElementsAre("Program Name on fixed", "Command Path on", "Location on",
+                                                 "Rating on", "Memory on"));
+        test::ChooseMenuItem(menu, "MenuColumnLocation");
+        EXPECT_THAT(w.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating", "Memory"));
+        test::RightClickHeader(w.List(), 4);
+        test::ChooseMenuItem(menu, "MenuColumnMemory");
+        EXPECT_THAT(w.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating"));
+        // The columns in sight still share the list's whole width.
+        QApplication::processEvents();
+        EXPECT_EQ(TotalWidth(w.List()), w.List()->viewport()->width());
+        EXPECT_TRUE(w.form->close());
+    }
+    demo.Reopen();
+    test::MainWindow again(demo.System());
+    EXPECT_THAT(again.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating"));
+    auto* menu = again.Find<QMenu>("PopupMenuColumns");
+    test::RightClickHeader(again.List(), 1);
+    EXPECT_THAT(menuState(menu), ElementsAre("Program Name on fixed", "Command Path on", "Location off",
+                                             "Rating on", "Memory off"));
+    test::ChooseMenuItem(menu, "MenuColumnLocation");
+    EXPECT_THAT(again.ShownTitles(), ElementsAre("Program Name", "Command Path", "Location", "Rating"));
+    // A sort by a column keeps working after the columns moved in sight.
+    test::ClickHeader(again.List(), 2);
+    EXPECT_EQ(again.HeaderText(2), QString::fromUtf8("Location \u25B2"));
 }
 
 TEST(MainFormColumns, TheBackupAndApplyDialogsShowTheirTextsWhole) {

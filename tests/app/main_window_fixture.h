@@ -9,6 +9,7 @@
 #include "support/temp_dir.h"
 #include "window_driver.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -133,6 +134,18 @@ public:
         return row;
     }
     QString HeaderText(int column) { return List()->model()->headerData(column, Qt::Horizontal).toString(); }
+    // The titles of the columns in sight, left to right.
+    std::vector<std::string> ShownTitles() {
+        QHeaderView* header = List()->header();
+        std::vector<std::string> out;
+        for (int visual = 0; visual < header->count(); ++visual) {
+            const int column = header->logicalIndex(visual);
+            if (!header->isSectionHidden(column)) {
+                out.push_back(HeaderText(column).toStdString());
+            }
+        }
+        return out;
+    }
     std::vector<std::string> Captions() {
         std::vector<std::string> out;
         for (int i = 0; i < RowCount(); ++i) {

@@ -114,6 +114,17 @@ inline void ClickHeader(QTreeView* list, int column) {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
 }
 
+// A right click on a column title: the press and the release, then the menu the release asks for.
+inline void RightClickHeader(QTreeView* list, int column) {
+    QHeaderView* header = list->header();
+    const QPoint point(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                       header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::RightButton, {}, point);
+    QTest::mouseRelease(header->viewport(), Qt::RightButton, {}, point);
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, point, header->viewport()->mapToGlobal(point));
+    QApplication::sendEvent(header->viewport(), &menuEvent);
+}
+
 // A right click in the list (over the row, or over its empty part when the index is not valid): the press
 // selects the row, the release asks for the list's menu.
 inline void RightClick(QTreeView* list, const QModelIndex& index) {
