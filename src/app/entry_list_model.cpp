@@ -171,7 +171,9 @@ void EntryListFilter::SetFilter(std::vector<std::string_view> labels, int rating
     labels_ = std::move(labels);
     ratingItem_ = ratingItem;
     changesOnly_ = changesOnly;
-    invalidateFilter();
+    // One new layout rather than a removal or an insertion per run of rows that changes sides: a filter
+    // change on a long list moves thousands of such runs.
+    invalidate();
 }
 
 bool EntryListFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {

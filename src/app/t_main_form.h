@@ -12,7 +12,9 @@
 #include "platform/platform_services.h"
 #include "session/startup_session.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -147,6 +149,9 @@ private:
     // The columns share the list's width: rating and memory fit their text, the rest goes to name, command
     // and place by what they hold. Left alone once the user has set a width.
     void FitColumns();
+    // The widest cell of a column, among the rows a list view measures. A cell's width is kept by what
+    // decides it, so that a refresh, a sort or a filter change of the same entries measures no text again.
+    int ContentWidth(int column) const;
     // A cut-off cell's whole text, the pending change and the list's hint.
     QString RowToolTip(const QPoint& viewportPos) const;
     // The side pictures give way when the left panel is too short for the tree, the filter and them.
@@ -182,6 +187,7 @@ private:
     bool userColumns_ = false;   // the user has set a column width
     bool changesOnly_ = false;   // the list shows only the marked entries
     std::vector<std::string> keptHiddenColumns_; // hidden columns this version does not have
+    mutable QHash<QString, int> cellWidths_;     // see ContentWidth
 
     std::unique_ptr<MainFormActions> actions_;
     EntryListModel* model_ = nullptr;

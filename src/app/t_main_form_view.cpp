@@ -22,6 +22,7 @@ namespace qb {
 namespace {
 
 constexpr int kNarrowestColumn = 60;
+constexpr int kMeasuredRows = 1000; // as a list view measures its content by default
 
 // The width a cell needs to show its whole text, as the list's delegate lays it out (check box and icon
 // included in the first column).
@@ -47,6 +48,32 @@ bool TMainForm::OverNodeLabel(const QPoint& viewportPos) const {
     return viewportPos.x() >= cell.left() && viewportPos.x() < cell.left() + CellWidth(treeViewMain_, index);
 }
 
+int TMainForm::ContentWidth(int column) const {
+    // The rows a list view measures for its column's size hint: all of them up to a thousand, otherwise the
+    // thousand around the first row in sight.
+    const int rows = filter_->rowCount();
+    const int measured = std::min(rows, kMeasuredRows);
+    const QModelIndex top = listViewFix_->indexAt(QPoint(0, 0));
+    const int first = std::clamp((top.isValid() ? top.row() : 0) - measured / 2, 0, rows - measured);
+    int widest = 0;
+    for (int row = first; row < first + measured; ++row) {
+        const QModelIndex index = filter_->index(row, column);
+        const EntryListModel::Row& shown = model_->At(filter_->mapToSource(index).row());
+        // What sets a cell's width: its text, the bold of a pending change, and in the first column whether
+        // there is a program icon beside the check box.
+        QString key = index.data().toString();
+        key.prepend(QLatin1Char(shown.pending ? 'b' : 'n'))
+            .prepend(QLatin1Char(column == 0 && icons_.At(shown.shown.iconIndex).isNull() ? '-' : 'i'))
+            .prepend(QChar(column));
+        auto found = cellWidths_.constFind(key);
+        if (found == cellWidths_.constEnd()) {
+            found = cellWidths_.insert(key, CellWidth(listViewFix_, index));
+        }
+        widest = std::max(widest, *found);
+    }
+    return widest;
+}
+
 void TMainForm::FitColumns() {
     if (userColumns_ || listViewFix_ == nullptr) {
         return;
@@ -63,9 +90,7 @@ void TMainForm::FitColumns() {
         if (listViewFix_->isColumnHidden(column)) {
             continue;
         }
-        const int wanted =
-            std::max(header->sectionSizeHint(column),
-                     static_cast<const QAbstractItemView*>(listViewFix_)->sizeHintForColumn(column));
+        const int wanted = std::max(header->sectionSizeHint(column), ContentWidth(column));
         switch (kListColumns[static_cast<std::size_t>(column)].width) {
         case ColumnWidth::FitText:
             available -= wanted;
