@@ -153,6 +153,23 @@ TEST(TMainForm, ColumnTitlesSortBothWays) {
     EXPECT_EQ(w.HeaderText(1), QString::fromUtf8("Command Path \u25BC"));
 }
 
+// A click sorts the rows as they are shown: rows with equal cells keep the order the last click gave them,
+// not the order they were read in.
+TEST(TMainForm, EqualCellsKeepTheOrderTheLastSortGaveThem) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    test::ClickHeader(w.List(), 0);
+    test::ClickHeader(w.List(), 0);
+    ASSERT_THAT(w.Captions(), ElementsAre("Tool", "Service", "Broken", "Agent"));
+    test::ClickHeader(w.List(), 2); // Agent and Broken share "All Users\Registry\Run"
+    EXPECT_THAT(w.Captions(), ElementsAre("Broken", "Agent", "Service", "Tool"));
+    // A filter change shows the order the entries were read in, and the titles without a mark.
+    w.Press("RadioRating0");
+    EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool"));
+    EXPECT_EQ(w.HeaderText(2), "Location");
+}
+
 TEST(TMainForm, RowCommandsTellWhatIsWrongAndHandTheRestToTheShell) {
     test::SandboxRoot root;
     FillMachine(root);
