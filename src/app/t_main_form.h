@@ -172,7 +172,7 @@ private:
     void CheckBoxChanged(int modelRow, bool checked);
     // Runs an event handler; a platform error ends it and is shown, as the window's general error display.
     void Guard(const std::function<void()>& handler);
-    // The titles as the sort last left them, or plain.
+    // The titles without a sort mark, as a refresh shows them.
     void ResetColumnTitles();
 
     PathMapping paths_;
