@@ -40,25 +40,26 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         // The unnamed default value of a key has no name of its own; the list calls it as the command
         // line does.
-        return column == 0 ? Q(ShownName(row.shown.caption)) : Q(row.shown.Cell(column));
+        return column == kNameColumn ? Q(ShownName(row.shown.caption)) : Q(row.shown.Cell(column));
     case Qt::DecorationRole:
-        return column == 0 ? QVariant(MarkedIcon(icons_.At(row.shown.iconIndex), row.shown.change))
-                           : QVariant();
+        return column == kNameColumn ? QVariant(MarkedIcon(icons_.At(row.shown.iconIndex), row.shown.change))
+                                     : QVariant();
     case Qt::CheckStateRole:
-        return column == 0 ? QVariant(row.shown.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
+        return column == kNameColumn ? QVariant(row.shown.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::FontRole:
         return row.pending ? QVariant(bold_) : QVariant();
     case Qt::ForegroundRole:
-        return column == 0 ? QVariant() : Brush(StyleOfCell(row.shown, column).text);
+        return Brush(StyleOfCell(row.shown, column).text);
     case Qt::BackgroundRole:
-        return column == 0 ? QVariant() : Brush(StyleOfCell(row.shown, column).background);
+        return Brush(StyleOfCell(row.shown, column).background);
     default:
         return {};
     }
 }
 
 bool EntryListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole || index.row() >= rowCount()) {
+    if (!index.isValid() || index.column() != kNameColumn || role != Qt::CheckStateRole ||
+        index.row() >= rowCount()) {
         return false;
     }
     Row& row = rows_[static_cast<std::size_t>(index.row())];
@@ -79,7 +80,7 @@ Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     }
     const Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-    return index.column() == 0 ? flags | Qt::ItemIsUserCheckable : flags;
+    return index.column() == kNameColumn ? flags | Qt::ItemIsUserCheckable : flags;
 }
 
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {

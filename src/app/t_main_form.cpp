@@ -161,7 +161,7 @@ void TMainForm::ResetColumnTitles() {
 
 bool TMainForm::SelectRecordRow(const StartupItem* record) {
     for (int i = 0; record != nullptr && i < filter_->rowCount(); ++i) {
-        const QModelIndex shown = filter_->index(i, 0);
+        const QModelIndex shown = filter_->index(i, kNameColumn);
         if (model_->At(filter_->mapToSource(shown).row()).shown.item == record) {
             listViewFix_->setCurrentIndex(shown);
             listViewFix_->scrollTo(shown);
@@ -173,8 +173,9 @@ bool TMainForm::SelectRecordRow(const StartupItem* record) {
 
 bool TMainForm::SelectRow(const std::string& caption) {
     for (int i = 0; i < filter_->rowCount(); ++i) {
-        if (model_->At(filter_->mapToSource(filter_->index(i, 0)).row()).shown.caption == caption) {
-            return SelectRecordRow(model_->At(filter_->mapToSource(filter_->index(i, 0)).row()).shown.item);
+        if (model_->At(filter_->mapToSource(filter_->index(i, kNameColumn)).row()).shown.caption == caption) {
+            return SelectRecordRow(
+                model_->At(filter_->mapToSource(filter_->index(i, kNameColumn)).row()).shown.item);
         }
     }
     return false;
@@ -239,7 +240,7 @@ void TMainForm::CheckBoxChanged(int modelRow, bool checked) {
 void TMainForm::ToggleCurrentCheck() {
     const QModelIndex current = listViewFix_->currentIndex();
     if (current.isValid()) {
-        const QModelIndex box = current.siblingAtColumn(0);
+        const QModelIndex box = current.siblingAtColumn(kNameColumn);
         filter_->setData(box,
                          box.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
                          Qt::CheckStateRole);
@@ -248,9 +249,10 @@ void TMainForm::ToggleCurrentCheck() {
 
 void TMainForm::ShowRowMenu() {
     const QModelIndex current = listViewFix_->currentIndex();
-    const QPoint at = current.isValid()
-                          ? listViewFix_->visualRect(current.siblingAtColumn(0)).bottomLeft() + QPoint(24, 0)
-                          : QPoint(4, 4);
+    const QPoint at =
+        current.isValid()
+            ? listViewFix_->visualRect(current.siblingAtColumn(kNameColumn)).bottomLeft() + QPoint(24, 0)
+            : QPoint(4, 4);
     popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(at));
 }
 

@@ -63,7 +63,8 @@ int TMainForm::ContentWidth(int column) const {
         // there is a program icon beside the check box.
         QString key = index.data().toString();
         key.prepend(QLatin1Char(shown.pending ? 'b' : 'n'))
-            .prepend(QLatin1Char(column == 0 && icons_.At(shown.shown.iconIndex).isNull() ? '-' : 'i'))
+            .prepend(
+                QLatin1Char(column == kNameColumn && icons_.At(shown.shown.iconIndex).isNull() ? '-' : 'i'))
             .prepend(QChar(column));
         auto found = cellWidths_.constFind(key);
         if (found == cellWidths_.constEnd()) {
