@@ -230,6 +230,32 @@ TEST(MainFormList, ANewEntryIsSelectedAndInSight) {
               Page("Newcomer", "C:\\Apps\\tool.exe", "Current User\\Registry\\Run", kNotRunning));
 }
 
+// A new entry is shown under whatever node is selected, so that the user sees what was added; the next
+// filter lists what the node lists.
+TEST(MainFormList, ANewEntryShowsUnderAnyNodeUntilTheListIsFilteredAgain) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    w.ClickNodeLabelEnd("RunOnceEx");
+    ASSERT_THAT(w.Captions(), ElementsAre("Setup"));
+    TFormAdd* editor = w.form->EntryEditor();
+    QTimer::singleShot(0, editor, [editor] {
+        auto* name = editor->findChild<QLineEdit*>(QStringLiteral("EditName"));
+        name->selectAll();
+        QTest::keyClicks(name, QStringLiteral("Newcomer"));
+        QTest::keyClicks(editor->findChild<QLineEdit*>(QStringLiteral("EditPath")),
+                         QStringLiteral("C:\\Apps\\tool.exe"));
+        test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonOK")));
+    });
+    w.Press("ButtonAdd");
+    EXPECT_THAT(w.Captions(), ElementsAre("Setup", "Newcomer"));
+    EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Newcomer"));
+    w.ClickNodeLabelEnd("RunOnceEx"); // the same node again
+    EXPECT_THAT(w.Captions(), ElementsAre("Setup"));
+    w.ClickNodeLabelEnd("Run", 1); // Current User › Registry › Run, where it was added
+    EXPECT_THAT(w.Captions(), ElementsAre("Tool", "Newcomer"));
+}
+
 } // namespace qb
 
 namespace qb {
