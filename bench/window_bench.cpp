@@ -13,7 +13,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <benchmark/benchmark.h>
 #include <filesystem>
 #include <map>
@@ -71,7 +71,7 @@ class ShownWindow {
 public:
     explicit ShownWindow(Machine& machine)
         : form(std::make_unique<qb::TMainForm>(machine.Services(), PathsOf(machine.System()))) {
-        list = form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
+        list = form->findChild<QTreeView*>(QStringLiteral("ListViewFix"));
         list->viewport()->installEventFilter(&watch);
         form->show();
         ok = WaitForPaint(watch);
@@ -82,7 +82,7 @@ public:
 
     PaintWatch watch;
     std::unique_ptr<qb::TMainForm> form;
-    QTreeWidget* list = nullptr;
+    QTreeView* list = nullptr;
     bool ok = false;
 };
 
@@ -95,7 +95,7 @@ void BM_WindowFirstFrame(benchmark::State& state) {
         if (!shown->ok) {
             state.SkipWithError("the list was not painted");
         }
-        rows = static_cast<std::size_t>(shown->list->topLevelItemCount());
+        rows = static_cast<std::size_t>(shown->list->model()->rowCount());
         shown.reset();
         QCoreApplication::processEvents();
         state.ResumeTiming();
@@ -134,7 +134,7 @@ template <typename Step> void MeasureStep(benchmark::State& state, Step step, co
             break;
         }
     }
-    state.counters["rows"] = static_cast<double>(window.list->topLevelItemCount());
+    state.counters["rows"] = static_cast<double>(window.list->model()->rowCount());
 }
 
 void BM_WindowRefreshList(benchmark::State& state) {

@@ -1,5 +1,6 @@
 #include "app/list_rows.h"
 
+#include "app/list_columns.h"
 #include "inventory/row_texts.h"
 #include "knowledge/ratings.h"
 
@@ -9,18 +10,8 @@
 namespace qb {
 
 const std::string& ListRow::Cell(int column) const {
-    switch (column) {
-    case 1:
-        return commandCell;
-    case 2:
-        return location;
-    case 3:
-        return rating;
-    case 4:
-        return memory;
-    default:
-        return caption;
-    }
+    return column >= 0 && column < kColumnCount ? this->*kListColumns[static_cast<std::size_t>(column)].text
+                                                : caption;
 }
 
 std::vector<std::string_view> TreeFilter(int position) {
@@ -36,9 +27,12 @@ std::vector<std::string_view> TreeFilter(int position) {
     return labels;
 }
 
+bool RatingItemPasses(int ratingItem, Rating rating) {
+    return ratingItem == 0 || ratingItem == static_cast<int>(rating);
+}
+
 std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
-    if ((ratingItem != 0 && ratingItem != static_cast<int>(item.Rating)) ||
-        item.State == ItemState::Deleted) {
+    if (!RatingItemPasses(ratingItem, item.Rating) || item.State == ItemState::Deleted) {
         return std::nullopt;
     }
     ListRow row;
@@ -50,6 +44,8 @@ std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
     row.checked = item.State == ItemState::Enabled;
     row.memory = MemoryCellText(item);
     row.change = item.Change;
+    row.ratingValue = item.Rating;
+    row.item = &item;
     return row;
 }
 

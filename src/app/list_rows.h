@@ -13,8 +13,7 @@
 
 namespace qb {
 
-// One row of the main list: a caption and four cells, as shown. A row holds no reference to its record;
-// operations find the record by the row's texts.
+// One row of the main list: a caption and four cells, as shown, and the record the row stands for.
 struct ListRow {
     std::string caption; // Name
     std::int32_t iconIndex = 0;
@@ -24,8 +23,11 @@ struct ListRow {
     std::string memory;                   // "", "Running" or a size
     bool checked = false;                 // Enabled
     ChangeMark change = ChangeMark::None; // how it differs from the setting the user last accepted
+    Rating ratingValue = Rating::Unknown; // what the rating filter compares
+    // The record, owned by the inventory: valid until the next load, after which the list is filled anew.
+    const StartupItem* item = nullptr;
 
-    // Cell k as the sort compares it: 0 the caption, 1 to 4 the cells.
+    // The text of column k of the column table (list_columns.h), as the sort compares it.
     const std::string& Cell(int column) const;
 };
 
@@ -37,6 +39,9 @@ std::vector<std::string_view> TreeFilter(int position);
 // The rating filter's item: 0 lets every rating through, 1 to 5 only that rating.
 // The row of a record, or nullopt when the filter or its Deleted state hides it.
 std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem);
+
+// Whether a row passes the rating filter's item (0 lets every rating through).
+bool RatingItemPasses(int ratingItem, Rating rating);
 
 // Every row of the node and rating item, in inventory order; with changesOnly, only the rows of entries
 // that are new, returned or changed.

@@ -27,10 +27,15 @@ int CompareCellTexts(std::string_view a, std::string_view b) {
 }
 
 std::array<std::string, kColumnCount> ColumnTitles(bool win9x) {
-    return {"Program Name", "Command Path", "Location", "Rating", win9x ? "Status" : "Memory"};
+    std::array<std::string, kColumnCount> titles;
+    for (std::size_t i = 0; i < kListColumns.size(); ++i) {
+        const ListColumnInfo& column = kListColumns[i];
+        titles[i] = win9x && !column.win9xTitle.empty() ? column.win9xTitle : column.title;
+    }
+    return titles;
 }
 
-std::array<std::string, kColumnCount> SortState::Click(int column, std::vector<ListRow>& rows, bool win9x) {
+std::array<std::string, kColumnCount> SortState::Toggle(int column, bool win9x) {
     auto titles = ColumnTitles(win9x);
     if (column < 0 || column >= kColumnCount) {
         return titles;
@@ -43,7 +48,15 @@ std::array<std::string, kColumnCount> SortState::Click(int column, std::vector<L
         state = 1;
         titles[static_cast<std::size_t>(column)] += kAscendingMark;
     }
-    const int sign = state;
+    return titles;
+}
+
+std::array<std::string, kColumnCount> SortState::Click(int column, std::vector<ListRow>& rows, bool win9x) {
+    auto titles = Toggle(column, win9x);
+    if (column < 0 || column >= kColumnCount) {
+        return titles;
+    }
+    const int sign = state_[static_cast<std::size_t>(column)];
     // Equal rows keep their order: the stable sort is this list's choice for ties.
     std::stable_sort(rows.begin(), rows.end(), [&](const ListRow& a, const ListRow& b) {
         return sign * CompareCellTexts(a.Cell(column), b.Cell(column)) < 0;

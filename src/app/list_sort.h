@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/list_columns.h"
 #include "app/list_rows.h"
 
 #include <array>
@@ -12,12 +13,10 @@ namespace qb {
 // case (no other folding, no locale); a prefix sorts first. Negative, zero or positive.
 int CompareCellTexts(std::string_view a, std::string_view b);
 
-inline constexpr int kColumnCount = 5;
 inline constexpr std::string_view kAscendingMark = " \u25B2";
 inline constexpr std::string_view kDescendingMark = " \u25BC";
 
-// The titles of the five columns; the fifth is "Status" on the Windows 95 family, where only running or
-// not can be told.
+// The columns' titles, as the column table gives them for this system.
 std::array<std::string, kColumnCount> ColumnTitles(bool win9x);
 
 // Each column's sort direction: 0 never sorted, 1 last ascending, -1 last descending. It outlives
@@ -26,6 +25,9 @@ class SortState {
 public:
     // A click on a column title: flips that column, sorts the rows, and gives the titles with the mark.
     std::array<std::string, kColumnCount> Click(int column, std::vector<ListRow>& rows, bool win9x);
+    // The same click for a list that sorts itself: flips the column and gives the titles with the mark.
+    // Rows that compare equal keep the order they had.
+    std::array<std::string, kColumnCount> Toggle(int column, bool win9x);
     int Direction(int column) const { return state_.at(static_cast<std::size_t>(column)); }
 
 private:

@@ -1,5 +1,6 @@
 #include "app/rating_colours.h"
 
+#include "app/list_columns.h"
 #include "inventory/command_line.h"
 
 namespace qb {
@@ -20,33 +21,49 @@ Rgb RatingColour(Rating rating) {
     return {0xF8, 0xFA, 0xF9};
 }
 
-CellStyle StyleOfCell(const ListRow& row, int cell) {
+namespace {
+bool InvalidCommand(const ListRow& row) {
+    return row.commandCell.find(kInvalidPathMarker) != std::string::npos;
+}
+} // namespace
+
+CellStyle CommandCellStyle(const ListRow& row) {
+    return InvalidCommand(row) ? CellStyle{kInvalidCommandColour, std::nullopt} : CellStyle{};
+}
+
+CellStyle LocationCellStyle(const ListRow& row) {
+    return InvalidCommand(row) ? CellStyle{kBlack, std::nullopt} : CellStyle{};
+}
+
+CellStyle RatingCellStyle(const ListRow& row) {
+    // The cell's text decides, exactly as shown; another text keeps the list's own background.
+    const struct {
+        std::string_view text;
+        Rating rating;
+    } texts[] = {{"Hamful", Rating::Harmful},
+                 {"Not Required", Rating::NotRequired},
+                 {"User's Choice", Rating::UserChoice},
+                 {"Required", Rating::Required},
+                 {"Unknown", Rating::Unknown}};
     CellStyle style;
-    const bool invalid = row.commandCell.find(kInvalidPathMarker) != std::string::npos;
-    if (invalid && cell == 1) {
-        style.text = kInvalidCommandColour;
-    } else if (invalid && cell == 2) {
-        style.text = kBlack;
-    }
-    if (cell == 3) {
-        // The cell's text decides, exactly as shown; another text keeps the list's own background.
-        const struct {
-            std::string_view text;
-            Rating rating;
-        } texts[] = {{"Hamful", Rating::Harmful},
-                     {"Not Required", Rating::NotRequired},
-                     {"User's Choice", Rating::UserChoice},
-                     {"Required", Rating::Required},
-                     {"Unknown", Rating::Unknown}};
-        for (const auto& t : texts) {
-            if (row.rating == t.text) {
-                style.background = RatingColour(t.rating);
-            }
+    for (const auto& t : texts) {
+        if (row.rating == t.text) {
+            style.background = RatingColour(t.rating);
         }
-    } else if (cell == 4) {
-        style.background = kWhite;
     }
     return style;
+}
+
+CellStyle MemoryCellStyle(const ListRow&) {
+    return {std::nullopt, kWhite};
+}
+
+CellStyle StyleOfCell(const ListRow& row, int cell) {
+    if (cell < 0 || cell >= kColumnCount) {
+        return {};
+    }
+    const auto style = kListColumns[static_cast<std::size_t>(cell)].style;
+    return style != nullptr ? style(row) : CellStyle{};
 }
 
 } // namespace qb

@@ -1,27 +1,20 @@
+// The main window's list: filling it from the inventory, the filters of the tree and the rating, sorting,
+// the check boxes, the selection, and the signs of changes not applied yet.
 #include "app/t_main_form.h"
 
-#include "app/auxiliary_commands.h"
+#include "app/change_notice.h"
 #include "app/command_availability.h"
-#include "app/help_window.h"
-#include "app/qt_text.h"
-#include "app/rating_colours.h"
+#include "app/entry_list_model.h"
 #include "app/t_dlg_apply.h"
 #include "app/t_dlg_backup.h"
 #include "app/t_form_add.h"
 #include "baseline/change_watch.h"
-#include "changes/apply_engine.h"
-#include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
 #include "inventory/process_scan.h"
-#include "inventory/program_control.h"
 #include "inventory/row_texts.h"
-#include "inventory/startup_scan.h"
-#include "knowledge/info_page.h"
-#include "knowledge/ratings.h"
 #include "platform/platform_error.h"
 
-#include <QAction>
-#include <QApplication>
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -29,37 +22,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
-#include <QSplitter>
-#include <QTextBrowser>
 #include <QTimer>
 #include <QToolTip>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace qb {
-
-namespace {
-
-QColor ToColor(const Rgb& rgb) {
-    return QColor(rgb.red, rgb.green, rgb.blue);
-}
-
-SelectedRow ToSelectedRow(const ListRow& row) {
-    return {row.caption, row.commandCell, row.location};
-}
-
-bool SameRow(const ListRow& a, const ListRow& b) {
-    return a.caption == b.caption && a.location == b.location && a.commandCell == b.commandCell;
-}
-
-// The unnamed default value of a key has no name of its own; the list calls it as the command line does.
-QString CaptionText(const std::string& caption) {
-    return Q(ShownName(caption));
-}
-
-} // namespace
 
 TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* parent)
     : QMainWindow(parent), paths_(paths),
@@ -93,7 +62,11 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
     RestoreSettings();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The rows' icons and records belong to members that go before the child widgets do: the list lets
+    // go of its rows first.
+    listViewFix_->setModel(nullptr);
+}
 
 void TMainForm::Guard(const std::function<void()>& handler) {
     try {
@@ -113,50 +86,32 @@ int TMainForm::SelectedNodePosition() const {
     return item->data(0, kPositionRole).toInt();
 }
 
-// While the whole list is painted, every row's record comes from one index instead of a walk of the
-// inventory per row; the inventory does not change meanwhile.
-class TMainForm::RowRecordsScope {
-public:
-    explicit RowRecordsScope(TMainForm& form) : form_(form) {
-        if (form_.rowRecords_ == nullptr) {
-            records_.emplace(form_.session_.Items());
-            form_.rowRecords_ = &*records_;
-        }
-    }
-    RowRecordsScope(const RowRecordsScope&) = delete;
-    RowRecordsScope& operator=(const RowRecordsScope&) = delete;
-    ~RowRecordsScope() {
-        if (records_) {
-            form_.rowRecords_ = nullptr;
-        }
-    }
-
-private:
-    TMainForm& form_;
-    std::optional<RowRecords> records_;
-};
-
 void TMainForm::RefreshList() {
-    const RowRecordsScope records(*this);
+    // Every entry that is not deleted has its row; the filter decides which are shown.
+    std::vector<EntryListModel::Row> rows;
+    rows.reserve(session_.Items().Items.size());
+    for (const auto& item : session_.Items().Items) {
+        if (auto row = AddListRow(*item, 0)) {
+            rows.push_back({std::move(*row), IsPending(*item), false});
+        }
+    }
+    model_->Reset(std::move(rows));
+    ApplyFilter();
+}
+
+void TMainForm::ApplyFilter() {
     if (CountChangeMarks(session_.Items()).total() == 0) {
         changesOnly_ = false; // nothing left to show only: every row comes back
     }
     {
-        const QSignalBlocker quiet(listViewFix_);
-        building_ = true;
-        listViewFix_->clear();
-        rows_.clear();
-        building_ = false;
-        const int ratingItem = std::max(0, ratingButtons_->checkedId());
-        QList<QTreeWidgetItem*> items;
-        for (auto& row : RefreshRows(session_.Items(), SelectedNodePosition(), ratingItem, changesOnly_)) {
-            rows_.push_back(std::move(row));
-            items.append(MakeRowItem(rows_.back()));
-        }
-        building_ = true;
-        listViewFix_->addTopLevelItems(items); // one insertion for the whole list
-        building_ = false;
+        // As a list filled anew: no row stays selected. The pane and the commands follow below.
+        const QSignalBlocker quiet(listViewFix_->selectionModel());
+        listViewFix_->selectionModel()->clear();
     }
+    model_->ForgetAdded();
+    filter_->Unsort();
+    filter_->SetFilter(TreeFilter(SelectedNodePosition()), std::max(0, ratingButtons_->checkedId()),
+                       changesOnly_);
     ResetColumnTitles();
     FitColumns();
     UpdateCommandAvailability();
@@ -166,227 +121,92 @@ void TMainForm::RefreshList() {
 }
 
 void TMainForm::UpdateChangeNotice() {
-    const ChangeCounts counts = CountChangeMarks(session_.Items());
-    if (counts.total() == 0) {
-        buttonShowChanges_->setChecked(false);
-        changesPanel_->hide();
-        return;
-    }
-    QStringList parts;
-    if (counts.newEntries > 0) {
-        parts << QStringLiteral("%1 new").arg(counts.newEntries);
-    }
-    if (counts.returned > 0) {
-        parts << QStringLiteral("%1 returned").arg(counts.returned);
-    }
-    if (counts.changed > 0) {
-        parts << QStringLiteral("%1 changed").arg(counts.changed);
-    }
-    const QString entries = counts.total() == 1 ? QStringLiteral("entry") : QStringLiteral("entries");
-    changesText_->setText(QStringLiteral("Since you last accepted the startup setting: %1 %2.")
-                              .arg(parts.join(QStringLiteral(", ")), entries));
-    buttonDisableReturned_->setVisible(counts.returned > 0);
-    buttonShowChanges_->setChecked(changesOnly_);
-    changesPanel_->show();
+    changeNotice_->Update(CountChangeMarks(session_.Items()), changesOnly_);
 }
 
-void TMainForm::ButtonShowChangesClick() {
-    Guard([&] {
-        changesOnly_ = buttonShowChanges_->isChecked();
-        RefreshKeepingRow(SelectedRow());
-    });
-}
-
-void TMainForm::ButtonDisableReturnedClick() {
-    Guard([&] {
-        for (const StartupItem* item : session_.Items().LoadedItems) {
-            if (item->Change == ChangeMark::Returned && item->State == ItemState::Enabled) {
-                SetCheckedState(session_.Items(), {item->Name, item->Location, item->Command}, false);
-            }
-        }
-        RefreshKeepingRow(SelectedRow());
-    });
-}
-
-void TMainForm::ButtonAcceptChangesClick() {
-    Guard([&] {
-        session_.Accept();
-        RefreshKeepingRow(SelectedRow());
-    });
-}
-
-void TMainForm::RefreshKeepingRow(const ListRow* row) {
-    const std::optional<ListRow> kept = row ? std::optional(*row) : std::nullopt;
-    RefreshList();
-    if (!kept) {
-        return;
-    }
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (SameRow(rows_[i], *kept)) {
-            listViewFix_->setCurrentItem(listViewFix_->topLevelItem(static_cast<int>(i)));
-            return;
-        }
-    }
-}
-
-bool TMainForm::AddListRow(const StartupItem& item) {
-    auto row = qb::AddListRow(item, std::max(0, ratingButtons_->checkedId()));
-    if (!row) {
-        return false;
-    }
-    rows_.push_back(std::move(*row));
-    ShowRow(rows_.back());
-    return true;
-}
-
-void TMainForm::ShowRow(const ListRow& row) {
-    building_ = true;
-    listViewFix_->addTopLevelItem(MakeRowItem(row));
-    building_ = false;
-}
-
-QTreeWidgetItem* TMainForm::MakeRowItem(const ListRow& row) {
-    // Painted before it joins the list: an item in a list announces each of its cells' changes to it.
-    auto* item = new QTreeWidgetItem();
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    PaintRow(item, row);
-    return item;
-}
-
-void TMainForm::PaintRow(QTreeWidgetItem* shown, const ListRow& row) {
-    building_ = true;
-    shown->setText(0, CaptionText(row.caption));
-    shown->setIcon(0, MarkedIcon(icons_.At(row.iconIndex), row.change));
-    const StartupItem* record = RecordOfRow(row);
-    QFont font = listViewFix_->font();
-    font.setBold(record != nullptr && IsPending(*record)); // a change not applied yet
-    // A new item shows the list's font and colours without being told; only a shown one is set back.
-    const bool fresh = shown->treeWidget() == nullptr;
-    const bool setFont = !fresh || font.bold();
-    if (setFont) {
-        shown->setFont(0, font);
-    }
-    for (int column = 1; column < kColumnCount; ++column) {
-        shown->setText(column, Q(row.Cell(column)));
-        if (setFont) {
-            shown->setFont(column, font);
-        }
-        const CellStyle style = StyleOfCell(row, column);
-        if (!fresh || style.text) {
-            shown->setData(column, Qt::ForegroundRole,
-                           style.text ? QVariant(QBrush(ToColor(*style.text))) : QVariant());
-        }
-        if (!fresh || style.background) {
-            shown->setData(column, Qt::BackgroundRole,
-                           style.background ? QVariant(QBrush(ToColor(*style.background))) : QVariant());
-        }
-    }
-    shown->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
-    building_ = false;
-}
-
-const StartupItem* TMainForm::RecordOfRow(const ListRow& row) const {
-    return rowRecords_ != nullptr ? rowRecords_->Find(row) : qb::RecordOfRow(session_.Items(), row);
-}
-
-void TMainForm::ShowCurrentPage() {
-    const ListRow* row = SelectedRow();
-    if (row == nullptr) {
-        services_.browser.Navigate(StartPageAddress(services_.files));
-        return;
-    }
-    BuildInfoPage({row->caption, row->commandCell, row->location, row->rating}, session_.Items(),
-                  session_.Database(), services_);
+const StartupItem* TMainForm::RecordOfRow(const ListRow& row) {
+    return row.item != nullptr && row.item->State != ItemState::Deleted ? row.item : nullptr;
 }
 
 void TMainForm::UpdatePendingSigns() {
-    const RowRecordsScope records(*this);
-    bool repainted = false;
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(i))) {
-            const StartupItem* record = RecordOfRow(rows_[i]);
-            const bool pending = record != nullptr && IsPending(*record);
-            if (shown->font(0).bold() != pending) {
-                PaintRow(shown, rows_[i]);
-                repainted = true;
-            }
-        }
+    std::vector<bool> pending(static_cast<std::size_t>(model_->rowCount()));
+    for (int i = 0; i < model_->rowCount(); ++i) {
+        const StartupItem* record = RecordOfRow(model_->At(i).shown);
+        pending[static_cast<std::size_t>(i)] = record != nullptr && IsPending(*record);
     }
-    if (repainted) {
+    if (model_->UpdatePending(pending)) {
         FitColumns(); // bold text is wider: a changed row's cells are not to be cut off
     }
-    const auto pending = std::count_if(session_.Items().Items.begin(), session_.Items().Items.end(),
-                                       [](const auto& item) { return IsPending(*item); });
-    const auto total = RefreshRows(session_.Items(), 0, 0).size();
-    statusRows_->setText(QStringLiteral("%1 of %2 entries shown").arg(rows_.size()).arg(total));
-    statusPending_->setText(pending == 0   ? QString()
-                            : pending == 1 ? QStringLiteral("1 change not applied")
-                                           : QStringLiteral("%1 changes not applied").arg(pending));
-    setWindowTitle(pending == 0 ? QStringLiteral("Quillbrook") : QStringLiteral("Quillbrook *"));
+    int changes = 0;
+    int total = 0;
+    const auto labels = TreeFilter(0);
+    for (const auto& item : session_.Items().Items) {
+        changes += IsPending(*item) ? 1 : 0;
+        total +=
+            item->State != ItemState::Deleted &&
+                    std::find(labels.begin(), labels.end(), std::string_view(item->Location)) != labels.end()
+                ? 1
+                : 0;
+    }
+    statusRows_->setText(QStringLiteral("%1 of %2 entries shown").arg(filter_->rowCount()).arg(total));
+    statusPending_->setText(changes == 0   ? QString()
+                            : changes == 1 ? QStringLiteral("1 change not applied")
+                                           : QStringLiteral("%1 changes not applied").arg(changes));
+    setWindowTitle(changes == 0 ? QStringLiteral("Quillbrook") : QStringLiteral("Quillbrook *"));
 }
 
 void TMainForm::ResetColumnTitles() {
-    QStringList titles;
-    for (const auto& title : ColumnTitles(IsWin9xFamily(services_.system))) {
-        titles << Q(title);
-    }
-    listViewFix_->setHeaderLabels(titles);
+    model_->SetTitles(ColumnTitles(IsWin9xFamily(services_.system)));
 }
 
-bool TMainForm::SelectRow(const std::string& caption) {
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (rows_[i].caption == caption) {
-            listViewFix_->setCurrentItem(listViewFix_->topLevelItem(static_cast<int>(i)));
+bool TMainForm::SelectRecordRow(const StartupItem* record) {
+    for (int i = 0; record != nullptr && i < filter_->rowCount(); ++i) {
+        const QModelIndex shown = filter_->index(i, kNameColumn);
+        if (model_->At(filter_->mapToSource(shown).row()).shown.item == record) {
+            listViewFix_->setCurrentIndex(shown);
+            listViewFix_->scrollTo(shown);
             return true;
         }
     }
     return false;
 }
 
-const ListRow* TMainForm::SelectedRow() const {
-    const auto selected = listViewFix_->selectedItems();
-    if (selected.isEmpty()) {
-        return nullptr;
+bool TMainForm::SelectRow(const std::string& caption) {
+    for (int i = 0; i < filter_->rowCount(); ++i) {
+        if (model_->At(filter_->mapToSource(filter_->index(i, kNameColumn)).row()).shown.caption == caption) {
+            return SelectRecordRow(
+                model_->At(filter_->mapToSource(filter_->index(i, kNameColumn)).row()).shown.item);
+        }
     }
-    const int index = listViewFix_->indexOfTopLevelItem(selected.front());
-    return index >= 0 && static_cast<std::size_t>(index) < rows_.size()
-               ? &rows_[static_cast<std::size_t>(index)]
-               : nullptr;
+    return false;
+}
+
+int TMainForm::SelectedModelRow() const {
+    const QModelIndexList selected = listViewFix_->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : filter_->mapToSource(selected.front()).row();
+}
+
+const ListRow* TMainForm::SelectedRow() const {
+    const int row = SelectedModelRow();
+    return row < 0 ? nullptr : &model_->At(row).shown;
 }
 
 void TMainForm::UpdateCommandAvailability() {
-    const CommandAvailability a = AvailableCommands(SelectedRow(), IsLegacyNT(services_.system));
-    buttonEdit_->setEnabled(a.edit);
-    menuEdit_->setEnabled(a.edit);
-    buttonBrowse_->setEnabled(a.browse);
-    menuFind_->setEnabled(a.browse);
-    buttonProperties_->setEnabled(a.properties);
-    menuProperties_->setEnabled(a.properties);
-    buttonDelete_->setEnabled(a.remove);
-    menuDelete_->setEnabled(a.remove);
-    menuSearch_->setEnabled(a.search);
-    if (a.start) {
-        buttonRun_->setEnabled(*a.start);
-        menuRun_->setEnabled(*a.start);
-    }
-    if (a.stop) {
-        buttonClose_->setEnabled(*a.stop);
-        menuClose_->setEnabled(*a.stop);
-    }
+    actions_->SetAvailability(AvailableCommands(SelectedRow(), IsLegacyNT(services_.system)));
 }
 
 void TMainForm::TreeViewMainMouseUp(QTreeWidgetItem*) {
-    Guard([&] { RefreshList(); });
+    Guard([&] { ApplyFilter(); });
 }
 
 void TMainForm::RadioButtonGroupClick() {
-    Guard([&] { RefreshList(); });
+    Guard([&] { ApplyFilter(); });
 }
 
 void TMainForm::TreeSelectionMoved() {
     // A mouse press moves the selection too, but filters only when it is released over the node.
     if (!treeMouseDown_ && !treeSync_) {
-        Guard([&] { RefreshList(); });
+        Guard([&] { ApplyFilter(); });
     }
 }
 
@@ -396,168 +216,44 @@ void TMainForm::ListViewFixSelectItem() {
 
 void TMainForm::ListViewFixColumnClick(int column) {
     Guard([&] {
-        const ListRow* selected = SelectedRow();
-        const std::optional<ListRow> kept = selected ? std::optional(*selected) : std::nullopt;
-        const auto titles = sort_.Click(column, rows_, IsWin9xFamily(services_.system));
-        {
-            const RowRecordsScope records(*this);
-            const QSignalBlocker quiet(listViewFix_);
-            building_ = true;
-            listViewFix_->clear();
-            building_ = false;
-            QList<QTreeWidgetItem*> items;
-            for (const auto& row : rows_) {
-                items.append(MakeRowItem(row));
-            }
-            building_ = true;
-            listViewFix_->addTopLevelItems(items);
-            building_ = false;
-            for (std::size_t i = 0; kept && i < rows_.size(); ++i) {
-                if (SameRow(rows_[i], *kept)) { // the selected row stays selected, where it now is
-                    listViewFix_->setCurrentItem(listViewFix_->topLevelItem(static_cast<int>(i)));
-                    break;
-                }
-            }
-        }
-        QStringList labels;
-        for (const auto& title : titles) {
-            labels << Q(title);
-        }
-        listViewFix_->setHeaderLabels(labels);
+        // The selected row stays selected, where it now is.
+        model_->SetTitles(sort_.Toggle(column, IsWin9xFamily(services_.system)));
+        filter_->sort(column, sort_.Direction(column) > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
         FitColumns();
         UpdateCommandAvailability();
     });
 }
 
 void TMainForm::ListViewFixChange() {
-    if (building_) {
-        return;
-    }
+    Guard([&] { UpdateCommandAvailability(); });
+}
+
+void TMainForm::CheckBoxChanged(int modelRow, bool checked) {
     Guard([&] {
-        // Keep the rows' check marks as the list shows them.
-        for (int i = 0; i < listViewFix_->topLevelItemCount() && static_cast<std::size_t>(i) < rows_.size();
-             ++i) {
-            rows_[static_cast<std::size_t>(i)].checked =
-                listViewFix_->topLevelItem(i)->checkState(0) == Qt::Checked;
-        }
-        UpdateCommandAvailability();
-    });
-}
-
-void TMainForm::ToolButtonHelpClick() {
-    Guard([&] {
-        if (OpenHelp(services_)) {
-            return;
-        }
-        if (helpWindow_ == nullptr) {
-            helpWindow_ = new HelpWindow(services_, this);
-        }
-        helpWindow_->show();
-        helpWindow_->raise();
-        helpWindow_->activateWindow();
-    });
-}
-
-void TMainForm::ToolButtonAboutClick() {
-    Guard([&] {
-        // About shows the start page, which describes no entry: no row stays selected beside it, so the
-        // buttons act on nothing unseen and a click on a row shows its page again.
-        {
-            const QSignalBlocker quiet(listViewFix_);
-            listViewFix_->selectionModel()->clear();
-        }
-        UpdateCommandAvailability();
-        ShowAbout(services_);
-        services_.dialogs.ShowMessage(AboutText(QB_VERSION), MessageKind::Information, MessageButtons::Ok);
-    });
-}
-
-void TMainForm::ButtonPropertiesClick() {
-    Guard([&] { ShowProgramProperties(SelectedRow(), services_); });
-}
-
-void TMainForm::ButtonBrowseClick() {
-    Guard([&] { OpenProgramFolder(SelectedRow(), services_); });
-}
-
-void TMainForm::MenuSearchClick() {
-    Guard([&] { SearchWeb(SelectedRow(), services_); });
-}
-
-void TMainForm::ImageDonateClick() {
-    Guard([&] { OpenDonationPage(services_); });
-}
-
-void TMainForm::ImageTellClick() {
-    Guard([&] { OpenRecommendation(services_); });
-}
-
-void TMainForm::SnButtonRunClick() {
-    Guard([&] {
-        const ListRow* row = SelectedRow();
-        const auto selected = row ? std::optional(ToSelectedRow(*row)) : std::nullopt;
-        if (StartProgram(selected ? &*selected : nullptr, session_.Items(), services_) ==
-            ProgramControlResult::Refresh) {
-            RefreshKeepingRow(row); // the page shows the program running
-        }
-    });
-}
-
-void TMainForm::SnButtonCloseClick() {
-    Guard([&] {
-        const ListRow* row = SelectedRow();
-        const auto selected = row ? std::optional(ToSelectedRow(*row)) : std::nullopt;
-        // The window keeps painting while it waits for the program to close.
-        const auto pump = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
-        if (StopProgram(selected ? &*selected : nullptr, session_.Items(), services_, pump) ==
-            ProgramControlResult::Refresh) {
-            RefreshKeepingRow(row);
-        }
-    });
-}
-
-void TMainForm::CheckBoxChanged(QTreeWidgetItem* item, int column) {
-    if (building_ || column != 0) {
-        return;
-    }
-    const int index = listViewFix_->indexOfTopLevelItem(item);
-    if (index < 0 || static_cast<std::size_t>(index) >= rows_.size()) {
-        return;
-    }
-    ListRow& row = rows_[static_cast<std::size_t>(index)];
-    const bool checked = item->checkState(0) == Qt::Checked;
-    if (checked == row.checked) {
-        return; // another change of the row, not its check box
-    }
-    row.checked = checked;
-    SetCheckedState(session_.Items(), {row.caption, row.location, RowCommand(row.commandCell)}, checked);
-    UpdatePendingSigns();
-}
-
-void TMainForm::ButtonDeleteClick() {
-    Guard([&] {
-        const ListRow* row = SelectedRow();
-        if (row == nullptr) {
-            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
-                                          MessageButtons::Ok);
-            return;
-        }
-        DeleteMatchingEntries(session_.Items(), {row->caption, row->location, RowCommand(row->commandCell)});
-        // Only the row goes; the list is not rebuilt. No other row takes its selection: a second click on
-        // Delete must not mark the next entry too.
-        const auto index = static_cast<std::size_t>(row - rows_.data());
-        {
-            const QSignalBlocker quiet(listViewFix_);
-            building_ = true;
-            delete listViewFix_->takeTopLevelItem(static_cast<int>(index));
-            rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
-            listViewFix_->selectionModel()->clear();
-            building_ = false;
-        }
-        UpdateCommandAvailability();
+        const ListRow& row = model_->At(modelRow).shown;
+        SetCheckedState(session_.Items(), {row.caption, row.location, RowCommand(row.commandCell)}, checked);
         UpdatePendingSigns();
-        ShowCurrentPage();
+        UpdateCommandAvailability();
     });
+}
+
+void TMainForm::ToggleCurrentCheck() {
+    const QModelIndex current = listViewFix_->currentIndex();
+    if (current.isValid()) {
+        const QModelIndex box = current.siblingAtColumn(kNameColumn);
+        filter_->setData(box,
+                         box.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
+                         Qt::CheckStateRole);
+    }
+}
+
+void TMainForm::ShowRowMenu() {
+    const QModelIndex current = listViewFix_->currentIndex();
+    const QPoint at =
+        current.isValid()
+            ? listViewFix_->visualRect(current.siblingAtColumn(kNameColumn)).bottomLeft() + QPoint(24, 0)
+            : QPoint(4, 4);
+    popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(at));
 }
 
 void TMainForm::ShowEverything() {
@@ -567,133 +263,8 @@ void TMainForm::ShowEverything() {
     ratingButtons_->button(0)->setChecked(true);
 }
 
-void TMainForm::BulkDelete(int (*remove)(Inventory&), std::string_view nothingFound) {
-    Guard([&] {
-        if (remove(session_.Items()) == 0) {
-            services_.dialogs.ShowMessage(nothingFound, MessageKind::Information, MessageButtons::Ok);
-            return;
-        }
-        ShowEverything();
-        RefreshList();
-    });
-}
-
-void TMainForm::MenuDeleteInvaildClick() {
-    BulkDelete(&DeleteAllInvalid, kNoInvalidMessage);
-}
-
-void TMainForm::MenuDeleteHarmfulClick() {
-    BulkDelete(&DeleteAllHarmful, kNoHarmfulMessage);
-}
-
-void TMainForm::MenuDeleteDisabledClick() {
-    BulkDelete(&DeleteAllDisabled, kNoDisabledMessage);
-}
-
-void TMainForm::ToolButtonRefreshClick() {
-    Guard([&] {
-        if (HasPendingChanges(session_.Items()) &&
-            services_.dialogs.ShowMessage(kDiscardAndRefreshQuestion, MessageKind::Confirmation,
-                                          MessageButtons::YesNo) != DialogResult::Yes) {
-            return;
-        }
-        ShowEverything();
-        Reload();
-        RefreshList();
-    });
-}
-
 void TMainForm::Reload() {
     session_.Load();
-}
-
-void TMainForm::ToolButtonBackupClick() {
-    Guard([&] {
-        dlgBackup_->exec();
-        if (!dlgBackup_->ChosenFile().empty()) {
-            LoadBackupFile(dlgBackup_->ChosenFile());
-        }
-    });
-}
-
-void TMainForm::ToolButtonApplyClick() {
-    Guard([&] {
-        // Also an apply that stops part-way reloads: the list shows what the system now holds.
-        if (session_.Apply(*dlgApply_, true).outcome == ApplyOutcome::Applied) {
-            RefreshList(); // the node and the rating filter stay as they were
-        }
-    });
-}
-
-void TMainForm::ButtonAddClick() {
-    Guard([&] {
-        formAdd_->PrepareAdd();
-        formAdd_->exec();
-        if (!formAdd_->Accepted()) {
-            return;
-        }
-        const StartupItem& item = AddEntry(session_.Items(), formAdd_->NameText(), formAdd_->CommandText(),
-                                           formAdd_->LocationText(), services_, session_.Database(), icons_);
-        // Shown whatever node is selected, unless the rating filter hides it; then selected and in sight.
-        if (AddListRow(item)) {
-            QTreeWidgetItem* shown = listViewFix_->topLevelItem(static_cast<int>(rows_.size() - 1));
-            listViewFix_->setCurrentItem(shown);
-            listViewFix_->scrollToItem(shown);
-        }
-        FitColumns();
-        UpdatePendingSigns();
-    });
-}
-
-void TMainForm::ButtonEditClick() {
-    Guard([&] {
-        const ListRow* row = SelectedRow();
-        if (row == nullptr) {
-            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
-                                          MessageButtons::Ok);
-            return;
-        }
-        const auto rowIndex = static_cast<std::size_t>(row - rows_.data());
-        const int index = FindRecordForEdit(session_.Items(), row->caption, row->location);
-        if (index >= 0) {
-            if (const auto refusal = EditRefusal(*session_.Items().Items[static_cast<std::size_t>(index)])) {
-                services_.dialogs.ShowMessage(*refusal, MessageKind::Information, MessageButtons::Ok);
-                return;
-            }
-        }
-        formAdd_->PrepareEdit(row->caption, std::string(RowCommand(row->commandCell)), row->location, index);
-        formAdd_->exec();
-        if (!formAdd_->Accepted() || index < 0) {
-            return;
-        }
-        EditEntry(session_.Items(), index, formAdd_->NameText(), formAdd_->CommandText(),
-                  formAdd_->LocationText(), services_, session_.Database(), icons_);
-        UpdateRow(rowIndex, *session_.Items().Items[static_cast<std::size_t>(index)]);
-        FitColumns();
-        UpdatePendingSigns();
-        ShowCurrentPage(); // the page describes the entry as it is now
-    });
-}
-
-void TMainForm::UpdateRow(std::size_t index, const StartupItem& item) {
-    if (index >= rows_.size()) {
-        return;
-    }
-    ListRow& row = rows_[index];
-    row.caption = item.Name;
-    row.commandCell = CommandCellText(item);
-    row.location = item.Location;
-    row.rating = RatingText(item.Rating);
-    row.iconIndex = item.IconIndex;
-    PaintRow(listViewFix_->topLevelItem(static_cast<int>(index)), row);
-}
-
-void TMainForm::LoadBackupFile(const std::string& path) {
-    Guard([&] {
-        if (session_.Restore(path).loaded) {
-            RefreshList();
-        }
-    });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -736,33 +307,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (watched == listViewFix_ && type == QEvent::KeyPress) {
+        // Edit and Delete are not available with no row selected, so their keys are not taken as
+        // shortcuts; they still say why nothing happens, as the commands do.
         const auto* key = static_cast<QKeyEvent*>(event);
-        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-        if (plain && key->key() == Qt::Key_Delete) {
-            ButtonDeleteClick();
-            return true;
-        }
-        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            ButtonEditClick();
-            return true;
-        }
-        if (plain && key->key() == Qt::Key_Insert) {
-            ButtonAddClick();
-            return true;
-        }
-        if (plain && key->key() == Qt::Key_Space) {
-            // The row's check box, whichever of its cells was clicked to select it.
-            if (QTreeWidgetItem* current = listViewFix_->currentItem()) {
-                current->setCheckState(0,
-                                       current->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-            }
-            return true;
-        }
-        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
-            QTreeWidgetItem* current = listViewFix_->currentItem();
-            const QPoint at =
-                current ? listViewFix_->visualItemRect(current).bottomLeft() + QPoint(24, 0) : QPoint(4, 4);
-            popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(at));
+        if (actions_->DisabledActionForKey(key->key(), key->modifiers()) != nullptr) {
+            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
+                                          MessageButtons::Ok);
             return true;
         }
     }

@@ -1,4 +1,6 @@
 #include "app/auxiliary_commands.h"
+#include "app/change_notice.h"
+#include "app/entry_list_model.h"
 #include "app/jpeg_image.h"
 #include "app/list_sort.h"
 #include "app/rating_colours.h"
@@ -17,13 +19,13 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -43,39 +45,33 @@ QPixmap Picture(const QString& name) {
         DecodeJpeg(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
-QToolButton* ToolButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint,
-                        Glyph glyph) {
+// A toolbar button showing its command's action: caption under the icon, the action's tooltip.
+QToolButton* ToolButton(QToolBar* bar, const char* name, QAction* action) {
     auto* button = new QToolButton(bar);
     button->setObjectName(QLatin1String(name));
-    button->setText(caption);
-    button->setToolTip(hint);
-    button->setIcon(DrawnIcon(glyph, 32));
+    button->setDefaultAction(action);
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setMinimumSize(56, 52);
-    button->setAccessibleName(caption.trimmed());
-    button->setAccessibleDescription(hint);
+    button->setAccessibleName(action->text().trimmed());
+    button->setAccessibleDescription(action->toolTip());
     bar->addWidget(button);
     return button;
 }
 
+// A button of the column beside the list, showing its command's action. The caption carries its Alt-letter
+// mnemonic ("&Add"); the name read out is the caption itself.
 QPushButton* ColumnButton(QWidget* parent, QVBoxLayout* layout, const char* name, const QString& caption,
-                          const QString& hint) {
-    // The caption carries its Alt-letter mnemonic ("&Add"); the name read out is the caption itself.
+                          const QString& hint, QAction* action) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
     button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
     button->setMinimumSize(54, 25);
     layout->addWidget(button);
+    MainFormActions::Bind(button, action);
     return button;
-}
-
-QAction* MenuItem(QMenu* menu, const char* name, const QString& caption, Glyph glyph) {
-    QAction* action = menu->addAction(DrawnIcon(glyph, 16), caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
 }
 
 // Draws each cell as usual, then the grid lines of a report list at its right and bottom edges. (A style
@@ -100,6 +96,8 @@ public:
 } // namespace
 
 void TMainForm::BuildLayout() {
+    actions_ = std::make_unique<MainFormActions>(this);
+    ConnectCommands();
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -117,14 +115,7 @@ void TMainForm::BuildLayout() {
     right->setHandleWidth(3);
     listSplitter_ = right;
     right->addWidget(BuildListPanel());
-    browser_ = new QTextBrowser(right);
-    browser_->setObjectName(QStringLiteral("CppWebBrowserInfo"));
-    browser_->setAccessibleName(QStringLiteral("Information about the selected entry"));
-    // Links in the page open in the user's browser, through the shell.
-    browser_->setOpenLinks(false);
-    connect(browser_, &QTextBrowser::anchorClicked, this,
-            [this](const QUrl& url) { Guard([&] { OpenLink(url.toString().toStdString(), services_); }); });
-    right->addWidget(browser_);
+    right->addWidget(BuildInfoPane(right));
     // The list takes the larger share as the window grows: it is what the user works on.
     right->setSizes({300, 200});
     right->setStretchFactor(0, 3);
@@ -146,11 +137,6 @@ void TMainForm::BuildLayout() {
     statusPending_->setAccessibleName(QStringLiteral("Changes not applied"));
     statusBar()->addWidget(statusRows_);
     statusBar()->addWidget(statusPending_);
-
-    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
-            &TMainForm::ToolButtonRefreshClick);
-    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
-            &TMainForm::ToolButtonHelpClick);
 }
 
 QWidget* TMainForm::BuildTitlePanel() {
@@ -188,22 +174,13 @@ QWidget* TMainForm::BuildTitlePanel() {
     bar->setObjectName(QStringLiteral("ToolBarMain"));
     bar->setIconSize(QSize(32, 32));
     bar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: white; }"));
-    connect(ToolButton(bar, "ToolButtonApply", QStringLiteral("Apply"), QStringLiteral("Apply changes"),
-                       Glyph::Apply),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonApplyClick);
-    connect(ToolButton(bar, "ToolButtonRefresh", QStringLiteral("Refresh"),
-                       QStringLiteral("Refresh the current startup setting"), Glyph::Refresh),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonRefreshClick);
-    connect(ToolButton(bar, "ToolButtonBackup", QStringLiteral("  Backup  "),
-                       QStringLiteral("Backup current startup setting"), Glyph::Backup),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonBackupClick);
+    const MainFormActions& actions = *actions_;
+    ToolButton(bar, "ToolButtonApply", actions[Command::Apply]);
+    ToolButton(bar, "ToolButtonRefresh", actions[Command::Refresh]);
+    ToolButton(bar, "ToolButtonBackup", actions[Command::Backup]);
     bar->addSeparator();
-    connect(ToolButton(bar, "ToolButtonHelp", QStringLiteral("Help"), QStringLiteral("Help of Quillbrook"),
-                       Glyph::Help),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonHelpClick);
-    connect(ToolButton(bar, "ToolButtonAbout", QStringLiteral("About"), QStringLiteral("About Quillbrook"),
-                       Glyph::About),
-            &QToolButton::clicked, this, &TMainForm::ToolButtonAboutClick);
+    ToolButton(bar, "ToolButtonHelp", actions[Command::Help]);
+    ToolButton(bar, "ToolButtonAbout", actions[Command::About]);
     layout->addWidget(bar);
     return panel;
 }
@@ -296,60 +273,29 @@ QWidget* TMainForm::BuildLeftPanel() {
     return panel;
 }
 
-QWidget* TMainForm::BuildChangesPanel(QWidget* parent) {
-    // An information bar, as Windows tools show one: pale yellow, above what it speaks of.
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QStringLiteral("PanelChanges"));
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xce));
-    palette.setColor(QPalette::WindowText, Qt::black);
-    panel->setPalette(palette);
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(6, 3, 6, 3);
-    changesText_ = new QLabel(panel);
-    changesText_->setObjectName(QStringLiteral("LabelChanges"));
-    changesText_->setWordWrap(true);
-    layout->addWidget(changesText_, 1);
-    const auto button = [&](const char* name, const QString& text, const QString& tip) {
-        auto* b = new QPushButton(text, panel);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(tip);
-        b->setAccessibleName(tip);
-        layout->addWidget(b);
-        return b;
-    };
-    buttonShowChanges_ = button("ButtonShowChanges", QStringLiteral("Show &Only These"),
-                                QStringLiteral("List only the new, returned and changed entries"));
-    buttonShowChanges_->setCheckable(true);
-    buttonDisableReturned_ =
-        button("ButtonDisableReturned", QStringLiteral("&Disable Returned"),
-               QStringLiteral("Disable the returned entries again (applied with Apply)"));
-    buttonAcceptChanges_ = button("ButtonAcceptChanges", QStringLiteral("A&ccept"),
-                                  QStringLiteral("Accept the startup setting as it is: the marks clear"));
-    connect(buttonShowChanges_, &QPushButton::clicked, this, &TMainForm::ButtonShowChangesClick);
-    connect(buttonDisableReturned_, &QPushButton::clicked, this, &TMainForm::ButtonDisableReturnedClick);
-    connect(buttonAcceptChanges_, &QPushButton::clicked, this, &TMainForm::ButtonAcceptChangesClick);
-    panel->hide();
-    return panel;
-}
-
 QWidget* TMainForm::BuildListPanel() {
     auto* panel = new QWidget(this);
     auto* outer = new QVBoxLayout(panel);
     outer->setContentsMargins(0, 0, 4, 0);
     outer->setSpacing(4);
-    changesPanel_ = BuildChangesPanel(panel);
-    outer->addWidget(changesPanel_);
+    changeNotice_ = new ChangeNotice(panel);
+    connect(changeNotice_, &ChangeNotice::ShowOnlyToggled, this, &TMainForm::ButtonShowChangesClick);
+    connect(changeNotice_, &ChangeNotice::DisableReturnedClicked, this,
+            &TMainForm::ButtonDisableReturnedClick);
+    connect(changeNotice_, &ChangeNotice::AcceptClicked, this, &TMainForm::ButtonAcceptChangesClick);
+    outer->addWidget(changeNotice_);
     auto* layout = new QHBoxLayout();
     layout->setContentsMargins(0, 0, 0, 0);
     outer->addLayout(layout, 1);
 
-    listViewFix_ = new QTreeWidget(panel);
+    model_ = new EntryListModel(icons_, this);
+    filter_ = new EntryListFilter(this);
+    filter_->setSourceModel(model_);
+    listViewFix_ = new QTreeView(panel);
     listViewFix_->setObjectName(QStringLiteral("ListViewFix"));
-    listViewFix_->setColumnCount(kColumnCount);
+    listViewFix_->setModel(filter_);
     listViewFix_->setRootIsDecorated(false);
+    listViewFix_->setItemsExpandable(false);
     listViewFix_->setUniformRowHeights(true);
     listViewFix_->setAllColumnsShowFocus(true);
     listViewFix_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -357,19 +303,25 @@ QWidget* TMainForm::BuildListPanel() {
     listViewFix_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listViewFix_->setToolTip(QStringLiteral("Right click for more operation."));
     listViewFix_->setAccessibleName(QStringLiteral("Startup entries"));
-    listViewFix_->installEventFilter(this);             // keys: Delete, Enter, Insert, Shift+F10
+    listViewFix_->installEventFilter(this); // the keys of commands that are not available now
+    actions_->ScopeToList(listViewFix_);
     listViewFix_->viewport()->installEventFilter(this); // tooltips of cut-off cells; width changes
     listViewFix_->setContextMenuPolicy(Qt::CustomContextMenu);
     listViewFix_->setItemDelegate(new GridLineDelegate(listViewFix_));
+    QFont bold = listViewFix_->font();
+    bold.setBold(true);
+    model_->SetBoldFont(bold);
     QHeaderView* header = listViewFix_->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
     header->setStretchLastSection(false);
-    header->resizeSection(0, 118);
-    header->resizeSection(1, 150);
-    header->resizeSection(2, 118);
-    header->resizeSection(3, 78);
-    header->resizeSection(4, 53);
+    for (int column = 0; column < kColumnCount; ++column) {
+        header->resizeSection(column, kListColumns[static_cast<std::size_t>(column)].initialWidth);
+    }
+    // A right click on the titles offers the columns to show.
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    BuildColumnMenu();
+    connect(header, &QWidget::customContextMenuRequested, this, &TMainForm::ShowColumnMenu);
     connect(header, &QHeaderView::sectionResized, this, [this] {
         if (!fitting_) {
             userColumns_ = true; // the user's widths stand from now on
@@ -377,40 +329,32 @@ QWidget* TMainForm::BuildListPanel() {
     });
     ResetColumnTitles();
     connect(header, &QHeaderView::sectionClicked, this, &TMainForm::ListViewFixColumnClick);
-    connect(listViewFix_, &QTreeWidget::itemSelectionChanged, this, [this] {
+    connect(listViewFix_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         ListViewFixSelectItem();
         ListViewFixChange();
     });
-    connect(listViewFix_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-        CheckBoxChanged(item, column);
-        ListViewFixChange();
-    });
-    connect(listViewFix_, &QTreeWidget::itemDoubleClicked, this, [this] { ListViewFixDblClick(); });
+    model_->OnCheckToggled([this](int row, bool checked) { CheckBoxChanged(row, checked); });
+    connect(listViewFix_, &QTreeView::doubleClicked, this, [this] { ListViewFixDblClick(); });
     connect(listViewFix_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { popupMenu_->popup(listViewFix_->viewport()->mapToGlobal(pos)); });
     layout->addWidget(listViewFix_, 1);
 
     auto* column = new QVBoxLayout();
     column->setSpacing(4);
-    connect(ColumnButton(panel, column, "ButtonAdd", QStringLiteral("&Add"), QStringLiteral("Add entry...")),
-            &QPushButton::clicked, this, &TMainForm::ButtonAddClick);
-    buttonEdit_ =
-        ColumnButton(panel, column, "ButtonEdit", QStringLiteral("&Edit"), QStringLiteral("Edit entry..."));
-    buttonDelete_ = ColumnButton(panel, column, "ButtonDelete", QStringLiteral("&Delete"),
-                                 QStringLiteral("Delete entry"));
-    buttonProperties_ = ColumnButton(panel, column, "ButtonProperties", QStringLiteral("P&roperties"),
-                                     QStringLiteral("Show properties of the program"));
-    buttonBrowse_ = ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("&Open"),
-                                 QStringLiteral("Open program folder"));
-    buttonRun_ = ColumnButton(panel, column, "SnButtonRun", QStringLiteral("&Start"), QString());
-    buttonClose_ = ColumnButton(panel, column, "SnButtonClose", QStringLiteral("S&top"), QString());
+    const MainFormActions& actions = *actions_;
+    ColumnButton(panel, column, "ButtonAdd", QStringLiteral("&Add"), QStringLiteral("Add entry..."),
+                 actions[Command::Add]);
+    ColumnButton(panel, column, "ButtonEdit", QStringLiteral("&Edit"), QStringLiteral("Edit entry..."),
+                 actions[Command::Edit]);
+    ColumnButton(panel, column, "ButtonDelete", QStringLiteral("&Delete"), QStringLiteral("Delete entry"),
+                 actions[Command::Delete]);
+    ColumnButton(panel, column, "ButtonProperties", QStringLiteral("P&roperties"),
+                 QStringLiteral("Show properties of the program"), actions[Command::Properties]);
+    ColumnButton(panel, column, "ButtonBrowse", QStringLiteral("&Open"),
+                 QStringLiteral("Open program folder"), actions[Command::Browse]);
+    ColumnButton(panel, column, "SnButtonRun", QStringLiteral("&Start"), QString(), actions[Command::Run]);
+    ColumnButton(panel, column, "SnButtonClose", QStringLiteral("S&top"), QString(), actions[Command::Close]);
     column->addStretch(1);
-    connect(buttonEdit_, &QPushButton::clicked, this, &TMainForm::ButtonEditClick);
-    connect(buttonDelete_, &QPushButton::clicked, this, &TMainForm::ButtonDeleteClick);
-    connect(buttonProperties_, &QPushButton::clicked, this, &TMainForm::ButtonPropertiesClick);
-    connect(buttonBrowse_, &QPushButton::clicked, this, &TMainForm::ButtonBrowseClick);
-    connect(buttonRun_, &QPushButton::clicked, this, &TMainForm::SnButtonRunClick);
-    connect(buttonClose_, &QPushButton::clicked, this, &TMainForm::SnButtonCloseClick);
     layout->addLayout(column);
     return panel;
 }
@@ -418,34 +362,48 @@ QWidget* TMainForm::BuildListPanel() {
 void TMainForm::BuildPopupMenu() {
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName(QStringLiteral("SnPopupMenuStartup"));
-    connect(MenuItem(popupMenu_, "MenuAdd", QStringLiteral("Add entry..."), Glyph::Add), &QAction::triggered,
-            this, &TMainForm::MenuAddClick);
-    menuEdit_ = MenuItem(popupMenu_, "MenuEdit", QStringLiteral("Edit entry..."), Glyph::Edit);
+    const MainFormActions& actions = *actions_;
+    popupMenu_->addAction(actions[Command::Add]);
+    popupMenu_->addAction(actions[Command::Edit]);
     popupMenu_->addSeparator();
-    menuDelete_ = MenuItem(popupMenu_, "MenuDelete", QStringLiteral("Delete entry"), Glyph::Delete);
-    connect(MenuItem(popupMenu_, "MenuDeleteInvaild", QStringLiteral("Delete all invaild entries"),
-                     Glyph::Delete),
-            &QAction::triggered, this, &TMainForm::MenuDeleteInvaildClick);
-    connect(MenuItem(popupMenu_, "MenuDeleteHarmful", QStringLiteral("Delete all harmful entries"),
-                     Glyph::Delete),
-            &QAction::triggered, this, &TMainForm::MenuDeleteHarmfulClick);
-    connect(MenuItem(popupMenu_, "MenuDeleteDisabled", QStringLiteral("Delete all disabled entries"),
-                     Glyph::Delete),
-            &QAction::triggered, this, &TMainForm::MenuDeleteDisabledClick);
+    popupMenu_->addAction(actions[Command::Delete]);
+    popupMenu_->addAction(actions[Command::DeleteInvalid]);
+    popupMenu_->addAction(actions[Command::DeleteHarmful]);
+    popupMenu_->addAction(actions[Command::DeleteDisabled]);
     popupMenu_->addSeparator();
-    menuProperties_ = MenuItem(popupMenu_, "MenuProperties", QStringLiteral("Properties"), Glyph::Properties);
-    menuSearch_ = MenuItem(popupMenu_, "MenuSearch", QStringLiteral("Search in Google"), Glyph::Search);
+    popupMenu_->addAction(actions[Command::Properties]);
+    popupMenu_->addAction(actions[Command::Search]);
     popupMenu_->addSeparator();
-    menuFind_ = MenuItem(popupMenu_, "MenuFind", QStringLiteral("Open program folder"), Glyph::Open);
-    menuRun_ = MenuItem(popupMenu_, "MenuRun", QStringLiteral("Start this program"), Glyph::Start);
-    menuClose_ = MenuItem(popupMenu_, "MenuClose", QStringLiteral("Stop this program"), Glyph::Stop);
-    connect(menuEdit_, &QAction::triggered, this, &TMainForm::MenuEditClick);
-    connect(menuDelete_, &QAction::triggered, this, &TMainForm::MenuDeleteClick);
-    connect(menuProperties_, &QAction::triggered, this, &TMainForm::MenuPropertiesClick);
-    connect(menuSearch_, &QAction::triggered, this, &TMainForm::MenuSearchClick);
-    connect(menuFind_, &QAction::triggered, this, &TMainForm::MenuFindClick);
-    connect(menuRun_, &QAction::triggered, this, &TMainForm::MenuRunClick);
-    connect(menuClose_, &QAction::triggered, this, &TMainForm::MenuCloseClick);
+    popupMenu_->addAction(actions[Command::Browse]);
+    popupMenu_->addAction(actions[Command::Run]);
+    popupMenu_->addAction(actions[Command::Close]);
+}
+
+void TMainForm::ConnectCommands() {
+    const std::pair<Command, void (TMainForm::*)()> handlers[] = {
+        {Command::Add, &TMainForm::ButtonAddClick},
+        {Command::Edit, &TMainForm::ButtonEditClick},
+        {Command::Delete, &TMainForm::ButtonDeleteClick},
+        {Command::DeleteInvalid, &TMainForm::MenuDeleteInvaildClick},
+        {Command::DeleteHarmful, &TMainForm::MenuDeleteHarmfulClick},
+        {Command::DeleteDisabled, &TMainForm::MenuDeleteDisabledClick},
+        {Command::Properties, &TMainForm::ButtonPropertiesClick},
+        {Command::Search, &TMainForm::MenuSearchClick},
+        {Command::Browse, &TMainForm::ButtonBrowseClick},
+        {Command::Run, &TMainForm::SnButtonRunClick},
+        {Command::Close, &TMainForm::SnButtonCloseClick},
+        {Command::Apply, &TMainForm::ToolButtonApplyClick},
+        {Command::Refresh, &TMainForm::ToolButtonRefreshClick},
+        {Command::Backup, &TMainForm::ToolButtonBackupClick},
+        {Command::Help, &TMainForm::ToolButtonHelpClick},
+        {Command::About, &TMainForm::ToolButtonAboutClick},
+        {Command::ToggleCheck, &TMainForm::ToggleCurrentCheck},
+        {Command::RowMenu, &TMainForm::ShowRowMenu},
+    };
+    static_assert(std::size(handlers) == kCommandCount, "every command has its handler");
+    for (const auto& [command, handler] : handlers) {
+        connect((*actions_)[command], &QAction::triggered, this, handler);
+    }
 }
 
 } // namespace qb

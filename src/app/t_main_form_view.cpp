@@ -1,6 +1,8 @@
 // How the main window fits its screen and its content: column widths, the tree's label hit area, the
 // side pictures, cell tooltips, and the placement kept between runs.
 #include "app/column_widths.h"
+#include "app/entry_list_model.h"
+#include "app/list_columns.h"
 #include "app/t_main_form.h"
 #include "changes/pending_changes.h"
 #include "inventory/row_texts.h"
@@ -12,6 +14,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStyleOptionViewItem>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace qb {
@@ -19,14 +22,16 @@ namespace qb {
 namespace {
 
 constexpr int kNarrowestColumn = 60;
+constexpr int kMeasuredRows = 1000; // as a list view measures its content by default
 
 // The width a cell needs to show its whole text, as the list's delegate lays it out (check box and icon
 // included in the first column).
-int CellWidth(const QTreeWidget* view, const QModelIndex& index) {
+int CellWidth(const QTreeView* view, const QModelIndex& index) {
     QStyleOptionViewItem option;
     option.initFrom(view);
     option.widget = view;
-    option.font = view->font();
+    const QVariant font = index.data(Qt::FontRole);
+    option.font = font.isValid() ? font.value<QFont>() : view->font();
     option.decorationSize = QSize(16, 16);
     return view->itemDelegate()->sizeHint(option, index).width();
 }
@@ -43,57 +48,98 @@ bool TMainForm::OverNodeLabel(const QPoint& viewportPos) const {
     return viewportPos.x() >= cell.left() && viewportPos.x() < cell.left() + CellWidth(treeViewMain_, index);
 }
 
+int TMainForm::ContentWidth(int column) const {
+    // The rows a list view measures for its column's size hint: all of them up to a thousand, otherwise the
+    // thousand around the first row in sight.
+    const int rows = filter_->rowCount();
+    const int measured = std::min(rows, kMeasuredRows);
+    const QModelIndex top = listViewFix_->indexAt(QPoint(0, 0));
+    const int first = std::clamp((top.isValid() ? top.row() : 0) - measured / 2, 0, rows - measured);
+    int widest = 0;
+    for (int row = first; row < first + measured; ++row) {
+        const QModelIndex index = filter_->index(row, column);
+        const EntryListModel::Row& shown = model_->At(filter_->mapToSource(index).row());
+        // What sets a cell's width: its text, the bold of a pending change, and in the first column whether
+        // there is a program icon beside the check box.
+        QString key = index.data().toString();
+        key.prepend(QLatin1Char(shown.pending ? 'b' : 'n'))
+            .prepend(
+                QLatin1Char(column == kNameColumn && icons_.At(shown.shown.iconIndex).isNull() ? '-' : 'i'))
+            .prepend(QChar(column));
+        auto found = cellWidths_.constFind(key);
+        if (found == cellWidths_.constEnd()) {
+            found = cellWidths_.insert(key, CellWidth(listViewFix_, index));
+        }
+        widest = std::max(widest, *found);
+    }
+    return widest;
+}
+
 void TMainForm::FitColumns() {
     if (userColumns_ || listViewFix_ == nullptr) {
         return;
     }
     QHeaderView* header = listViewFix_->header();
-    std::vector<int> wanted(kColumnCount);
+    // Short texts (rating, memory) get what they need; the rest goes to the columns that share by what they
+    // hold (name, command, place), and whatever is left over to the command.
+    int available = listViewFix_->viewport()->width();
+    std::vector<int> sharing;
+    std::vector<int> sharingWants;
+    std::optional<std::size_t> takesRest;
+    std::vector<std::pair<int, int>> fitted;
     for (int column = 0; column < kColumnCount; ++column) {
-        wanted[static_cast<std::size_t>(column)] =
-            std::max(header->sectionSizeHint(column),
-                     static_cast<const QAbstractItemView*>(listViewFix_)->sizeHintForColumn(column));
+        if (listViewFix_->isColumnHidden(column)) {
+            continue;
+        }
+        const int wanted = std::max(header->sectionSizeHint(column), ContentWidth(column));
+        switch (kListColumns[static_cast<std::size_t>(column)].width) {
+        case ColumnWidth::FitText:
+            available -= wanted;
+            fitted.emplace_back(column, wanted);
+            break;
+        case ColumnWidth::TakesRest:
+            takesRest = sharing.size();
+            [[fallthrough]];
+        case ColumnWidth::Share:
+            sharing.push_back(column);
+            sharingWants.push_back(wanted);
+            break;
+        }
     }
-    // Rating and memory are short texts and get what they need; the rest goes to name, command and place,
-    // and whatever is left over to the command.
-    const int available = listViewFix_->viewport()->width() - wanted[3] - wanted[4];
-    const auto shared = ShareWidth(available, {wanted[0], wanted[1], wanted[2]}, kNarrowestColumn, 1);
+    const auto shared = ShareWidth(available, sharingWants, kNarrowestColumn,
+                                   takesRest.value_or(sharing.empty() ? 0 : sharing.size() - 1));
     fitting_ = true;
-    for (int column = 0; column < 3; ++column) {
-        header->resizeSection(column, shared[static_cast<std::size_t>(column)]);
+    for (std::size_t i = 0; i < sharing.size() && i < shared.size(); ++i) {
+        header->resizeSection(sharing[i], shared[i]);
     }
-    header->resizeSection(3, wanted[3]);
-    header->resizeSection(4, wanted[4]);
+    for (const auto& [column, width] : fitted) {
+        header->resizeSection(column, width);
+    }
     fitting_ = false;
 }
 
 QString TMainForm::RowToolTip(const QPoint& viewportPos) const {
     const QString hint = listViewFix_->toolTip();
     const QModelIndex index = listViewFix_->indexAt(viewportPos);
-    QTreeWidgetItem* shown = listViewFix_->itemAt(viewportPos);
-    if (!index.isValid() || shown == nullptr) {
+    if (!index.isValid()) {
         return hint;
     }
     QStringList lines;
     if (CellWidth(listViewFix_, index) > listViewFix_->columnWidth(index.column())) {
-        lines << shown->text(index.column()); // cut off in the list
+        lines << index.data().toString(); // cut off in the list
     }
-    const int row = listViewFix_->indexOfTopLevelItem(shown);
-    if (row >= 0 && static_cast<std::size_t>(row) < rows_.size()) {
-        if (const auto reason = ChangeMarkReason(rows_[static_cast<std::size_t>(row)].change); !reason.empty()) {
-            lines << QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
+    const ListRow& row = model_->At(filter_->mapToSource(index).row()).shown;
+    if (const auto reason = ChangeMarkReason(row.change); !reason.empty()) {
+        lines << QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
+    }
+    if (const StartupItem* record = RecordOfRow(row); record != nullptr && IsPending(*record)) {
+        QStringList kinds;
+        for (const ChangeKind kind : ChangeKinds(*record)) {
+            const auto name = ChangeKindName(kind);
+            kinds << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
         }
-        if (const StartupItem* record = RecordOfRow(rows_[static_cast<std::size_t>(row)]);
-            record != nullptr && IsPending(*record)) {
-            QStringList kinds;
-            for (const ChangeKind kind : ChangeKinds(*record)) {
-                const auto name = ChangeKindName(kind);
-                kinds << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-            }
-            lines << (kinds.isEmpty()
-                          ? QStringLiteral("Changed, not applied yet")
-                          : QStringLiteral("Not applied yet: ") + kinds.join(QStringLiteral(", ")));
-        }
+        lines << (kinds.isEmpty() ? QStringLiteral("Changed, not applied yet")
+                                  : QStringLiteral("Not applied yet: ") + kinds.join(QStringLiteral(", ")));
     }
     lines << hint;
     return lines.join(QLatin1Char('\n'));
@@ -163,6 +209,14 @@ void TMainForm::RestoreSettings() {
     if (settings.listSplitter.size() == 2) {
         listSplitter_->setSizes({settings.listSplitter[0], settings.listSplitter[1]});
     }
+    keptHiddenColumns_.clear();
+    for (const std::string& key : settings.hiddenColumns) {
+        if (const auto column = ListColumnByKey(key)) {
+            SetColumnShown(*column, false);
+        } else {
+            keptHiddenColumns_.push_back(key); // a column of another version: hidden there still
+        }
+    }
     if (settings.columns.size() == static_cast<std::size_t>(kColumnCount)) {
         fitting_ = true;
         for (int column = 0; column < kColumnCount; ++column) {
@@ -184,11 +238,19 @@ void TMainForm::SaveSettings() {
     for (const int size : listSplitter_->sizes()) {
         settings.listSplitter.push_back(size);
     }
-    if (userColumns_) {
-        for (int column = 0; column < kColumnCount; ++column) {
-            settings.columns.push_back(listViewFix_->columnWidth(column));
+    for (int column = 0; column < kColumnCount; ++column) {
+        const ListColumnInfo& info = kListColumns[static_cast<std::size_t>(column)];
+        const bool hidden = listViewFix_->isColumnHidden(column);
+        if (hidden) {
+            settings.hiddenColumns.emplace_back(info.key);
+        }
+        if (userColumns_) {
+            // A hidden column has no width of its own to keep; it comes back at its first width.
+            settings.columns.push_back(hidden ? info.initialWidth : listViewFix_->columnWidth(column));
         }
     }
+    settings.hiddenColumns.insert(settings.hiddenColumns.end(), keptHiddenColumns_.begin(),
+                                  keptHiddenColumns_.end());
     WriteWindowSettings(services_.registry, settings);
 }
 

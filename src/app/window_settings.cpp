@@ -1,7 +1,9 @@
 #include "app/window_settings.h"
 
+#include "app/list_columns.h"
 #include "platform/platform_error.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace qb {
@@ -64,6 +66,26 @@ std::string NumberListText(const std::vector<int>& numbers) {
     return text;
 }
 
+std::vector<std::string> ParseNameList(std::string_view text) {
+    std::vector<std::string> names;
+    while (!text.empty()) {
+        const auto comma = text.find(',');
+        const std::string_view part = text.substr(0, comma);
+        const bool name =
+            !part.empty() && part.size() <= 64 && std::all_of(part.begin(), part.end(), [](char c) {
+                return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+            });
+        if (name && std::find(names.begin(), names.end(), part) == names.end()) {
+            names.emplace_back(part);
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(comma + 1);
+    }
+    return names;
+}
+
 WindowSettings ReadWindowSettings(Registry& registry) {
     WindowSettings settings;
     const auto key = registry.OpenForReading(RegistryRoot::CurrentUser, kWindowSettingsKey);
@@ -76,7 +98,8 @@ WindowSettings ReadWindowSettings(Registry& registry) {
     }
     settings.sideSplitter = ReadList(*key, "SideSplitter", 2);
     settings.listSplitter = ReadList(*key, "ListSplitter", 2);
-    settings.columns = ReadList(*key, "Columns", 5);
+    settings.columns = ReadList(*key, "Columns", kListColumns.size());
+    settings.hiddenColumns = ParseNameList(ReadText(*key, "HiddenColumns"));
     return settings;
 }
 
@@ -101,6 +124,15 @@ bool WriteWindowSettings(Registry& registry, const WindowSettings& settings) {
         write("SideSplitter", settings.sideSplitter);
         write("ListSplitter", settings.listSplitter);
         write("Columns", settings.columns);
+        std::string hidden;
+        for (const std::string& name : settings.hiddenColumns) {
+            hidden += (hidden.empty() ? "" : ",") + name;
+        }
+        if (hidden.empty()) {
+            key->DeleteValue("HiddenColumns");
+        } else {
+            key->WriteString("HiddenColumns", hidden);
+        }
     } catch (const PlatformError&) {
         return false;
     }

@@ -9,7 +9,8 @@
 
 namespace qb {
 
-// How the user left the main window: its place and size, the two splitters and the list's column widths.
+// How the user left the main window: its place and size, the two splitters, the list's column widths and
+// which columns it shows.
 // Kept between runs in the tool's own key, HKEY_CURRENT_USER "SOFTWARE\Quillbrook\Window", as text values
 // of comma-separated numbers ("Placement" = "left,top,width,height,maximized"), so that a value from
 // another version or typed by hand is read as far as it makes sense and otherwise ignored.
@@ -26,6 +27,9 @@ struct WindowSettings {
     std::vector<int> sideSplitter; // the left panel and the rest
     std::vector<int> listSplitter; // the list and the information pane
     std::vector<int> columns;      // only once the user has set them; the list fits its content otherwise
+    // The keys (list_columns.h) of the columns the user has hidden, as "Location,Memory"; a key no column
+    // has is kept as it is, for the version that has that column.
+    std::vector<std::string> hiddenColumns;
 
     friend bool operator==(const WindowSettings&, const WindowSettings&) = default;
 };
@@ -42,5 +46,9 @@ bool WriteWindowSettings(Registry& registry, const WindowSettings& settings);
 // primary screen).
 std::optional<std::vector<int>> ParseNumberList(std::string_view text, std::size_t most, bool allowNegative);
 std::string NumberListText(const std::vector<int>& numbers);
+
+// "Location,Memory" -> {"Location", "Memory"}: the parts that are names (letters and digits); the others
+// are left out.
+std::vector<std::string> ParseNameList(std::string_view text);
 
 } // namespace qb

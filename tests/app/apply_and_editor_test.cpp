@@ -5,11 +5,11 @@
 #include "changes/pending_changes.h"
 #include "inventory/startup_scan.h"
 #include "knowledge/program_database.h"
+#include "main_window_fixture.h"
 #include "platform/faults/faulty_services.h"
 #include "support/paths.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
-#include "window_driver.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,76 +33,23 @@ namespace {
 
 using namespace test::paths;
 
-struct Window {
-    // beforeOpening: what happens to the machine after it is made and before the window opens on it.
-    explicit Window(const std::string& settings = "",
-                    const std::function<void(test::SandboxRoot&)>& beforeOpening = {}) {
-        if (!settings.empty()) {
-            root.Settings(settings);
-        }
-        root.File(kTool + "\\infotpl.dat", "<html><body><!--name--></body></html>")
-            .File(kTool + "\\mess.htm", "<html><body>Start</body></html>")
-            .Folder(kTool + "\\backup")
-            .File("C:\\Apps\\app.exe")
-            .Value(RegistryRoot::CurrentUser, CV + "Run", "Tool", "C:\\Apps\\app.exe")
-            .Value(RegistryRoot::CurrentUser, CV + "RunDisabled", "Off", "C:\\Gone\\off.exe");
-        if (beforeOpening) {
-            beforeOpening(root);
-        }
-        root.System().SetDialogs(dialogs);
-        const sandbox::PathMap& map = root.System().Paths();
-        PathMapping paths{[&map](std::string_view w) -> std::optional<std::string> {
-                              auto h = map.ToHost(w);
-                              return h ? std::optional(h->string()) : std::nullopt;
-                          },
-                          [&map](std::string_view l) { return map.ToWindows(l); }};
-        form = std::make_unique<TMainForm>(root.Services(), paths);
-        form->show();
+// Two entries, one of them disabled and invalid; `settings` are lines of the machine's sandbox.ini.
+void FillMachine(test::SandboxRoot& root, const std::string& settings = "") {
+    if (!settings.empty()) {
+        root.Settings(settings);
     }
-    // Runs `act` on the modal dialog once it is up, then lets exec() return.
-    template <typename Dialog> void WhenShown(Dialog* dialog, std::function<void(Dialog*)> act) {
-        QTimer::singleShot(0, dialog, [dialog, act] {
-            act(dialog);
-            if (dialog->isVisible()) {
-                dialog->reject();
-            }
-        });
-    }
-    QTreeWidget* List() { return form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix")); }
-    QTreeWidgetItem* Row(const std::string& caption) {
-        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-            if (List()->topLevelItem(i)->text(0).toStdString() == caption) {
-                return List()->topLevelItem(i);
-            }
-        }
-        return nullptr;
-    }
-    void Press(const char* name) { test::Press(form->findChild<QAbstractButton*>(QLatin1String(name))); }
-    std::vector<std::string> Captions() {
-        auto* list = List();
-        std::vector<std::string> out;
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            out.push_back(list->topLevelItem(i)->text(0).toStdString() + "|" +
-                          list->topLevelItem(i)->text(1).toStdString());
-        }
-        return out;
-    }
-    std::vector<std::string> Messages() {
-        std::vector<std::string> out;
-        for (const auto& m : dialogs.Messages()) {
-            out.push_back(m.text);
-        }
-        return out;
-    }
-    std::optional<RegistryValue> Value(const std::string& key, const std::string& name) {
-        auto opened = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, key);
-        return opened ? opened->ReadValue(name) : std::nullopt;
-    }
+    root.File(kTool + "\\infotpl.dat", "<html><body><!--name--></body></html>")
+        .File(kTool + "\\mess.htm", "<html><body>Start</body></html>")
+        .Folder(kTool + "\\backup")
+        .File("C:\\Apps\\app.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Tool", "C:\\Apps\\app.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "RunDisabled", "Off", "C:\\Gone\\off.exe");
+}
 
-    test::SandboxRoot root;
-    test::ScriptedDialogs dialogs;
-    std::unique_ptr<TMainForm> form;
-};
+std::optional<RegistryValue> Value(test::SandboxRoot& root, const std::string& key, const std::string& name) {
+    auto opened = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, key);
+    return opened ? opened->ReadValue(name) : std::nullopt;
+}
 
 void PressIn(QWidget* dialog, const char* name) {
     test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
@@ -127,7 +74,9 @@ void Fill(TFormAdd* editor, const QString& name, const QString& command, const Q
 } // namespace
 
 TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
-    Window w;
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     TFormAdd* editor = w.form->EntryEditor();
     // A 64-bit system: the machine's Run and RunOnce of 32-bit programs are places of their own.
     EXPECT_EQ(Offered(editor), QStringList({"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
@@ -136,7 +85,7 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
                                     "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services",
                                     "All Users\\Registry\\Run Services Once", "Current User\\Startup Menu",
                                     "All Users\\Startup Menu"}));
-    w.WhenShown<TFormAdd>(editor, [](TFormAdd* e) {
+    test::WhenShown<TFormAdd>(editor, [](TFormAdd* e) {
         EXPECT_EQ(e->windowTitle(), "Adding a startup program");
         EXPECT_EQ(e->NameText(), "New Program");
         Fill(e, "  Tool ", "C:\\x.exe", "Current User\\Registry\\Run");
@@ -150,17 +99,20 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
     w.Press("ButtonAdd");
     EXPECT_THAT(w.Messages(), ElementsAre("You are adding a duplicate of an existing startup item.",
                                           "Please enter a program name."));
-    EXPECT_THAT(w.Captions(), ElementsAre("Tool|C:\\Apps\\app.exe", "Off|[Invalid Path]C:\\Gone\\off.exe",
-                                          "Fresh|\"C:\\Apps\\app.exe\" /tray"));
+    EXPECT_THAT(w.CaptionsAndCommands(),
+                ElementsAre("Tool|C:\\Apps\\app.exe", "Off|[Invalid Path]C:\\Gone\\off.exe",
+                            "Fresh|\"C:\\Apps\\app.exe\" /tray"));
     EXPECT_EQ(w.form->Items().Items.back()->LoadedState, ItemState::Deleted);
     // The next add opens with the place the last one used.
-    w.WhenShown<TFormAdd>(editor,
-                          [](TFormAdd* e) { EXPECT_EQ(e->LocationText(), "Current User\\Startup Menu"); });
+    test::WhenShown<TFormAdd>(
+        editor, [](TFormAdd* e) { EXPECT_EQ(e->LocationText(), "Current User\\Startup Menu"); });
     w.Press("ButtonAdd");
 }
 
 TEST(EntryEditorWindow, AThirtyTwoBitSystemHasNoThirtyTwoBitPlacesToOffer) {
-    Window w("Architecture=x86");
+    test::SandboxRoot root;
+    FillMachine(root, "Architecture=x86");
+    test::MainWindow w(root.System());
     EXPECT_EQ(Offered(w.form->EntryEditor()),
               QStringList({"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
                            "All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
@@ -179,33 +131,36 @@ TEST(EntryEditorWindow, AThirtyTwoBitSystemHasNoThirtyTwoBitPlacesToOffer) {
 }
 
 TEST(EntryEditorWindow, EditsTheSelectedRowInPlace) {
-    Window w;
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     test::ClickRow(w.List(), w.Row("Off"));
-    w.WhenShown<TFormAdd>(w.form->EntryEditor(), [](TFormAdd* e) {
+    test::WhenShown<TFormAdd>(w.form->EntryEditor(), [](TFormAdd* e) {
         EXPECT_EQ(e->windowTitle(), "Editing a startup program");
         EXPECT_EQ(e->CommandText(), "C:\\Gone\\off.exe"); // without the marker
         e->findChild<QLineEdit*>(QStringLiteral("EditPath"))->setText("C:\\Apps\\app.exe /on");
         PressIn(e, "ButtonOK");
     });
     w.Press("ButtonEdit");
-    EXPECT_THAT(w.Captions(), ElementsAre("Tool|C:\\Apps\\app.exe", "Off|C:\\Apps\\app.exe /on"));
-    auto* list = w.form->findChild<QTreeWidget*>(QStringLiteral("ListViewFix"));
-    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);             // the check box stays
-    EXPECT_FALSE(list->topLevelItem(1)->data(1, Qt::ForegroundRole).isValid()); // valid now: no longer red
+    EXPECT_THAT(w.CaptionsAndCommands(), ElementsAre("Tool|C:\\Apps\\app.exe", "Off|C:\\Apps\\app.exe /on"));
+    EXPECT_EQ(w.RowAt(1).checkState(0), Qt::Unchecked);             // the check box stays
+    EXPECT_FALSE(w.RowAt(1).data(1, Qt::ForegroundRole).isValid()); // valid now: no longer red
     ASSERT_EQ(w.form->Items().EditedOriginals.size(), 1u);
     EXPECT_EQ(w.form->Items().EditedOriginals[0]->Command, "C:\\Gone\\off.exe");
 }
 
 TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
-    Window w;
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     test::ClickCheckBox(w.List(), w.Row("Tool"));
-    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.Row("Tool").checkState(0), Qt::Unchecked);
     TDlgApply* dialog = w.form->ApplyDialog();
     auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"));
     EXPECT_TRUE(box->isChecked());
 
     // Cancel: nothing written, not even the choice.
-    w.WhenShown<TDlgApply>(dialog, [](TDlgApply* d) {
+    test::WhenShown<TDlgApply>(dialog, [](TDlgApply* d) {
         auto* rows = d->findChild<QTreeWidget*>(QStringLiteral("SnListViewChanges"));
         ASSERT_EQ(rows->topLevelItemCount(), 1);
         EXPECT_EQ(rows->topLevelItem(0)->text(0), "Disable");
@@ -216,35 +171,37 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
         PressIn(d, "SnButtonCancel");
     });
     w.Press("ToolButtonApply");
-    EXPECT_TRUE(w.Value(CV + "Run", "Tool").has_value());
+    EXPECT_TRUE(Value(root, CV + "Run", "Tool").has_value());
     EXPECT_FALSE(box->isChecked()); // as the user left it in this run
-    EXPECT_EQ(w.Value("SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(1)); // created when missing
+    EXPECT_EQ(Value(root, "SOFTWARE\\Quillbrook", "AutoBackup"),
+              RegistryValue::Dword(1)); // created when missing
 
     // OK with the box unticked: applied, no backup, the choice stored.
-    w.WhenShown<TDlgApply>(dialog, [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
+    test::WhenShown<TDlgApply>(dialog, [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
     w.Press("ToolButtonApply");
-    EXPECT_FALSE(w.Value(CV + "Run", "Tool").has_value());
-    EXPECT_TRUE(w.Value(CV + "RunDisabled", "Tool").has_value());
-    EXPECT_EQ(w.Value("SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(0));
+    EXPECT_FALSE(Value(root, CV + "Run", "Tool").has_value());
+    EXPECT_TRUE(Value(root, CV + "RunDisabled", "Tool").has_value());
+    EXPECT_EQ(Value(root, "SOFTWARE\\Quillbrook", "AutoBackup"), RegistryValue::Dword(0));
     // The backup folder holds only the setting the user accepted, which is no backup.
-    const auto inBackupFolder = w.root.Services().files.FindFiles(kTool + "\\backup", "*.*");
+    const auto inBackupFolder = root.Services().files.FindFiles(kTool + "\\backup", "*.*");
     ASSERT_EQ(inBackupFolder.size(), 1u);
     EXPECT_EQ(inBackupFolder[0].name, "Accepted Setting.qbk");
     EXPECT_FALSE(HasPendingChanges(w.form->Items()));
 
     // A new run of the tool starts ticked, and the stored 0 unticks it at the next showing.
-    Window again;
+    test::SandboxRoot againRoot;
+    FillMachine(againRoot);
+    test::MainWindow again(againRoot.System());
     TDlgApply* fresh = again.form->ApplyDialog();
     EXPECT_TRUE(fresh->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
-    again.root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup",
-                     RegistryValue::Dword(0));
+    againRoot.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup", RegistryValue::Dword(0));
     test::ClickCheckBox(again.List(), again.Row("Tool"));
-    again.WhenShown<TDlgApply>(fresh, [](TDlgApply* d) {
+    test::WhenShown<TDlgApply>(fresh, [](TDlgApply* d) {
         EXPECT_FALSE(d->findChild<QCheckBox*>(QStringLiteral("CheckBoxBackup"))->isChecked());
         PressIn(d, "SnButtonCancel");
     });
     again.Press("ToolButtonApply");
-    EXPECT_TRUE(again.Value(CV + "Run", "Tool").has_value()); // cancelled
+    EXPECT_TRUE(Value(againRoot, CV + "Run", "Tool").has_value()); // cancelled
 
     // Nothing pending: said so, no dialog.
     w.Press("ToolButtonApply");
@@ -255,25 +212,27 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
 // the shortcut that had moved is moved back, the window says why, the user's marks stay, and Apply again,
 // once the registry can be written, makes them all; the next load marks none of them as a program's doing.
 TEST(ApplyWindow, AnApplyWhoseFinalWriteFailsMakesNothingAndKeepsTheMarks) {
-    Window w;
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     const std::string startup =
         "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
-    w.root.Folder(startup)
+    root.Folder(startup)
         .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", startup)
         .Shortcut(kTool + "\\ShortCutCurrUser\\Kept.lnk", "C:\\Apps\\app.exe");
     w.Press("ToolButtonRefresh");
     w.Press("ButtonAcceptChanges"); // the user has seen the shortcut: no mark from here
-    ASSERT_NE(w.Row("Kept"), nullptr);
+    ASSERT_TRUE(w.FindRow("Kept"));
     test::ClickCheckBox(w.List(), w.Row("Kept"));
     test::ClickCheckBox(w.List(), w.Row("Tool"));
 
     // The stored backup choice is there already: the apply dialog writes it only when missing.
-    w.root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup", RegistryValue::Dword(0));
-    const auto store = w.root.Path() / "registry.reg";
+    root.Value(RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook", "AutoBackup", RegistryValue::Dword(0));
+    const auto store = root.Path() / "registry.reg";
     std::filesystem::permissions(store, std::filesystem::perms::owner_read |
                                             std::filesystem::perms::group_read |
                                             std::filesystem::perms::others_read);
-    w.WhenShown<TDlgApply>(w.form->ApplyDialog(), [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
+    test::WhenShown<TDlgApply>(w.form->ApplyDialog(), [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
     w.Press("ToolButtonApply");
     std::filesystem::permissions(store, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
@@ -281,18 +240,18 @@ TEST(ApplyWindow, AnApplyWhoseFinalWriteFailsMakesNothingAndKeepsTheMarks) {
     const auto messages = w.Messages();
     ASSERT_GE(messages.size(), 1u);
     EXPECT_TRUE(messages.back().starts_with("Failed to set data for")) << messages.back();
-    EXPECT_FALSE(w.root.Services().files.FileExists(startup + "\\Kept.lnk")) << "moved back";
-    EXPECT_TRUE(w.root.Services().files.FileExists(kTool + "\\ShortCutCurrUser\\Kept.lnk"));
+    EXPECT_FALSE(root.Services().files.FileExists(startup + "\\Kept.lnk")) << "moved back";
+    EXPECT_TRUE(root.Services().files.FileExists(kTool + "\\ShortCutCurrUser\\Kept.lnk"));
     EXPECT_TRUE(HasPendingChanges(w.form->Items())) << "the user's marks stay for another try";
-    EXPECT_EQ(w.Row("Kept")->checkState(0), Qt::Checked);
-    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.Row("Kept").checkState(0), Qt::Checked);
+    EXPECT_EQ(w.Row("Tool").checkState(0), Qt::Unchecked);
 
-    w.WhenShown<TDlgApply>(w.form->ApplyDialog(), [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
+    test::WhenShown<TDlgApply>(w.form->ApplyDialog(), [](TDlgApply* d) { PressIn(d, "SnButtonOK"); });
     w.Press("ToolButtonApply");
-    EXPECT_TRUE(w.root.Services().files.FileExists(startup + "\\Kept.lnk"));
+    EXPECT_TRUE(root.Services().files.FileExists(startup + "\\Kept.lnk"));
     EXPECT_FALSE(HasPendingChanges(w.form->Items()));
-    EXPECT_EQ(w.Row("Kept")->checkState(0), Qt::Checked);
-    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.Row("Kept").checkState(0), Qt::Checked);
+    EXPECT_EQ(w.Row("Tool").checkState(0), Qt::Unchecked);
 
     w.Press("ToolButtonRefresh");
     for (const StartupItem* item : w.form->Items().LoadedItems) {
@@ -350,19 +309,22 @@ TEST(ApplyWindow, OpeningRollsBackAnApplyThatWasCutOffAndSaysSo) {
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
         ASSERT_TRUE(root.Services().files.FileExists(startup + "\\Kept.lnk")) << "the kill came too late";
     };
-    Window w("", killedWhileEnabling);
+    test::SandboxRoot root;
+    FillMachine(root);
+    killedWhileEnabling(root);
+    test::MainWindow w(root.System(), {.settle = false});
     EXPECT_THAT(w.Messages(), ElementsAre()) << "said once the window is up, not before";
     QCoreApplication::processEvents();
     EXPECT_THAT(w.Messages(),
                 ElementsAre("An apply that was cut off was rolled back: the startup entries are "
                             "as they were before it."));
-    EXPECT_FALSE(w.root.Services().files.FileExists(startup + "\\Kept.lnk"));
-    const auto rows = w.Captions(); // "caption|command"
+    EXPECT_FALSE(root.Services().files.FileExists(startup + "\\Kept.lnk"));
+    const auto rows = w.CaptionsAndCommands(); // "caption|command"
     EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
                             [](const std::string& row) { return row.starts_with("Kept|"); }),
               1);
-    ASSERT_NE(w.Row("Kept"), nullptr);
-    EXPECT_EQ(w.Row("Kept")->checkState(0), Qt::Unchecked);
+    ASSERT_TRUE(w.FindRow("Kept"));
+    EXPECT_EQ(w.Row("Kept").checkState(0), Qt::Unchecked);
 }
 
 } // namespace qb

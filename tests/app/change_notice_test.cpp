@@ -32,8 +32,7 @@ struct ChangedDemo {
 
 // The row's tooltip as a hover over its name shows it.
 std::string NameTip(MainWindow& window, const std::string& caption) {
-    QTreeWidgetItem* row = window.Row(caption);
-    const QRect rect = window.List()->visualItemRect(row);
+    const QRect rect = window.List()->visualRect(window.Row(caption));
     QHelpEvent help(QEvent::ToolTip, QPoint(rect.left() + 40, rect.center().y()),
                     window.List()->viewport()->mapToGlobal(QPoint(rect.left() + 40, rect.center().y())));
     QApplication::sendEvent(window.List()->viewport(), &help);
@@ -80,10 +79,10 @@ TEST(ChangeNotice, SaysWhatChangedShowsOnlyThoseRowsAndClearsWhenAccepted) {
 TEST(ChangeNotice, DisableReturnedUnticksTheReturnedEntryAsAPendingChange) {
     ChangedDemo changed;
     MainWindow window(changed.demo.System());
-    ASSERT_EQ(window.Row("Gamedock Launcher")->checkState(0), Qt::Checked);
+    ASSERT_EQ(window.Row("Gamedock Launcher").checkState(0), Qt::Checked);
     window.Press("ButtonDisableReturned");
-    EXPECT_EQ(window.Row("Gamedock Launcher")->checkState(0), Qt::Unchecked);
-    EXPECT_EQ(window.Row("Sneaky")->checkState(0), Qt::Checked);
+    EXPECT_EQ(window.Row("Gamedock Launcher").checkState(0), Qt::Unchecked);
+    EXPECT_EQ(window.Row("Sneaky").checkState(0), Qt::Checked);
     EXPECT_EQ(window.StatusText(), "19 of 19 entries shown|1 change not applied");
 }
 

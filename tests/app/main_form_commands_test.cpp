@@ -50,16 +50,6 @@ void PressKeyOnNextBox(Qt::Key key, std::string* text) {
     });
 }
 
-// Runs `act` once the modal dialog is up; closes it afterwards if `act` left it open.
-void WhenShown(QDialog* dialog, std::function<void()> act) {
-    QTimer::singleShot(0, dialog, [dialog, act] {
-        act();
-        if (dialog->isVisible()) {
-            dialog->reject();
-        }
-    });
-}
-
 // Processes that run but whose memory this user may not read.
 class UnreadableMemory : public Processes {
 public:
@@ -88,7 +78,7 @@ TEST(MainFormQuestions, EnterOnTheRefreshAndCloseQuestionsKeepsTheChanges) {
     PressKeyOnNextBox(Qt::Key_Return, &asked);
     w.Press("ToolButtonRefresh");
     EXPECT_EQ(asked, kDiscardAndRefreshQuestion);
-    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.Row("Tool").checkState(0), Qt::Unchecked);
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
 
     PressKeyOnNextBox(Qt::Key_Enter, &asked);
@@ -99,7 +89,7 @@ TEST(MainFormQuestions, EnterOnTheRefreshAndCloseQuestionsKeepsTheChanges) {
 
     PressKeyOnNextBox(Qt::Key_Escape, &asked);
     w.Press("ToolButtonRefresh");
-    EXPECT_EQ(w.Row("Tool")->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.Row("Tool").checkState(0), Qt::Unchecked);
 }
 
 TEST(MainFormCommands, WhatCouldNotBeOpenedIsSaid) {
@@ -134,7 +124,7 @@ TEST(MainFormCommands, WhatCouldNotBeOpenedIsSaid) {
     // View in the backup dialog, where no text viewer exists.
     TDlgBackup* dialog = w.form->BackupDialog();
     w.scripted.ChooseFile("C:\\Program Files\\Quillbrook\\backup\\mine.qbk");
-    WhenShown(dialog, [&] {
+    test::WhenShown(dialog, [&] {
         test::Press(dialog->findChild<QPushButton*>(QStringLiteral("SnButtonNew")));
         auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
         test::ClickRow(list, list->topLevelItem(0));
@@ -164,7 +154,7 @@ TEST(MainFormCommands, ARunningProgramWhoseMemoryCannotBeReadIsCalledRunning) {
     FillMachine(root);
     UnreadableMemory processes(root.Services().processes);
     test::MainWindow w(root.System(), nullptr, &processes);
-    EXPECT_EQ(w.Row("Tool")->text(4), "Running");
+    EXPECT_EQ(w.Row("Tool").text(4), "Running");
     w.SelectRow("Tool");
     EXPECT_EQ(w.PaneText(),
               "Tool\nC:\\Apps\\tool.exe\nCurrent User\\Registry\\Run\nUnknown\nUnknown Application\n"
@@ -182,10 +172,12 @@ TEST(MainFormKeyboard, KeysDoWhatTheButtonsDo) {
     const auto noteTitle = [&] { titles.push_back(editor->windowTitle().toStdString()); };
 
     w.SelectRow("Agent");
-    WhenShown(editor, noteTitle);
+    test::WhenShown(editor, noteTitle);
     QTest::keyClick(w.List(), Qt::Key_Return);
-    WhenShown(editor, noteTitle);
+    w.Activate(); // the keys are the window's shortcuts: they need it active, as after the editor closes
+    test::WhenShown(editor, noteTitle);
     QTest::keyClick(w.List(), Qt::Key_Insert);
+    w.Activate();
     EXPECT_THAT(titles, ElementsAre("Editing a startup program", "Adding a startup program"));
 
     QTest::keyClick(w.List(), Qt::Key_Delete);
@@ -250,10 +242,12 @@ TEST(MainFormCommands, FileDialogsStartInTheBackupFolderAndOnTheSystemDrive) {
     FillMachine(root);
     test::MainWindow w(root.System());
     TDlgBackup* backup = w.form->BackupDialog();
-    WhenShown(backup, [&] { test::Press(backup->findChild<QPushButton*>(QStringLiteral("SnButtonNew"))); });
+    test::WhenShown(backup,
+                    [&] { test::Press(backup->findChild<QPushButton*>(QStringLiteral("SnButtonNew"))); });
     w.Press("ToolButtonBackup");
     TFormAdd* editor = w.form->EntryEditor();
-    WhenShown(editor, [&] { test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonFind"))); });
+    test::WhenShown(editor,
+                    [&] { test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonFind"))); });
     w.Press("ButtonAdd");
     std::vector<std::string> folders;
     for (const auto& dialog : w.scripted.FileDialogs()) {
@@ -273,7 +267,7 @@ TEST(MainFormCommands, TheEditorKeepsTheTextsTheUserLeftAlone) {
     TFormAdd* editor = w.form->EntryEditor();
     const auto edit = [&](const std::string& row, const char* box, const QString& text) {
         w.SelectRow(row);
-        WhenShown(editor, [&] {
+        test::WhenShown(editor, [&] {
             editor->findChild<QLineEdit*>(QLatin1String(box))->setText(text);
             test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonOK")));
         });
@@ -338,7 +332,7 @@ TEST(MainFormCommands, AFileOfTheStartupFolderIsListedAndNotEdited) {
     w.Press("ButtonEdit");
     EXPECT_THAT(w.Messages(), ElementsAre(std::string(kOnlyShortcutsEditedMessage)));
     EXPECT_FALSE(w.form->EntryEditor()->isVisible());
-    EXPECT_EQ(w.Row("boot.bat")->text(1).toStdString(), startup + "\\boot.bat");
+    EXPECT_EQ(w.Row("boot.bat").text(1).toStdString(), startup + "\\boot.bat");
 }
 
 } // namespace qb

@@ -10,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -121,7 +122,7 @@ TEST(MainFormPane, ThePaneShowsTheSelectedRowAsItIsNowOrTheWelcomePage) {
 
     // A filter change, Refresh: no row is selected any more, so the welcome page.
     w.Press("RadioRating5");
-    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+    EXPECT_TRUE(w.SelectedCaptions().empty());
     EXPECT_EQ(w.PaneText(), "Welcome");
     w.SelectRow("Tool");
     EXPECT_EQ(w.PaneText(), Page("Tool", "C:\\Apps\\tool.exe", "Current User\\Registry\\Run",
@@ -139,7 +140,7 @@ TEST(MainFormPane, ThePaneShowsTheSelectedRowAsItIsNowOrTheWelcomePage) {
     // About shows the welcome page: then no row is selected, and a click on the row shows its page again.
     w.scripted.Answer(DialogResult::Ok);
     w.Press("ToolButtonAbout");
-    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+    EXPECT_TRUE(w.SelectedCaptions().empty());
     EXPECT_FALSE(w.Find<QPushButton>("ButtonDelete")->isEnabled());
     EXPECT_EQ(w.PaneText(), "Welcome");
     w.SelectRow("Tool");
@@ -153,7 +154,7 @@ TEST(MainFormList, DeleteLeavesNoRowSelected) {
     w.SelectRow("Agent");
     w.Press("ButtonDelete");
     EXPECT_THAT(w.Captions(), ElementsAre("Setup", "Tool", "Once"));
-    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+    EXPECT_TRUE(w.SelectedCaptions().empty());
     EXPECT_FALSE(w.Find<QPushButton>("ButtonDelete")->isEnabled()); // a second quick click marks nothing
     EXPECT_EQ(w.PaneText(), "Welcome");
     EXPECT_EQ(w.form->Items().Items[1]->State, ItemState::Enabled);
@@ -170,12 +171,12 @@ TEST(MainFormList, ChangedRowsTitleAndStatusBarShowWhatIsNotApplied) {
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
     EXPECT_EQ(w.StatusText(), "4 of 4 entries shown|1 change not applied");
     std::vector<bool> bold;
-    for (int i = 0; i < w.List()->topLevelItemCount(); ++i) {
-        bold.push_back(w.List()->topLevelItem(i)->font(0).bold());
+    for (int i = 0; i < w.RowCount(); ++i) {
+        bold.push_back(w.RowAt(i).font(0).bold());
     }
     EXPECT_THAT(bold, ElementsAre(false, false, true, false));
     // The changed row's tooltip names the change.
-    const QRect toolRect = w.List()->visualItemRect(w.Row("Tool"));
+    const QRect toolRect = w.List()->visualRect(w.Row("Tool"));
     const QPoint at(w.List()->header()->sectionViewportPosition(2) + 4, toolRect.center().y());
     QHelpEvent help(QEvent::ToolTip, at, w.List()->viewport()->mapToGlobal(at));
     QApplication::sendEvent(w.List()->viewport(), &help);
@@ -188,7 +189,7 @@ TEST(MainFormList, ChangedRowsTitleAndStatusBarShowWhatIsNotApplied) {
 
     test::PressSpaceOn(w.List(), w.Row("Tool")); // ticked again
     EXPECT_EQ(w.StatusText(), "2 of 3 entries shown|1 change not applied");
-    EXPECT_FALSE(w.Row("Tool")->font(0).bold());
+    EXPECT_FALSE(w.Row("Tool").font(0).bold());
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
 }
 
@@ -223,10 +224,36 @@ TEST(MainFormList, ANewEntryIsSelectedAndInSight) {
     });
     w.Press("ButtonAdd");
     EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Newcomer"));
-    const QRect shown = w.List()->visualItemRect(w.Row("Newcomer"));
+    const QRect shown = w.List()->visualRect(w.Row("Newcomer"));
     EXPECT_TRUE(w.List()->viewport()->rect().contains(shown)) << "the new row is out of sight";
     EXPECT_EQ(w.PaneText(),
               Page("Newcomer", "C:\\Apps\\tool.exe", "Current User\\Registry\\Run", kNotRunning));
+}
+
+// A new entry is shown under whatever node is selected, so that the user sees what was added; the next
+// filter lists what the node lists.
+TEST(MainFormList, ANewEntryShowsUnderAnyNodeUntilTheListIsFilteredAgain) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    w.ClickNodeLabelEnd("RunOnceEx");
+    ASSERT_THAT(w.Captions(), ElementsAre("Setup"));
+    TFormAdd* editor = w.form->EntryEditor();
+    QTimer::singleShot(0, editor, [editor] {
+        auto* name = editor->findChild<QLineEdit*>(QStringLiteral("EditName"));
+        name->selectAll();
+        QTest::keyClicks(name, QStringLiteral("Newcomer"));
+        QTest::keyClicks(editor->findChild<QLineEdit*>(QStringLiteral("EditPath")),
+                         QStringLiteral("C:\\Apps\\tool.exe"));
+        test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonOK")));
+    });
+    w.Press("ButtonAdd");
+    EXPECT_THAT(w.Captions(), ElementsAre("Setup", "Newcomer"));
+    EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Newcomer"));
+    w.ClickNodeLabelEnd("RunOnceEx"); // the same node again
+    EXPECT_THAT(w.Captions(), ElementsAre("Setup"));
+    w.ClickNodeLabelEnd("Run", 1); // Current User › Registry › Run, where it was added
+    EXPECT_THAT(w.Captions(), ElementsAre("Tool", "Newcomer"));
 }
 
 } // namespace qb
@@ -236,31 +263,32 @@ namespace qb {
 namespace {
 
 // The widths a cell needs to show its whole text.
-int NeededWidth(QTreeWidget* list, QTreeWidgetItem* item, int column) {
+int NeededWidth(QTreeView* list, const QModelIndex& index) {
     QStyleOptionViewItem option;
     option.initFrom(list);
     option.widget = list;
-    option.font = item->font(column);
+    const QVariant font = index.data(Qt::FontRole);
+    option.font = font.isValid() ? font.value<QFont>() : list->font();
     option.decorationSize = QSize(16, 16);
-    return list->itemDelegate()->sizeHint(option, list->indexFromItem(item, column)).width();
+    return list->itemDelegate()->sizeHint(option, index).width();
 }
 
-std::vector<std::string> CutCells(QTreeWidget* list, std::initializer_list<int> columns) {
+std::vector<std::string> CutCells(QTreeView* list, std::initializer_list<int> columns) {
     std::vector<std::string> cut;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    for (int i = 0; i < list->model()->rowCount(); ++i) {
         for (const int column : columns) {
-            QTreeWidgetItem* item = list->topLevelItem(i);
-            if (NeededWidth(list, item, column) > list->columnWidth(column)) {
-                cut.push_back(item->text(column).toStdString());
+            const QModelIndex index = list->model()->index(i, column);
+            if (NeededWidth(list, index) > list->columnWidth(column)) {
+                cut.push_back(index.data().toString().toStdString());
             }
         }
     }
     return cut;
 }
 
-int TotalWidth(QTreeWidget* list) {
+int TotalWidth(QTreeView* list) {
     int total = 0;
-    for (int column = 0; column < list->columnCount(); ++column) {
+    for (int column = 0; column < list->model()->columnCount(); ++column) {
         total += list->columnWidth(column);
     }
     return total;
@@ -273,13 +301,13 @@ TEST(MainFormColumns, TheColumnsShareTheListsWidthAndCutCellsShowTheirTextInTheT
     test::MainWindow w(demo.System());
     w.form->resize(1450, 900);
     QApplication::processEvents();
-    QTreeWidget* list = w.List();
-    ASSERT_GT(list->topLevelItemCount(), 5);
+    QTreeView* list = w.List();
+    ASSERT_GT(w.RowCount(), 5);
     EXPECT_EQ(TotalWidth(list), list->viewport()->width());
     // At this size nothing is cut off, the titles included.
     EXPECT_TRUE(CutCells(list, {0, 1, 2, 3, 4}).empty())
         << ::testing::PrintToString(CutCells(list, {0, 1, 2, 3, 4}));
-    for (int column = 0; column < list->columnCount(); ++column) {
+    for (int column = 0; column < list->model()->columnCount(); ++column) {
         EXPECT_GE(list->columnWidth(column), list->header()->sectionSizeHint(column)) << column;
     }
 
@@ -289,19 +317,18 @@ TEST(MainFormColumns, TheColumnsShareTheListsWidthAndCutCellsShowTheirTextInTheT
     QApplication::processEvents();
     EXPECT_EQ(TotalWidth(list), list->viewport()->width());
     EXPECT_TRUE(CutCells(list, {0, 3, 4}).empty()) << ::testing::PrintToString(CutCells(list, {0, 3, 4}));
-    QTreeWidgetItem* longest = nullptr;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = list->topLevelItem(i);
-        if (longest == nullptr || NeededWidth(list, item, 1) > NeededWidth(list, longest, 1)) {
-            longest = item;
+    QModelIndex longest;
+    for (int i = 0; i < w.RowCount(); ++i) {
+        const QModelIndex command = w.RowAt(i).Index(1);
+        if (!longest.isValid() || NeededWidth(list, command) > NeededWidth(list, longest)) {
+            longest = command;
         }
     }
-    ASSERT_GT(NeededWidth(list, longest, 1), list->columnWidth(1)) << "no command is cut at this width";
-    const QPoint at(list->header()->sectionViewportPosition(1) + 10,
-                    list->visualItemRect(longest).center().y());
+    ASSERT_GT(NeededWidth(list, longest), list->columnWidth(1)) << "no command is cut at this width";
+    const QPoint at(list->header()->sectionViewportPosition(1) + 10, list->visualRect(longest).center().y());
     QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
     QApplication::sendEvent(list->viewport(), &help);
-    EXPECT_EQ(QToolTip::text(), longest->text(1) + "\nRight click for more operation.");
+    EXPECT_EQ(QToolTip::text(), longest.data().toString() + "\nRight click for more operation.");
     // A cell shown whole keeps the plain hint.
     const QPoint rating(list->header()->sectionViewportPosition(3) + 4, at.y());
     QHelpEvent plain(QEvent::ToolTip, rating, list->viewport()->mapToGlobal(rating));
@@ -314,13 +341,56 @@ TEST(MainFormColumns, ARowInBoldIsCutNoMoreThanItWasBefore) {
     test::DemoMachine demo;
     test::MainWindow w(demo.System());
     QApplication::processEvents();
-    QTreeWidget* list = w.List();
+    QTreeView* list = w.List();
     const auto before = CutCells(list, {0, 2, 3, 4});
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        test::ClickCheckBox(list, list->topLevelItem(i));
+    for (int i = 0; i < w.RowCount(); ++i) {
+        test::ClickCheckBox(list, w.RowAt(i));
     }
-    ASSERT_TRUE(list->topLevelItem(0)->font(0).bold());
+    ASSERT_TRUE(w.RowAt(0).font(0).bold());
     EXPECT_EQ(CutCells(list, {0, 2, 3, 4}), before);
+}
+
+// The columns' menu of a right click on their titles: a check mark for each shown column, Program Name
+// always there; what the user leaves hidden stays hidden at the next start.
+TEST(MainFormColumns, TheTitlesMenuHidesAndShowsColumnsAndTheNextStartKeepsThem) {
+    test::DemoMachine demo;
+    const auto menuState = [](QMenu* menu) {
+        std::vector<std::string> state;
+        for (QAction* action : menu->actions()) {
+            state.push_back(action->text().toStdString() + (action->isChecked() ? " on" : " off") +
+                            (action->isEnabled() ? "" : " fixed"));
+        }
+        return state;
+    };
+    {
+        test::MainWindow w(demo.System());
+        auto* menu = w.Find<QMenu>("PopupMenuColumns");
+        test::RightClickHeader(w.List(), 2);
+        ASSERT_TRUE(menu->isVisible());
+        EXPECT_THAT(menuState(menu), ElementsAre("Program Name on fixed", "Command Path on", "Location on",
+                                                 "Rating on", "Memory on"));
+        test::ChooseMenuItem(menu, "MenuColumnLocation");
+        EXPECT_THAT(w.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating", "Memory"));
+        test::RightClickHeader(w.List(), 4);
+        test::ChooseMenuItem(menu, "MenuColumnMemory");
+        EXPECT_THAT(w.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating"));
+        // The columns in sight still share the list's whole width.
+        QApplication::processEvents();
+        EXPECT_EQ(TotalWidth(w.List()), w.List()->viewport()->width());
+        EXPECT_TRUE(w.form->close());
+    }
+    demo.Reopen();
+    test::MainWindow again(demo.System());
+    EXPECT_THAT(again.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating"));
+    auto* menu = again.Find<QMenu>("PopupMenuColumns");
+    test::RightClickHeader(again.List(), 1);
+    EXPECT_THAT(menuState(menu), ElementsAre("Program Name on fixed", "Command Path on", "Location off",
+                                             "Rating on", "Memory off"));
+    test::ChooseMenuItem(menu, "MenuColumnLocation");
+    EXPECT_THAT(again.ShownTitles(), ElementsAre("Program Name", "Command Path", "Location", "Rating"));
+    // A sort by a column keeps working after the columns moved in sight.
+    test::ClickHeader(again.List(), 2);
+    EXPECT_EQ(again.HeaderText(2), QString::fromUtf8("Location \u25B2"));
 }
 
 TEST(MainFormColumns, TheBackupAndApplyDialogsShowTheirTextsWhole) {

@@ -9,10 +9,12 @@
 #include "support/temp_dir.h"
 #include "window_driver.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <memory>
 
@@ -58,13 +60,20 @@ private:
     std::unique_ptr<sandbox::SandboxSystem> system_;
 };
 
+// The main window on a machine, as a person meets it: scripted dialogs (or the ones given), a recording
+// desktop, and stand-ins for the process list and the clock where a test needs them.
 class MainWindow {
 public:
-    // Shows the window on the system, with scripted dialogs (or the ones given) and a recording desktop.
-    // `processes` stands in for the machine's process list when given.
-    explicit MainWindow(sandbox::SandboxSystem& system, Dialogs* dialogs = nullptr,
-                        Processes* processes = nullptr) {
-        system.SetDialogs(dialogs ? *dialogs : scripted);
+    struct Options {
+        Dialogs* dialogs = nullptr;     // the scripted ones when null
+        Processes* processes = nullptr; // the machine's own when null
+        Clock* clock = nullptr;         // the machine's own when null
+        // False leaves the event loop alone after show(): the test sees the window before its first turn.
+        bool settle = true;
+    };
+
+    explicit MainWindow(sandbox::SandboxSystem& system, Options options) {
+        system.SetDialogs(options.dialogs ? *options.dialogs : scripted);
         system.SetDesktop(desktop);
         const sandbox::PathMap& map = system.Paths();
         PathMapping paths{[&map](std::string_view w) -> std::optional<std::string> {
@@ -73,14 +82,21 @@ public:
                           },
                           [&map](std::string_view l) { return map.ToWindows(l); }};
         const PlatformServices s = system.Services();
-        form = std::make_unique<TMainForm>(PlatformServices{s.registry, s.profiles, s.files, s.shell,
-                                                            processes ? *processes : s.processes, s.system,
-                                                            s.dialogs, s.browser, s.clock},
-                                           paths);
+        form = std::make_unique<TMainForm>(
+            PlatformServices{s.registry, s.profiles, s.files, s.shell,
+                             options.processes ? *options.processes : s.processes, s.system, s.dialogs,
+                             s.browser, options.clock ? *options.clock : s.clock},
+            paths);
         form->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        Activate();
+        if (options.settle) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+            Activate();
+        }
     }
+    explicit MainWindow(sandbox::SandboxSystem& system, Dialogs* dialogs = nullptr,
+                        Processes* processes = nullptr)
+        : MainWindow(system, Options{dialogs, processes}) {}
+
     // The window in front and holding the keyboard, as after a click on it (a dialog may have had it).
     void Activate() {
         // The offscreen platform does not hand activation back when a dialog closes.
@@ -94,41 +110,83 @@ public:
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    QTreeWidget* List() { return Find<QTreeWidget>("ListViewFix"); }
+    QTreeView* List() { return Find<QTreeView>("ListViewFix"); }
     QTreeWidget* Tree() { return Find<QTreeWidget>("TreeViewMain"); }
-    QTreeWidgetItem* Row(const std::string& caption) {
-        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-            if (List()->topLevelItem(i)->text(0).toStdString() == caption) {
-                return List()->topLevelItem(i);
+
+    int RowCount() { return List()->model()->rowCount(); }
+    // The list's row at this position, top to bottom.
+    ShownRow RowAt(int position) { return ShownRow(List(), List()->model()->index(position, 0)); }
+    // The first row with this name; empty when there is none.
+    ShownRow FindRow(const std::string& caption) {
+        for (int i = 0; i < RowCount(); ++i) {
+            if (RowAt(i).text(0).toStdString() == caption) {
+                return RowAt(i);
             }
         }
-        ADD_FAILURE() << "no row " << caption;
-        return nullptr;
+        return {};
+    }
+    // The same, for a row the test counts on: its absence fails the test.
+    ShownRow Row(const std::string& caption) {
+        ShownRow row = FindRow(caption);
+        if (!row) {
+            ADD_FAILURE() << "no row " << caption;
+        }
+        return row;
+    }
+    QString HeaderText(int column) { return List()->model()->headerData(column, Qt::Horizontal).toString(); }
+    // The titles of the columns in sight, left to right.
+    std::vector<std::string> ShownTitles() {
+        QHeaderView* header = List()->header();
+        std::vector<std::string> out;
+        for (int visual = 0; visual < header->count(); ++visual) {
+            const int column = header->logicalIndex(visual);
+            if (!header->isSectionHidden(column)) {
+                out.push_back(HeaderText(column).toStdString());
+            }
+        }
+        return out;
     }
     std::vector<std::string> Captions() {
         std::vector<std::string> out;
-        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-            out.push_back(List()->topLevelItem(i)->text(0).toStdString());
+        for (int i = 0; i < RowCount(); ++i) {
+            out.push_back(RowAt(i).text(0).toStdString());
+        }
+        return out;
+    }
+    // "caption|command" of every row.
+    std::vector<std::string> CaptionsAndCommands() {
+        std::vector<std::string> out;
+        for (int i = 0; i < RowCount(); ++i) {
+            out.push_back(RowAt(i).text(0).toStdString() + "|" + RowAt(i).text(1).toStdString());
         }
         return out;
     }
     std::vector<std::string> SelectedCaptions() {
         std::vector<std::string> out;
-        for (QTreeWidgetItem* item : List()->selectedItems()) {
-            out.push_back(item->text(0).toStdString());
+        for (const QModelIndex& index : List()->selectionModel()->selectedRows()) {
+            out.push_back(index.data().toString().toStdString());
         }
         return out;
     }
     void SelectRow(const std::string& caption) { ClickRow(List(), Row(caption)); }
     void Press(const char* name) { test::Press(Find<QAbstractButton>(name)); }
-    void Choose(const char* action, const std::string& row) {
-        RightClick(List(), row.empty() ? nullptr : Row(row));
+    // Chooses an item of the list's menu, opened by a right click on the row (or the list's empty part).
+    void Choose(const char* action, const std::string& row = {}) {
+        RightClick(List(), row.empty() ? QModelIndex() : Row(row).Index());
         ChooseMenuItem(Find<QMenu>("SnPopupMenuStartup"), action);
     }
     QTreeWidgetItem* Node(const QString& caption, int occurrence = 0) {
         const auto items = Tree()->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
         EXPECT_GT(items.size(), occurrence) << caption.toStdString();
         return items.size() > occurrence ? items[occurrence] : nullptr;
+    }
+    // A mouse click a little into the label of the tree node with this caption.
+    void ClickNode(const QString& caption, int occurrence = 0) {
+        QTreeWidgetItem* node = Node(caption, occurrence);
+        ASSERT_NE(node, nullptr);
+        const QRect rect = Tree()->visualItemRect(node);
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
+                          QPoint(rect.left() + 25, rect.center().y()));
     }
     // A click on the last letter of a node's label: the right end of its text.
     void ClickNodeLabelEnd(const QString& caption, int occurrence = 0) {

@@ -1,10 +1,10 @@
 #include "app/t_main_form.h"
 #include "inventory/process_scan.h"
+#include "main_window_fixture.h"
 #include "support/paths.h"
 #include "support/process_guard.h"
 #include "support/recording_fakes.h"
 #include "support/sandbox_root.h"
-#include "window_driver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,122 +27,44 @@ namespace {
 
 using namespace test::paths;
 
-class RecordingDesktop : public sandbox::DesktopHandoff {
-public:
-    bool Open(std::string_view target) override {
-        opened.emplace_back(target);
-        return true;
-    }
-    bool ShowProperties(std::string_view windowsPath, const std::filesystem::path&) override {
-        properties.emplace_back(windowsPath);
-        return true;
-    }
-    std::vector<std::string> opened, properties;
-};
-
-// A machine with one entry in most places, and the window on it.
-struct Window {
-    Window() {
-        root.File("C:\\Apps\\agent.exe")
-            .File("C:\\Apps\\tool.exe")
-            .File("C:\\Apps\\runner.exe")
-            .File("C:\\Program Files\\Quillbrook\\infotpl.dat",
-                  "<html><body><!--name--> <!--Memory--></body></html>")
-            .File("C:\\Program Files\\Quillbrook\\mess.htm", "<html><body>Start</body></html>")
-            .Value(HKLM, CV + "Run", "Agent", "C:\\Apps\\agent.exe /q")
-            .Value(HKLM, CV + "Run", "Broken", "C:\\Gone\\broken.exe")
-            .Value(HKLM, CV + "RunServices", "Service", "C:\\Apps\\tool.exe")
-            .Value(HKLM, CV + "Policies\\Explorer\\Run", "Hidden", "C:\\Apps\\tool.exe")
-            .Value(HKCU, CV + "Run", "Tool", "C:\\Apps\\runner.exe")
-            .Processes("900\trunner.exe\t3670016\t4194304\n");
-    }
-    void Open() {
-        root.System().SetDialogs(dialogs);
-        root.System().SetDesktop(desktop);
-        const sandbox::PathMap& map = root.System().Paths();
-        PathMapping paths{[&map](std::string_view w) -> std::optional<std::string> {
-                              auto h = map.ToHost(w);
-                              return h ? std::optional(h->string()) : std::nullopt;
-                          },
-                          [&map](std::string_view l) { return map.ToWindows(l); }};
-        form = std::make_unique<TMainForm>(root.Services(), paths);
-        form->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-    template <typename T> T* Find(const char* name) {
-        T* widget = form->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-    QTreeWidget* List() { return Find<QTreeWidget>("ListViewFix"); }
-    std::vector<std::string> Captions() {
-        std::vector<std::string> out;
-        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-            out.push_back(List()->topLevelItem(i)->text(0).toStdString());
-        }
-        return out;
-    }
-    QTreeWidgetItem* Row(const std::string& caption) {
-        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-            if (List()->topLevelItem(i)->text(0).toStdString() == caption) {
-                return List()->topLevelItem(i);
-            }
-        }
-        ADD_FAILURE() << "no row " << caption;
-        return nullptr;
-    }
-    // A click on the row, as a person selects it.
-    void SelectRow(const std::string& caption) { test::ClickRow(List(), Row(caption)); }
-    void Press(const char* name) { test::Press(Find<QAbstractButton>(name)); }
-    void Choose(const char* action, const std::string& row) {
-        test::RightClick(List(), Row(row));
-        test::ChooseMenuItem(Find<QMenu>("SnPopupMenuStartup"), action);
-    }
-    // A mouse release over the label of the tree node with this caption (the first one).
-    void ClickNode(const QString& caption, int occurrence = 0) {
-        QTreeWidget* tree = Find<QTreeWidget>("TreeViewMain");
-        const auto items = tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
-        ASSERT_GT(items.size(), occurrence);
-        const QRect rect = tree->visualItemRect(items[occurrence]);
-        const QPoint point(rect.left() + 25, rect.center().y());
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, point);
-    }
-    std::vector<std::string> Messages() {
-        std::vector<std::string> out;
-        for (const auto& m : dialogs.Messages()) {
-            out.push_back(m.text);
-        }
-        return out;
-    }
-
-    test::SandboxRoot root;
-    test::ScriptedDialogs dialogs;
-    RecordingDesktop desktop;
-    std::unique_ptr<TMainForm> form;
-};
+// A machine with one entry in most places.
+void FillMachine(test::SandboxRoot& root) {
+    root.File("C:\\Apps\\agent.exe")
+        .File("C:\\Apps\\tool.exe")
+        .File("C:\\Apps\\runner.exe")
+        .File("C:\\Program Files\\Quillbrook\\infotpl.dat",
+              "<html><body><!--name--> <!--Memory--></body></html>")
+        .File("C:\\Program Files\\Quillbrook\\mess.htm", "<html><body>Start</body></html>")
+        .Value(HKLM, CV + "Run", "Agent", "C:\\Apps\\agent.exe /q")
+        .Value(HKLM, CV + "Run", "Broken", "C:\\Gone\\broken.exe")
+        .Value(HKLM, CV + "RunServices", "Service", "C:\\Apps\\tool.exe")
+        .Value(HKLM, CV + "Policies\\Explorer\\Run", "Hidden", "C:\\Apps\\tool.exe")
+        .Value(HKCU, CV + "Run", "Tool", "C:\\Apps\\runner.exe")
+        .Processes("900\trunner.exe\t3670016\t4194304\n");
+}
 
 } // namespace
 
 TEST(TMainForm, StartsWithEveryListedLocationAndTheStartPage) {
-    Window w;
-    w.Open();
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool")); // never Hidden
     EXPECT_EQ(w.form->SelectedNodePosition(), 0);
     EXPECT_EQ(w.Find<QTreeWidget>("TreeViewMain")->selectedItems().size(), 0);
     EXPECT_EQ(w.form->Pane().LastUrl(), "file:///C:\\Program Files\\Quillbrook\\mess.htm");
-    EXPECT_TRUE(std::filesystem::is_directory(w.root.Host("C:\\Program Files\\Quillbrook\\backup")));
-    QTreeWidgetItem* header = w.List()->headerItem();
-    EXPECT_EQ(header->text(0), "Program Name");
-    EXPECT_EQ(header->text(4), "Memory");
+    EXPECT_TRUE(std::filesystem::is_directory(root.Host("C:\\Program Files\\Quillbrook\\backup")));
+    EXPECT_EQ(w.HeaderText(0), "Program Name");
+    EXPECT_EQ(w.HeaderText(4), "Memory");
     // Cells as the list shows them.
-    QTreeWidgetItem* broken = w.List()->topLevelItem(1);
-    EXPECT_EQ(broken->text(1), "[Invalid Path]C:\\Gone\\broken.exe");
-    EXPECT_EQ(broken->foreground(1).color(), QColor(255, 0, 0));
-    EXPECT_EQ(broken->checkState(0), Qt::Checked);
-    QTreeWidgetItem* tool = w.List()->topLevelItem(3);
-    EXPECT_EQ(tool->text(4), "3.5 MB");
-    EXPECT_EQ(tool->background(3).color(), QColor(0xF8, 0xFA, 0xF9));
+    const test::ShownRow broken = w.RowAt(1);
+    EXPECT_EQ(broken.text(1), "[Invalid Path]C:\\Gone\\broken.exe");
+    EXPECT_EQ(broken.foreground(1).color(), QColor(255, 0, 0));
+    EXPECT_EQ(broken.checkState(0), Qt::Checked);
+    const test::ShownRow tool = w.RowAt(3);
+    EXPECT_EQ(tool.text(4), "3.5 MB");
+    EXPECT_EQ(tool.background(3).color(), QColor(0xF8, 0xFA, 0xF9));
     for (const char* name : {"ToolButtonApply",  "ToolButtonRefresh",  "ToolButtonBackup",  "ToolButtonHelp",
                              "ToolButtonAbout",  "ButtonAdd",          "ButtonEdit",        "ButtonDelete",
                              "ButtonProperties", "ButtonBrowse",       "SnButtonRun",       "SnButtonClose",
@@ -153,8 +75,9 @@ TEST(TMainForm, StartsWithEveryListedLocationAndTheStartPage) {
 }
 
 TEST(TMainForm, TheTreeFiltersOnAMouseReleaseOverANodeOnly) {
-    Window w;
-    w.Open();
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     w.ClickNode("Services");
     EXPECT_THAT(w.Captions(), ElementsAre("Service"));
     w.ClickNode("Run", 1); // Current User › Registry › Run
@@ -169,13 +92,13 @@ TEST(TMainForm, TheTreeFiltersOnAMouseReleaseOverANodeOnly) {
 }
 
 TEST(TMainForm, TheRatingItemCombinesWithTheNode) {
-    Window w;
-    w.root.File("C:\\Program Files\\Quillbrook\\st.dat",
-                "[Agent]\r\nConfirmed=X\r\n[Tool]\r\nConfirmed=X\r\n");
-    w.Open();
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.File("C:\\Program Files\\Quillbrook\\st.dat", "[Agent]\r\nConfirmed=X\r\n[Tool]\r\nConfirmed=X\r\n");
+    test::MainWindow w(root.System());
     w.Press("RadioRating4"); // Harmful
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Tool"));
-    EXPECT_EQ(w.List()->topLevelItem(0)->text(3), "Hamful");
+    EXPECT_EQ(w.RowAt(0).text(3), "Hamful");
     w.ClickNode("All Users");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent"));
     w.Press("RadioRating0");
@@ -183,8 +106,9 @@ TEST(TMainForm, TheRatingItemCombinesWithTheNode) {
 }
 
 TEST(TMainForm, SelectingARowShowsItsPageAndSetsStartAndStop) {
-    Window w;
-    w.Open();
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     auto* start = w.Find<QPushButton>("SnButtonRun");
     auto* stop = w.Find<QPushButton>("SnButtonClose");
     auto* edit = w.Find<QPushButton>("ButtonEdit");
@@ -199,38 +123,57 @@ TEST(TMainForm, SelectingARowShowsItsPageAndSetsStartAndStop) {
     w.SelectRow("Tool"); // running
     EXPECT_FALSE(start->isEnabled());
     EXPECT_TRUE(stop->isEnabled());
-    const std::string page = test::ReadText(w.root.Host("C:\\Program Files\\Quillbrook\\info.htm"));
+    const std::string page = test::ReadText(root.Host("C:\\Program Files\\Quillbrook\\info.htm"));
     EXPECT_NE(page.find("3.5 MB / 4 MB (Current / Peak)"), std::string::npos);
     // A click on the list's empty part clears the selection.
     QTest::mouseClick(w.List()->viewport(), Qt::LeftButton, {},
                       QPoint(w.List()->viewport()->width() / 2, w.List()->viewport()->height() - 3));
-    EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+    EXPECT_TRUE(w.SelectedCaptions().empty());
     EXPECT_FALSE(start->isEnabled());
     EXPECT_FALSE(stop->isEnabled());
 }
 
 TEST(TMainForm, ColumnTitlesSortBothWays) {
-    Window w;
-    w.Open();
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     test::ClickHeader(w.List(), 0);
-    EXPECT_EQ(w.List()->headerItem()->text(0), QString::fromUtf8("Program Name \u25B2"));
+    EXPECT_EQ(w.HeaderText(0), QString::fromUtf8("Program Name \u25B2"));
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool"));
     test::ClickHeader(w.List(), 0);
-    EXPECT_EQ(w.List()->headerItem()->text(0), QString::fromUtf8("Program Name \u25BC"));
+    EXPECT_EQ(w.HeaderText(0), QString::fromUtf8("Program Name \u25BC"));
     EXPECT_THAT(w.Captions(), ElementsAre("Tool", "Service", "Broken", "Agent"));
     test::ClickHeader(w.List(), 1);
-    EXPECT_EQ(w.List()->headerItem()->text(0), "Program Name");
+    EXPECT_EQ(w.HeaderText(0), "Program Name");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Tool", "Service", "Broken")); // "[" after the letters
     w.Press("ToolButtonRefresh");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool"));
-    EXPECT_EQ(w.List()->headerItem()->text(1), "Command Path");
+    EXPECT_EQ(w.HeaderText(1), "Command Path");
     test::ClickHeader(w.List(), 1); // continues from its own last direction
-    EXPECT_EQ(w.List()->headerItem()->text(1), QString::fromUtf8("Command Path \u25BC"));
+    EXPECT_EQ(w.HeaderText(1), QString::fromUtf8("Command Path \u25BC"));
+}
+
+// A click sorts the rows as they are shown: rows with equal cells keep the order the last click gave them,
+// not the order they were read in.
+TEST(TMainForm, EqualCellsKeepTheOrderTheLastSortGaveThem) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    test::ClickHeader(w.List(), 0);
+    test::ClickHeader(w.List(), 0);
+    ASSERT_THAT(w.Captions(), ElementsAre("Tool", "Service", "Broken", "Agent"));
+    test::ClickHeader(w.List(), 2); // Agent and Broken share "All Users\Registry\Run"
+    EXPECT_THAT(w.Captions(), ElementsAre("Broken", "Agent", "Service", "Tool"));
+    // A filter change shows the order the entries were read in, and the titles without a mark.
+    w.Press("RadioRating0");
+    EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool"));
+    EXPECT_EQ(w.HeaderText(2), "Location");
 }
 
 TEST(TMainForm, RowCommandsTellWhatIsWrongAndHandTheRestToTheShell) {
-    Window w;
-    w.Open();
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
     EXPECT_FALSE(w.Find<QPushButton>("ButtonBrowse")->isEnabled()); // no row selected
     w.SelectRow("Broken");
     w.Press("ButtonBrowse");
@@ -242,24 +185,25 @@ TEST(TMainForm, RowCommandsTellWhatIsWrongAndHandTheRestToTheShell) {
     EXPECT_THAT(w.Messages(), ElementsAre("Cannot find the folder of an invalid item.",
                                           "Cannot open the properties of an invalid item."));
     ASSERT_EQ(w.desktop.opened.size(), 2u);
-    EXPECT_EQ(w.desktop.opened[0], w.root.Host("C:\\Apps").string());
+    EXPECT_EQ(w.desktop.opened[0], root.Host("C:\\Apps").string());
     EXPECT_EQ(w.desktop.opened[1], "https://www.google.com/search?as_q=Agent&as_epq=AGENT%2EEXE");
     EXPECT_THAT(w.desktop.properties, ElementsAre("C:\\APPS\\AGENT.EXE"));
 }
 
 TEST(TMainForm, StartsAndStopsARealProgram) {
-    Window w;
-    const test::FolderProcessGuard started(w.root.Path());
-    std::filesystem::remove(w.root.Path() / "processes.txt"); // the host's own processes
+    test::SandboxRoot root;
+    FillMachine(root);
+    const test::FolderProcessGuard started(root.Path());
+    std::filesystem::remove(root.Path() / "processes.txt"); // the host's own processes
     const std::string program = "C:\\Apps\\qbguiprobe.exe";
-    w.root.File(program, "#!/bin/sh\ntrap 'exit 0' TERM\nwhile :; do sleep 1; done\n")
+    root.File(program, "#!/bin/sh\ntrap 'exit 0' TERM\nwhile :; do sleep 1; done\n")
         .Value(HKCU, CV + "Run", "Probe", program);
-    std::filesystem::permissions(w.root.Host(program), std::filesystem::perms::owner_all);
-    w.Open();
+    std::filesystem::permissions(root.Host(program), std::filesystem::perms::owner_all);
+    test::MainWindow w(root.System());
     w.SelectRow("Probe");
     w.Press("SnButtonRun");
     // The process needs a moment before the scan can see it: refresh until its row shows it running.
-    for (int i = 0; i < 100 && w.Row("Probe")->text(4).isEmpty(); ++i) {
+    for (int i = 0; i < 100 && w.Row("Probe").text(4).isEmpty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         w.Press("ToolButtonRefresh");
     }

@@ -66,8 +66,14 @@ TEST(WindowSettings, ComeBackAsWrittenAndIgnoreWhatDoesNotParse) {
     settings.sideSplitter = {200, 866};
     settings.listSplitter = {300, 280};
     settings.columns = {150, 400, 200, 90, 70};
+    settings.hiddenColumns = {"Location", "Publisher"}; // a column of a later version is kept too
     ASSERT_TRUE(WriteWindowSettings(registry, settings));
     EXPECT_EQ(ReadWindowSettings(registry), settings);
+
+    // Every column shown again: nothing is kept.
+    settings.hiddenColumns.clear();
+    ASSERT_TRUE(WriteWindowSettings(registry, settings));
+    EXPECT_EQ(ReadWindowSettings(registry).hiddenColumns, std::vector<std::string>{});
 
     // Without columns chosen by the user, none are kept (the list fits its content again).
     settings.columns.clear();
@@ -78,8 +84,12 @@ TEST(WindowSettings, ComeBackAsWrittenAndIgnoreWhatDoesNotParse) {
     root.Value(RegistryRoot::CurrentUser, key, "Placement", "10,10,0,600,0")
         .Value(RegistryRoot::CurrentUser, key, "SideSplitter", "0,800")
         .Value(RegistryRoot::CurrentUser, key, "ListSplitter", RegistryValue::Dword(7))
-        .Value(RegistryRoot::CurrentUser, key, "Columns", "1,2,3,4,5,6");
+        .Value(RegistryRoot::CurrentUser, key, "Columns", "1,2,3,4,5,6")
+        .Value(RegistryRoot::CurrentUser, key, "HiddenColumns", RegistryValue::Dword(3));
     EXPECT_EQ(ReadWindowSettings(registry), WindowSettings{});
+    // Only names come back from a list typed by hand, each once.
+    root.Value(RegistryRoot::CurrentUser, key, "HiddenColumns", "Memory,,..\\x,Location,Memory, Rating");
+    EXPECT_EQ(ReadWindowSettings(registry).hiddenColumns, (std::vector<std::string>{"Memory", "Location"}));
 }
 
 } // namespace qb

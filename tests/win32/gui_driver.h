@@ -5,7 +5,8 @@
 // be done in one is queued beforehand (WhenModal) and runs once the dialog is up; a message box nobody
 // expected fails the test and is closed, so that a test never hangs on it.
 
-// Clicks on rows, check boxes and buttons are those of the window tests on every platform.
+// Clicks on rows, check boxes and buttons are those of the window tests on every platform; the main list
+// is a QTreeView, whose rows are read through its model (ShownRow) and clicked at their visualRect.
 #include "app/window_driver.h"
 
 #include <QAbstractButton>

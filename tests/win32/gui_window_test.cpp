@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QToolButton>
+#include <QTreeView>
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -234,30 +235,33 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
     }
 
-    QTreeWidget* List() { return form_->findChild<QTreeWidget*>(QStringLiteral("ListViewFix")); }
+    QTreeView* List() { return form_->findChild<QTreeView*>(QStringLiteral("ListViewFix")); }
     QAbstractButton* Button(const char* name) { return form_->findChild<QAbstractButton*>(QLatin1String(name)); }
 
-    QTreeWidgetItem* Row(const std::string& caption) {
-        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-            if (List()->topLevelItem(i)->text(0).toStdString() == caption) {
-                return List()->topLevelItem(i);
+    // The list's row at this position, top to bottom, read through the list's model as it paints it.
+    test::ShownRow RowAt(int position) { return test::ShownRow(List(), List()->model()->index(position, 0)); }
+    // The first row with this name; empty when there is none.
+    test::ShownRow Row(const std::string& caption) {
+        for (int i = 0; i < List()->model()->rowCount(); ++i) {
+            if (RowAt(i).text(0).toStdString() == caption) {
+                return RowAt(i);
             }
         }
-        return nullptr;
+        return {};
     }
 
     // Our rows, as the list shows them: name, command, location, rating, and the check box.
     std::vector<std::string> OurRows() {
         std::vector<std::string> rows;
-        for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = List()->topLevelItem(i);
-            const std::string caption = item->text(0).toStdString();
+        for (int i = 0; i < List()->model()->rowCount(); ++i) {
+            const test::ShownRow item = RowAt(i);
+            const std::string caption = item.text(0).toStdString();
             if (caption.rfind("QbGui", 0) != 0 && caption.rfind("Qb Gui", 0) != 0) {
                 continue;
             }
-            rows.push_back(caption + " | " + item->text(1).toStdString() + " | " + item->text(2).toStdString() +
-                           " | " + item->text(3).toStdString() + " | " +
-                           (item->checkState(0) == Qt::Checked ? "on" : "off"));
+            rows.push_back(caption + " | " + item.text(1).toStdString() + " | " + item.text(2).toStdString() +
+                           " | " + item.text(3).toStdString() + " | " +
+                           (item.checkState(0) == Qt::Checked ? "on" : "off"));
         }
         return rows;
     }
@@ -290,7 +294,7 @@ TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShow
     test::ClickCheckBox(List(), Row("QbGuiAlpha"));
     test::ClickCheckBox(List(), Row("Qb Gui Link"));
     test::ClickCheckBox(List(), Row("QbGuiOff")); // ticked: enabled again
-    ASSERT_EQ(Row("QbGuiAlpha")->checkState(0), Qt::Unchecked);
+    ASSERT_EQ(Row("QbGuiAlpha").checkState(0), Qt::Unchecked);
 
     ModalScript script;
     std::vector<std::string> listed;

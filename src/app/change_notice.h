@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+class QPushButton;
+
+namespace qb {
+
+struct ChangeCounts;
+
+// The notice above the list of entries that changed behind the user's back since the setting was last
+// accepted: how many are new, returned and changed, and the buttons to show only those, to disable the
+// returned ones again, or to accept the setting as it is. It hides when nothing is marked.
+class ChangeNotice : public QFrame {
+    Q_OBJECT
+
+public:
+    explicit ChangeNotice(QWidget* parent = nullptr);
+
+    // Says what the counts are; `changesOnly` is whether the list shows only the marked entries.
+    void Update(const ChangeCounts& counts, bool changesOnly);
+
+signals:
+    void ShowOnlyToggled(bool only);
+    void DisableReturnedClicked();
+    void AcceptClicked();
+
+private:
+    QLabel* text_ = nullptr;
+    QPushButton* showOnly_ = nullptr;
+    QPushButton* disableReturned_ = nullptr;
+};
+
+} // namespace qb
