@@ -186,6 +186,18 @@ int TMainForm::SelectedModelRow() const {
     return selected.isEmpty() ? -1 : filter_->mapToSource(selected.front()).row();
 }
 
+int TMainForm::SelectedModelRowOrSay() {
+    const int row = SelectedModelRow();
+    if (row < 0) {
+        SaySelectARow();
+    }
+    return row;
+}
+
+void TMainForm::SaySelectARow() {
+    services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information, MessageButtons::Ok);
+}
+
 const ListRow* TMainForm::SelectedRow() const {
     const int row = SelectedModelRow();
     return row < 0 ? nullptr : &model_->At(row).shown;
@@ -311,8 +323,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         // shortcuts; they still say why nothing happens, as the commands do.
         const auto* key = static_cast<QKeyEvent*>(event);
         if (actions_->DisabledActionForKey(key->key(), key->modifiers()) != nullptr) {
-            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
-                                          MessageButtons::Ok);
+            SaySelectARow();
             return true;
         }
     }

@@ -165,6 +165,9 @@ private:
     void UpdateCommandAvailability();
     // The selected row's place in the model, -1 when none is selected.
     int SelectedModelRow() const;
+    // The selected row, or -1 after saying that a row must be selected first.
+    int SelectedModelRowOrSay();
+    void SaySelectARow();
     const ListRow* SelectedRow() const;
     // After a bulk delete or a refresh the list shows all places and all ratings.
     void ShowEverything();

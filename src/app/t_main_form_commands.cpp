@@ -107,10 +107,8 @@ void TMainForm::SnButtonCloseClick() {
 
 void TMainForm::ButtonDeleteClick() {
     Guard([&] {
-        const int selected = SelectedModelRow();
+        const int selected = SelectedModelRowOrSay();
         if (selected < 0) {
-            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
-                                          MessageButtons::Ok);
             return;
         }
         const ListRow& row = model_->At(selected).shown;
@@ -211,10 +209,8 @@ void TMainForm::ButtonAddClick() {
 
 void TMainForm::ButtonEditClick() {
     Guard([&] {
-        const int selected = SelectedModelRow();
+        const int selected = SelectedModelRowOrSay();
         if (selected < 0) {
-            services_.dialogs.ShowMessage("Please select an item.", MessageKind::Information,
-                                          MessageButtons::Ok);
             return;
         }
         const ListRow row = model_->At(selected).shown;

@@ -205,14 +205,10 @@ TEST(MainFormList, TheUnnamedValueIsCalledDefault) {
     EXPECT_EQ(w.form->Items().Items[3]->State, ItemState::Disabled);
 }
 
-TEST(MainFormList, ANewEntryIsSelectedAndInSight) {
-    test::SandboxRoot root;
-    FillMachine(root);
-    for (int i = 0; i < 60; ++i) {
-        root.Value(HKCU, CV + "Run", "Filler " + std::to_string(100 + i),
-                   "C:\\Apps\\tool.exe /n" + std::to_string(i));
-    }
-    test::MainWindow w(root.System());
+namespace {
+
+// Add opens the editor; "Newcomer" for C:\Apps\tool.exe is typed in and OK pressed.
+void AddNewcomer(test::MainWindow& w) {
     TFormAdd* editor = w.form->EntryEditor();
     QTimer::singleShot(0, editor, [editor] {
         auto* name = editor->findChild<QLineEdit*>(QStringLiteral("EditName"));
@@ -223,6 +219,19 @@ TEST(MainFormList, ANewEntryIsSelectedAndInSight) {
         test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonOK")));
     });
     w.Press("ButtonAdd");
+}
+
+} // namespace
+
+TEST(MainFormList, ANewEntryIsSelectedAndInSight) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    for (int i = 0; i < 60; ++i) {
+        root.Value(HKCU, CV + "Run", "Filler " + std::to_string(100 + i),
+                   "C:\\Apps\\tool.exe /n" + std::to_string(i));
+    }
+    test::MainWindow w(root.System());
+    AddNewcomer(w);
     EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Newcomer"));
     const QRect shown = w.List()->visualRect(w.Row("Newcomer"));
     EXPECT_TRUE(w.List()->viewport()->rect().contains(shown)) << "the new row is out of sight";
@@ -238,16 +247,7 @@ TEST(MainFormList, ANewEntryShowsUnderAnyNodeUntilTheListIsFilteredAgain) {
     test::MainWindow w(root.System());
     w.ClickNodeLabelEnd("RunOnceEx");
     ASSERT_THAT(w.Captions(), ElementsAre("Setup"));
-    TFormAdd* editor = w.form->EntryEditor();
-    QTimer::singleShot(0, editor, [editor] {
-        auto* name = editor->findChild<QLineEdit*>(QStringLiteral("EditName"));
-        name->selectAll();
-        QTest::keyClicks(name, QStringLiteral("Newcomer"));
-        QTest::keyClicks(editor->findChild<QLineEdit*>(QStringLiteral("EditPath")),
-                         QStringLiteral("C:\\Apps\\tool.exe"));
-        test::Press(editor->findChild<QPushButton*>(QStringLiteral("ButtonOK")));
-    });
-    w.Press("ButtonAdd");
+    AddNewcomer(w);
     EXPECT_THAT(w.Captions(), ElementsAre("Setup", "Newcomer"));
     EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Newcomer"));
     w.ClickNodeLabelEnd("RunOnceEx"); // the same node again
