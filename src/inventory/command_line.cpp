@@ -63,11 +63,13 @@ std::string AfterLastBackslash(std::string s) {
 } // namespace
 
 int FindExtension(std::string_view s) {
+    // The first extension followed by a blank, then by a quote; found without building the pair.
     for (const char follower : {' ', '"'}) {
         for (const auto extension : kExtensionList) {
-            const std::string needle = std::string(extension) + follower;
-            if (const auto p = s.find(needle); p != std::string_view::npos) {
-                return static_cast<int>(p) + 1;
+            for (auto p = s.find(extension); p != std::string_view::npos; p = s.find(extension, p + 1)) {
+                if (p + extension.size() < s.size() && s[p + extension.size()] == follower) {
+                    return static_cast<int>(p) + 1;
+                }
             }
         }
     }

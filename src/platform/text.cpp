@@ -128,9 +128,22 @@ char32_t UpperCaseLetter(char32_t letter) {
 }
 
 std::string UpperCase(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+    // Most text is ASCII: it is copied whole and changed in place up to the first byte that is not.
+    std::string out(text);
     std::size_t i = 0;
+    for (; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 0x80) {
+            break;
+        }
+        if (c >= 'a' && c <= 'z') {
+            out[i] = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    if (i == out.size()) {
+        return out;
+    }
+    out.resize(i);
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {

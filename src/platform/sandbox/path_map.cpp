@@ -54,7 +54,7 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path) {
     return out;
 }
 
-PathMap::PathMap(fs::path root) : root_(std::move(root)) {}
+PathMap::PathMap(fs::path root) : root_(std::move(root)), drivePrefix_((root_ / "drive_").string()) {}
 
 namespace {
 // A directory changed within this many nanoseconds of now may change again within the same tick of a coarse
@@ -165,8 +165,9 @@ std::optional<PathMap::Entry> PathMap::FindEntry(const std::string& dir, const s
 }
 
 std::string PathMap::DriveFolder(char drive) const {
-    const char driveName[] = {'d', 'r', 'i', 'v', 'e', '_', static_cast<char>(drive - 'A' + 'a'), '\0'};
-    return (root_ / driveName).string();
+    std::string folder = drivePrefix_;
+    folder += static_cast<char>(drive - 'A' + 'a');
+    return folder;
 }
 
 std::optional<fs::path> PathMap::ToHost(std::string_view windowsPath) const {

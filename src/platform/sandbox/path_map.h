@@ -72,6 +72,7 @@ private:
     static DirectoryIndex ReadIndex(const std::filesystem::path& dir, const struct stat& info);
 
     std::filesystem::path root_;
+    std::string drivePrefix_; // <root>/drive_, to which a drive's letter is added
     std::vector<std::vector<std::string>> protected_; // upper-cased components, drive letter first
     mutable std::mutex cacheMutex_;
     mutable std::unordered_map<std::string, DirectoryIndex> cache_;

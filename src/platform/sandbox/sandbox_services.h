@@ -10,18 +10,21 @@ namespace qb::sandbox {
 
 class SandboxSystemInfo : public SystemInfo {
 public:
-    explicit SandboxSystemInfo(const SandboxSettings& settings) : settings_(settings) {}
+    // The settings of a running system never change: their environment is built once.
+    explicit SandboxSystemInfo(const SandboxSettings& settings)
+        : settings_(settings), environment_(settings.Environment()) {}
     OsVersion Version() override {
         return {settings_.family, settings_.majorVersion, settings_.minorVersion, settings_.x64};
     }
     std::string SystemDirectory() override { return settings_.systemDirectory; }
     std::string WindowsDirectory() override { return settings_.windowsDirectory; }
     std::string ExpandEnvironmentStrings(std::string_view text) override {
-        return settings_.ExpandEnvironmentStrings(text);
+        return text.find('%') == std::string_view::npos ? std::string(text) : environment_.Expand(text);
     }
 
 private:
     const SandboxSettings& settings_;
+    const EnvironmentTable environment_;
 };
 
 // The host's local time.
