@@ -4,6 +4,7 @@
 #include "app/qt_text.h"
 #include "app/rating_colours.h"
 #include "inventory/row_texts.h"
+#include "inventory/startup_location.h"
 #include "knowledge/ratings.h"
 
 #include <QBrush>
@@ -126,6 +127,7 @@ void EntryListModel::UpdateTexts(int row, const StartupItem& item) {
     shown.caption = item.Name;
     shown.commandCell = CommandCellText(item);
     shown.location = item.Location;
+    shown.shownLocation = ShownLocation(item.Location);
     shown.rating = RatingText(item.Rating);
     shown.ratingValue = item.Rating;
     shown.iconIndex = item.IconIndex;

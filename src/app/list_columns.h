@@ -35,7 +35,7 @@ inline constexpr std::array kListColumns{
     ListColumnInfo{"Name", "Program Name", "", &ListRow::caption, 118, ColumnWidth::Share, true, nullptr},
     ListColumnInfo{"Command", "Command Path", "", &ListRow::commandCell, 150, ColumnWidth::TakesRest, false,
                    &CommandCellStyle},
-    ListColumnInfo{"Location", "Location", "", &ListRow::location, 118, ColumnWidth::Share, false,
+    ListColumnInfo{"Location", "Location", "", &ListRow::shownLocation, 118, ColumnWidth::Share, false,
                    &LocationCellStyle},
     ListColumnInfo{"Rating", "Rating", "", &ListRow::rating, 78, ColumnWidth::FitText, false,
                    &RatingCellStyle},

@@ -2,6 +2,7 @@
 
 #include "app/list_columns.h"
 #include "inventory/row_texts.h"
+#include "inventory/startup_location.h"
 #include "knowledge/ratings.h"
 
 #include <algorithm>
@@ -40,6 +41,7 @@ std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
     row.iconIndex = item.IconIndex;
     row.commandCell = CommandCellText(item);
     row.location = item.Location;
+    row.shownLocation = ShownLocation(item.Location);
     row.rating = RatingText(item.Rating);
     row.checked = item.State == ItemState::Enabled;
     row.memory = MemoryCellText(item);

@@ -18,7 +18,8 @@ struct ListRow {
     std::string caption; // Name
     std::int32_t iconIndex = 0;
     std::string commandCell; // the command, behind "[Invalid Path]" when its target was not found
-    std::string location;
+    std::string location;    // the place's label, which finds the record
+    std::string shownLocation;            // the Location column: the place as the window names it
     std::string rating;                   // the rating's column text
     std::string memory;                   // "", "Running" or a size
     bool checked = false;                 // Enabled

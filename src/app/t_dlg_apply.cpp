@@ -3,6 +3,7 @@
 #include "app/dialog_list.h"
 #include "app/qt_text.h"
 #include "changes/backup_choice.h"
+#include "inventory/startup_location.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -93,7 +94,7 @@ void TDlgApply::FormShow(const Inventory& inventory) {
         item->setText(0, Q(row.changes));
         item->setText(1, Q(row.name));
         item->setText(2, Q(row.command));
-        item->setText(3, Q(row.location));
+        item->setText(3, Q(ShownLocation(row.location)));
         item->setText(4, Q(row.status));
     }
     FitDialogList(*this, *list_, {80, 120, 150, 100, 55});

@@ -104,7 +104,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     CLI::App* list =
         app.add_subcommand("list", "List the startup entries as the main window's All Programs shows them");
-    list->add_flag("--all", options.all, "Also list the places no tree node shows");
+    list->add_flag("--all", options.all, "Kept for older scripts: every place is listed");
     auto* json = list->add_flag("--json", options.json, "Print a JSON array");
     auto* csv = list->add_flag("--csv", options.csv, "Print comma-separated values");
     json->excludes(csv);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace qb {
 
@@ -69,6 +70,9 @@ constexpr auto kLoadOrder = std::to_array<std::string_view>({
     "Current User\\Registry\\Run",
     "All Users\\Registry\\Explorer Run",
     "Current User\\Registry\\RunOnce",
+    "Current User\\Registry\\Run Services Once",
+    "Current User\\Registry\\Run Services",
+    "Current User\\Registry\\RunOnce Ex",
     kCurrentUserStartupMenu,
 });
 
@@ -111,13 +115,26 @@ constexpr auto kTreeRows = std::to_array<TreeRow>({
     {"All Users\\Registry\\RunOnce Ex", "RunOnceEx", kAllUsersRegistry},
     {"All Users\\Registry\\Run Services", "Services", kAllUsersRegistry},
     {"All Users\\Registry\\Run Services Once", "ServicesOnce", kAllUsersRegistry},
+    // The policy key of the machine, whose label says "Current User" (see ShownLocation).
+    {"Current User\\Registry\\Explorer Run", "Policies Run", kAllUsersRegistry},
     {kAllUsersStartupMenu, "Startup Menu", kAllUsers},
     {kCurrentUser, "Current User", kAllProgramsNode, NodeKind::UserGroup},
     {kCurrentUserRegistry, "Registry", kCurrentUser},
     {"Current User\\Registry\\Run", "Run", kCurrentUserRegistry},
     {"Current User\\Registry\\RunOnce", "RunOnce", kCurrentUserRegistry},
+    {"Current User\\Registry\\RunOnce Ex", "RunOnceEx", kCurrentUserRegistry},
+    {"Current User\\Registry\\Run Services", "Services", kCurrentUserRegistry},
+    {"Current User\\Registry\\Run Services Once", "ServicesOnce", kCurrentUserRegistry},
+    {"All Users\\Registry\\Explorer Run", "Policies Run", kCurrentUserRegistry},
     {kCurrentUserStartupMenu, "Startup Menu", kCurrentUser},
 });
+
+// The window names the two policy keys for the hive they are in; their labels, which backup files and
+// the command line have always used, say the other user.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 2> kShownLabels = {{
+    {"Current User\\Registry\\Explorer Run", "All Users\\Registry\\Policies Run"},
+    {"All Users\\Registry\\Explorer Run", "Current User\\Registry\\Policies Run"},
+}};
 
 constexpr const StartupLocation* PlaceNamed(std::string_view label) {
     for (const auto& location : kLocations) {
@@ -229,7 +246,21 @@ const StartupLocation* FindLocationAsWritten(std::string_view label) {
             return &location;
         }
     }
+    for (const auto& [stored, shown] : kShownLabels) {
+        if (EqualsIgnoreCase(shown, label)) {
+            return FindLocation(stored);
+        }
+    }
     return nullptr;
+}
+
+std::string_view ShownLocation(std::string_view label) {
+    for (const auto& [stored, shown] : kShownLabels) {
+        if (stored == label) {
+            return shown;
+        }
+    }
+    return label;
 }
 
 bool HoldsFiles(std::string_view label) {

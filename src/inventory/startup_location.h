@@ -84,6 +84,11 @@ const StartupLocation* FindLocation(std::string_view label);
 // names. nullptr when no row has it.
 const StartupLocation* FindLocationAsWritten(std::string_view label);
 
+// A place's name as the window shows it: its label, except for the two policy keys, which are named for
+// the hive they are in ("All Users\Registry\Policies Run" is the machine's). FindLocationAsWritten takes
+// these names too.
+std::string_view ShownLocation(std::string_view label);
+
 // Whether the entries of the labelled place are files (a startup folder's), named with their ending; false
 // for a place of values and for a label of no place.
 bool HoldsFiles(std::string_view label);

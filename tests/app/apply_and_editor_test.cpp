@@ -126,8 +126,9 @@ TEST(EntryEditorWindow, AThirtyTwoBitSystemHasNoThirtyTwoBitPlacesToOffer) {
         shown << node->text(0);
     }
     EXPECT_EQ(shown, QStringList({"All Programs", "All Users", "Registry", "Run", "RunOnce", "RunOnceEx",
-                                  "Services", "ServicesOnce", "Startup Menu", "Current User", "Registry",
-                                  "Run", "RunOnce", "Startup Menu"}));
+                                  "Services", "ServicesOnce", "Policies Run", "Startup Menu", "Current User",
+                                  "Registry", "Run", "RunOnce", "RunOnceEx", "Services", "ServicesOnce",
+                                  "Policies Run", "Startup Menu"}));
 }
 
 TEST(EntryEditorWindow, EditsTheSelectedRowInPlace) {

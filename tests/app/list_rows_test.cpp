@@ -63,18 +63,20 @@ TEST(ListRows, TheTreeNodeAndTheRatingItemCombine) {
         int rating;
         V captions;
     } cases[] = {
-        {0, 0, {"LmRun", "LmRunOk", "Services", "ServicesOnce", "CuRun", "CuMenu"}}, // never Hidden or Gone
-        {0, 4, {"LmRun"}},
-        {1, 0, {"LmRun", "LmRunOk", "Services", "ServicesOnce"}},
-        {3, 4, {"LmRun"}}, // Run (All Users) with Harmful
+        {0, 0, {"LmRun", "LmRunOk", "Hidden", "Services", "ServicesOnce", "CuRun", "CuMenu"}}, // never Gone
+        {0, 4, {"LmRun", "Hidden"}},
+        {1, 0, {"LmRun", "LmRunOk", "Hidden", "Services", "ServicesOnce"}}, // the machine's policy key too
+        {3, 4, {"LmRun"}},                                                  // Run (All Users) with Harmful
         {3, 1, {"LmRunOk"}},
         {4, 0, {}}, // Run (32-bit)
         {8, 0, {"Services"}},
         {9, 0, {"ServicesOnce"}},
-        {11, 0, {"CuRun", "CuMenu"}},
-        {12, 0, {"CuRun"}},
-        {15, 0, {"CuMenu"}},
-        {13, 4, {}}, // the only Harmful entry there is deleted
+        {10, 0, {"Hidden"}}, // Policies Run (All Users)
+        {12, 0, {"CuRun", "CuMenu"}},
+        {13, 0, {"CuRun"}},
+        {19, 0, {}}, // Policies Run (Current User)
+        {20, 0, {"CuMenu"}},
+        {14, 4, {}}, // the only Harmful entry there is deleted
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("node " + std::to_string(c.node) + " rating " + std::to_string(c.rating));
@@ -91,25 +93,29 @@ TEST(ListRows, CellsShowTheRecordAsTheListDoes) {
     EXPECT_TRUE(rows[0].checked);
     EXPECT_EQ(rows[1].memory, "2.3 MB");
     EXPECT_FALSE(rows[1].checked);
-    EXPECT_EQ(rows[2].commandCell, "[Invalid Path]C:\\Old\\a.exe");
-    EXPECT_EQ(rows[2].memory, "Running");
+    EXPECT_EQ(rows[2].shownLocation, "All Users\\Registry\\Policies Run"); // the label finds the record
+    EXPECT_EQ(rows[2].location, "Current User\\Registry\\Explorer Run");
+    EXPECT_EQ(rows[3].commandCell, "[Invalid Path]C:\\Old\\a.exe");
+    EXPECT_EQ(rows[3].memory, "Running");
 }
 
-TEST(ListRows, TheTreeHasSixteenNodesWithTheirLabels) {
-    ASSERT_EQ(TreeNodes().size(), 16u);
+TEST(ListRows, TheTreeHasTwentyOneNodesWithTheirLabels) {
+    ASSERT_EQ(TreeNodes().size(), 21u);
     EXPECT_EQ(TreeNodes()[4].caption, "Run (32-bit)");
     EXPECT_EQ(TreeNodes()[6].caption, "RunOnce (32-bit)");
     EXPECT_EQ(TreeNodes()[8].caption, "Services");
     EXPECT_EQ(TreeNodes()[9].caption, "ServicesOnce");
-    EXPECT_EQ(TreeFilter(0).size(), 11u);
+    EXPECT_EQ(TreeNodes()[10].caption, "Policies Run");
+    EXPECT_EQ(TreeFilter(0).size(), StartupLocations().size());
     EXPECT_THAT(TreeFilter(2),
-                ElementsAre("All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
-                            "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
-                            "All Users\\Registry\\Run Services", "All Users\\Registry\\Run (32-bit)",
-                            "All Users\\Registry\\RunOnce (32-bit)"));
+                ElementsAre("All Users\\Registry\\Run", "Current User\\Registry\\Explorer Run",
+                            "All Users\\Registry\\RunOnce", "All Users\\Registry\\RunOnce Ex",
+                            "All Users\\Registry\\Run Services Once", "All Users\\Registry\\Run Services",
+                            "All Users\\Registry\\Run (32-bit)", "All Users\\Registry\\RunOnce (32-bit)"));
     EXPECT_THAT(TreeFilter(4), ElementsAre("All Users\\Registry\\Run (32-bit)"));
-    EXPECT_THAT(TreeFilter(14), ElementsAre("Current User\\Registry\\RunOnce"));
-    EXPECT_TRUE(TreeFilter(16).empty());
+    EXPECT_THAT(TreeFilter(15), ElementsAre("Current User\\Registry\\RunOnce"));
+    EXPECT_THAT(TreeFilter(19), ElementsAre("All Users\\Registry\\Explorer Run"));
+    EXPECT_TRUE(TreeFilter(21).empty());
 }
 
 TEST(ListSort, TextsCompareAsFoldedBytes) {
@@ -132,6 +138,7 @@ TEST(ListSort, ColumnsSortBothWaysWithAMarkAndKeepTheirDirectionAcrossRefreshes)
         rows[i].rating = ratings[i];
         rows[i].memory = memory[i];
         rows[i].location = locations[i];
+        rows[i].shownLocation = locations[i];
     }
     SortState sort;
     auto titles = sort.Click(2, rows, false);

@@ -76,10 +76,10 @@ TEST(MainFormTree, AClickAnywhereOnANodesLabelFiltersAndSoDoTheArrowKeys) {
         EXPECT_EQ(w.Captions(), click.rows);
     }
 
-    // The arrow keys walk the tree and the list follows: RunOnce (Current User) -> Startup Menu -> RunOnce.
+    // The arrow keys walk the tree and the list follows: RunOnce (Current User) -> RunOnceEx -> RunOnce.
     w.Tree()->setFocus();
     QTest::keyClick(w.Tree(), Qt::Key_Down);
-    EXPECT_EQ(w.Tree()->currentItem()->text(0), "Startup Menu");
+    EXPECT_EQ(w.Tree()->currentItem(), w.Node("RunOnceEx", 1));
     EXPECT_TRUE(w.Captions().empty());
     QTest::keyClick(w.Tree(), Qt::Key_Up);
     QTest::keyClick(w.Tree(), Qt::Key_Up);
@@ -434,13 +434,21 @@ TEST(MainFormColumns, TheBackupAndApplyDialogsShowTheirTextsWhole) {
     w.Press("ToolButtonApply");
 }
 
+// A view shows or hides its scroll bars in a layout pass it runs later: let those passes run (a scroll
+// bar that is needed stays), for at most half a second.
+static void SettleScrollBars(QAbstractScrollArea& view) {
+    for (int pass = 0; pass < 50 && view.verticalScrollBar()->isVisible(); ++pass) {
+        QTest::qWait(10);
+    }
+}
+
 TEST(MainFormSize, TheFirstWindowTakesTwoThirdsOfTheScreenAndShowsTheWholeTree) {
     test::DemoMachine demo;
     test::MainWindow w(demo.System());
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_EQ(w.form->size(), QSize(screen.width() * 2 / 3, screen.height() * 2 / 3));
     EXPECT_LE((w.form->geometry().center() - screen.center()).manhattanLength(), 2); // centred
-    QApplication::processEvents();
+    SettleScrollBars(*w.Tree());
     EXPECT_FALSE(w.Tree()->verticalScrollBar()->isVisible());
     QTreeWidgetItemIterator node(w.Tree());
     int nodes = 0;
@@ -448,11 +456,11 @@ TEST(MainFormSize, TheFirstWindowTakesTwoThirdsOfTheScreenAndShowsTheWholeTree) 
         EXPECT_TRUE(w.Tree()->viewport()->rect().contains(w.Tree()->visualItemRect(*node)))
             << (*node)->text(0).toStdString();
     }
-    EXPECT_GE(nodes, 14);
+    EXPECT_GE(nodes, 19);
 
     // Shorter: the pictures below the filter give way before the tree scrolls.
     w.form->resize(w.form->width(), 620);
-    QApplication::processEvents();
+    SettleScrollBars(*w.Tree());
     EXPECT_FALSE(w.Tree()->verticalScrollBar()->isVisible());
     EXPECT_FALSE(w.Find<QLabel>("ImageTell")->isVisible());
 }

@@ -38,19 +38,63 @@ void FillMachine(test::SandboxRoot& root) {
         .Value(HKLM, CV + "Run", "Agent", "C:\\Apps\\agent.exe /q")
         .Value(HKLM, CV + "Run", "Broken", "C:\\Gone\\broken.exe")
         .Value(HKLM, CV + "RunServices", "Service", "C:\\Apps\\tool.exe")
-        .Value(HKLM, CV + "Policies\\Explorer\\Run", "Hidden", "C:\\Apps\\tool.exe")
         .Value(HKCU, CV + "Run", "Tool", "C:\\Apps\\runner.exe")
         .Processes("900\trunner.exe\t3670016\t4194304\n");
 }
 
 } // namespace
 
+// Every place the tool loads has a node, and the policy keys are named for the hive they are in.
+TEST(TMainForm, EveryLoadedPlaceHasANodeThatListsItsEntries) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.Value(HKLM, CV + "Policies\\Explorer\\Run", "Hidden", "C:\\Apps\\tool.exe")
+        .Value(HKCU, CV + "Policies\\Explorer\\Run", "UserPolicy", "C:\\Apps\\agent.exe")
+        .Value(HKCU, CV + "RunServices", "UserService", "C:\\Apps\\agent.exe")
+        .Value(HKCU, CV + "RunServicesOnce", "UserServiceOnce", "C:\\Apps\\agent.exe")
+        .Value(HKCU, CV + "RunOnceEx", "UserOnceEx", "C:\\Apps\\agent.exe");
+    test::MainWindow w(root.System());
+    const auto rows = [&] {
+        std::vector<std::string> out;
+        for (int i = 0; i < w.RowCount(); ++i) {
+            out.push_back(w.RowAt(i).text(0).toStdString() + " @ " + w.RowAt(i).text(2).toStdString());
+        }
+        return out;
+    };
+    using V = std::vector<std::string>;
+    const struct {
+        const char* node;
+        int occurrence;
+        V listed;
+    } cases[] = {
+        {"Policies Run", 0, {"Hidden @ All Users\\Registry\\Policies Run"}},
+        {"Policies Run", 1, {"UserPolicy @ Current User\\Registry\\Policies Run"}},
+        {"Services", 1, {"UserService @ Current User\\Registry\\Run Services"}},
+        {"ServicesOnce", 1, {"UserServiceOnce @ Current User\\Registry\\Run Services Once"}},
+        {"RunOnceEx", 1, {"UserOnceEx @ Current User\\Registry\\RunOnce Ex"}},
+        {"Registry",
+         1,
+         {"Tool @ Current User\\Registry\\Run", "UserPolicy @ Current User\\Registry\\Policies Run",
+          "UserServiceOnce @ Current User\\Registry\\Run Services Once",
+          "UserService @ Current User\\Registry\\Run Services",
+          "UserOnceEx @ Current User\\Registry\\RunOnce Ex"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.node) + " " + std::to_string(c.occurrence));
+        w.ClickNode(c.node, c.occurrence);
+        EXPECT_EQ(rows(), c.listed);
+    }
+    w.ClickNode("All Programs");
+    EXPECT_EQ(w.RowCount(), 9);
+    EXPECT_EQ(w.StatusText(), "9 of 9 entries shown|");
+}
+
 TEST(TMainForm, StartsWithEveryListedLocationAndTheStartPage) {
     test::SandboxRoot root;
     FillMachine(root);
     test::MainWindow w(root.System());
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook");
-    EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool")); // never Hidden
+    EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool"));
     EXPECT_EQ(w.form->SelectedNodePosition(), 0);
     EXPECT_EQ(w.Find<QTreeWidget>("TreeViewMain")->selectedItems().size(), 0);
     EXPECT_EQ(w.form->Pane().LastUrl(), "file:///C:\\Program Files\\Quillbrook\\mess.htm");

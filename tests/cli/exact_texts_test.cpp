@@ -159,9 +159,21 @@ TEST(ExactTexts, ARestoreRefusesEntriesOfUnknownOrUnlistedPlaces) {
                         "Location=Current User\\Registry\\RunOnce Ex\r\nStatus=Enabled\r\n");
     const std::string registryBefore = test::ReadText(m.root.Path() / "registry.reg");
     const Result result = m.Run({"restore", kSaved, "--no-backup"});
-    EXPECT_NE(result.err.find("3 entries of the backup were not loaded"), std::string::npos) << result.err;
+    // The user's RunServices and RunOnceEx keys are read and listed like any other place: only the
+    // unknown place is refused.
+    EXPECT_NE(result.err.find(
+                  "1 entry of the backup was not loaded: no list shows their places (\"Nowhere\\Run\")."),
+              std::string::npos)
+        << result.err;
     EXPECT_EQ(m.Value("Foo"), RegistryValue::String("C:\\a.exe"));
-    EXPECT_EQ(test::ReadText(m.root.Path() / "registry.reg"), registryBefore); // nothing written anywhere
+    EXPECT_NE(test::ReadText(m.root.Path() / "registry.reg"), registryBefore);
+    std::vector<std::string> listed;
+    for (const auto& row : nlohmann::json::parse(m.Run({"list", "--json"}).out)) {
+        listed.push_back(row["name"].get<std::string>() + " @ " + row["location"].get<std::string>());
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"Foo @ Current User\\Registry\\Run",
+                                                "Svc @ Current User\\Registry\\Run Services",
+                                                "Once @ Current User\\Registry\\RunOnce Ex"}));
 }
 
 // When compare finds the system as saved, a restore changes nothing: names are one in any letter case.

@@ -26,7 +26,7 @@ TEST(ListCommand, JsonHoldsTheTenKeysOfEveryListedEntryInInventoryOrder) {
     const auto result = RunCli({"--system-root", root.Path().string(), "list", "--json"});
     ASSERT_EQ(result.status, 0) << result.err;
     const auto rows = nlohmann::json::parse(result.out);
-    ASSERT_EQ(rows.size(), 2u); // the machine's Explorer Run key has no tree node
+    ASSERT_EQ(rows.size(), 3u); // every place, the machine's policy key too
     const nlohmann::json expected = {{"name", "Agent"},
                                      {"command", "C:\\Apps\\agent.exe /q"},
                                      {"location", "All Users\\Registry\\Run"},
@@ -38,15 +38,17 @@ TEST(ListCommand, JsonHoldsTheTenKeysOfEveryListedEntryInInventoryOrder) {
                                      {"approved", true},
                                      {"change", nullptr}};
     EXPECT_EQ(rows[0], expected);
-    EXPECT_EQ(rows[1]["name"], "Off \"quoted\"");
-    EXPECT_EQ(rows[1]["state"], "Disabled");
-    EXPECT_EQ(rows[1]["command"], "C:\\gone.exe"); // without the list's invalid-path marker
-    EXPECT_EQ(rows[1]["pathValid"], false);
+    // The machine's policy key keeps the label backups and scripts have always used.
+    EXPECT_EQ(rows[1]["location"], "Current User\\Registry\\Explorer Run");
+    EXPECT_EQ(rows[2]["name"], "Off \"quoted\"");
+    EXPECT_EQ(rows[2]["state"], "Disabled");
+    EXPECT_EQ(rows[2]["command"], "C:\\gone.exe"); // without the list's invalid-path marker
+    EXPECT_EQ(rows[2]["pathValid"], false);
 
+    // --all is still taken, and lists the same.
     const auto all =
         nlohmann::json::parse(RunCli({"--system-root", root.Path().string(), "list", "--all", "--json"}).out);
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[1]["location"], "Current User\\Registry\\Explorer Run");
+    EXPECT_EQ(all, rows);
 }
 
 TEST(ListCommand, CsvQuotesFieldsThatNeedIt) {

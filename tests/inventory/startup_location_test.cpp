@@ -1,4 +1,5 @@
 #include "inventory/startup_location.h"
+#include "platform/text.h"
 #include "support/paths.h"
 
 #include <algorithm>
@@ -26,23 +27,23 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
         {"Current User\\Registry\\Run", HKCU, CV + "Run", CV + "RunDisabled", 10, "Run", 1},
         // The two Explorer Run rows pair their labels with the other user's hive.
         {"Current User\\Registry\\Explorer Run", HKLM, CV + "Policies\\Explorer\\Run",
-         CV + "Policies\\Explorer\\RunDisabled", 3, nullptr, 0},
+         CV + "Policies\\Explorer\\RunDisabled", 3, "Policies Run", 0},
         {"All Users\\Registry\\Explorer Run", HKCU, CV + "Policies\\Explorer\\Run",
-         CV + "Policies\\Explorer\\RunDisabled", 11, nullptr, 0},
+         CV + "Policies\\Explorer\\RunDisabled", 11, "Policies Run", 0},
         {"All Users\\Registry\\RunOnce", HKLM, CV + "RunOnce", CV + "RunOnceDisabled", 4, "RunOnce", 5},
         {"Current User\\Registry\\RunOnce", HKCU, CV + "RunOnce", CV + "RunOnceDisabled", 12, "RunOnce", 2},
         {"All Users\\Registry\\RunOnce Ex", HKLM, CV + "RunOnceEx", CV + "RunOnceExDisabled", 8, "RunOnceEx",
          7},
-        {"Current User\\Registry\\RunOnce Ex", HKCU, CV + "RunOnceEx", CV + "RunOnceExDisabled", 0, nullptr,
-         0},
+        {"Current User\\Registry\\RunOnce Ex", HKCU, CV + "RunOnceEx", CV + "RunOnceExDisabled", 15,
+         "RunOnceEx", 0},
         {"All Users\\Registry\\Run Services Once", HKLM, CV + "RunServicesOnce",
          CV + "RunServicesOnceDisabled", 6, "ServicesOnce", 9},
         {"Current User\\Registry\\Run Services Once", HKCU, CV + "RunServicesOnce",
-         CV + "RunServicesOnceDisabled", 0, nullptr, 0},
+         CV + "RunServicesOnceDisabled", 13, "ServicesOnce", 0},
         {"All Users\\Registry\\Run Services", HKLM, CV + "RunServices", CV + "RunServicesDisabled", 7,
          "Services", 8},
-        {"Current User\\Registry\\Run Services", HKCU, CV + "RunServices", CV + "RunServicesDisabled", 0,
-         nullptr, 0},
+        {"Current User\\Registry\\Run Services", HKCU, CV + "RunServices", CV + "RunServicesDisabled", 14,
+         "Services", 0},
     };
     const auto table = StartupLocations();
     ASSERT_EQ(table.size(), 16u);
@@ -98,6 +99,30 @@ TEST(StartupLocation, TheTableHoldsTheFourteenPlacesInOrder) {
     }
 }
 
+// The window names the two policy keys for their hives; their labels stay what files and scripts hold.
+TEST(StartupLocation, PolicyKeysAreShownForTheirHiveAndFoundByEitherName) {
+    const struct {
+        std::string_view label;
+        std::string_view shown;
+        RegistryRoot hive;
+    } cases[] = {
+        {"Current User\\Registry\\Explorer Run", "All Users\\Registry\\Policies Run", HKLM},
+        {"All Users\\Registry\\Explorer Run", "Current User\\Registry\\Policies Run", HKCU},
+        {"All Users\\Registry\\Run", "All Users\\Registry\\Run", HKLM},
+        {"Current User\\Registry\\Run Services", "Current User\\Registry\\Run Services", HKCU},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(ShownLocation(c.label), c.shown);
+        const StartupLocation* byShown = FindLocationAsWritten(UpperCase(c.shown));
+        ASSERT_NE(byShown, nullptr);
+        EXPECT_EQ(byShown->label, c.label);
+        EXPECT_EQ(byShown->hive, c.hive);
+        EXPECT_EQ(FindLocationAsWritten(c.label), FindLocation(c.label));
+    }
+    EXPECT_EQ(FindLocation("All Users\\Registry\\Policies Run"), nullptr); // never stored under that name
+}
+
 TEST(StartupLocation, LabelsAreFoundExactlyAndCaseSensitively) {
     ASSERT_NE(FindLocation("All Users\\Registry\\Run"), nullptr);
     EXPECT_EQ(FindLocation("All Users\\Registry\\Run")->hive, HKLM);
@@ -118,19 +143,27 @@ TEST(StartupLocation, EachTreeNodeListsItsLocations) {
         return labels;
     };
     using V = std::vector<std::string>;
-    EXPECT_EQ(listed(kAllProgramsNode).size(), 11u); // never the five rows without a node
-    EXPECT_EQ(listed("All Users"),
-              (V{"All Users\\Registry\\Run", "All Users\\Registry\\RunOnce",
-                 "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
-                 "All Users\\Registry\\Run Services", "All Users\\Startup Menu",
-                 "All Users\\Registry\\Run (32-bit)", "All Users\\Registry\\RunOnce (32-bit)"}));
-    EXPECT_EQ(listed("All Users\\Registry").size(), 7u);
+    EXPECT_EQ(listed(kAllProgramsNode).size(), StartupLocations().size()); // every place the tool holds
+    // Each user's group lists the places of its own hive, whatever the label of a policy key says.
+    EXPECT_EQ(
+        listed("All Users"),
+        (V{"All Users\\Registry\\Run", "Current User\\Registry\\Explorer Run", "All Users\\Registry\\RunOnce",
+           "All Users\\Registry\\RunOnce Ex", "All Users\\Registry\\Run Services Once",
+           "All Users\\Registry\\Run Services", "All Users\\Startup Menu",
+           "All Users\\Registry\\Run (32-bit)", "All Users\\Registry\\RunOnce (32-bit)"}));
+    EXPECT_EQ(listed("All Users\\Registry").size(), 8u);
     EXPECT_EQ(listed("All Users\\Registry\\Run (32-bit)"), (V{"All Users\\Registry\\Run (32-bit)"}));
     EXPECT_EQ(listed("All Users\\Registry\\RunOnce (32-bit)"), (V{"All Users\\Registry\\RunOnce (32-bit)"}));
-    EXPECT_EQ(listed("Current User"), (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce",
-                                         "Current User\\Startup Menu"}));
-    EXPECT_EQ(listed("Current User\\Registry"),
-              (V{"Current User\\Registry\\Run", "Current User\\Registry\\RunOnce"}));
+    const V userKeys{"Current User\\Registry\\Run",
+                     "All Users\\Registry\\Explorer Run",
+                     "Current User\\Registry\\RunOnce",
+                     "Current User\\Registry\\RunOnce Ex",
+                     "Current User\\Registry\\Run Services Once",
+                     "Current User\\Registry\\Run Services"};
+    V user = userKeys;
+    user.emplace_back("Current User\\Startup Menu");
+    EXPECT_EQ(listed("Current User"), user);
+    EXPECT_EQ(listed("Current User\\Registry"), userKeys);
     EXPECT_EQ(listed("All Users\\Registry\\Run Services"), (V{"All Users\\Registry\\Run Services"}));
     EXPECT_EQ(listed("All Users\\Registry\\Run Services Once"),
               (V{"All Users\\Registry\\Run Services Once"}));
@@ -150,7 +183,8 @@ TEST(StartupLocation, TheLoadReadsThePlacesInItsOwnOrder) {
                          "All Users\\Registry\\Run Services", "All Users\\Registry\\RunOnce Ex",
                          "All Users\\Startup Menu", "Current User\\Registry\\Run",
                          "All Users\\Registry\\Explorer Run", "Current User\\Registry\\RunOnce",
-                         "Current User\\Startup Menu"}));
+                         "Current User\\Registry\\Run Services Once", "Current User\\Registry\\Run Services",
+                         "Current User\\Registry\\RunOnce Ex", "Current User\\Startup Menu"}));
 }
 
 TEST(StartupLocation, TheEditorOffersItsPlacesInPickListOrder) {

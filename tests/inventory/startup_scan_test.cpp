@@ -65,7 +65,7 @@ std::vector<std::string> Rows(const Inventory& inventory) {
 
 } // namespace
 
-TEST(StartupScan, AllThirteenSourcesAreReadInTheirFixedOrder) {
+TEST(StartupScan, AllSixteenSourcesAreReadInTheirFixedOrder) {
     test::SandboxRoot root;
     WithShellFolders(root);
     // Written in reverse, so that the order comes from the scan and not from the file.
@@ -85,10 +85,9 @@ TEST(StartupScan, AllThirteenSourcesAreReadInTheirFixedOrder) {
         .Value(HKLM, CV + "Policies\\Explorer\\Run", "LmPolicy", "x")
         .Value(HKLM, CV + "RunDisabled", "LmRunOff", "x")
         .Value(HKLM, CV + "Run", "LmRun", "x")
-        // Never read at load: the user's RunOnceEx, RunServices and RunServicesOnce.
-        .Value(HKCU, CV + "RunOnceEx", "Ignored1", "x")
-        .Value(HKCU, CV + "RunServices", "Ignored2", "x")
-        .Value(HKCU, CV + "RunServicesOnce", "Ignored3", "x");
+        .Value(HKCU, CV + "RunOnceEx", "CuOnceEx", "x")
+        .Value(HKCU, CV + "RunServices", "CuServices", "x")
+        .Value(HKCU, CV + "RunServicesOnce", "CuServicesOnce", "x");
     const auto loaded = Load(root);
     EXPECT_THAT(
         Rows(loaded->inventory),
@@ -101,10 +100,13 @@ TEST(StartupScan, AllThirteenSourcesAreReadInTheirFixedOrder) {
             "AllOff - @ All Users\\Startup Menu", "CuRun + @ Current User\\Registry\\Run",
             "CuRunOff - @ Current User\\Registry\\Run", "CuPolicy + @ All Users\\Registry\\Explorer Run",
             "CuPolicyOff - @ All Users\\Registry\\Explorer Run", "CuOnce + @ Current User\\Registry\\RunOnce",
-            "UserOn + @ Current User\\Startup Menu", "UserOff - @ Current User\\Startup Menu"));
+            "CuServicesOnce + @ Current User\\Registry\\Run Services Once",
+            "CuServices + @ Current User\\Registry\\Run Services",
+            "CuOnceEx + @ Current User\\Registry\\RunOnce Ex", "UserOn + @ Current User\\Startup Menu",
+            "UserOff - @ Current User\\Startup Menu"));
     EXPECT_EQ(loaded->inventory.LoadedItems.size(), loaded->inventory.Items.size());
-    EXPECT_EQ(loaded->icons.added, 16); // one icon per record
-    EXPECT_EQ(loaded->inventory.Items.back()->IconIndex, 15);
+    EXPECT_EQ(loaded->icons.added, 19); // one icon per record
+    EXPECT_EQ(loaded->inventory.Items.back()->IconIndex, 18);
 }
 
 TEST(StartupScan, AnEntryInBothKeysIsListedOnceAndItsTwinCopyGoes) {
