@@ -111,6 +111,37 @@ TEST(MainFormChanges, BulkDeletesShowEverythingOrSayThereWasNothing) {
     EXPECT_EQ(w.Messages().size(), 1u);
 }
 
+TEST(MainFormChanges, ProgramsWindowsFindsAreNotInvalidAndSurviveTheBulkDelete) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.File("C:\\Program Files\\Padnote\\padnote.exe")
+        .File("C:\\Apps\\Pad\\pad.exe")
+        .Value(RegistryRoot::LocalMachine,
+               "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\padnote.exe", "",
+               "C:\\Apps\\Pad\\pad.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "NoExtension", "C:\\Program Files\\Padnote\\padnote")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Slashes", "C:/Program Files/Padnote/padnote.exe /min")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Registered", "padnote -tray");
+    test::MainWindow w(root.System());
+    const auto red = [&] {
+        std::vector<std::string> out;
+        for (int i = 0; i < w.RowCount(); ++i) {
+            if (w.RowAt(i).data(1, Qt::ForegroundRole).isValid()) {
+                out.push_back(w.RowAt(i).text(0).toStdString());
+            }
+        }
+        return out;
+    };
+    EXPECT_THAT(red(), ElementsAre("Gone"));
+    EXPECT_THAT(w.CaptionsAndCommands(),
+                ElementsAre("Good|C:\\Apps\\good.exe", "Bad|C:\\Apps\\good.exe /evil",
+                            "Gone|[Invalid Path]C:\\Gone\\gone.exe",
+                            "NoExtension|C:\\Program Files\\Padnote\\padnote",
+                            "Slashes|C:/Program Files/Padnote/padnote.exe /min", "Registered|padnote -tray"));
+    w.Choose("MenuDeleteInvaild");
+    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad", "NoExtension", "Slashes", "Registered"));
+}
+
 TEST(MainFormChanges, ABackupLoadsAsPendingChanges) {
     test::SandboxRoot root;
     FillMachine(root);
