@@ -102,13 +102,24 @@ TEST(MainFormChanges, BulkDeletesShowEverythingOrSayThereWasNothing) {
     test::MainWindow w(root.System(), {.clock = &clock});
     w.Choose("MenuDeleteDisabled");
     EXPECT_THAT(w.Messages(), ElementsAre("No disabled startup item is found."));
+    test::ClickCheckBox(w.List(), w.Row("Good"));
+    test::ClickCheckBox(w.List(), w.Row("Bad"));
+    w.scripted.Answer(DialogResult::No);
+    w.Choose("MenuDeleteDisabled"); // refused: both stay
+    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad", "Gone"));
+    test::ClickCheckBox(w.List(), w.Row("Good"));
+    test::ClickCheckBox(w.List(), w.Row("Bad"));
+    w.scripted.Answer(DialogResult::Yes);
     w.Choose("MenuDeleteHarmful", "Good");
     EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
     EXPECT_EQ(w.form->SelectedNodePosition(), 0);
-    w.Choose("MenuDeleteHarmful"); // the deleted record still counts: no message, the list is rebuilt
+    w.Choose("MenuDeleteHarmful"); // the deleted record is no longer there to delete
+    w.scripted.Answer(DialogResult::Yes);
     w.Choose("MenuDeleteInvaild");
     EXPECT_THAT(w.Captions(), ElementsAre("Good"));
-    EXPECT_EQ(w.Messages().size(), 1u);
+    EXPECT_THAT(w.Messages(),
+                ElementsAre("No disabled startup item is found.", "Delete 2 entries?", "Delete 1 entry?",
+                            "No harmful startup item is found.", "Delete 1 entry?"));
 }
 
 TEST(MainFormChanges, ProgramsWindowsFindsAreNotInvalidAndSurviveTheBulkDelete) {
@@ -138,6 +149,7 @@ TEST(MainFormChanges, ProgramsWindowsFindsAreNotInvalidAndSurviveTheBulkDelete) 
                             "Gone|[Invalid Path]C:\\Gone\\gone.exe",
                             "NoExtension|C:\\Program Files\\Padnote\\padnote",
                             "Slashes|C:/Program Files/Padnote/padnote.exe /min", "Registered|padnote -tray"));
+    w.scripted.Answer(DialogResult::Yes);
     w.Choose("MenuDeleteInvaild");
     EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad", "NoExtension", "Slashes", "Registered"));
 }
