@@ -167,6 +167,10 @@ void TDlgBackup::SnButtonDeleteClick() {
             Tell("Please select a file.");
             return;
         }
+        if (services_.dialogs.ShowMessage(DeleteBackupQuestion(row->filePath), MessageKind::Confirmation,
+                                          MessageButtons::YesNo) != DialogResult::Yes) {
+            return;
+        }
         DeleteBackup(*row, services_);
         RefreshBackupList();
     });

@@ -180,8 +180,18 @@ void TMainForm::ToolButtonBackupClick() {
 
 void TMainForm::LoadBackupFile(const std::string& path) {
     Guard([&] {
+        // A restore reloads the system first: the changes not yet applied go as they do with Refresh.
+        if (HasPendingChanges(session_.Items()) &&
+            services_.dialogs.ShowMessage(kDiscardAndRefreshQuestion, MessageKind::Confirmation,
+                                          MessageButtons::YesNo) != DialogResult::Yes) {
+            return;
+        }
         if (session_.Restore(path).loaded) {
             RefreshList();
+            if (HasPendingChanges(session_.Items())) {
+                services_.dialogs.ShowMessage(kRestoredNotAppliedMessage, MessageKind::Information,
+                                              MessageButtons::Ok);
+            }
         }
     });
 }

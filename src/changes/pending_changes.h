@@ -51,6 +51,8 @@ std::string BulkDeleteQuestion(int count);
 inline constexpr std::string_view kNoInvalidMessage = "No invaild startup item is found.";
 inline constexpr std::string_view kNoHarmfulMessage = "No harmful startup item is found.";
 inline constexpr std::string_view kNoDisabledMessage = "No disabled startup item is found.";
+inline constexpr std::string_view kRestoredNotAppliedMessage =
+    "The backup is loaded into the list as changes. Click Apply to write them to the system.";
 inline constexpr std::string_view kDiscardAndExitQuestion =
     "You have changed the starup list but not applied to the system. Do you want to discard the changes and "
     "exit?";

@@ -174,18 +174,32 @@ TEST(MainFormChanges, ABackupLoadsAsPendingChanges) {
     test::Press(w.Find<QAbstractButton>("ToolButtonRefresh"));
     EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
 
-    // Load Setting closes the dialog and the window shows the backup's setting as changes to apply.
-    QTimer::singleShot(0, dialog, [&] {
-        auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
-        test::ClickRow(list, list->topLevelItem(0));
-        press("SnButtonLoad");
-    });
-    test::Press(w.Find<QAbstractButton>("ToolButtonBackup"));
+    // Load Setting closes the dialog and the window shows the backup's setting as changes to apply. Over a
+    // change not applied it asks first, as Refresh does; No keeps the change and loads nothing.
+    const auto load = [&] {
+        QTimer::singleShot(0, dialog, [&] {
+            auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
+            test::ClickRow(list, list->topLevelItem(0));
+            press("SnButtonLoad");
+        });
+        test::Press(w.Find<QAbstractButton>("ToolButtonBackup"));
+    };
+    test::ClickCheckBox(w.List(), w.Row("Gone"));
+    w.scripted.Answer(DialogResult::No);
+    load();
     EXPECT_FALSE(dialog->isVisible());
+    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
+    EXPECT_EQ(w.Row("Gone").checkState(0), Qt::Unchecked);
+    w.scripted.Answer(DialogResult::Yes);
+    load();
     EXPECT_THAT(w.Captions(), UnorderedElementsAre("Good", "Gone", "Bad"));
+    EXPECT_EQ(w.Row("Gone").checkState(0), Qt::Checked); // the backup's state
     EXPECT_TRUE(w.Row("Bad").font(0).bold()); // to be added again
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
     EXPECT_TRUE(HasPendingChanges(w.form->Items()));
+    EXPECT_THAT(w.Messages(),
+                ElementsAre(std::string(kDiscardAndRefreshQuestion), std::string(kDiscardAndRefreshQuestion),
+                            std::string(kRestoredNotAppliedMessage)));
 }
 
 TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
@@ -245,8 +259,16 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
                                               "Backup file not exist.", "Backup file not exist."));
 
         test::ClickRow(list, list->topLevelItem(0));
+        w.scripted.Answer(DialogResult::No);
+        press("SnButtonDelete"); // refused: the entry stays
+        EXPECT_THAT(times(), ElementsAre("C:\\earlier.qbk|3", "C:\\later.qbk|3"));
+        w.scripted.Answer(DialogResult::Yes);
         press("SnButtonDelete"); // its file is gone already; the entry goes anyway
         EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3"));
+        EXPECT_THAT(w.Messages(),
+                    ElementsAre("Please select an item.", "Please select a file.", "Backup file not exist.",
+                                "Backup file not exist.", "Delete the backup file C:\\earlier.qbk?",
+                                "Delete the backup file C:\\earlier.qbk?"));
         w.scripted.Answer(DialogResult::No);
         press("SnButtonDeleteAll");
         EXPECT_EQ(times().size(), 1u);
