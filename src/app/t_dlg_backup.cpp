@@ -134,7 +134,9 @@ void TDlgBackup::SnButtonNewClick() {
         // the next opening.
         try {
             if (chosen) {
-                session_.Backup(BackupFileName(*chosen));
+                // The system as it is, as the backup before an apply records it: changes not applied are
+                // no setting of the system yet.
+                session_.Backup(BackupFileName(*chosen), BackupContent::AsLoaded);
             }
         } catch (const PlatformError&) {
             RefreshBackupList();

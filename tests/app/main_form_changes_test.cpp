@@ -194,12 +194,48 @@ TEST(MainFormChanges, ABackupLoadsAsPendingChanges) {
     load();
     EXPECT_THAT(w.Captions(), UnorderedElementsAre("Good", "Gone", "Bad"));
     EXPECT_EQ(w.Row("Gone").checkState(0), Qt::Checked); // the backup's state
-    EXPECT_TRUE(w.Row("Bad").font(0).bold()); // to be added again
+    EXPECT_TRUE(w.Row("Bad").font(0).bold());            // to be added again
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
     EXPECT_TRUE(HasPendingChanges(w.form->Items()));
     EXPECT_THAT(w.Messages(),
                 ElementsAre(std::string(kDiscardAndRefreshQuestion), std::string(kDiscardAndRefreshQuestion),
                             std::string(kRestoredNotAppliedMessage)));
+}
+
+TEST(BackupDialog, NewBackupRecordsTheSystemNotTheChangesNotApplied) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
+    test::MainWindow w(root.System(), {.clock = &clock});
+    TDlgBackup* dialog = w.form->BackupDialog();
+    const auto press = [dialog](const char* name) {
+        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
+    };
+    test::ClickCheckBox(w.List(), w.Row("Good"));
+    test::ClickRow(w.List(), w.Row("Bad"));
+    test::Press(w.Find<QPushButton>("ButtonDelete"));
+    w.scripted.ChooseFile("C:\\saved.qbk");
+    QTimer::singleShot(0, dialog, [&] {
+        press("SnButtonNew");
+        press("ButtonClose");
+    });
+    test::Press(w.Find<QAbstractButton>("ToolButtonBackup"));
+    w.scripted.Answer(DialogResult::Yes);
+    test::Press(w.Find<QAbstractButton>("ToolButtonRefresh")); // the changes are dropped
+
+    // Loading the backup onto the unchanged system changes nothing.
+    QTimer::singleShot(0, dialog, [&] {
+        auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
+        test::ClickRow(list, list->topLevelItem(0));
+        press("SnButtonLoad");
+    });
+    test::Press(w.Find<QAbstractButton>("ToolButtonBackup"));
+    EXPECT_THAT(w.CaptionsAndCommands(),
+                ElementsAre("Good|C:\\Apps\\good.exe", "Bad|C:\\Apps\\good.exe /evil",
+                            "Gone|[Invalid Path]C:\\Gone\\gone.exe"));
+    EXPECT_EQ(w.Row("Good").checkState(0), Qt::Checked);
+    EXPECT_FALSE(HasPendingChanges(w.form->Items()));
+    EXPECT_THAT(w.Messages(), ElementsAre(std::string(kDiscardAndRefreshQuestion)));
 }
 
 TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
