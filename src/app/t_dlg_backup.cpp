@@ -134,7 +134,9 @@ void TDlgBackup::SnButtonNewClick() {
         // the next opening.
         try {
             if (chosen) {
-                session_.Backup(BackupFileName(*chosen));
+                // The system as it is, as the backup before an apply records it: changes not applied are
+                // no setting of the system yet.
+                session_.Backup(BackupFileName(*chosen), BackupContent::AsLoaded);
             }
         } catch (const PlatformError&) {
             RefreshBackupList();
@@ -165,6 +167,10 @@ void TDlgBackup::SnButtonDeleteClick() {
         const BackupIndexRow* row = SelectedRow();
         if (row == nullptr) {
             Tell("Please select a file.");
+            return;
+        }
+        if (services_.dialogs.ShowMessage(DeleteBackupQuestion(row->filePath), MessageKind::Confirmation,
+                                          MessageButtons::YesNo) != DialogResult::Yes) {
             return;
         }
         DeleteBackup(*row, services_);

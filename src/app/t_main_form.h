@@ -171,7 +171,7 @@ private:
     const ListRow* SelectedRow() const;
     // After a bulk delete or a refresh the list shows all places and all ratings.
     void ShowEverything();
-    void BulkDelete(int (*remove)(Inventory&), std::string_view nothingFound);
+    void BulkDelete(int (*count)(const Inventory&), int (*remove)(Inventory&), std::string_view nothingFound);
     void CheckBoxChanged(int modelRow, bool checked);
     // Runs an event handler; a platform error ends it and is shown, as the window's general error display.
     void Guard(const std::function<void()>& handler);

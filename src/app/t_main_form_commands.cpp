@@ -126,27 +126,34 @@ void TMainForm::ButtonDeleteClick() {
     });
 }
 
-void TMainForm::BulkDelete(int (*remove)(Inventory&), std::string_view nothingFound) {
+void TMainForm::BulkDelete(int (*count)(const Inventory&), int (*remove)(Inventory&),
+                           std::string_view nothingFound) {
     Guard([&] {
-        if (remove(session_.Items()) == 0) {
+        const int found = count(session_.Items());
+        if (found == 0) {
             services_.dialogs.ShowMessage(nothingFound, MessageKind::Information, MessageButtons::Ok);
             return;
         }
+        if (services_.dialogs.ShowMessage(BulkDeleteQuestion(found), MessageKind::Confirmation,
+                                          MessageButtons::YesNo) != DialogResult::Yes) {
+            return;
+        }
+        remove(session_.Items());
         ShowEverything();
         RefreshList();
     });
 }
 
 void TMainForm::MenuDeleteInvaildClick() {
-    BulkDelete(&DeleteAllInvalid, kNoInvalidMessage);
+    BulkDelete(&CountAllInvalid, &DeleteAllInvalid, kNoInvalidMessage);
 }
 
 void TMainForm::MenuDeleteHarmfulClick() {
-    BulkDelete(&DeleteAllHarmful, kNoHarmfulMessage);
+    BulkDelete(&CountAllHarmful, &DeleteAllHarmful, kNoHarmfulMessage);
 }
 
 void TMainForm::MenuDeleteDisabledClick() {
-    BulkDelete(&DeleteAllDisabled, kNoDisabledMessage);
+    BulkDelete(&CountAllDisabled, &DeleteAllDisabled, kNoDisabledMessage);
 }
 
 void TMainForm::ToolButtonRefreshClick() {
@@ -173,8 +180,18 @@ void TMainForm::ToolButtonBackupClick() {
 
 void TMainForm::LoadBackupFile(const std::string& path) {
     Guard([&] {
+        // A restore reloads the system first: the changes not yet applied go as they do with Refresh.
+        if (HasPendingChanges(session_.Items()) &&
+            services_.dialogs.ShowMessage(kDiscardAndRefreshQuestion, MessageKind::Confirmation,
+                                          MessageButtons::YesNo) != DialogResult::Yes) {
+            return;
+        }
         if (session_.Restore(path).loaded) {
             RefreshList();
+            if (HasPendingChanges(session_.Items())) {
+                services_.dialogs.ShowMessage(kRestoredNotAppliedMessage, MessageKind::Information,
+                                              MessageButtons::Ok);
+            }
         }
     });
 }

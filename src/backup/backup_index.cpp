@@ -41,6 +41,10 @@ void DeleteBackup(const BackupIndexRow& row, PlatformServices services) {
     }
 }
 
+std::string DeleteBackupQuestion(std::string_view filePath) {
+    return "Delete the backup file " + std::string(filePath) + "?";
+}
+
 void DeleteAllBackups(PlatformServices services) {
     if (services.registry.OpenForWriting(RegistryRoot::CurrentUser, kBackupIndexKey, true) == nullptr) {
         return;

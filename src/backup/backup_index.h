@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qb {
@@ -39,5 +40,7 @@ void ViewBackupFile(std::string_view path, PlatformServices services);
 
 inline constexpr std::string_view kBackupFilter = "Quillbrook Backup Files (*.qbk)|*.QBK";
 inline constexpr std::string_view kDeleteAllQuestion = "You have sure to delete all backup files?";
+// The question before one backup is deleted, naming its file.
+std::string DeleteBackupQuestion(std::string_view filePath);
 
 } // namespace qb

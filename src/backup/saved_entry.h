@@ -12,9 +12,10 @@ namespace qb {
 
 // What a backup records of each entry of the last load.
 enum class BackupContent {
-    HeldNow,  // the values the records hold now, pending changes included (New Backup)
+    HeldNow,  // the values the records hold now, pending changes included
     AsLoaded, // the system as it was loaded: states and values before any pending change, an edited entry
-              // as its original (the automatic backup before an apply, so that loading it undoes the apply)
+              // as its original (New Backup, and the automatic backup before an apply, so that loading it
+              // undoes the apply)
 };
 
 // One entry as a backup file holds it.

@@ -101,7 +101,8 @@ StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_v
     item.Rating = ratings.LookupRating(name, command);
     item.State = ItemState::Enabled;
     item.LoadedState = ItemState::Deleted;
-    item.PathValid = !target.empty();
+    item.PathValid =
+        !target.empty() || TargetFound(command, services.system, services.files, services.registry);
     item.Name = name;
     item.Command = command;
     item.Location = location;
@@ -125,7 +126,8 @@ bool EditEntry(Inventory& inventory, int index, std::string_view name, std::stri
     item.Location = location;
     item.Rating = ratings.LookupRating(name, command);
     item.IconIndex = icon;
-    item.PathValid = !target.empty();
+    item.PathValid =
+        !target.empty() || TargetFound(command, services.system, services.files, services.registry);
     item.Edited = true;
     return true;
 }

@@ -66,6 +66,23 @@ template <typename Condition> int DeleteWhere(Inventory& inventory, Condition co
     }
     return count;
 }
+
+template <typename Condition> int CountWhere(const Inventory& inventory, Condition condition) {
+    return static_cast<int>(
+        std::count_if(inventory.Items.begin(), inventory.Items.end(), [&](const auto& item) {
+            return item->State != ItemState::Deleted && condition(*item);
+        }));
+}
+
+bool IsInvalid(const StartupItem& item) {
+    return !item.PathValid;
+}
+bool IsHarmful(const StartupItem& item) {
+    return item.Rating == Rating::Harmful;
+}
+bool IsDisabled(const StartupItem& item) {
+    return item.State == ItemState::Disabled;
+}
 } // namespace
 
 bool SetCheckedState(Inventory& inventory, const RowKey& row, bool checked) {
@@ -83,15 +100,31 @@ int DeleteMatchingEntries(Inventory& inventory, const RowKey& row) {
 }
 
 int DeleteAllInvalid(Inventory& inventory) {
-    return DeleteWhere(inventory, [](const StartupItem& item) { return !item.PathValid; });
+    return DeleteWhere(inventory, IsInvalid);
 }
 
 int DeleteAllHarmful(Inventory& inventory) {
-    return DeleteWhere(inventory, [](const StartupItem& item) { return item.Rating == Rating::Harmful; });
+    return DeleteWhere(inventory, IsHarmful);
 }
 
 int DeleteAllDisabled(Inventory& inventory) {
-    return DeleteWhere(inventory, [](const StartupItem& item) { return item.State == ItemState::Disabled; });
+    return DeleteWhere(inventory, IsDisabled);
+}
+
+int CountAllInvalid(const Inventory& inventory) {
+    return CountWhere(inventory, IsInvalid);
+}
+
+int CountAllHarmful(const Inventory& inventory) {
+    return CountWhere(inventory, IsHarmful);
+}
+
+int CountAllDisabled(const Inventory& inventory) {
+    return CountWhere(inventory, IsDisabled);
+}
+
+std::string BulkDeleteQuestion(int count) {
+    return "Delete " + std::to_string(count) + (count == 1 ? " entry?" : " entries?");
 }
 
 } // namespace qb

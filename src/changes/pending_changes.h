@@ -2,6 +2,7 @@
 
 #include "inventory/startup_item.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,9 +40,19 @@ int DeleteAllInvalid(Inventory& inventory);
 int DeleteAllHarmful(Inventory& inventory);
 int DeleteAllDisabled(Inventory& inventory);
 
+// How many entries a bulk delete takes off the list: those that meet its condition and are not deleted
+// yet. The window asks with this count before it deletes, and tells the message below when it is 0.
+int CountAllInvalid(const Inventory& inventory);
+int CountAllHarmful(const Inventory& inventory);
+int CountAllDisabled(const Inventory& inventory);
+// The question before a bulk delete of `count` entries: "Delete 3 entries?", "Delete 1 entry?".
+std::string BulkDeleteQuestion(int count);
+
 inline constexpr std::string_view kNoInvalidMessage = "No invaild startup item is found.";
 inline constexpr std::string_view kNoHarmfulMessage = "No harmful startup item is found.";
 inline constexpr std::string_view kNoDisabledMessage = "No disabled startup item is found.";
+inline constexpr std::string_view kRestoredNotAppliedMessage =
+    "The backup is loaded into the list as changes. Click Apply to write them to the system.";
 inline constexpr std::string_view kDiscardAndExitQuestion =
     "You have changed the starup list but not applied to the system. Do you want to discard the changes and "
     "exit?";

@@ -2,6 +2,9 @@
 
 #include "platform/text.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace qb {
 
 namespace {
@@ -60,6 +63,99 @@ std::string AfterLastBackslash(std::string s) {
     return s;
 }
 
+constexpr std::string_view kDefaultProgramExtensions =
+    ".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC";
+constexpr std::string_view kAppPathsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+std::vector<std::string> SplitList(std::string_view list) {
+    std::vector<std::string> parts;
+    while (!list.empty()) {
+        const auto end = std::min(list.find(';'), list.size());
+        if (end > 0) {
+            parts.emplace_back(list.substr(0, end));
+        }
+        list.remove_prefix(std::min(end + 1, list.size()));
+    }
+    return parts;
+}
+
+// A variable's value, or "" when it is not set (the reference then stays as written).
+std::string Variable(SystemInfo& system, std::string_view name) {
+    const std::string reference = "%" + std::string(name) + "%";
+    std::string value = system.ExpandEnvironmentStrings(reference);
+    return value == reference ? std::string() : value;
+}
+
+bool IsFullPath(std::string_view path) {
+    return path.size() >= 3 && ((path[1] == ':' && path[2] == '\\') || path.starts_with("\\\\"));
+}
+
+// A name ending in a dot counts as having one: Windows appends nothing to it.
+bool HasExtension(std::string_view path) {
+    const auto name = path.substr(path.rfind('\\') == std::string_view::npos ? 0 : path.rfind('\\') + 1);
+    return name.find('.') != std::string_view::npos;
+}
+
+class ProgramSearch {
+public:
+    ProgramSearch(SystemInfo& system, FileSystem& files, Registry& registry)
+        : system_(system), files_(files), registry_(registry) {
+        std::string extensions = Variable(system, "PATHEXT");
+        extensions_ =
+            SplitList(extensions.empty() ? kDefaultProgramExtensions : std::string_view(extensions));
+    }
+
+    std::string Find(const std::string& program) {
+        if (program.find_first_of("\\:") != std::string::npos) {
+            return IsFullPath(program) ? WithExtensions(program) : std::string();
+        }
+        std::vector<std::string> folders = {system_.SystemDirectory(), system_.WindowsDirectory()};
+        for (std::string& folder : SplitList(Variable(system_, "PATH"))) {
+            folders.push_back(std::move(folder));
+        }
+        for (const std::string& folder : folders) {
+            if (std::string found = WithExtensions(folder + "\\" + program); !found.empty()) {
+                return found;
+            }
+        }
+        return Registered(program);
+    }
+
+private:
+    std::string WithExtensions(const std::string& path) {
+        if (HasExtension(path)) {
+            return files_.FileExists(path) ? path : std::string();
+        }
+        for (const std::string& extension : extensions_) {
+            if (files_.FileExists(path + extension)) {
+                return path + extension;
+            }
+        }
+        return {};
+    }
+
+    // The App Paths key's default value: a full path, quoted or not.
+    std::string Registered(const std::string& program) {
+        const std::string name = HasExtension(program) ? program : program + ".exe";
+        const auto key =
+            registry_.OpenForReading(RegistryRoot::LocalMachine, std::string(kAppPathsKey) + name);
+        const auto value = key ? key->ReadValue("") : std::nullopt;
+        if (!value || !value->IsText()) {
+            return {};
+        }
+        std::string path = system_.ExpandEnvironmentStrings(value->data);
+        if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+            path = path.substr(1, path.size() - 2);
+        }
+        return IsFullPath(path) && files_.FileExists(path) ? path : std::string();
+    }
+
+    SystemInfo& system_;
+    FileSystem& files_;
+    Registry& registry_;
+    std::vector<std::string> extensions_;
+};
+
 } // namespace
 
 int FindExtension(std::string_view s) {
@@ -114,6 +210,42 @@ bool TargetExists(std::string_view command, SystemInfo& system, FileSystem& file
         return full && (files.FileExists(path) || files.DirectoryExists(path));
     };
     return exists(expanded) || exists(SplitProgramAndArguments(expanded).program);
+}
+
+std::string FindProgram(std::string_view command, SystemInfo& system, FileSystem& files, Registry& registry) {
+    std::string line = system.ExpandEnvironmentStrings(command);
+    std::replace(line.begin(), line.end(), '/', '\\');
+    std::string_view rest = line;
+    while (!rest.empty() && rest.front() == ' ') {
+        rest.remove_prefix(1);
+    }
+    while (!rest.empty() && rest.back() == ' ') {
+        rest.remove_suffix(1);
+    }
+    ProgramSearch search(system, files, registry);
+    if (rest.starts_with('"')) {
+        const auto close = rest.find('"', 1);
+        return search.Find(std::string(rest.substr(1, close == std::string_view::npos ? close : close - 1)));
+    }
+    for (auto blank = rest.find(' ');; blank = rest.find(' ', blank + 1)) {
+        const std::string_view program = rest.substr(0, blank);
+        if (program.find('"') != std::string_view::npos) {
+            return {};
+        }
+        if (!program.empty() && program.back() != ' ') {
+            if (std::string found = search.Find(std::string(program)); !found.empty()) {
+                return found;
+            }
+        }
+        if (blank == std::string_view::npos) {
+            return {};
+        }
+    }
+}
+
+bool TargetFound(std::string_view command, SystemInfo& system, FileSystem& files, Registry& registry) {
+    return !TargetPath(command, system, files).empty() || TargetExists(command, system, files) ||
+           !FindProgram(command, system, files, registry).empty();
 }
 
 std::string TargetFileName(std::string_view command) {

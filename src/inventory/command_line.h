@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/registry.h"
 #include "platform/system_info.h"
 
 #include <array>
@@ -42,6 +43,18 @@ std::string TargetPath(std::string_view command, SystemInfo& system, FileSystem&
 // shortcut's target has no arguments), then its program part; only full paths count, and %NAME% references
 // are expanded first.
 bool TargetExists(std::string_view command, SystemInfo& system, FileSystem& files);
+
+// The file Windows starts for a command, in the command's own spelling, or "" when it finds none. %NAME%
+// references are expanded and forward slashes read as backslashes. A quoted program is the quoted text; an
+// unquoted one is tried at each blank in turn, shortest first, then whole, as Windows splits such a line. A
+// name without an extension is tried with each extension of the PATHEXT variable; a bare name is looked for
+// in the system and the Windows directory, then the folders of PATH, then under the App Paths key that
+// programs register their bare names in (HKEY_LOCAL_MACHINE, the name with ".exe" if it has no extension).
+std::string FindProgram(std::string_view command, SystemInfo& system, FileSystem& files, Registry& registry);
+
+// Whether a command's target is there: TargetPath finds it, TargetExists, or FindProgram. What a list
+// marks as an invalid path is a command none of them finds.
+bool TargetFound(std::string_view command, SystemInfo& system, FileSystem& files, Registry& registry);
 
 // The upper-cased file name of the target without touching the disk: the whole command for host programs
 // and web addresses, "" for an empty command, and the first word when no extension is found.

@@ -49,6 +49,10 @@ std::string StartFailureMessage(int winExecResult) {
     }
 }
 
+std::string StopQuestion(std::string_view caption) {
+    return "End the running program \"" + std::string(caption) + "\"? Work not saved in it may be lost.";
+}
+
 ProgramControlResult StartProgram(const SelectedRow* row, Inventory& inventory, PlatformServices services) {
     if (row == nullptr) {
         Tell(services, kSelectItem);
@@ -87,6 +91,10 @@ ProgramControlResult StopProgram(const SelectedRow* row, Inventory& inventory, P
         return ProgramControlResult::NothingDone;
     }
     if (const auto process = record->ProcessHandle) {
+        if (services.dialogs.ShowMessage(StopQuestion(row->caption), MessageKind::Confirmation,
+                                         MessageButtons::YesNo) != DialogResult::Yes) {
+            return ProgramControlResult::NothingDone;
+        }
         // A real close request first, so that a program that listens can save its work.
         process->RequestClose();
         if (WaitResponsively(*process, timeout, pump) != WaitResult::Ended && !process->Terminate(0)) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace qb {
 
@@ -23,12 +24,16 @@ enum class ProgramControlResult { NothingDone, Refresh };
 // program does not start, the user is told why. Messages are information boxes.
 ProgramControlResult StartProgram(const SelectedRow* row, Inventory& inventory, PlatformServices services);
 
-// Ends the program matched to the row's record (first record with the row's name and location): asks it to
-// close, waits up to the timeout, then ends it by force. `pump` runs now and then during the wait so that
-// the window can repaint. The record's figures are cleared unless the forced end failed.
+// Ends the program matched to the row's record (first record with the row's name and location). When it
+// runs, the user is asked first (StopQuestion with the row's caption); on Yes it is asked to close, waits up
+// to the timeout, then ends it by force. `pump` runs now and then during the wait so that the window can
+// repaint. The record's figures are cleared unless the forced end failed.
 ProgramControlResult StopProgram(const SelectedRow* row, Inventory& inventory, PlatformServices services,
                                  const std::function<void()>& pump,
                                  std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+// The question before a running program is ended, naming the entry.
+std::string StopQuestion(std::string_view caption);
 
 // The message for a WinExec result below 32.
 std::string StartFailureMessage(int winExecResult);

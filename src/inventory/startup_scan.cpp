@@ -226,7 +226,8 @@ StartupItem& StartupScanner::AddLoadedItem(std::string_view name, std::string_vi
     item.IconIndex = LoadItemIcon(target);
     item.State = enabled ? ItemState::Enabled : ItemState::Disabled;
     item.LoadedState = item.State;
-    item.PathValid = !target.empty() || TargetExists(command, services_.system, services_.files);
+    item.PathValid =
+        !target.empty() || TargetFound(command, services_.system, services_.files, services_.registry);
     item.Rating = ratings_.LookupRating(name, command);
     SetWholeName(item, name); // a record holds 259 bytes; a backup and a restore need the rest
     SetWholeCommand(item, command);

@@ -102,13 +102,56 @@ TEST(MainFormChanges, BulkDeletesShowEverythingOrSayThereWasNothing) {
     test::MainWindow w(root.System(), {.clock = &clock});
     w.Choose("MenuDeleteDisabled");
     EXPECT_THAT(w.Messages(), ElementsAre("No disabled startup item is found."));
+    test::ClickCheckBox(w.List(), w.Row("Good"));
+    test::ClickCheckBox(w.List(), w.Row("Bad"));
+    w.scripted.Answer(DialogResult::No);
+    w.Choose("MenuDeleteDisabled"); // refused: both stay
+    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad", "Gone"));
+    test::ClickCheckBox(w.List(), w.Row("Good"));
+    test::ClickCheckBox(w.List(), w.Row("Bad"));
+    w.scripted.Answer(DialogResult::Yes);
     w.Choose("MenuDeleteHarmful", "Good");
     EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
     EXPECT_EQ(w.form->SelectedNodePosition(), 0);
-    w.Choose("MenuDeleteHarmful"); // the deleted record still counts: no message, the list is rebuilt
+    w.Choose("MenuDeleteHarmful"); // the deleted record is no longer there to delete
+    w.scripted.Answer(DialogResult::Yes);
     w.Choose("MenuDeleteInvaild");
     EXPECT_THAT(w.Captions(), ElementsAre("Good"));
-    EXPECT_EQ(w.Messages().size(), 1u);
+    EXPECT_THAT(w.Messages(),
+                ElementsAre("No disabled startup item is found.", "Delete 2 entries?", "Delete 1 entry?",
+                            "No harmful startup item is found.", "Delete 1 entry?"));
+}
+
+TEST(MainFormChanges, ProgramsWindowsFindsAreNotInvalidAndSurviveTheBulkDelete) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.File("C:\\Program Files\\Padnote\\padnote.exe")
+        .File("C:\\Apps\\Pad\\pad.exe")
+        .Value(RegistryRoot::LocalMachine,
+               "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\padnote.exe", "",
+               "C:\\Apps\\Pad\\pad.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "NoExtension", "C:\\Program Files\\Padnote\\padnote")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Slashes", "C:/Program Files/Padnote/padnote.exe /min")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Registered", "padnote -tray");
+    test::MainWindow w(root.System());
+    const auto red = [&] {
+        std::vector<std::string> out;
+        for (int i = 0; i < w.RowCount(); ++i) {
+            if (w.RowAt(i).data(1, Qt::ForegroundRole).isValid()) {
+                out.push_back(w.RowAt(i).text(0).toStdString());
+            }
+        }
+        return out;
+    };
+    EXPECT_THAT(red(), ElementsAre("Gone"));
+    EXPECT_THAT(w.CaptionsAndCommands(),
+                ElementsAre("Good|C:\\Apps\\good.exe", "Bad|C:\\Apps\\good.exe /evil",
+                            "Gone|[Invalid Path]C:\\Gone\\gone.exe",
+                            "NoExtension|C:\\Program Files\\Padnote\\padnote",
+                            "Slashes|C:/Program Files/Padnote/padnote.exe /min", "Registered|padnote -tray"));
+    w.scripted.Answer(DialogResult::Yes);
+    w.Choose("MenuDeleteInvaild");
+    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad", "NoExtension", "Slashes", "Registered"));
 }
 
 TEST(MainFormChanges, ABackupLoadsAsPendingChanges) {
@@ -131,18 +174,68 @@ TEST(MainFormChanges, ABackupLoadsAsPendingChanges) {
     test::Press(w.Find<QAbstractButton>("ToolButtonRefresh"));
     EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
 
-    // Load Setting closes the dialog and the window shows the backup's setting as changes to apply.
+    // Load Setting closes the dialog and the window shows the backup's setting as changes to apply. Over a
+    // change not applied it asks first, as Refresh does; No keeps the change and loads nothing.
+    const auto load = [&] {
+        QTimer::singleShot(0, dialog, [&] {
+            auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
+            test::ClickRow(list, list->topLevelItem(0));
+            press("SnButtonLoad");
+        });
+        test::Press(w.Find<QAbstractButton>("ToolButtonBackup"));
+    };
+    test::ClickCheckBox(w.List(), w.Row("Gone"));
+    w.scripted.Answer(DialogResult::No);
+    load();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
+    EXPECT_EQ(w.Row("Gone").checkState(0), Qt::Unchecked);
+    w.scripted.Answer(DialogResult::Yes);
+    load();
+    EXPECT_THAT(w.Captions(), UnorderedElementsAre("Good", "Gone", "Bad"));
+    EXPECT_EQ(w.Row("Gone").checkState(0), Qt::Checked); // the backup's state
+    EXPECT_TRUE(w.Row("Bad").font(0).bold());            // to be added again
+    EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
+    EXPECT_TRUE(HasPendingChanges(w.form->Items()));
+    EXPECT_THAT(w.Messages(),
+                ElementsAre(std::string(kDiscardAndRefreshQuestion), std::string(kDiscardAndRefreshQuestion),
+                            std::string(kRestoredNotAppliedMessage)));
+}
+
+TEST(BackupDialog, NewBackupRecordsTheSystemNotTheChangesNotApplied) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
+    test::MainWindow w(root.System(), {.clock = &clock});
+    TDlgBackup* dialog = w.form->BackupDialog();
+    const auto press = [dialog](const char* name) {
+        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
+    };
+    test::ClickCheckBox(w.List(), w.Row("Good"));
+    test::ClickRow(w.List(), w.Row("Bad"));
+    test::Press(w.Find<QPushButton>("ButtonDelete"));
+    w.scripted.ChooseFile("C:\\saved.qbk");
+    QTimer::singleShot(0, dialog, [&] {
+        press("SnButtonNew");
+        press("ButtonClose");
+    });
+    test::Press(w.Find<QAbstractButton>("ToolButtonBackup"));
+    w.scripted.Answer(DialogResult::Yes);
+    test::Press(w.Find<QAbstractButton>("ToolButtonRefresh")); // the changes are dropped
+
+    // Loading the backup onto the unchanged system changes nothing.
     QTimer::singleShot(0, dialog, [&] {
         auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
         test::ClickRow(list, list->topLevelItem(0));
         press("SnButtonLoad");
     });
     test::Press(w.Find<QAbstractButton>("ToolButtonBackup"));
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_THAT(w.Captions(), UnorderedElementsAre("Good", "Gone", "Bad"));
-    EXPECT_TRUE(w.Row("Bad").font(0).bold()); // to be added again
-    EXPECT_EQ(w.form->windowTitle(), "Quillbrook *");
-    EXPECT_TRUE(HasPendingChanges(w.form->Items()));
+    EXPECT_THAT(w.CaptionsAndCommands(),
+                ElementsAre("Good|C:\\Apps\\good.exe", "Bad|C:\\Apps\\good.exe /evil",
+                            "Gone|[Invalid Path]C:\\Gone\\gone.exe"));
+    EXPECT_EQ(w.Row("Good").checkState(0), Qt::Checked);
+    EXPECT_FALSE(HasPendingChanges(w.form->Items()));
+    EXPECT_THAT(w.Messages(), ElementsAre(std::string(kDiscardAndRefreshQuestion)));
 }
 
 TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
@@ -202,8 +295,16 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
                                               "Backup file not exist.", "Backup file not exist."));
 
         test::ClickRow(list, list->topLevelItem(0));
+        w.scripted.Answer(DialogResult::No);
+        press("SnButtonDelete"); // refused: the entry stays
+        EXPECT_THAT(times(), ElementsAre("C:\\earlier.qbk|3", "C:\\later.qbk|3"));
+        w.scripted.Answer(DialogResult::Yes);
         press("SnButtonDelete"); // its file is gone already; the entry goes anyway
         EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3"));
+        EXPECT_THAT(w.Messages(),
+                    ElementsAre("Please select an item.", "Please select a file.", "Backup file not exist.",
+                                "Backup file not exist.", "Delete the backup file C:\\earlier.qbk?",
+                                "Delete the backup file C:\\earlier.qbk?"));
         w.scripted.Answer(DialogResult::No);
         press("SnButtonDeleteAll");
         EXPECT_EQ(times().size(), 1u);

@@ -133,6 +133,7 @@ TEST(MainFormPane, ThePaneShowsTheSelectedRowAsItIsNowOrTheWelcomePage) {
 
     // Stop: the program has ended, the row stays selected and its page says so.
     w.SelectRow("Tool");
+    w.scripted.Answer(DialogResult::Yes);
     w.Press("SnButtonClose");
     EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Tool"));
     EXPECT_EQ(w.PaneText(), Page("Tool", "C:\\Apps\\tool.exe", "Current User\\Registry\\Run", kNotRunning));

@@ -253,10 +253,16 @@ TEST(TMainForm, StartsAndStopsARealProgram) {
     }
     w.SelectRow("Probe");
     ASSERT_TRUE(w.Find<QPushButton>("SnButtonClose")->isEnabled());
+    w.scripted.Answer(DialogResult::No);
+    w.Press("SnButtonClose"); // refused: it runs on
+    w.SelectRow("Probe");
+    EXPECT_FALSE(w.Find<QPushButton>("SnButtonRun")->isEnabled());
+    w.scripted.Answer(DialogResult::Yes);
     w.Press("SnButtonClose");
     w.SelectRow("Probe");
     EXPECT_TRUE(w.Find<QPushButton>("SnButtonRun")->isEnabled());
-    EXPECT_TRUE(w.Messages().empty());
+    const std::string question = "End the running program \"Probe\"? Work not saved in it may be lost.";
+    EXPECT_THAT(w.Messages(), ElementsAre(question, question));
 }
 
 } // namespace qb

@@ -123,6 +123,37 @@ TEST(PendingChanges, BulkDeletesCountAlreadyDeletedRecordsToo) {
     EXPECT_EQ(kNoInvalidMessage, "No invaild startup item is found.");
 }
 
+TEST(PendingChanges, TheQuestionBeforeABulkDeleteCountsOnlyWhatIsStillListed) {
+    Inventory inventory;
+    const auto add = [&](const char* name, ItemState state, Rating rating, bool pathValid) {
+        auto& item = Record(inventory, name, "C:\\a.exe", E, state);
+        item.Rating = rating;
+        item.PathValid = pathValid;
+    };
+    add("Bad", E, Rating::Harmful, true);
+    add("Worse", D, Rating::Harmful, false); // deleted already: counts for nothing
+    add("Gone", X, Rating::Harmful, false);
+    add("Off", X, Rating::Unknown, true);
+    add("Lost", E, Rating::Unknown, false);
+    const auto counts = [&] {
+        return std::vector<int>{CountAllInvalid(inventory), CountAllHarmful(inventory),
+                                CountAllDisabled(inventory)};
+    };
+    EXPECT_EQ(counts(), (std::vector<int>{2, 2, 2}));
+    DeleteAllHarmful(inventory);
+    EXPECT_EQ(counts(), (std::vector<int>{1, 0, 1}));
+    DeleteAllInvalid(inventory);
+    EXPECT_EQ(counts(), (std::vector<int>{0, 0, 1}));
+
+    const struct {
+        int count;
+        const char* question;
+    } questions[] = {{1, "Delete 1 entry?"}, {2, "Delete 2 entries?"}, {12, "Delete 12 entries?"}};
+    for (const auto& q : questions) {
+        EXPECT_EQ(BulkDeleteQuestion(q.count), q.question);
+    }
+}
+
 // SecurityHealth runs "%windir%\system32\SecurityHealthSystray.exe": its program is there once the reference
 // is expanded, so the bulk delete of invalid entries must pass it over.
 TEST(PendingChanges, DeletingAllInvalidEntriesOfTheDemoSystemKeepsThoseWithReferences) {

@@ -111,6 +111,101 @@ TEST(CommandLine, ReferencesAreExpandedBeforeTheTargetIsLookedFor) {
     EXPECT_EQ(TargetFileName("%windir%\\system32\\SecurityHealthSystray.exe"), "SECURITYHEALTHSYSTRAY.EXE");
 }
 
+TEST(CommandLine, ProgramsAreFoundAsWindowsStartsThem) {
+    const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+    const struct {
+        const char* command;
+        const char* environment; // [Environment] lines, on top of the defaults
+        std::vector<const char*> files;
+        std::vector<std::pair<const char*, const char*>> appPaths; // key name, default value
+        const char* program;
+    } cases[] = {
+        {"C:\\Program Files\\Padnote\\padnote",
+         "",
+         {"C:\\Program Files\\Padnote\\padnote.exe"},
+         {},
+         "C:\\Program Files\\Padnote\\padnote.EXE"}, // the extension as PATHEXT spells it
+        {"C:/Program Files/Padnote/padnote.exe",
+         "",
+         {"C:\\Program Files\\Padnote\\padnote.exe"},
+         {},
+         "C:\\Program Files\\Padnote\\padnote.exe"},
+        {"C:/Program Files/Padnote/padnote /min",
+         "",
+         {"C:\\Program Files\\Padnote\\padnote.exe"},
+         {},
+         "C:\\Program Files\\Padnote\\padnote.EXE"},
+        {"\"C:\\Program Files\\Padnote\\padnote\" /min",
+         "",
+         {"C:\\Program Files\\Padnote\\padnote.exe"},
+         {},
+         "C:\\Program Files\\Padnote\\padnote.EXE"},
+        // Blanks split an unquoted line shortest first.
+        {"C:\\Program Files\\Padnote\\padnote",
+         "",
+         {"C:\\Program.exe", "C:\\Program Files\\Padnote\\padnote.exe"},
+         {},
+         "C:\\Program.EXE"},
+        // The extensions are tried in PATHEXT's order, and only those.
+        {"C:\\Tools\\sync", "", {"C:\\Tools\\sync.bat", "C:\\Tools\\sync.com"}, {}, "C:\\Tools\\sync.COM"},
+        {"C:\\Tools\\sync",
+         "PATHEXT=.BAT;.EXE",
+         {"C:\\Tools\\sync.com", "C:\\Tools\\sync.bat"},
+         {},
+         "C:\\Tools\\sync.BAT"},
+        {"C:\\Tools\\sync", "PATHEXT=.EXE", {"C:\\Tools\\sync.com"}, {}, ""},
+        {"C:\\Tools\\sync", "PATHEXT=", {"C:\\Tools\\sync.cmd"}, {}, "C:\\Tools\\sync.CMD"}, // the default
+                                                                                             // list
+        // A name with an extension, or ending in a dot, gets none added.
+        {"C:\\Tools\\sync.", "", {"C:\\Tools\\sync.exe"}, {}, ""},
+        // Bare names: the system folders, then PATH, then App Paths.
+        {"padnote /p",
+         "",
+         {"C:\\WINDOWS\\SYSTEM32\\padnote.exe", "C:\\WINDOWS\\padnote.exe"},
+         {},
+         "C:\\WINDOWS\\SYSTEM32\\padnote.EXE"},
+        {"padnote", "", {"C:\\WINDOWS\\padnote.cmd"}, {}, "C:\\WINDOWS\\padnote.CMD"},
+        {"padnote", "PATH=C:\\Bin;C:\\Tools", {"C:\\Tools\\padnote.exe"}, {}, "C:\\Tools\\padnote.EXE"},
+        {"padnote", "", {"C:\\Tools\\padnote.exe"}, {}, ""},
+        {"padnote -x",
+         "",
+         {"C:\\Apps\\Pad\\pad.exe"},
+         {{"padnote.exe", "C:\\Apps\\Pad\\pad.exe"}},
+         "C:\\Apps\\Pad\\pad.exe"},
+        {"padnote.exe",
+         "",
+         {"C:\\Apps\\Pad\\pad.exe"},
+         {{"padnote.exe", "\"%SystemDrive%\\Apps\\Pad\\pad.exe\""}},
+         "C:\\Apps\\Pad\\pad.exe"},
+        {"padnote", "", {}, {{"padnote.exe", "C:\\Apps\\Pad\\pad.exe"}}, ""}, // registered, but not there
+        {"padnote", "", {"C:\\Apps\\Pad\\pad.exe"}, {{"other.exe", "C:\\Apps\\Pad\\pad.exe"}}, ""},
+        // What is truly missing stays missing.
+        {"C:\\Program Files\\Padnote\\padnote", "", {}, {}, ""},
+        {"C:/Program Files/Padnote/padnote.exe", "", {"C:\\Program Files\\Padnote\\other.exe"}, {}, ""},
+        {"Tools\\sync.exe", "", {"C:\\Tools\\sync.exe"}, {}, ""}, // relative: not searched
+        {"", "", {}, {}, ""},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        test::SandboxRoot root;
+        root.Settings(std::string("[Environment]\r\n") + c.environment);
+        for (const char* file : c.files) {
+            root.File(file);
+        }
+        for (const auto& [name, value] : c.appPaths) {
+            root.Value(RegistryRoot::LocalMachine, appPaths + name, "", value);
+        }
+        auto services = root.Services();
+        EXPECT_EQ(FindProgram(c.command, services.system, services.files, services.registry), c.program)
+            << "row " << round;
+        EXPECT_EQ(TargetFound(c.command, services.system, services.files, services.registry),
+                  *c.program != '\0')
+            << "row " << round;
+        ++round;
+    }
+}
+
 TEST(CommandLine, AFolderNamedLikeAProgramIsNoTarget) {
     test::SandboxRoot root;
     root.Folder("C:\\Tools\\app.exe");

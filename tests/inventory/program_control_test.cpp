@@ -98,6 +98,7 @@ TEST(ProgramControl, ACommandStartsWithItsReferencesExpanded) {
         ScanProcesses(f.inventory.Items, services.processes, services.system, services.files);
     }
     EXPECT_GT(record.MemoryKB, 0);
+    f.dialogs.Answer(DialogResult::Yes);
     StopProgram(&row, f.inventory, services, nullptr);
 }
 
@@ -134,12 +135,13 @@ TEST(ProgramControl, AStartedProgramShowsItsMemoryAndStopsOnRequest) {
     }
     ASSERT_GT(record.MemoryKB, 0);
     int pumps = 0;
+    f.dialogs.Answer(DialogResult::Yes);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), [&] { ++pumps; }), ProgramControlResult::Refresh);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4)); // it closed when asked
     EXPECT_EQ(record.MemoryKB, 0);
     EXPECT_EQ(record.ProcessHandle, nullptr);
-    EXPECT_TRUE(f.Messages().empty());
+    EXPECT_EQ(f.Messages(), std::vector<std::string>{StopQuestion("Probe")});
 }
 
 TEST(ProgramControl, AProgramThatDoesNotCloseIsEndedAfterTheWait) {
@@ -150,6 +152,7 @@ TEST(ProgramControl, AProgramThatDoesNotCloseIsEndedAfterTheWait) {
     ASSERT_EQ(record.MemoryKB, 4096);
     const SelectedRow row{"Stuck", "C:\\stuck.exe", "Current User\\Registry\\Run"};
     int pumps = 0;
+    f.dialogs.Answer(DialogResult::Yes);
     EXPECT_EQ(StopProgram(
                   &row, f.inventory, f.Services(), [&] { ++pumps; }, std::chrono::milliseconds(200)),
               ProgramControlResult::Refresh);
@@ -165,11 +168,30 @@ TEST(ProgramControl, AFailedForcedEndKeepsTheFiguresAndSaysSo) {
     record.ProcessHandle = process;
     record.MemoryKB = 100;
     const SelectedRow row{"Stubborn", "C:\\stubborn.exe", "Current User\\Registry\\Run"};
+    f.dialogs.Answer(DialogResult::Yes);
     EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), {}, std::chrono::milliseconds(60)),
               ProgramControlResult::NothingDone);
     EXPECT_EQ(process->closeRequests, 1);
     EXPECT_EQ(record.MemoryKB, 100);
-    EXPECT_EQ(f.Messages(), std::vector<std::string>{"Cannot close the program!"});
+    EXPECT_EQ(f.Messages(),
+              (std::vector<std::string>{StopQuestion("Stubborn"), "Cannot close the program!"}));
+}
+
+TEST(ProgramControl, ARunningProgramIsEndedOnlyWhenTheUserSaysYes) {
+    Fixture f;
+    StartupItem& record = f.Record("Stubborn", "C:\\stubborn.exe");
+    auto process = std::make_shared<StubbornProcess>();
+    record.ProcessHandle = process;
+    record.MemoryKB = 100;
+    const SelectedRow row{"Stubborn", "C:\\stubborn.exe", "Current User\\Registry\\Run"};
+    f.dialogs.Answer(DialogResult::No);
+    EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), {}, std::chrono::milliseconds(60)),
+              ProgramControlResult::NothingDone);
+    EXPECT_EQ(process->closeRequests, 0); // not even asked to close
+    EXPECT_EQ(record.MemoryKB, 100);
+    EXPECT_EQ(record.ProcessHandle, process);
+    EXPECT_EQ(f.Messages(), std::vector<std::string>{
+                                "End the running program \"Stubborn\"? Work not saved in it may be lost."});
 }
 
 TEST(ProgramControl, StoppingAnEntryWithoutAProcessClearsAndRefreshes) {

@@ -45,6 +45,9 @@ EnvironmentTable DefaultEnvironment(const SandboxSettings& settings) {
     environment.Set("SystemRoot", windows);
     environment.Set("SystemDrive", drive);
     environment.Set("ComSpec", settings.systemDirectory + "\\cmd.exe");
+    environment.Set("PATH",
+                    settings.systemDirectory + ";" + windows + ";" + settings.systemDirectory + "\\Wbem");
+    environment.Set("PATHEXT", ".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC");
     environment.Set("ProgramFiles", programFiles);
     environment.Set("ProgramW6432", programFiles);
     environment.Set("ProgramFiles(x86)", programFilesX86);

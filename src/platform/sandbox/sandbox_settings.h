@@ -38,7 +38,9 @@ struct SandboxSettings {
     // "\Microsoft\Windows\Start Menu\Programs\StartUp" in CommonStartup, APPDATA what stands before
     // the same tail in Startup, USERPROFILE what stands before "\AppData\Roaming" in APPDATA, each on
     // the usual place of the system drive when the folder lies elsewhere; LOCALAPPDATA is
-    // USERPROFILE\AppData\Local, TEMP and TMP its Temp folder, USERNAME the last part of USERPROFILE.
+    // USERPROFILE\AppData\Local, TEMP and TMP its Temp folder, USERNAME the last part of USERPROFILE;
+    // PATH is the system directory, the Windows directory and the system directory's Wbem, PATHEXT the
+    // extensions Windows gives programs by default.
     // Each [Environment] value is expanded in what is set before it, so it may build on the defaults.
     EnvironmentTable Environment() const;
     // ExpandEnvironmentStrings in Environment().
