@@ -221,7 +221,8 @@ void TMainForm::ButtonEditClick() {
                 return;
             }
         }
-        formAdd_->PrepareEdit(row.caption, std::string(RowCommand(row.commandCell)), row.location, index);
+        formAdd_->PrepareEdit(ShownName(row.caption), std::string(RowCommand(row.commandCell)), row.location,
+                              index);
         formAdd_->exec();
         if (!formAdd_->Accepted() || index < 0) {
             return;

@@ -1,6 +1,7 @@
 #include "changes/entry_editor.h"
 
 #include "inventory/command_line.h"
+#include "inventory/row_texts.h"
 #include "inventory/shortcut_names.h"
 #include "inventory/startup_location.h"
 #include "platform/text.h"
@@ -37,6 +38,19 @@ std::string EditorText(std::string_view shown, std::string_view typed) {
     return typed == shown ? std::string(shown) : TrimEditorText(typed);
 }
 
+std::string NameOfText(const Inventory& inventory, std::string_view text, std::string_view location) {
+    const StartupLocation* place = FindLocation(location);
+    if (text != kUnnamedValueCaption || place == nullptr || place->kind != LocationKind::Registry) {
+        return std::string(text);
+    }
+    for (const auto& item : inventory.Items) {
+        if (item->State != ItemState::Deleted && item->Name == text && item->Location == location) {
+            return std::string(text);
+        }
+    }
+    return {};
+}
+
 std::optional<std::string> EditRefusal(const StartupItem& item) {
     if (item.File == FolderFile::Shortcut) {
         return std::nullopt;
@@ -44,7 +58,7 @@ std::optional<std::string> EditRefusal(const StartupItem& item) {
     return std::string(kOnlyShortcutsEditedMessage);
 }
 
-std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
+std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view nameText,
                                               std::string_view command, std::string_view location,
                                               int editIndex) {
     if (editIndex >= 0 && static_cast<std::size_t>(editIndex) < inventory.Items.size()) {
@@ -52,9 +66,10 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
             return refusal;
         }
     }
-    if (name.empty() || command.empty()) {
+    if (nameText.empty() || command.empty()) {
         return std::string(kEnterNameMessage);
     }
+    const std::string name = NameOfText(inventory, nameText, location);
     // Quotes and blanks alone: the first quote opens a path that never ends, so the entry would start
     // nothing and a shortcut made from it would point nowhere.
     if (command.find_first_not_of("\" ") == std::string_view::npos) {
@@ -108,11 +123,12 @@ StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_v
     return inventory.Append(std::move(item));
 }
 
-bool EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
+bool EditEntry(Inventory& inventory, int index, std::string_view nameText, std::string_view command,
                std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons) {
     if (index < 0 || static_cast<std::size_t>(index) >= inventory.Items.size()) {
         return false;
     }
+    const std::string name = NameOfText(inventory, nameText, location);
     StartupItem& item = *inventory.Items[static_cast<std::size_t>(index)];
     if (item.Name == name && item.Command == command && item.Location == location) {
         return false; // OK on unchanged texts: no change, nothing to apply

@@ -1,0 +1,102 @@
+#include "app/t_dlg_apply.h"
+#include "app/t_form_add.h"
+#include "app/t_main_form.h"
+#include "main_window_fixture.h"
+#include "support/paths.h"
+#include "support/sandbox_root.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+// What the window shows of an entry's name and command, in the list, the page, the editor and the apply
+// dialog, and what an edit writes back: the unnamed value, a command longer than a record holds, and a
+// shortcut's arguments.
+
+namespace qb {
+
+using ::testing::ElementsAre;
+
+namespace {
+
+using namespace test::paths;
+
+// The page shows the name, the command, the place, the rating, the description and the memory, one a line.
+void FillMachine(test::SandboxRoot& root) {
+    root.File(kTool + "\\infotpl.dat",
+              "<html><body><p><!--name--></p><p><!--path--></p><p><!--locate--></p><p><!--rate--></p>"
+              "<p><!--comment--></p><p><!--Memory--></p></body></html>")
+        .File(kTool + "\\mess.htm", "<html><body>Start</body></html>")
+        .Folder(kTool + "\\backup")
+        .File("C:\\Apps\\app.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", kUserStartup);
+}
+
+std::optional<RegistryValue> Value(test::SandboxRoot& root, const std::string& name) {
+    auto opened = root.Services().registry.OpenForReading(RegistryRoot::CurrentUser, CV + "Run");
+    return opened ? opened->ReadValue(name) : std::nullopt;
+}
+
+QLineEdit* Box(TFormAdd* editor, const char* name) {
+    return editor->findChild<QLineEdit*>(QLatin1String(name));
+}
+
+// Replaces a box's text as a person does: select all, type.
+void TypeInto(QLineEdit* box, const std::string& text) {
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, QString::fromStdString(text));
+}
+
+void PressIn(QWidget* dialog, const char* name) {
+    test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
+}
+
+// Opens the editor on the row with Enter, as the user does.
+void EditWithEnter(test::MainWindow& w, const std::string& caption, std::function<void(TFormAdd*)> act) {
+    w.Activate(); // the offscreen platform leaves a closed dialog's window active
+    w.SelectRow(caption);
+    test::WhenShown<TFormAdd>(w.form->EntryEditor(), std::move(act));
+    QTest::keyClick(w.List(), Qt::Key_Return);
+}
+
+// Applies, reading the apply dialog's rows as "Changes|Name|Command" first.
+std::vector<std::string> Apply(test::MainWindow& w) {
+    std::vector<std::string> rows;
+    test::WhenShown<TDlgApply>(w.form->ApplyDialog(), [&rows](TDlgApply* d) {
+        auto* list = d->findChild<QTreeWidget*>(QStringLiteral("SnListViewChanges"));
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = list->topLevelItem(i);
+            rows.push_back((row->text(0) + "|" + row->text(1) + "|" + row->text(2)).toStdString());
+        }
+        PressIn(d, "SnButtonOK");
+    });
+    w.Press("ToolButtonApply");
+    return rows;
+}
+
+} // namespace
+
+TEST(EditorTexts, TheUnnamedValueIsEditedAsDefaultAndStaysUnnamed) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.Value(RegistryRoot::CurrentUser, CV + "Run", "", "C:\\Apps\\app.exe");
+    test::MainWindow w(root.System());
+    std::string shownName;
+    EditWithEnter(w, "(Default)", [&shownName](TFormAdd* e) {
+        shownName = e->NameText();
+        TypeInto(Box(e, "EditPath"), "C:\\Apps\\app.exe /min");
+        PressIn(e, "ButtonOK");
+    });
+    EXPECT_EQ(shownName, "(Default)");
+    EXPECT_THAT(w.Messages(), ElementsAre()); // taken: no "Please enter a program name."
+    EXPECT_THAT(w.CaptionsAndCommands(), ElementsAre("(Default)|C:\\Apps\\app.exe /min"));
+    EXPECT_THAT(Apply(w), ElementsAre("Edit|(Default)|C:\\Apps\\app.exe /min"));
+    EXPECT_EQ(Value(root, ""), RegistryValue::String("C:\\Apps\\app.exe /min"));
+    EXPECT_EQ(Value(root, "(Default)"), std::nullopt);
+}
+
+} // namespace qb
