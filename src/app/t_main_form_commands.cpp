@@ -250,7 +250,7 @@ void TMainForm::ButtonDisableReturnedClick() {
         const StartupItem* record = SelectedRow() ? SelectedRow()->item : nullptr;
         for (const StartupItem* item : session_.Items().LoadedItems) {
             if (item->Change == ChangeMark::Returned && item->State == ItemState::Enabled) {
-                SetCheckedState(session_.Items(), {item->Name, item->Location, item->Command}, false);
+                SetCheckedState(session_.Items(), {item->Name, item->Location, ShownCommand(*item)}, false);
             }
         }
         RefreshList();

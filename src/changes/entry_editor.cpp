@@ -75,6 +75,14 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
     if (command.find_first_not_of("\" ") == std::string_view::npos) {
         return std::string(kNoProgramMessage);
     }
+    const auto at = static_cast<std::size_t>(editIndex);
+    const StartupItem* edited =
+        editIndex >= 0 && at < inventory.Items.size() ? inventory.Items[at].get() : nullptr;
+    // A record holds 259 bytes of a command. A longer one the system holds stays as it is; a new one
+    // would be cut, and the entry would start something else.
+    if (command.size() > FieldText::kLimit && (edited == nullptr || command != ShownCommand(*edited))) {
+        return std::string(kCommandTooLongMessage);
+    }
     for (std::size_t i = 0; i < inventory.Items.size(); ++i) {
         const StartupItem& item = *inventory.Items[i];
         // Registry value names and file names are one name in any letter case: an entry "padnote" would
@@ -86,9 +94,6 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
     }
     const StartupLocation* row = FindLocation(location);
     if (row != nullptr && row->kind == LocationKind::Folder) {
-        const auto at = static_cast<std::size_t>(editIndex);
-        const StartupItem* edited =
-            editIndex >= 0 && at < inventory.Items.size() ? inventory.Items[at].get() : nullptr;
         const bool ownName = edited != nullptr && edited->Name == name && edited->Location == location;
         if (auto problem = ownName ? ShortcutFileNameProblem(name) : ShortcutNameProblem(name)) {
             return "The name cannot be used for a shortcut in a startup folder. " + *problem;
@@ -130,16 +135,22 @@ bool EditEntry(Inventory& inventory, int index, std::string_view nameText, std::
     }
     const std::string name = NameOfText(inventory, nameText, location);
     StartupItem& item = *inventory.Items[static_cast<std::size_t>(index)];
-    if (item.Name == name && item.Command == command && item.Location == location) {
+    // The editor showed the command whole: the same text is no change, and leaves what the record holds (a
+    // longer command's rest) as it was.
+    const bool sameCommand = command == ShownCommand(item);
+    if (item.Name == name && sameCommand && item.Location == location) {
         return false; // OK on unchanged texts: no change, nothing to apply
     }
-    const std::string target = TargetPath(command, services.system, services.files);
-    const std::int32_t icon = IconFor(target, services, icons);
     inventory.RememberOriginal(item); // only on the first edit since the load
+    if (!sameCommand) {
+        SetWholeCommand(item, command);
+    }
+    const std::string whole = WholeCommandOf(item);
+    const std::string target = TargetPath(whole, services.system, services.files);
+    const std::int32_t icon = IconFor(target, services, icons);
     item.Name = name;
-    item.Command = command;
     item.Location = location;
-    item.Rating = ratings.LookupRating(name, command);
+    item.Rating = ratings.LookupRating(name, whole);
     item.IconIndex = icon;
     item.PathValid = !target.empty();
     item.Edited = true;

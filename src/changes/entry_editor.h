@@ -19,6 +19,9 @@ inline const std::vector<std::string_view> kEditorLocations = EditorLocations();
 
 inline constexpr std::string_view kEnterNameMessage = "Please enter a program name.";
 inline constexpr std::string_view kNoProgramMessage = "The command names no program.";
+inline constexpr std::string_view kCommandTooLongMessage =
+    "The command is longer than the 259 bytes an entry holds, and would be cut. Shorten it, or leave the "
+    "command as it was.";
 inline constexpr std::string_view kDuplicateMessage =
     "You are adding a duplicate of an existing startup item.";
 inline constexpr std::string_view kOnlyShortcutsEditedMessage =
@@ -46,11 +49,11 @@ std::optional<std::string> EditRefusal(const StartupItem& item);
 
 // Why the editor's texts cannot be taken, or nullopt. The name is taken as NameOfText reads it. The refusal
 // above for the record under edit first. An empty name or command (both with the program-name message), a
-// command of quotes and blanks only (it names no program), a name that an entry not deleted already has at
-// that location (in any letter case, as Windows compares names; the record under edit does not count), and a
-// name that cannot be a file name when the place is a startup folder. The record under edit keeps its own
-// name at its own place as the system has it; only a name the editor makes up is held to the rules for new
-// file names.
+// command of quotes and blanks only (it names no program), a command longer than a record holds unless it is
+// the one the record under edit shows, a name that an entry not deleted already has at that location (in any
+// letter case, as Windows compares names; the record under edit does not count), and a name that cannot be a
+// file name when the place is a startup folder. The record under edit keeps its own name at its own place as
+// the system has it; only a name the editor makes up is held to the rules for new file names.
 std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view nameText,
                                               std::string_view command, std::string_view location,
                                               int editIndex);

@@ -317,9 +317,9 @@ int RunEdit(const Options& options, std::ostream& out, std::ostream& err) {
     }
     // The editor opens with the entry's texts; what is not given stays as it is, blanks and all.
     const std::string shownName = ShownName(item.Name.str());
+    const std::string shownCommand = ShownCommand(item);
     const std::string name = EditorText(shownName, options.newName.value_or(shownName));
-    const std::string command =
-        EditorText(item.Command.str(), options.newCommand.value_or(item.Command.str()));
+    const std::string command = EditorText(shownCommand, options.newCommand.value_or(shownCommand));
     const std::string location = options.newLocation.value_or(item.Location.str());
     if (const auto problem = EditorInputProblem(session->Items(), name, command, location, index)) {
         err << *problem << '\n';

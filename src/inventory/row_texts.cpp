@@ -31,8 +31,12 @@ std::string MemoryCellText(const StartupItem& item) {
     return FormatMemory(item.MemoryKB);
 }
 
+std::string ShownCommand(const StartupItem& item) {
+    return WholeCommandOf(item);
+}
+
 std::string CommandCellText(const StartupItem& item) {
-    return item.PathValid ? item.Command.str() : std::string(kInvalidPathMarker) + item.Command.str();
+    return item.PathValid ? ShownCommand(item) : std::string(kInvalidPathMarker) + ShownCommand(item);
 }
 
 std::string_view RowCommand(std::string_view commandCell) {

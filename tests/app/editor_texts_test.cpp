@@ -13,8 +13,7 @@
 #include <gtest/gtest.h>
 
 // What the window shows of an entry's name and command, in the list, the page, the editor and the apply
-// dialog, and what an edit writes back: the unnamed value, a command longer than a record holds, and a
-// shortcut's arguments.
+// dialog, and what an edit writes back: the unnamed value and a command longer than a record holds.
 
 namespace qb {
 
@@ -23,6 +22,10 @@ using ::testing::ElementsAre;
 namespace {
 
 using namespace test::paths;
+
+const std::string kPageEnd = "\nUnknown\nUnknown Application\nN/A (This program is not running)";
+// 458 bytes: Windows runs it whole, a record holds 259 of them.
+const std::string kLongCommand = "C:\\Apps\\app.exe /data " + std::string(436, 'a');
 
 // The page shows the name, the command, the place, the rating, the description and the memory, one a line.
 void FillMachine(test::SandboxRoot& root) {
@@ -97,6 +100,43 @@ TEST(EditorTexts, TheUnnamedValueIsEditedAsDefaultAndStaysUnnamed) {
     EXPECT_THAT(Apply(w), ElementsAre("Edit|(Default)|C:\\Apps\\app.exe /min"));
     EXPECT_EQ(Value(root, ""), RegistryValue::String("C:\\Apps\\app.exe /min"));
     EXPECT_EQ(Value(root, "(Default)"), std::nullopt);
+}
+
+TEST(EditorTexts, ALongCommandIsShownWholeAndNeverWrittenBackCut) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.Value(RegistryRoot::CurrentUser, CV + "Run", "Long", kLongCommand);
+    test::MainWindow w(root.System());
+    EXPECT_THAT(w.CaptionsAndCommands(), ElementsAre("Long|" + kLongCommand));
+    w.SelectRow("Long");
+    EXPECT_EQ(w.PaneText().toStdString(), "Long\n" + kLongCommand + "\n" + kCuRun + kPageEnd);
+
+    // A command changed to more than a record holds is refused, and the editor stays open.
+    std::string shownCommand;
+    EditWithEnter(w, "Long", [&shownCommand](TFormAdd* e) {
+        shownCommand = e->CommandText();
+        QLineEdit* path = Box(e, "EditPath");
+        path->setFocus();
+        QTest::keyClick(path, Qt::Key_End);
+        QTest::keyClick(path, Qt::Key_B);
+        PressIn(e, "ButtonOK");
+        EXPECT_TRUE(e->isVisible());
+        PressIn(e, "ButtonCancel");
+    });
+    EXPECT_EQ(shownCommand, kLongCommand);
+    EXPECT_THAT(w.Messages(),
+                ElementsAre("The command is longer than the 259 bytes an entry holds, and would be "
+                            "cut. Shorten it, or leave the command as it was."));
+
+    // A new name with the command left alone: the value moves with its whole command.
+    EditWithEnter(w, "Long", [](TFormAdd* e) {
+        TypeInto(Box(e, "EditName"), "Longer");
+        PressIn(e, "ButtonOK");
+    });
+    EXPECT_THAT(w.CaptionsAndCommands(), ElementsAre("Longer|" + kLongCommand));
+    Apply(w);
+    EXPECT_EQ(Value(root, "Longer"), RegistryValue::String(kLongCommand));
+    EXPECT_EQ(Value(root, "Long"), std::nullopt);
 }
 
 } // namespace qb
