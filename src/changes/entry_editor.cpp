@@ -135,15 +135,22 @@ bool EditEntry(Inventory& inventory, int index, std::string_view nameText, std::
     }
     const std::string name = NameOfText(inventory, nameText, location);
     StartupItem& item = *inventory.Items[static_cast<std::size_t>(index)];
-    // The editor showed the command whole: the same text is no change, and leaves what the record holds (a
-    // longer command's rest) as it was.
+    // The editor showed the command whole, with a shortcut's arguments: the same text is no change, and
+    // leaves what the record holds (a longer command's rest, a shortcut's parts) as it was.
     const bool sameCommand = command == ShownCommand(item);
     if (item.Name == name && sameCommand && item.Location == location) {
         return false; // OK on unchanged texts: no change, nothing to apply
     }
     inventory.RememberOriginal(item); // only on the first edit since the load
     if (!sameCommand) {
-        SetWholeCommand(item, command);
+        if (item.Arguments.empty()) {
+            SetWholeCommand(item, command);
+        } else {
+            // A shortcut keeps its target and its arguments apart, as its file holds them.
+            const auto [program, arguments] = SplitProgramAndArguments(command);
+            SetWholeCommand(item, program);
+            item.Arguments = arguments;
+        }
     }
     const std::string whole = WholeCommandOf(item);
     const std::string target = TargetPath(whole, services.system, services.files);

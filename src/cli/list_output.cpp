@@ -48,7 +48,7 @@ void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) 
     auto rows = nlohmann::ordered_json::array();
     for (const StartupItem* item : items) {
         rows.push_back({{"name", item->Name.str()},
-                        {"command", ShownCommand(*item)}, // whole: a record's field holds 259 bytes of it
+                        {"command", ShownCommand(*item)}, // whole, with a shortcut's arguments
                         {"location", item->Location.str()},
                         {"state", StateText(item->State)},
                         {"rating", RatingText(item->Rating)},

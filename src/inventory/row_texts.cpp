@@ -1,6 +1,7 @@
 #include "inventory/row_texts.h"
 
 #include "inventory/command_line.h"
+#include "inventory/shell_folders.h"
 
 namespace qb {
 
@@ -32,7 +33,7 @@ std::string MemoryCellText(const StartupItem& item) {
 }
 
 std::string ShownCommand(const StartupItem& item) {
-    return WholeCommandOf(item);
+    return RunCommandForRecord(item);
 }
 
 std::string CommandCellText(const StartupItem& item) {

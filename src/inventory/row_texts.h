@@ -21,7 +21,8 @@ std::string FormatMemory(std::int32_t kilobytes);
 // The Memory cell: empty when no program runs, "Running" when its size is unknown, else its size.
 std::string MemoryCellText(const StartupItem& item);
 
-// An entry's command as the list, its page and the editor show it: what Windows runs, whole.
+// An entry's command as the list, its page and the editor show it: what Windows runs, whole. A shortcut's
+// target comes with the arguments it keeps apart, quoted where it holds a blank.
 std::string ShownCommand(const StartupItem& item);
 
 // The Command Path cell: the shown command, behind "[Invalid Path]" when its target was not found.

@@ -13,7 +13,8 @@
 #include <gtest/gtest.h>
 
 // What the window shows of an entry's name and command, in the list, the page, the editor and the apply
-// dialog, and what an edit writes back: the unnamed value and a command longer than a record holds.
+// dialog, and what an edit writes back: the unnamed value, a command longer than a record holds, and a
+// shortcut's arguments.
 
 namespace qb {
 
@@ -24,6 +25,7 @@ namespace {
 using namespace test::paths;
 
 const std::string kPageEnd = "\nUnknown\nUnknown Application\nN/A (This program is not running)";
+const std::string kNotes = "C:\\Program Files\\Notes\\notes.exe";
 // 458 bytes: Windows runs it whole, a record holds 259 of them.
 const std::string kLongCommand = "C:\\Apps\\app.exe /data " + std::string(436, 'a');
 
@@ -35,6 +37,7 @@ void FillMachine(test::SandboxRoot& root) {
         .File(kTool + "\\mess.htm", "<html><body>Start</body></html>")
         .Folder(kTool + "\\backup")
         .File("C:\\Apps\\app.exe")
+        .File(kNotes)
         .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", kUserStartup);
 }
 
@@ -137,6 +140,76 @@ TEST(EditorTexts, ALongCommandIsShownWholeAndNeverWrittenBackCut) {
     Apply(w);
     EXPECT_EQ(Value(root, "Longer"), RegistryValue::String(kLongCommand));
     EXPECT_EQ(Value(root, "Long"), std::nullopt);
+}
+
+TEST(EditorTexts, AShortcutShowsTheArgumentsWindowsPasses) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.Shortcut(kUserStartup + "\\Notes.lnk", kNotes, "/quicknote");
+    test::MainWindow w(root.System());
+    const std::string runs = "\"" + kNotes + "\" /quicknote";
+    EXPECT_THAT(w.CaptionsAndCommands(), ElementsAre("Notes|" + runs));
+    w.SelectRow("Notes");
+    EXPECT_EQ(w.PaneText().toStdString(), "Notes\n" + runs + "\nCurrent User\\Startup Menu" + kPageEnd);
+
+    // The check box finds the row's entry by what the row shows.
+    test::ClickCheckBox(w.List(), w.Row("Notes"));
+    EXPECT_EQ(w.Row("Notes").checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.form->Items().Items[0]->State, ItemState::Disabled);
+    test::ClickCheckBox(w.List(), w.Row("Notes"));
+    EXPECT_EQ(w.form->Items().Items[0]->State, ItemState::Enabled);
+
+    std::string shownCommand;
+    EditWithEnter(w, "Notes", [&shownCommand](TFormAdd* e) { shownCommand = e->CommandText(); });
+    EXPECT_EQ(shownCommand, runs);
+}
+
+// A shortcut's command edited: what is written holds the target and the arguments of the new text, also
+// when it has none.
+TEST(EditorTexts, AShortcutsEditedCommandIsSplitIntoTargetAndArguments) {
+    const struct {
+        std::string typed;
+        std::string listed;
+        std::string target;
+        std::string arguments;
+    } cases[] = {
+        {"\"" + kNotes + "\" /tray /silent", "\"" + kNotes + "\" /tray /silent", kNotes, "/tray /silent"},
+        {"\"" + kNotes + "\"", kNotes, kNotes, ""},
+        {"C:\\Apps\\app.exe -x", "C:\\Apps\\app.exe -x", "C:\\Apps\\app.exe", "-x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        test::SandboxRoot root;
+        FillMachine(root);
+        root.Shortcut(kUserStartup + "\\Notes.lnk", kNotes, "/quicknote");
+        test::MainWindow w(root.System());
+        EditWithEnter(w, "Notes", [&c](TFormAdd* e) {
+            TypeInto(Box(e, "EditPath"), c.typed);
+            PressIn(e, "ButtonOK");
+        });
+        EXPECT_THAT(w.CaptionsAndCommands(), ElementsAre("Notes|" + c.listed));
+        Apply(w);
+        const auto link = root.Services().shell.LoadShortcut(kUserStartup + "\\Notes.lnk");
+        ASSERT_TRUE(link.has_value());
+        EXPECT_EQ((std::pair{link->target, link->arguments}), (std::pair{c.target, c.arguments}));
+    }
+}
+
+TEST(EditorTexts, AShortcutRenamedKeepsItsTargetAndArguments) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.Shortcut(kUserStartup + "\\Notes.lnk", kNotes, "/quicknote");
+    test::MainWindow w(root.System());
+    EditWithEnter(w, "Notes", [](TFormAdd* e) {
+        TypeInto(Box(e, "EditName"), "Jotter");
+        PressIn(e, "ButtonOK");
+    });
+    EXPECT_THAT(w.CaptionsAndCommands(), ElementsAre("Jotter|\"" + kNotes + "\" /quicknote"));
+    Apply(w);
+    const auto link = root.Services().shell.LoadShortcut(kUserStartup + "\\Jotter.lnk");
+    ASSERT_TRUE(link.has_value());
+    EXPECT_EQ(link->target, kNotes);
+    EXPECT_EQ(link->arguments, "/quicknote");
 }
 
 } // namespace qb
