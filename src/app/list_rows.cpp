@@ -71,7 +71,7 @@ const StartupItem* RecordOfRow(const Inventory& inventory, const ListRow& row) {
     const std::string_view command = RowCommand(row.commandCell);
     for (const auto& item : inventory.Items) {
         if (item->State != ItemState::Deleted && item->Name == row.caption &&
-            item->Location == row.location && item->Command == command) {
+            item->Location == row.location && ShownCommand(*item) == command) {
             return item.get();
         }
     }
@@ -92,7 +92,7 @@ RowRecords::RowRecords(const Inventory& inventory) {
     byTexts_.reserve(inventory.Items.size());
     for (const auto& item : inventory.Items) {
         if (item->State != ItemState::Deleted) {
-            byTexts_.try_emplace(RowTextsKey(item->Name.str(), item->Location.str(), item->Command.str()),
+            byTexts_.try_emplace(RowTextsKey(item->Name.str(), item->Location.str(), ShownCommand(*item)),
                                  item.get());
         }
     }

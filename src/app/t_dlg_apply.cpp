@@ -3,6 +3,7 @@
 #include "app/dialog_list.h"
 #include "app/qt_text.h"
 #include "changes/backup_choice.h"
+#include "inventory/row_texts.h"
 #include "inventory/startup_location.h"
 
 #include <QCheckBox>
@@ -92,7 +93,7 @@ void TDlgApply::FormShow(const Inventory& inventory) {
     for (const auto& row : ApplyDialogRows(inventory)) {
         auto* item = new QTreeWidgetItem(list_);
         item->setText(0, Q(row.changes));
-        item->setText(1, Q(row.name));
+        item->setText(1, Q(ShownName(row.name)));
         item->setText(2, Q(row.command));
         item->setText(3, Q(ShownLocation(row.location)));
         item->setText(4, Q(row.status));

@@ -17,7 +17,8 @@ namespace qb {
 
 namespace {
 
-// A record's texts hold 259 bytes: the boxes take no more, cut at a whole character.
+// A record's name holds 259 bytes: the box takes no more, cut at a whole character. The command box takes
+// any length, so that it shows a longer command whole; the checks refuse a longer one typed in.
 void LimitTo259Bytes(QLineEdit* edit) {
     QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
         const std::string bytes = text.toStdString();
@@ -53,7 +54,6 @@ TFormAdd::TFormAdd(PlatformServices services, const Inventory& inventory, QWidge
     auto* pathRow = new QHBoxLayout();
     editPath_ = new QLineEdit(this);
     editPath_->setObjectName(QStringLiteral("EditPath"));
-    LimitTo259Bytes(editPath_);
     auto* find = new QPushButton(QStringLiteral("Find..."), this);
     find->setObjectName(QStringLiteral("ButtonFind"));
     find->setAutoDefault(false);

@@ -238,7 +238,8 @@ void TMainForm::ButtonEditClick() {
                 return;
             }
         }
-        formAdd_->PrepareEdit(row.caption, std::string(RowCommand(row.commandCell)), row.location, index);
+        formAdd_->PrepareEdit(ShownName(row.caption), std::string(RowCommand(row.commandCell)), row.location,
+                              index);
         formAdd_->exec();
         if (!formAdd_->Accepted() || index < 0) {
             return;
@@ -266,7 +267,7 @@ void TMainForm::ButtonDisableReturnedClick() {
         const StartupItem* record = SelectedRow() ? SelectedRow()->item : nullptr;
         for (const StartupItem* item : session_.Items().LoadedItems) {
             if (item->Change == ChangeMark::Returned && item->State == ItemState::Enabled) {
-                SetCheckedState(session_.Items(), {item->Name, item->Location, item->Command}, false);
+                SetCheckedState(session_.Items(), {item->Name, item->Location, ShownCommand(*item)}, false);
             }
         }
         RefreshList();

@@ -1,6 +1,7 @@
 #include "changes/entry_editor.h"
 
 #include "inventory/command_line.h"
+#include "inventory/row_texts.h"
 #include "inventory/shortcut_names.h"
 #include "inventory/startup_location.h"
 #include "platform/text.h"
@@ -37,6 +38,19 @@ std::string EditorText(std::string_view shown, std::string_view typed) {
     return typed == shown ? std::string(shown) : TrimEditorText(typed);
 }
 
+std::string NameOfText(const Inventory& inventory, std::string_view text, std::string_view location) {
+    const StartupLocation* place = FindLocation(location);
+    if (text != kUnnamedValueCaption || place == nullptr || place->kind != LocationKind::Registry) {
+        return std::string(text);
+    }
+    for (const auto& item : inventory.Items) {
+        if (item->State != ItemState::Deleted && item->Name == text && item->Location == location) {
+            return std::string(text);
+        }
+    }
+    return {};
+}
+
 std::optional<std::string> EditRefusal(const StartupItem& item) {
     if (item.File == FolderFile::Shortcut) {
         return std::nullopt;
@@ -44,7 +58,7 @@ std::optional<std::string> EditRefusal(const StartupItem& item) {
     return std::string(kOnlyShortcutsEditedMessage);
 }
 
-std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
+std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view nameText,
                                               std::string_view command, std::string_view location,
                                               int editIndex) {
     if (editIndex >= 0 && static_cast<std::size_t>(editIndex) < inventory.Items.size()) {
@@ -52,13 +66,22 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
             return refusal;
         }
     }
-    if (name.empty() || command.empty()) {
+    if (nameText.empty() || command.empty()) {
         return std::string(kEnterNameMessage);
     }
+    const std::string name = NameOfText(inventory, nameText, location);
     // Quotes and blanks alone: the first quote opens a path that never ends, so the entry would start
     // nothing and a shortcut made from it would point nowhere.
     if (command.find_first_not_of("\" ") == std::string_view::npos) {
         return std::string(kNoProgramMessage);
+    }
+    const auto at = static_cast<std::size_t>(editIndex);
+    const StartupItem* edited =
+        editIndex >= 0 && at < inventory.Items.size() ? inventory.Items[at].get() : nullptr;
+    // A record holds 259 bytes of a command. A longer one the system holds stays as it is; a new one
+    // would be cut, and the entry would start something else.
+    if (command.size() > FieldText::kLimit && (edited == nullptr || command != ShownCommand(*edited))) {
+        return std::string(kCommandTooLongMessage);
     }
     for (std::size_t i = 0; i < inventory.Items.size(); ++i) {
         const StartupItem& item = *inventory.Items[i];
@@ -71,9 +94,6 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
     }
     const StartupLocation* row = FindLocation(location);
     if (row != nullptr && row->kind == LocationKind::Folder) {
-        const auto at = static_cast<std::size_t>(editIndex);
-        const StartupItem* edited =
-            editIndex >= 0 && at < inventory.Items.size() ? inventory.Items[at].get() : nullptr;
         const bool ownName = edited != nullptr && edited->Name == name && edited->Location == location;
         if (auto problem = ownName ? ShortcutFileNameProblem(name) : ShortcutNameProblem(name)) {
             return "The name cannot be used for a shortcut in a startup folder. " + *problem;
@@ -109,22 +129,36 @@ StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_v
     return inventory.Append(std::move(item));
 }
 
-bool EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
+bool EditEntry(Inventory& inventory, int index, std::string_view nameText, std::string_view command,
                std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons) {
     if (index < 0 || static_cast<std::size_t>(index) >= inventory.Items.size()) {
         return false;
     }
+    const std::string name = NameOfText(inventory, nameText, location);
     StartupItem& item = *inventory.Items[static_cast<std::size_t>(index)];
-    if (item.Name == name && item.Command == command && item.Location == location) {
+    // The editor showed the command whole, with a shortcut's arguments: the same text is no change, and
+    // leaves what the record holds (a longer command's rest, a shortcut's parts) as it was.
+    const bool sameCommand = command == ShownCommand(item);
+    if (item.Name == name && sameCommand && item.Location == location) {
         return false; // OK on unchanged texts: no change, nothing to apply
     }
-    const std::string target = TargetPath(command, services.system, services.files);
-    const std::int32_t icon = IconFor(target, services, icons);
     inventory.RememberOriginal(item); // only on the first edit since the load
+    if (!sameCommand) {
+        if (item.Arguments.empty()) {
+            SetWholeCommand(item, command);
+        } else {
+            // A shortcut keeps its target and its arguments apart, as its file holds them.
+            const auto [program, arguments] = SplitProgramAndArguments(command);
+            SetWholeCommand(item, program);
+            item.Arguments = arguments;
+        }
+    }
+    const std::string whole = WholeCommandOf(item);
+    const std::string target = TargetPath(whole, services.system, services.files);
+    const std::int32_t icon = IconFor(target, services, icons);
     item.Name = name;
-    item.Command = command;
     item.Location = location;
-    item.Rating = ratings.LookupRating(name, command);
+    item.Rating = ratings.LookupRating(name, whole);
     item.IconIndex = icon;
     item.PathValid =
         !target.empty() || TargetFound(command, services.system, services.files, services.registry);

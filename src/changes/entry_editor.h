@@ -19,6 +19,9 @@ inline const std::vector<std::string_view> kEditorLocations = EditorLocations();
 
 inline constexpr std::string_view kEnterNameMessage = "Please enter a program name.";
 inline constexpr std::string_view kNoProgramMessage = "The command names no program.";
+inline constexpr std::string_view kCommandTooLongMessage =
+    "The command is longer than the 259 bytes an entry holds, and would be cut. Shorten it, or leave the "
+    "command as it was.";
 inline constexpr std::string_view kDuplicateMessage =
     "You are adding a duplicate of an existing startup item.";
 inline constexpr std::string_view kOnlyShortcutsEditedMessage =
@@ -35,17 +38,23 @@ std::string TrimEditorText(std::string_view text);
 // else what was typed, trimmed.
 std::string EditorText(std::string_view shown, std::string_view typed);
 
+// The name a text of the editor or the command line stands for at a place. At a registry place the unnamed
+// value's caption, "(Default)", names the unnamed value, unless an entry there has that very name: a value
+// can be called so, and a script may be unable to pass an empty argument. Any other text names itself.
+std::string NameOfText(const Inventory& inventory, std::string_view text, std::string_view location);
+
 // Why an entry cannot be edited at all, or nullopt: a file of a startup folder that is no shortcut (or one
 // Windows cannot read) has no target or arguments to change; it can be disabled, enabled or deleted.
 std::optional<std::string> EditRefusal(const StartupItem& item);
 
-// Why the editor's texts cannot be taken, or nullopt. The refusal above for the record under edit first. An
-// empty name or command (both with the program-name message), a command of quotes and blanks only (it names
-// no program), a name that an entry not deleted already has at that location (in any letter case, as Windows
-// compares names; the record under edit does not count), and a name that cannot be a file name when the
-// place is a startup folder. The record under edit keeps its own name at its own place as the system
-// has it; only a name the editor makes up is held to the rules for new file names.
-std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view name,
+// Why the editor's texts cannot be taken, or nullopt. The name is taken as NameOfText reads it. The refusal
+// above for the record under edit first. An empty name or command (both with the program-name message), a
+// command of quotes and blanks only (it names no program), a command longer than a record holds unless it is
+// the one the record under edit shows, a name that an entry not deleted already has at that location (in any
+// letter case, as Windows compares names; the record under edit does not count), and a name that cannot be a
+// file name when the place is a startup folder. The record under edit keeps its own name at its own place as
+// the system has it; only a name the editor makes up is held to the rules for new file names.
+std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::string_view nameText,
                                               std::string_view command, std::string_view location,
                                               int editIndex);
 
@@ -57,9 +66,10 @@ StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_v
                       std::string_view location, PlatformServices services, RatingSource& ratings,
                       IconSink& icons);
 
-// Changes the record at the position; its first edit since the load keeps a copy of it as it was. Texts
-// equal to the record's are no change: false, and the record stays unmarked.
-bool EditEntry(Inventory& inventory, int index, std::string_view name, std::string_view command,
+// Changes the record at the position; its first edit since the load keeps a copy of it as it was. The name
+// is taken as NameOfText reads it. Texts equal to the record's are no change: false, and the record stays
+// unmarked.
+bool EditEntry(Inventory& inventory, int index, std::string_view nameText, std::string_view command,
                std::string_view location, PlatformServices services, RatingSource& ratings, IconSink& icons);
 
 } // namespace qb

@@ -1,5 +1,7 @@
 #include "changes/pending_changes.h"
 
+#include "inventory/row_texts.h"
+
 #include <algorithm>
 
 namespace qb {
@@ -53,7 +55,7 @@ bool HasPendingChanges(const Inventory& inventory) {
 
 namespace {
 bool Matches(const StartupItem& item, const RowKey& row) {
-    return item.Name == row.caption && item.Location == row.location && item.Command == row.rowCommand;
+    return item.Name == row.caption && item.Location == row.location && ShownCommand(item) == row.rowCommand;
 }
 
 template <typename Condition> int DeleteWhere(Inventory& inventory, Condition condition) {

@@ -165,10 +165,10 @@ int FindNamed(const Inventory& inventory, const std::string& name, const std::st
             }
         }
     }
-    // The unnamed value as the list shows it, unless a value has that very name. A script may not be able
-    // to pass an empty argument (PowerShell 5 drops it).
-    if (name == kUnnamedValueCaption) {
-        return FindNamed(inventory, "", location);
+    // The unnamed value as the list shows it, unless a value has that very name (the loops above found it).
+    // A script may not be able to pass an empty argument (PowerShell 5 drops it).
+    if (const std::string named = NameOfText(inventory, name, location); named != name) {
+        return FindNamed(inventory, named, location);
     }
     return -1;
 }
@@ -316,9 +316,10 @@ int RunEdit(const Options& options, std::ostream& out, std::ostream& err) {
         return kExitFailed;
     }
     // The editor opens with the entry's texts; what is not given stays as it is, blanks and all.
-    const std::string name = EditorText(item.Name.str(), options.newName.value_or(item.Name.str()));
-    const std::string command =
-        EditorText(item.Command.str(), options.newCommand.value_or(item.Command.str()));
+    const std::string shownName = ShownName(item.Name.str());
+    const std::string shownCommand = ShownCommand(item);
+    const std::string name = EditorText(shownName, options.newName.value_or(shownName));
+    const std::string command = EditorText(shownCommand, options.newCommand.value_or(shownCommand));
     const std::string location = options.newLocation.value_or(item.Location.str());
     if (const auto problem = EditorInputProblem(session->Items(), name, command, location, index)) {
         err << *problem << '\n';

@@ -48,7 +48,7 @@ void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) 
     auto rows = nlohmann::ordered_json::array();
     for (const StartupItem* item : items) {
         rows.push_back({{"name", item->Name.str()},
-                        {"command", WholeCommandOf(*item)}, // a record's field holds 259 bytes of it
+                        {"command", ShownCommand(*item)}, // whole, with a shortcut's arguments
                         {"location", item->Location.str()},
                         {"state", StateText(item->State)},
                         {"rating", RatingText(item->Rating)},
@@ -66,7 +66,7 @@ void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) 
 void PrintCsv(std::ostream& out, const std::vector<const StartupItem*>& items) {
     out << "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB,change\r\n";
     for (const StartupItem* item : items) {
-        out << CsvField(item->Name) << ',' << CsvField(item->Command) << ',' << CsvField(item->Location)
+        out << CsvField(item->Name) << ',' << CsvField(ShownCommand(*item)) << ',' << CsvField(item->Location)
             << ',' << StateText(item->State) << ',' << CsvField(RatingText(item->Rating)) << ','
             << (item->PathValid ? "true" : "false") << ',' << item->MemoryKB << ',' << item->PeakMemoryKB
             << ',' << ChangeMarkName(item->Change) << "\r\n";

@@ -1,6 +1,7 @@
 #include "inventory/row_texts.h"
 
 #include "inventory/command_line.h"
+#include "inventory/shell_folders.h"
 
 namespace qb {
 
@@ -31,8 +32,12 @@ std::string MemoryCellText(const StartupItem& item) {
     return FormatMemory(item.MemoryKB);
 }
 
+std::string ShownCommand(const StartupItem& item) {
+    return RunCommandForRecord(item);
+}
+
 std::string CommandCellText(const StartupItem& item) {
-    return item.PathValid ? item.Command.str() : std::string(kInvalidPathMarker) + item.Command.str();
+    return item.PathValid ? ShownCommand(item) : std::string(kInvalidPathMarker) + ShownCommand(item);
 }
 
 std::string_view RowCommand(std::string_view commandCell) {

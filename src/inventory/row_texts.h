@@ -21,7 +21,11 @@ std::string FormatMemory(std::int32_t kilobytes);
 // The Memory cell: empty when no program runs, "Running" when its size is unknown, else its size.
 std::string MemoryCellText(const StartupItem& item);
 
-// The Command Path cell: the command, behind "[Invalid Path]" when its target was not found.
+// An entry's command as the list, its page and the editor show it: what Windows runs, whole. A shortcut's
+// target comes with the arguments it keeps apart, quoted where it holds a blank.
+std::string ShownCommand(const StartupItem& item);
+
+// The Command Path cell: the shown command, behind "[Invalid Path]" when its target was not found.
 std::string CommandCellText(const StartupItem& item);
 
 // A Command Path cell's command: the cell without a leading "[Invalid Path]".

@@ -79,6 +79,54 @@ TEST(ExactTexts, AnEditChangesOnlyWhatItIsAskedTo) {
     }
 }
 
+// The unnamed value is named by its caption, as the list shows it, and an edit keeps it unnamed.
+TEST(ExactTexts, TheUnnamedValueIsEditedByItsCaption) {
+    const struct {
+        const char* behaviour;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> names; // the run key's value names after it
+        std::string name;               // the value then
+        std::string command;
+    } cases[] = {
+        {"a new command",
+         {"--name", "(Default)", "--new-command", "C:\\new.exe"},
+         kExitOk,
+         {"", "Named"},
+         "",
+         "C:\\new.exe"},
+        {"the caption given as the new name",
+         {"--name", "(Default)", "--new-name", "(Default)", "--new-command", "C:\\new.exe"},
+         kExitOk,
+         {"", "Named"},
+         "",
+         "C:\\new.exe"},
+        {"a new name names the value",
+         {"--name", "(Default)", "--new-name", "Other"},
+         kExitOk,
+         {"Named", "Other"},
+         "Other",
+         "C:\\old.exe"},
+        {"another value renamed to the caption would be a second unnamed one",
+         {"--name", "Named", "--new-name", "(Default)"},
+         kExitFailed,
+         {"", "Named"},
+         "",
+         "C:\\old.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        Machine m;
+        m.Run("", RegistryValue::String("C:\\old.exe")).Run("Named", RegistryValue::String("C:\\b.exe"));
+        std::vector<std::string> args{"edit", "--location", kRun, "--no-backup"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Result result = m.Run(args);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_THAT(m.Names(), ::testing::UnorderedElementsAreArray(c.names));
+        EXPECT_EQ(m.Value(c.name), RegistryValue::String(c.command));
+    }
+}
+
 // A name of 259 bytes names that entry only, never one whose longer name begins with the same bytes; the
 // longer one is named by those bytes once it is the only one they can mean.
 TEST(ExactTexts, ADeleteByNameTakesOnlyTheEntryOfThatWholeName) {

@@ -51,6 +51,52 @@ TEST(ListCommand, JsonHoldsTheTenKeysOfEveryListedEntryInInventoryOrder) {
     EXPECT_EQ(all, rows);
 }
 
+// Every format lists the command Windows runs: a command longer than a record holds whole, a shortcut's
+// target with the arguments it passes, quoted for its blank.
+TEST(ListCommand, EveryFormatListsTheWholeCommandWindowsRuns) {
+    const std::string longCommand = "C:\\Apps\\app.exe /data " + std::string(436, 'a');
+    const std::string notes = "\"C:\\Program Files\\Notes\\notes.exe\" /quicknote";
+    test::SandboxRoot root;
+    root.File("C:\\Apps\\app.exe")
+        .File("C:\\Program Files\\Notes\\notes.exe")
+        .Value(RegistryRoot::CurrentUser, CV + "Explorer\\Shell Folders", "Startup", kUserStartup)
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Long", longCommand)
+        .Shortcut(kUserStartup + "\\Notes.lnk", "C:\\Program Files\\Notes\\notes.exe", "/quicknote");
+    const std::string r = root.Path().string();
+
+    const auto csv = RunCli({"--system-root", r, "list", "--csv"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out, "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB,change\r\n"
+                       "Long," +
+                           longCommand +
+                           ",Current User\\Registry\\Run,Enabled,Unknown,true,0,0,\r\n"
+                           "Notes,\"\"\"C:\\Program Files\\Notes\\notes.exe\"\" /quicknote\","
+                           "Current User\\Startup Menu,Enabled,Unknown,true,0,0,\r\n");
+
+    const auto json = RunCli({"--system-root", r, "list", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    std::vector<std::string> commands;
+    for (const auto& row : nlohmann::json::parse(json.out)) {
+        commands.push_back(row["command"]);
+    }
+    EXPECT_THAT(commands, ::testing::ElementsAre(longCommand, notes));
+
+    // The table's last column is the command; the lines end with it.
+    const auto table = RunCli({"--system-root", r, "list"});
+    ASSERT_EQ(table.status, 0) << table.err;
+    std::istringstream lines(table.out);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);) {
+        rows.push_back(line);
+    }
+    ASSERT_GE(rows.size(), 3u) << table.out;
+    const auto lastColumn = [&](const std::string& line) {
+        return line.substr(std::min(line.size(), rows[0].find("Command Path")));
+    };
+    EXPECT_THAT((std::vector<std::string>{lastColumn(rows[1]), lastColumn(rows[2])}),
+                ::testing::ElementsAre(longCommand, notes));
+}
+
 TEST(ListCommand, CsvQuotesFieldsThatNeedIt) {
     test::SandboxRoot root;
     root.Value(RegistryRoot::CurrentUser, CV + "Run", "a,b", "\"C:\\x y\\app.exe\" /q");

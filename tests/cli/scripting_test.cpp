@@ -36,7 +36,7 @@ TEST(Scripting, EditRenamesChangesTheCommandAndMoves) {
     EXPECT_EQ(result.out, "Edit: Helper (Current User\\Startup Menu) -> Enabled\n");
     EXPECT_THAT(m.Listed(), ::testing::UnorderedElementsAre(
                                 "Machine @ All Users\\Registry\\Run Enabled : C:\\Apps\\agent.exe /m",
-                                "Helper @ Current User\\Startup Menu Enabled : C:\\Apps\\agent.exe"));
+                                "Helper @ Current User\\Startup Menu Enabled : C:\\Apps\\agent.exe /quiet"));
 
     // A move between places is an edit of the place; what is not given stays.
     result = m.Run({"edit", "--name", "Machine", "--location", kLmRun, "--new-location", kCuRun, "--json"});

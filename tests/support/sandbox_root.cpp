@@ -36,11 +36,13 @@ SandboxRoot& SandboxRoot::Value(RegistryRoot root, const std::string& key, const
     return *this;
 }
 
-SandboxRoot& SandboxRoot::Shortcut(const std::string& windowsPath, const std::string& target) {
+SandboxRoot& SandboxRoot::Shortcut(const std::string& windowsPath, const std::string& target,
+                                   const std::string& arguments) {
     std::filesystem::create_directories(Host(windowsPath).parent_path());
     // Written as the machine's own file, whatever the rights of the user the root simulates.
     ShellLinkData link;
     link.targetPath = target;
+    link.arguments = arguments;
     WriteText(Host(windowsPath), EncodeShellLink(link));
     return *this;
 }

@@ -25,8 +25,9 @@ public:
     SandboxRoot& Value(RegistryRoot root, const std::string& key, const std::string& name, const std::string& text) {
         return Value(root, key, name, RegistryValue::String(text));
     }
-    // A shortcut file to a target, made by the sandbox's shell (folders are created).
-    SandboxRoot& Shortcut(const std::string& windowsPath, const std::string& target);
+    // A shortcut file to a target with its arguments (folders are created).
+    SandboxRoot& Shortcut(const std::string& windowsPath, const std::string& target,
+                          const std::string& arguments = "");
     // The fixed process table: one (pid, executable, working set, peak) a line.
     SandboxRoot& Processes(const std::string& lines);
 
