@@ -193,8 +193,12 @@ bool EntryListFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const 
 
 bool EntryListFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {
     const int column = left.column();
-    return CompareCellTexts(Rows().At(left.row()).shown.Cell(column),
-                            Rows().At(right.row()).shown.Cell(column)) < 0;
+    const ListRow& a = Rows().At(left.row()).shown;
+    const ListRow& b = Rows().At(right.row()).shown;
+    const auto compare = column >= 0 && column < kColumnCount
+                             ? kListColumns[static_cast<std::size_t>(column)].compare
+                             : nullptr;
+    return (compare != nullptr ? compare(a, b) : CompareCellTexts(a.Cell(column), b.Cell(column))) < 0;
 }
 
 } // namespace qb

@@ -24,7 +24,15 @@ struct ListColumnInfo {
     ColumnWidth width;
     bool alwaysShown;                   // the user cannot hide it
     CellStyle (*style)(const ListRow&); // the cell's colours; nullptr for the list's own
+    // How a click on the title orders two rows (below zero: a first); nullptr compares the cells' texts.
+    int (*compare)(const ListRow&, const ListRow&) = nullptr;
 };
+
+// Programs that do not run first, then one of unknown size, then by size.
+inline int CompareMemory(const ListRow& a, const ListRow& b) {
+    const auto key = [](const ListRow& row) { return row.memoryKB == 0 ? -2 : row.memoryKB; };
+    return key(a) < key(b) ? -1 : key(a) > key(b) ? 1 : 0;
+}
 
 // The main list's columns, left to right. Adding a column is one row here: its title, the row's text it
 // shows (a field of ListRow that AddListRow fills from the record), how it takes its width, its colours and
@@ -40,7 +48,7 @@ inline constexpr std::array kListColumns{
     ListColumnInfo{"Rating", "Rating", "", &ListRow::rating, 78, ColumnWidth::FitText, false,
                    &RatingCellStyle},
     ListColumnInfo{"Memory", "Memory", "Status", &ListRow::memory, 53, ColumnWidth::FitText, false,
-                   &MemoryCellStyle},
+                   &MemoryCellStyle, &CompareMemory},
 };
 inline constexpr int kColumnCount = static_cast<int>(kListColumns.size());
 // The column with the row's check box and program icon, which names the entry.

@@ -45,6 +45,7 @@ std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
     row.rating = RatingText(item.Rating);
     row.checked = item.State == ItemState::Enabled;
     row.memory = MemoryCellText(item);
+    row.memoryKB = item.MemoryKB;
     row.change = item.Change;
     row.ratingValue = item.Rating;
     row.item = &item;

@@ -22,6 +22,7 @@ struct ListRow {
     std::string shownLocation;            // the Location column: the place as the window names it
     std::string rating;                   // the rating's column text
     std::string memory;                   // "", "Running" or a size
+    std::int32_t memoryKB = 0;            // the record's: 0 not running, -1 running of unknown size
     bool checked = false;                 // Enabled
     ChangeMark change = ChangeMark::None; // how it differs from the setting the user last accepted
     Rating ratingValue = Rating::Unknown; // what the rating filter compares

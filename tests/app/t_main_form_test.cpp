@@ -197,6 +197,30 @@ TEST(TMainForm, ColumnTitlesSortBothWays) {
     EXPECT_EQ(w.HeaderText(1), QString::fromUtf8("Command Path \u25BC"));
 }
 
+// The Memory column sorts by size, not by its text ("10 MB" before "512 KB"); programs that do not run come
+// first, then one whose size is unknown.
+TEST(TMainForm, TheMemoryColumnSortsBySize) {
+    test::SandboxRoot root;
+    root.File("C:\\Apps\\big.exe")
+        .File("C:\\Apps\\small.exe")
+        .File("C:\\Apps\\middle.exe")
+        .File("C:\\Apps\\idle.exe")
+        .Value(HKCU, CV + "Run", "Big", "C:\\Apps\\big.exe")
+        .Value(HKCU, CV + "Run", "Small", "C:\\Apps\\small.exe")
+        .Value(HKCU, CV + "Run", "Middle", "C:\\Apps\\middle.exe")
+        .Value(HKCU, CV + "Run", "Idle", "C:\\Apps\\idle.exe")
+        .Processes("10\tbig.exe\t10485760\t10485760\n"
+                   "11\tsmall.exe\t524288\t524288\n"
+                   "12\tmiddle.exe\t1572864\t1572864\n");
+    test::MainWindow w(root.System());
+    const int memory = 4;
+    ASSERT_EQ(w.HeaderText(memory), "Memory");
+    test::ClickHeader(w.List(), memory);
+    EXPECT_THAT(w.Captions(), ElementsAre("Idle", "Small", "Middle", "Big"));
+    test::ClickHeader(w.List(), memory);
+    EXPECT_THAT(w.Captions(), ElementsAre("Big", "Middle", "Small", "Idle"));
+}
+
 // A click sorts the rows as they are shown: rows with equal cells keep the order the last click gave them,
 // not the order they were read in.
 TEST(TMainForm, EqualCellsKeepTheOrderTheLastSortGaveThem) {
