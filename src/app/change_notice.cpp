@@ -32,10 +32,10 @@ ChangeNotice::ChangeNotice(QWidget* parent) : QFrame(parent) {
         layout->addWidget(b);
         return b;
     };
-    showOnly_ = button("ButtonShowChanges", QStringLiteral("Show &Only These"),
+    showOnly_ = button("ButtonShowChanges", QStringLiteral("Show Only T&hese"),
                        QStringLiteral("List only the new, returned and changed entries"));
     showOnly_->setCheckable(true);
-    disableReturned_ = button("ButtonDisableReturned", QStringLiteral("&Disable Returned"),
+    disableReturned_ = button("ButtonDisableReturned", QStringLiteral("D&isable Returned"),
                               QStringLiteral("Disable the returned entries again (applied with Apply)"));
     QPushButton* accept = button("ButtonAcceptChanges", QStringLiteral("A&ccept"),
                                  QStringLiteral("Accept the startup setting as it is: the marks clear"));

@@ -2,9 +2,11 @@
 // buttons.
 #include "main_window_fixture.h"
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QHelpEvent>
 #include <QToolTip>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace qb::test {
@@ -37,6 +39,31 @@ std::string NameTip(MainWindow& window, const std::string& caption) {
                     window.List()->viewport()->mapToGlobal(QPoint(rect.left() + 40, rect.center().y())));
     QApplication::sendEvent(window.List()->viewport(), &help);
     return QToolTip::text().toStdString();
+}
+
+// Each button in sight has a letter of its own, so that Alt and that letter always presses it: with the
+// notice shown, Alt+I disables the returned entry again.
+TEST(ChangeNotice, EveryButtonInSightHasItsOwnMnemonic) {
+    ChangedDemo changed;
+    MainWindow window(changed.demo.System());
+    ASSERT_TRUE(window.Find<QFrame>("PanelChanges")->isVisible());
+    std::vector<std::string> letters;
+    for (const QAbstractButton* button : window.form->findChildren<QAbstractButton*>()) {
+        const qsizetype amp = button->text().indexOf(QLatin1Char('&'));
+        if (button->isVisible() && amp >= 0 && amp + 1 < button->text().size()) {
+            letters.push_back(button->text().mid(amp + 1, 1).toUpper().toStdString());
+        }
+    }
+    std::sort(letters.begin(), letters.end());
+    EXPECT_EQ(letters, (std::vector<std::string>{"A", "C", "D", "E", "H", "I", "O", "R", "S", "T"}));
+
+    window.Activate();
+    QTest::keyClick(window.List(), Qt::Key_I, Qt::AltModifier);
+    // A mnemonic presses its button as a click does: down, and up a moment later.
+    for (int i = 0; i < 50 && window.Row("Gamedock Launcher").checkState(0) == Qt::Checked; ++i) {
+        QTest::qWait(20);
+    }
+    EXPECT_EQ(window.Row("Gamedock Launcher").checkState(0), Qt::Unchecked);
 }
 
 TEST(ChangeNotice, AFirstRunShowsNoNotice) {
