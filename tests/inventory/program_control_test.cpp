@@ -161,37 +161,35 @@ TEST(ProgramControl, AProgramThatDoesNotCloseIsEndedAfterTheWait) {
     EXPECT_TRUE(f.Services().processes.List()->empty()); // ended by force
 }
 
-TEST(ProgramControl, AFailedForcedEndKeepsTheFiguresAndSaysSo) {
-    Fixture f;
-    StartupItem& record = f.Record("Stubborn", "C:\\stubborn.exe");
-    auto process = std::make_shared<StubbornProcess>();
-    record.ProcessHandle = process;
-    record.MemoryKB = 100;
-    const SelectedRow row{"Stubborn", "C:\\stubborn.exe", "Current User\\Registry\\Run"};
-    f.dialogs.Answer(DialogResult::Yes);
-    EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), {}, std::chrono::milliseconds(60)),
-              ProgramControlResult::NothingDone);
-    EXPECT_EQ(process->closeRequests, 1);
-    EXPECT_EQ(record.MemoryKB, 100);
-    EXPECT_EQ(f.Messages(),
-              (std::vector<std::string>{StopQuestion("Stubborn"), "Cannot close the program!"}));
-}
-
-TEST(ProgramControl, ARunningProgramIsEndedOnlyWhenTheUserSaysYes) {
-    Fixture f;
-    StartupItem& record = f.Record("Stubborn", "C:\\stubborn.exe");
-    auto process = std::make_shared<StubbornProcess>();
-    record.ProcessHandle = process;
-    record.MemoryKB = 100;
-    const SelectedRow row{"Stubborn", "C:\\stubborn.exe", "Current User\\Registry\\Run"};
-    f.dialogs.Answer(DialogResult::No);
-    EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), {}, std::chrono::milliseconds(60)),
-              ProgramControlResult::NothingDone);
-    EXPECT_EQ(process->closeRequests, 0); // not even asked to close
-    EXPECT_EQ(record.MemoryKB, 100);
-    EXPECT_EQ(record.ProcessHandle, process);
-    EXPECT_EQ(f.Messages(), std::vector<std::string>{
-                                "End the running program \"Stubborn\"? Work not saved in it may be lost."});
+// A program that will not end keeps its figures whatever the user answers: No leaves it alone, not even
+// asked to close; Yes asks it, ends it by force, and says so when that fails too.
+TEST(ProgramControl, AStubbornProgramIsEndedOnlyOnYesAndKeepsItsFiguresWhenThatFails) {
+    const struct {
+        const char* label;
+        DialogResult answer;
+        int closeRequests;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"no", DialogResult::No, 0,
+         {"End the running program \"Stubborn\"? Work not saved in it may be lost."}},
+        {"yes", DialogResult::Yes, 1, {StopQuestion("Stubborn"), "Cannot close the program!"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Fixture f;
+        StartupItem& record = f.Record("Stubborn", "C:\\stubborn.exe");
+        auto process = std::make_shared<StubbornProcess>();
+        record.ProcessHandle = process;
+        record.MemoryKB = 100;
+        const SelectedRow row{"Stubborn", "C:\\stubborn.exe", "Current User\\Registry\\Run"};
+        f.dialogs.Answer(c.answer);
+        EXPECT_EQ(StopProgram(&row, f.inventory, f.Services(), {}, std::chrono::milliseconds(60)),
+                  ProgramControlResult::NothingDone);
+        EXPECT_EQ(process->closeRequests, c.closeRequests);
+        EXPECT_EQ(record.MemoryKB, 100);
+        EXPECT_EQ(record.ProcessHandle, process);
+        EXPECT_EQ(f.Messages(), c.messages);
+    }
 }
 
 TEST(ProgramControl, StoppingAnEntryWithoutAProcessClearsAndRefreshes) {
