@@ -4,6 +4,7 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,7 +50,12 @@ TEST(SandboxProcesses, EndingATableProcessTakesItOffTheTable) {
 TEST(SandboxProcesses, SeesARealHostProcessWithItsMemoryAndEndsIt) {
     TempDir dir;
     const auto script = dir.Path() / "qbprobe.exe";
-    WriteText(script, "#!/bin/sh\nwhile :; do sleep 1; done\n");
+    // Waiting on a pipe nobody writes, without a child: a `sleep` between its fork and exec still carries the
+    // script's command line, and the guard would rightly count it too.
+    const auto hold = dir.Path() / "Apps" / "hold";
+    std::filesystem::create_directories(hold.parent_path());
+    ASSERT_EQ(::mkfifo(hold.c_str(), 0600), 0);
+    WriteText(script, "#!/bin/sh\nexec 3<>\"" + hold.string() + "\"\nread -r line <&3\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
@@ -88,7 +94,12 @@ TEST(SandboxProcesses, SeesARealHostProcessWithItsMemoryAndEndsIt) {
 TEST(SandboxProcesses, TheFolderGuardEndsADetachedProgramStartedFromItsFolder) {
     TempDir dir, elsewhere;
     const auto script = dir.Path() / "Apps" / "qbguarded.exe";
-    WriteText(script, "#!/bin/sh\nwhile :; do sleep 1; done\n");
+    // Waiting on a pipe nobody writes, without a child: a `sleep` between its fork and exec still carries the
+    // script's command line, and the guard would rightly count it too.
+    const auto hold = dir.Path() / "Apps" / "hold";
+    std::filesystem::create_directories(hold.parent_path());
+    ASSERT_EQ(::mkfifo(hold.c_str(), 0600), 0);
+    WriteText(script, "#!/bin/sh\nexec 3<>\"" + hold.string() + "\"\nread -r line <&3\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     const test::FolderProcessGuard guard(dir.Path());
     const test::FolderProcessGuard other(elsewhere.Path());
