@@ -43,8 +43,11 @@ TMainForm::TMainForm(PlatformServices services, PathMapping paths, QWidget* pare
     pane_.Attach(browser_);
     Guard([&] {
         treeViewMain_->expandAll();
-        treeViewMain_->setCurrentItem(nullptr);
-        treeViewMain_->clearSelection();
+        // All Programs is what the list shows first, and the keys go to the list: Down picks the first row.
+        treeSync_ = true;
+        treeViewMain_->setCurrentItem(treeViewMain_->topLevelItem(0));
+        treeSync_ = false;
+        listViewFix_->setFocus();
         // An apply cut off by a kill or a crash is finished or rolled back before anything is read.
         // What was done is said once the window is up, so that the message stands over what it is about.
         if (auto recovered = session_.Recover()) {
@@ -324,6 +327,15 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (actions_->DisabledActionForKey(key->key(), key->modifiers()) != nullptr) {
             SaySelectARow();
+            return true;
+        }
+        // With no row selected, the first arrow selects the row that has the focus frame (the first, after
+        // a fill) rather than moving past it.
+        const QModelIndex current = listViewFix_->currentIndex();
+        if ((key->key() == Qt::Key_Down || key->key() == Qt::Key_Up) && key->modifiers() == Qt::NoModifier &&
+            current.isValid() && !listViewFix_->selectionModel()->hasSelection()) {
+            listViewFix_->selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect |
+                                                                         QItemSelectionModel::Rows);
             return true;
         }
     }

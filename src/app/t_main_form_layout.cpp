@@ -219,6 +219,13 @@ QWidget* TMainForm::BuildLeftPanel() {
     treeViewMain_->viewport()->installEventFilter(this);
     // Moving through the tree with the keyboard filters as a click does.
     connect(treeViewMain_, &QTreeWidget::currentItemChanged, this, [this] { TreeSelectionMoved(); });
+    // All Programs has no fold button, and folded it would hide every place: Left or a double click leaves
+    // it open.
+    connect(treeViewMain_, &QTreeWidget::itemCollapsed, this, [](QTreeWidgetItem* item) {
+        if (item->parent() == nullptr) {
+            item->setExpanded(true);
+        }
+    });
     layout->addWidget(treeViewMain_, 1);
 
     auto* group = new QGroupBox(QStringLiteral("Rating"), panel);

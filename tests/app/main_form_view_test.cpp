@@ -99,6 +99,30 @@ TEST(MainFormTree, AClickAnywhereOnANodesLabelFiltersAndSoDoTheArrowKeys) {
     EXPECT_THAT(w.Captions(), ElementsAre("Tool"));
 }
 
+TEST(MainFormTree, TheWindowOpensOnAllProgramsWithTheKeysInTheListAndAllProgramsStaysOpen) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    QTreeWidgetItem* all = w.Node("All Programs");
+    EXPECT_EQ(w.Tree()->currentItem(), all);
+    EXPECT_TRUE(all->isSelected());
+    EXPECT_EQ(QApplication::focusWidget(), w.List());
+    QTest::keyClick(w.List(), Qt::Key_Down);
+    EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Agent"));
+
+    // Left on All Programs, and a double click on it, fold nothing: every place stays in sight.
+    w.ClickNode("All Programs");
+    w.Tree()->setFocus();
+    QTest::keyClick(w.Tree(), Qt::Key_Left);
+    const QRect line = w.Tree()->visualItemRect(all);
+    QTest::mouseDClick(w.Tree()->viewport(), Qt::LeftButton, {}, QPoint(line.left() + 25, line.center().y()));
+    EXPECT_TRUE(all->isExpanded());
+    EXPECT_EQ(w.Tree()->currentItem(), all);
+    EXPECT_FALSE(w.Node("Current User")->isHidden());
+    EXPECT_GT(w.Tree()->visualItemRect(w.Node("Current User")).height(), 0);
+    EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Setup", "Tool", "Once"));
+}
+
 TEST(MainFormPane, ThePaneShowsTheSelectedRowAsItIsNowOrTheWelcomePage) {
     test::SandboxRoot root;
     FillMachine(root);

@@ -96,7 +96,7 @@ TEST(TMainForm, StartsWithEveryListedLocationAndTheStartPage) {
     EXPECT_EQ(w.form->windowTitle(), "Quillbrook");
     EXPECT_THAT(w.Captions(), ElementsAre("Agent", "Broken", "Service", "Tool"));
     EXPECT_EQ(w.form->SelectedNodePosition(), 0);
-    EXPECT_EQ(w.Find<QTreeWidget>("TreeViewMain")->selectedItems().size(), 0);
+    EXPECT_EQ(w.Find<QTreeWidget>("TreeViewMain")->selectedItems(), QList{w.Node("All Programs")});
     EXPECT_EQ(w.form->Pane().LastUrl(), "file:///C:\\Program Files\\Quillbrook\\mess.htm");
     EXPECT_TRUE(std::filesystem::is_directory(root.Host("C:\\Program Files\\Quillbrook\\backup")));
     EXPECT_EQ(w.HeaderText(0), "Program Name");
