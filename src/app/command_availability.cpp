@@ -9,7 +9,14 @@ CommandAvailability AvailableCommands(const ListRow* selected, bool legacyNT) {
         a.stop = false;
         return a;
     }
-    a.edit = a.browse = a.properties = a.remove = a.search = true;
+    a.browse = a.properties = a.search = true;
+    if (selected->deleted) {
+        // Only the undo acts on a deleted entry; what it runs and where it is can still be looked at.
+        a.undo = true;
+        a.start = a.stop = false;
+        return a;
+    }
+    a.edit = a.remove = true;
     if (!legacyNT) {
         const bool running = !selected->memory.empty();
         a.start = !running;

@@ -13,6 +13,7 @@ struct CommandAvailability {
     bool browse = false;       // ButtonBrowse, MenuFind
     bool properties = false;   // ButtonProperties, MenuProperties
     bool remove = false;       // ButtonDelete, MenuDelete
+    bool undo = false;         // MenuUndo: the row is deleted, not applied yet
     bool search = false;       // MenuSearch
     std::optional<bool> start; // SnButtonRun, MenuRun
     std::optional<bool> stop;  // SnButtonClose, MenuClose

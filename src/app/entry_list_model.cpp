@@ -48,7 +48,7 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     case Qt::CheckStateRole:
         return column == kNameColumn ? QVariant(row.shown.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::FontRole:
-        return row.pending ? QVariant(bold_) : QVariant();
+        return row.pending ? QVariant(row.shown.deleted ? struck_ : bold_) : QVariant();
     case Qt::ForegroundRole:
         return Brush(StyleOfCell(row.shown, column).text);
     case Qt::BackgroundRole:
@@ -64,6 +64,9 @@ bool EntryListModel::setData(const QModelIndex& index, const QVariant& value, in
         return false;
     }
     Row& row = rows_[static_cast<std::size_t>(index.row())];
+    if (row.shown.deleted) {
+        return false; // the space bar reaches here past the flags
+    }
     const bool checked = value.toInt() == Qt::Checked;
     if (checked == row.shown.checked) {
         return true;
@@ -81,7 +84,10 @@ Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     }
     const Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-    return index.column() == kNameColumn ? flags | Qt::ItemIsUserCheckable : flags;
+    // A deleted entry is neither enabled nor disabled until its delete is undone.
+    const bool deleted =
+        index.row() < rowCount() && rows_[static_cast<std::size_t>(index.row())].shown.deleted;
+    return index.column() == kNameColumn && !deleted ? flags | Qt::ItemIsUserCheckable : flags;
 }
 
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -135,12 +141,17 @@ void EntryListModel::UpdateTexts(int row, const StartupItem& item) {
     emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
-bool EntryListModel::UpdatePending(const std::vector<bool>& pending) {
+bool EntryListModel::UpdateStates(const std::vector<RowState>& states) {
     int first = -1;
     int last = -1;
-    for (std::size_t i = 0; i < rows_.size() && i < pending.size(); ++i) {
-        if (rows_[i].pending != pending[i]) {
-            rows_[i].pending = pending[i];
+    for (std::size_t i = 0; i < rows_.size() && i < states.size(); ++i) {
+        Row& row = rows_[i];
+        const RowState now{row.shown.checked, row.shown.deleted, row.pending, row.shown.changeText};
+        if (now != states[i]) {
+            row.shown.checked = states[i].checked;
+            row.shown.deleted = states[i].deleted;
+            row.pending = states[i].pending;
+            row.shown.changeText = states[i].changeText;
             first = first < 0 ? static_cast<int>(i) : first;
             last = static_cast<int>(i);
         }
@@ -148,7 +159,7 @@ bool EntryListModel::UpdatePending(const std::vector<bool>& pending) {
     if (first < 0) {
         return false;
     }
-    emit dataChanged(index(first, 0), index(last, kColumnCount - 1), {Qt::FontRole});
+    emit dataChanged(index(first, 0), index(last, kColumnCount - 1));
     return true;
 }
 

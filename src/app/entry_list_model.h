@@ -16,14 +16,15 @@ namespace qb {
 
 class QtIconSink;
 
-// The main list's rows: one per entry of the inventory that is not deleted, each holding its record. The
+// The main list's rows: one per entry of the inventory that is on the system or pending, each holding its
+// record. The
 // cells' texts, colours, icon and check box come from the row (data() reads nothing else), so that a
 // refresh is one reset of the model and a paint costs only the rows in sight.
 class EntryListModel : public QAbstractTableModel {
 public:
     struct Row {
         ListRow shown;
-        bool pending = false;     // a change not applied yet: drawn in bold
+        bool pending = false;     // a change not applied yet: drawn in bold; struck through when deleted
         bool addedByUser = false; // added since the last refresh: shown whatever node is selected
     };
 
@@ -45,11 +46,16 @@ public:
     const Row& At(int row) const { return rows_[static_cast<std::size_t>(row)]; }
     // The row shows its record's new texts; its check box, memory and mark stay.
     void UpdateTexts(int row, const StartupItem& item);
-    // Marks the rows whose pending state differs; true when any row changed.
-    bool UpdatePending(const std::vector<bool>& pending);
+    // Shows each row's state anew (its check box, whether it is deleted or pending, its Change cell); true
+    // when any row changed.
+    bool UpdateStates(const std::vector<RowState>& states);
     void SetTitles(const std::array<std::string, kColumnCount>& titles);
-    // The font of rows with a change not applied yet.
-    void SetBoldFont(const QFont& font) { bold_ = font; }
+    // The font of rows with a change not applied yet; deleted ones are struck through besides.
+    void SetBoldFont(const QFont& font) {
+        bold_ = font;
+        struck_ = font;
+        struck_.setStrikeOut(true);
+    }
 
     // Told when the user ticks or unticks a row's check box (a click, or the space bar).
     void OnCheckToggled(std::function<void(int row, bool checked)> told) { checkToggled_ = std::move(told); }
@@ -60,6 +66,7 @@ private:
     std::vector<Row> rows_;
     std::array<QString, kColumnCount> titles_;
     QFont bold_;
+    QFont struck_;
 };
 
 // The rows the location tree's node, the rating filter and "show only these" let through, in inventory

@@ -49,6 +49,7 @@ inline constexpr std::array kListColumns{
                    &RatingCellStyle},
     ListColumnInfo{"Memory", "Memory", "Status", &ListRow::memory, 53, ColumnWidth::FitText, false,
                    &MemoryCellStyle, &CompareMemory},
+    ListColumnInfo{"Change", "Change", "", &ListRow::changeText, 60, ColumnWidth::FitText, false, nullptr},
 };
 inline constexpr int kColumnCount = static_cast<int>(kListColumns.size());
 // The column with the row's check box and program icon, which names the entry.

@@ -1,6 +1,7 @@
 #include "app/list_rows.h"
 
 #include "app/list_columns.h"
+#include "changes/pending_changes.h"
 #include "inventory/row_texts.h"
 #include "inventory/startup_location.h"
 #include "knowledge/ratings.h"
@@ -32,8 +33,40 @@ bool RatingItemPasses(int ratingItem, Rating rating) {
     return ratingItem == 0 || ratingItem == static_cast<int>(rating);
 }
 
+namespace {
+std::string ChangeCellText(const StartupItem& item) {
+    std::string text;
+    for (const ChangeKind kind : ChangeKinds(item)) {
+        text.append(text.empty() ? "" : ", ").append(ChangeKindName(kind));
+    }
+    if (!text.empty()) {
+        return text;
+    }
+    if (IsPending(item)) {
+        return "Changed, not applied"; // added, edited and deleted again: nothing of it reaches the system
+    }
+    switch (item.Change) {
+    case ChangeMark::New:
+        return "New";
+    case ChangeMark::Returned:
+        return "Returned";
+    case ChangeMark::Changed:
+        return "Changed";
+    case ChangeMark::None:
+        break;
+    }
+    return item.SwitchedOff && item.State == ItemState::Disabled ? "Off in Windows" : "";
+}
+} // namespace
+
+RowState RowStateOf(const StartupItem& item) {
+    return {item.State == ItemState::Enabled, item.State == ItemState::Deleted, IsPending(item),
+            ChangeCellText(item)};
+}
+
 std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
-    if (!RatingItemPasses(ratingItem, item.Rating) || item.State == ItemState::Deleted) {
+    if (!RatingItemPasses(ratingItem, item.Rating) ||
+        (item.State == ItemState::Deleted && item.LoadedState == ItemState::Deleted)) {
         return std::nullopt;
     }
     ListRow row;
@@ -47,6 +80,8 @@ std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
     row.memory = MemoryCellText(item);
     row.memoryKB = item.MemoryKB;
     row.change = item.Change;
+    row.changeText = ChangeCellText(item);
+    row.deleted = item.State == ItemState::Deleted;
     row.ratingValue = item.Rating;
     row.item = &item;
     return row;

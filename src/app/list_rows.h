@@ -25,6 +25,11 @@ struct ListRow {
     std::int32_t memoryKB = 0;            // the record's: 0 not running, -1 running of unknown size
     bool checked = false;                 // Enabled
     ChangeMark change = ChangeMark::None; // how it differs from the setting the user last accepted
+    // The Change column: the changes not applied yet ("Delete", "Disable, Edit"), else how it differs from
+    // the accepted setting ("New", "Returned", "Changed"), else "Off in Windows" for an entry Windows' own
+    // startup settings switched off. Readable where colours and marks are not.
+    std::string changeText;
+    bool deleted = false; // marked Deleted, still on the system until Apply: shown struck through
     Rating ratingValue = Rating::Unknown; // what the rating filter compares
     // The record, owned by the inventory: valid until the next load, after which the list is filled anew.
     const StartupItem* item = nullptr;
@@ -39,8 +44,20 @@ struct ListRow {
 std::vector<std::string_view> TreeFilter(int position);
 
 // The rating filter's item: 0 lets every rating through, 1 to 5 only that rating.
-// The row of a record, or nullopt when the filter or its Deleted state hides it.
+// The row of a record, or nullopt when the filter hides it or it is Deleted and not on the system (added and
+// deleted again). An entry of the system marked Deleted keeps its row until Apply, so the delete can be
+// seen and taken back.
 std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem);
+
+// What a row of this record shows of its state; the rest of the row stays as it was filled.
+struct RowState {
+    bool checked = false;
+    bool deleted = false;
+    bool pending = false;
+    std::string changeText;
+    bool operator==(const RowState&) const = default;
+};
+RowState RowStateOf(const StartupItem& item);
 
 // Whether a row passes the rating filter's item (0 lets every rating through).
 bool RatingItemPasses(int ratingItem, Rating rating);

@@ -51,6 +51,15 @@ std::array<std::string, kColumnCount> SortState::Toggle(int column, bool win9x) 
     return titles;
 }
 
+std::array<std::string, kColumnCount> SortState::Titles(int column, bool win9x) const {
+    auto titles = ColumnTitles(win9x);
+    if (column >= 0 && column < kColumnCount && state_[static_cast<std::size_t>(column)] != 0) {
+        titles[static_cast<std::size_t>(column)] +=
+            state_[static_cast<std::size_t>(column)] > 0 ? kAscendingMark : kDescendingMark;
+    }
+    return titles;
+}
+
 std::array<std::string, kColumnCount> SortState::Click(int column, std::vector<ListRow>& rows, bool win9x) {
     auto titles = Toggle(column, win9x);
     if (column < 0 || column >= kColumnCount) {

@@ -29,6 +29,8 @@ public:
     // Rows that compare equal keep the order they had.
     std::array<std::string, kColumnCount> Toggle(int column, bool win9x);
     int Direction(int column) const { return state_.at(static_cast<std::size_t>(column)); }
+    // The titles with the mark of the column's last direction, as after its last click.
+    std::array<std::string, kColumnCount> Titles(int column, bool win9x) const;
 
 private:
     std::array<int, kColumnCount> state_{};

@@ -42,6 +42,14 @@ const CommandInfo kCommands[] = {
      {Qt::Key_Return, Qt::Key_Enter},
      KeyScope::List},
     {Command::Delete, "MenuDelete", "Delete entry", "", Glyph::Delete, 16, {Qt::Key_Delete}, KeyScope::List},
+    {Command::Undo,
+     "MenuUndo",
+     "Undo",
+     "",
+     std::nullopt,
+     16,
+     {QKeyCombination(Qt::CTRL, Qt::Key_Z)},
+     KeyScope::List},
     {Command::DeleteInvalid,
      "MenuDeleteInvaild",
      "Delete all invaild entries",
@@ -163,6 +171,9 @@ void MainFormActions::SetAvailability(const CommandAvailability& available) {
     (*this)[Command::Browse]->setEnabled(available.browse);
     (*this)[Command::Properties]->setEnabled(available.properties);
     (*this)[Command::Delete]->setEnabled(available.remove);
+    (*this)[Command::Undo]->setEnabled(available.undo);
+    // A deleted row's menu leads with what can be done with it.
+    (*this)[Command::Undo]->setVisible(available.undo);
     (*this)[Command::Search]->setEnabled(available.search);
     if (available.start) {
         (*this)[Command::Run]->setEnabled(*available.start);

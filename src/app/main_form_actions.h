@@ -17,6 +17,7 @@ enum class Command {
     Add,
     Edit,
     Delete,
+    Undo, // takes back the delete of the selected row
     DeleteInvalid,
     DeleteHarmful,
     DeleteDisabled,

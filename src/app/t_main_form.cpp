@@ -90,7 +90,7 @@ int TMainForm::SelectedNodePosition() const {
 }
 
 void TMainForm::RefreshList() {
-    // Every entry that is not deleted has its row; the filter decides which are shown.
+    // Every entry on the system or pending has its row; the filter decides which are shown.
     std::vector<EntryListModel::Row> rows;
     rows.reserve(session_.Items().Items.size());
     for (const auto& item : session_.Items().Items) {
@@ -128,17 +128,30 @@ void TMainForm::UpdateChangeNotice() {
 }
 
 const StartupItem* TMainForm::RecordOfRow(const ListRow& row) {
-    return row.item != nullptr && row.item->State != ItemState::Deleted ? row.item : nullptr;
+    return row.item;
 }
 
 void TMainForm::UpdatePendingSigns() {
-    std::vector<bool> pending(static_cast<std::size_t>(model_->rowCount()));
-    for (int i = 0; i < model_->rowCount(); ++i) {
-        const StartupItem* record = RecordOfRow(model_->At(i).shown);
-        pending[static_cast<std::size_t>(i)] = record != nullptr && IsPending(*record);
+    // An entry added and deleted again never reaches the system: its row goes. The others show their state.
+    for (int i = model_->rowCount() - 1; i >= 0; --i) {
+        const StartupItem* record = model_->At(i).shown.item;
+        if (record != nullptr && record->State == ItemState::Deleted &&
+            record->LoadedState == ItemState::Deleted) {
+            model_->Remove(i);
+        }
     }
-    if (model_->UpdatePending(pending)) {
+    std::vector<RowState> states(static_cast<std::size_t>(model_->rowCount()));
+    for (int i = 0; i < model_->rowCount(); ++i) {
+        if (const StartupItem* record = model_->At(i).shown.item) {
+            states[static_cast<std::size_t>(i)] = RowStateOf(*record);
+        }
+    }
+    if (model_->UpdateStates(states)) {
         FitColumns(); // bold text is wider: a changed row's cells are not to be cut off
+    }
+    int shown = 0;
+    for (int i = 0; i < filter_->rowCount(); ++i) {
+        shown += model_->At(filter_->mapToSource(filter_->index(i, 0)).row()).shown.deleted ? 0 : 1;
     }
     int changes = 0;
     int total = 0;
@@ -151,7 +164,8 @@ void TMainForm::UpdatePendingSigns() {
                 ? 1
                 : 0;
     }
-    statusRows_->setText(QStringLiteral("%1 of %2 entries shown").arg(filter_->rowCount()).arg(total));
+    // Deleted rows are in sight until Apply, but no longer count as entries.
+    statusRows_->setText(QStringLiteral("%1 of %2 entries shown").arg(shown).arg(total));
     statusPending_->setText(changes == 0   ? QString()
                             : changes == 1 ? QStringLiteral("1 change not applied")
                                            : QStringLiteral("%1 changes not applied").arg(changes));
@@ -160,6 +174,17 @@ void TMainForm::UpdatePendingSigns() {
 
 void TMainForm::ResetColumnTitles() {
     model_->SetTitles(ColumnTitles(IsWin9xFamily(services_.system)));
+}
+
+const StartupItem* TMainForm::FindShownRecord(const ListRow& wanted) const {
+    for (int i = 0; i < model_->rowCount(); ++i) {
+        const ListRow& row = model_->At(i).shown;
+        if (row.caption == wanted.caption && row.location == wanted.location &&
+            row.commandCell == wanted.commandCell) {
+            return row.item;
+        }
+    }
+    return nullptr;
 }
 
 bool TMainForm::SelectRecordRow(const StartupItem* record) {
@@ -326,7 +351,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         // shortcuts; they still say why nothing happens, as the commands do.
         const auto* key = static_cast<QKeyEvent*>(event);
         if (actions_->DisabledActionForKey(key->key(), key->modifiers()) != nullptr) {
-            SaySelectARow();
+            if (SelectedRow() == nullptr) {
+                SaySelectARow();
+            }
             return true;
         }
         // With no row selected, the first arrow selects the row that has the focus frame (the first, after

@@ -92,6 +92,7 @@ public slots:
     void ImageDonateClick();
     void ImageTellClick();
     void ButtonDeleteClick();
+    void MenuUndoClick();
     void MenuDeleteInvaildClick();
     void MenuDeleteHarmfulClick();
     void MenuDeleteDisabledClick();
@@ -140,6 +141,8 @@ private:
     void ShowCurrentPage();
     // The record a row stands for, unless it was deleted since.
     static const StartupItem* RecordOfRow(const ListRow& row);
+    // The record of the first row with the same name, place and command as `row` (one of an earlier fill).
+    const StartupItem* FindShownRecord(const ListRow& row) const;
     // The status bar, the title's " *" and the changed rows' marks.
     void UpdatePendingSigns();
     // The header's menu of columns: a check mark for each shown one; Program Name always stays.

@@ -10,6 +10,7 @@
 #include "changes/apply_engine.h"
 #include "changes/entry_editor.h"
 #include "changes/pending_changes.h"
+#include "inventory/process_scan.h"
 #include "inventory/program_control.h"
 #include "inventory/row_texts.h"
 
@@ -113,15 +114,28 @@ void TMainForm::ButtonDeleteClick() {
         }
         const ListRow& row = model_->At(selected).shown;
         DeleteMatchingEntries(session_.Items(), {row.caption, row.location, RowCommand(row.commandCell)});
-        // Only the row goes; the list is not rebuilt. No other row takes its selection: a second click on
-        // Delete must not mark the next entry too.
+        // The row stays, struck through, until Apply; the list is not rebuilt. No other row takes its
+        // selection: a second click on Delete must not mark the next entry too.
         {
             const QSignalBlocker quiet(listViewFix_->selectionModel());
             listViewFix_->selectionModel()->clear();
         }
-        model_->Remove(selected);
-        UpdateCommandAvailability();
         UpdatePendingSigns();
+        UpdateCommandAvailability();
+        ShowCurrentPage();
+    });
+}
+
+void TMainForm::MenuUndoClick() {
+    Guard([&] {
+        const ListRow* row = SelectedRow();
+        if (row == nullptr || row->item == nullptr) {
+            return;
+        }
+        // The record is the inventory's; the row only points at it.
+        UndoDelete(const_cast<StartupItem&>(*row->item));
+        UpdatePendingSigns();
+        UpdateCommandAvailability();
         ShowCurrentPage();
     });
 }
@@ -198,9 +212,22 @@ void TMainForm::LoadBackupFile(const std::string& path) {
 
 void TMainForm::ToolButtonApplyClick() {
     Guard([&] {
+        // The list is filled anew from what the system now holds, in the order it was shown and with the
+        // same entry selected, where it still is.
+        const int sortColumn = filter_->sortColumn();
+        const Qt::SortOrder sortOrder = filter_->sortOrder();
+        const ListRow* row = SelectedRow();
+        const std::optional<ListRow> selected = row ? std::optional(*row) : std::nullopt;
         // Also an apply that stops part-way reloads: the list shows what the system now holds.
         if (session_.Apply(*dlgApply_, true).outcome == ApplyOutcome::Applied) {
             RefreshList(); // the node and the rating filter stay as they were
+            if (sortColumn >= 0) {
+                filter_->sort(sortColumn, sortOrder);
+                model_->SetTitles(sort_.Titles(sortColumn, IsWin9xFamily(services_.system)));
+            }
+            if (selected) {
+                SelectRecordRow(FindShownRecord(*selected));
+            }
         }
     });
 }

@@ -370,6 +370,7 @@ void TMainForm::BuildPopupMenu() {
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName(QStringLiteral("SnPopupMenuStartup"));
     const MainFormActions& actions = *actions_;
+    popupMenu_->addAction(actions[Command::Undo]);
     popupMenu_->addAction(actions[Command::Add]);
     popupMenu_->addAction(actions[Command::Edit]);
     popupMenu_->addSeparator();
@@ -391,6 +392,7 @@ void TMainForm::ConnectCommands() {
         {Command::Add, &TMainForm::ButtonAddClick},
         {Command::Edit, &TMainForm::ButtonEditClick},
         {Command::Delete, &TMainForm::ButtonDeleteClick},
+        {Command::Undo, &TMainForm::MenuUndoClick},
         {Command::DeleteInvalid, &TMainForm::MenuDeleteInvaildClick},
         {Command::DeleteHarmful, &TMainForm::MenuDeleteHarmfulClick},
         {Command::DeleteDisabled, &TMainForm::MenuDeleteDisabledClick},

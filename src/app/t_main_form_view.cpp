@@ -217,10 +217,13 @@ void TMainForm::RestoreSettings() {
             keptHiddenColumns_.push_back(key); // a column of another version: hidden there still
         }
     }
-    if (settings.columns.size() == static_cast<std::size_t>(kColumnCount)) {
+    // An earlier version kept fewer columns: new ones come last in the table and start at their width.
+    if (!settings.columns.empty()) {
         fitting_ = true;
         for (int column = 0; column < kColumnCount; ++column) {
-            listViewFix_->header()->resizeSection(column, settings.columns[static_cast<std::size_t>(column)]);
+            const auto at = static_cast<std::size_t>(column);
+            listViewFix_->header()->resizeSection(
+                column, at < settings.columns.size() ? settings.columns[at] : kListColumns[at].initialWidth);
         }
         fitting_ = false;
         userColumns_ = true;

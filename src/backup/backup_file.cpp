@@ -173,7 +173,7 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
     }
     for (std::size_t k = 0; k < kept.size(); ++k) {
         if (!kept[k]) {
-            inventory.Items[k]->State = ItemState::Deleted;
+            MarkDeleted(*inventory.Items[k]);
         }
     }
     if (result.skippedUnsafeNames > 0) {

@@ -62,7 +62,7 @@ template <typename Condition> int DeleteWhere(Inventory& inventory, Condition co
     int count = 0;
     for (auto& item : inventory.Items) {
         if (condition(*item)) {
-            item->State = ItemState::Deleted;
+            MarkDeleted(*item);
             ++count;
         }
     }
@@ -123,6 +123,14 @@ int CountAllHarmful(const Inventory& inventory) {
 
 int CountAllDisabled(const Inventory& inventory) {
     return CountWhere(inventory, IsDisabled);
+}
+
+bool UndoDelete(StartupItem& item) {
+    if (item.State != ItemState::Deleted || item.LoadedState == ItemState::Deleted) {
+        return false;
+    }
+    item.State = item.StateBeforeDelete;
+    return true;
 }
 
 std::string BulkDeleteQuestion(int count) {

@@ -34,6 +34,10 @@ bool SetCheckedState(Inventory& inventory, const RowKey& row, bool checked);
 // Marks every record that matches the row, whatever its state, Deleted. Gives how many.
 int DeleteMatchingEntries(Inventory& inventory, const RowKey& row);
 
+// Takes back the delete of an entry that is on the system: it gets the state it had before. False for an
+// entry that is not Deleted, or was never on the system (an added entry deleted again is gone).
+bool UndoDelete(StartupItem& item);
+
 // The bulk deletes: every record that meets the condition, already deleted ones included, becomes
 // Deleted. Each gives the count; 0 means the user is told the message below.
 int DeleteAllInvalid(Inventory& inventory);

@@ -250,7 +250,7 @@ int RunChangeState(const Options& options, ItemState wanted, std::ostream& out, 
         for (const auto& item : session->Items().Items) {
             if (item->State != ItemState::Deleted && item->Location == named.Location &&
                 WholeNameOf(*item) == name && WholeCommandOf(*item) == command) {
-                item->State = ItemState::Deleted;
+                MarkDeleted(*item);
             }
         }
     } else {

@@ -36,6 +36,8 @@ struct StartupItem {
     qb::Rating Rating = qb::Rating::Unknown;
     ItemState State = ItemState::Enabled;
     ItemState LoadedState = ItemState::Deleted;
+    // The state it had when it was marked Deleted, which an undo of the delete gives back.
+    ItemState StateBeforeDelete = ItemState::Enabled;
     std::int32_t IconIndex = 0;
     // 0: no running program matched; -1: matched, size not measurable (Windows 95 family); else KB.
     std::int32_t MemoryKB = 0;
@@ -87,6 +89,14 @@ std::string WholeCommandOf(const StartupItem& item);
 // Sets a record's name or command from a whole text: the field takes what it holds, the rest is kept.
 void SetWholeName(StartupItem& item, std::string_view name);
 void SetWholeCommand(StartupItem& item, std::string_view command);
+
+// Marks the entry Deleted and remembers the state it had, unless it is Deleted already.
+inline void MarkDeleted(StartupItem& item) {
+    if (item.State != ItemState::Deleted) {
+        item.StateBeforeDelete = item.State;
+        item.State = ItemState::Deleted;
+    }
+}
 
 using StartupItemPtr = std::unique_ptr<StartupItem>;
 

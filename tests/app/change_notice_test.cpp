@@ -103,6 +103,28 @@ TEST(ChangeNotice, SaysWhatChangedShowsOnlyThoseRowsAndClearsWhenAccepted) {
     EXPECT_FALSE(window.Find<QFrame>("PanelChanges")->isVisible()) << "accepted marks stay cleared";
 }
 
+// The marks are coloured; the Change column says the same in words, and tells an entry Windows' own startup
+// settings switched off from one the tool disabled.
+TEST(ChangeNotice, TheChangeColumnSaysInWordsWhatTheMarksShow) {
+    ChangedDemo changed;
+    MainWindow window(changed.demo.System());
+    const auto marked = [&] {
+        std::vector<std::string> out;
+        for (const std::string& row : window.CaptionsAndChanges()) {
+            if (row.back() != '|') {
+                out.push_back(row);
+            }
+        }
+        return out;
+    };
+    EXPECT_EQ(marked(), (std::vector<std::string>{"Lanternfish Sync|Changed", "Padnote|Off in Windows",
+                                                  "Sneaky|New", "Gamedock Launcher|Returned"}));
+    ClickCheckBox(window.List(), window.Row("Sneaky"));
+    ClickCheckBox(window.List(), window.Row("Padnote"));
+    EXPECT_EQ(marked(), (std::vector<std::string>{"Lanternfish Sync|Changed", "Padnote|Enable",
+                                                  "Sneaky|Disable", "Gamedock Launcher|Returned"}));
+}
+
 TEST(ChangeNotice, DisableReturnedUnticksTheReturnedEntryAsAPendingChange) {
     ChangedDemo changed;
     MainWindow window(changed.demo.System());

@@ -78,7 +78,7 @@ TEST(MainFormChanges, RefreshAsksBeforeItDropsChanges) {
                                           std::string(kDiscardAndRefreshQuestion)));
 }
 
-TEST(MainFormChanges, DeletingARowRemovesOnlyThatRow) {
+TEST(MainFormChanges, ADeletedRowStaysStruckThroughUntilApplyAndUndoTakesItBack) {
     test::SandboxRoot root;
     FillMachine(root);
     test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
@@ -86,13 +86,55 @@ TEST(MainFormChanges, DeletingARowRemovesOnlyThatRow) {
     EXPECT_FALSE(w.Find<QPushButton>("ButtonDelete")->isEnabled()); // nothing selected
     test::ClickRow(w.List(), w.Row("Gone"));             // its cell reads "[Invalid Path]C:\Gone\gone.exe"
     test::Press(w.Find<QPushButton>("ButtonDelete"));
-    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad"));
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("Good|", "Bad|", "~Gone|Delete"));
     EXPECT_EQ(w.form->Items().Items[2]->State, ItemState::Deleted);
+    EXPECT_EQ(w.StatusText(), "2 of 2 entries shown|1 change not applied");
     test::ClickRow(w.List(), w.Row("Bad"));
+    test::ClickCheckBox(w.List(), w.Row("Bad")); // disabled first: the undo gives that back
     w.Choose("MenuDelete", "Bad");
-    EXPECT_THAT(w.Captions(), ElementsAre("Good"));
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("Good|", "~Bad|Delete", "~Gone|Delete"));
+
+    // A deleted row: its box no longer ticks, and of the row commands only Undo and the looking ones act.
+    test::ClickRow(w.List(), w.Row("Bad"));
+    test::ClickCheckBox(w.List(), w.Row("Bad"));
+    QTest::keyClick(w.List(), Qt::Key_Space);
     EXPECT_EQ(w.form->Items().Items[1]->State, ItemState::Deleted);
+    std::vector<std::string> available;
+    for (const char* button :
+         {"ButtonEdit", "ButtonDelete", "ButtonProperties", "ButtonBrowse", "SnButtonRun", "SnButtonClose"}) {
+        if (w.Find<QPushButton>(button)->isEnabled()) {
+            available.emplace_back(button);
+        }
+    }
+    EXPECT_THAT(available, ElementsAre("ButtonProperties", "ButtonBrowse"));
+    w.Choose("MenuUndo", "Bad");
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("Good|", "Bad|Disable", "~Gone|Delete"));
+    EXPECT_EQ(w.Row("Bad").checkState(0), Qt::Unchecked);
+    // Undo is offered on deleted rows only.
+    test::RightClick(w.List(), w.Row("Good").Index());
+    EXPECT_FALSE(w.Find<QAction>("MenuUndo")->isVisible());
+    w.Find<QMenu>("SnPopupMenuStartup")->close();
+
+    w.ApplyWithOk();
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("Good|", "Bad|"));
+    EXPECT_EQ(w.Row("Bad").checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.StatusText(), "2 of 2 entries shown|");
     EXPECT_TRUE(w.Messages().empty());
+}
+
+TEST(MainFormChanges, AfterApplyTheListKeepsItsOrderAndItsSelectedEntry) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    test::ClickHeader(w.List(), 0); // by name, A to Z
+    EXPECT_THAT(w.Captions(), ElementsAre("Bad", "Gone", "Good"));
+    test::ClickCheckBox(w.List(), w.Row("Good"));
+    test::ClickRow(w.List(), w.Row("Gone"));
+    w.ApplyWithOk();
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("Bad|", "Gone|", "Good|"));
+    EXPECT_THAT(w.SelectedCaptions(), ElementsAre("Gone"));
+    EXPECT_EQ(w.HeaderText(0), "Program Name \u25B2");
+    EXPECT_EQ(w.Row("Good").checkState(0), Qt::Unchecked);
 }
 
 TEST(MainFormChanges, BulkDeletesShowEverythingOrSayThereWasNothing) {
@@ -111,12 +153,12 @@ TEST(MainFormChanges, BulkDeletesShowEverythingOrSayThereWasNothing) {
     test::ClickCheckBox(w.List(), w.Row("Bad"));
     w.scripted.Answer(DialogResult::Yes);
     w.Choose("MenuDeleteHarmful", "Good");
-    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("Good|", "~Bad|Delete", "Gone|"));
     EXPECT_EQ(w.form->SelectedNodePosition(), 0);
     w.Choose("MenuDeleteHarmful"); // the deleted record is no longer there to delete
     w.scripted.Answer(DialogResult::Yes);
     w.Choose("MenuDeleteInvaild");
-    EXPECT_THAT(w.Captions(), ElementsAre("Good"));
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("Good|", "~Bad|Delete", "~Gone|Delete"));
     EXPECT_THAT(w.Messages(),
                 ElementsAre("No disabled startup item is found.", "Delete 2 entries?", "Delete 1 entry?",
                             "No harmful startup item is found.", "Delete 1 entry?"));
@@ -151,7 +193,8 @@ TEST(MainFormChanges, ProgramsWindowsFindsAreNotInvalidAndSurviveTheBulkDelete) 
                             "Slashes|C:/Program Files/Padnote/padnote.exe /min", "Registered|padnote -tray"));
     w.scripted.Answer(DialogResult::Yes);
     w.Choose("MenuDeleteInvaild");
-    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Bad", "NoExtension", "Slashes", "Registered"));
+    EXPECT_THAT(w.CaptionsAndChanges(),
+                ElementsAre("Good|", "Bad|", "~Gone|Delete", "NoExtension|", "Slashes|", "Registered|"));
 }
 
 TEST(MainFormChanges, ABackupLoadsAsPendingChanges) {

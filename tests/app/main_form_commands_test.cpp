@@ -181,7 +181,7 @@ TEST(MainFormKeyboard, KeysDoWhatTheButtonsDo) {
     EXPECT_THAT(titles, ElementsAre("Editing a startup program", "Adding a startup program"));
 
     QTest::keyClick(w.List(), Qt::Key_Delete);
-    EXPECT_THAT(w.Captions(), ElementsAre("Tool"));
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("~Agent|Delete", "Tool|"));
 
     // Shift+F10 opens the row menu.
     w.SelectRow("Tool");
@@ -195,10 +195,15 @@ TEST(MainFormKeyboard, KeysDoWhatTheButtonsDo) {
     EXPECT_TRUE(w.Find<QPushButton>("ButtonDelete")->isEnabled());
     QTest::keyClick(w.List(), Qt::Key_D, Qt::AltModifier);
     // A mnemonic presses its button as a click does: down, and up a moment later.
-    for (int i = 0; i < 50 && !w.Captions().empty(); ++i) {
+    const std::vector<std::string> bothDeleted{"~Agent|Delete", "~Tool|Delete"};
+    for (int i = 0; i < 50 && w.CaptionsAndChanges() != bothDeleted; ++i) {
         QTest::qWait(20);
     }
-    EXPECT_TRUE(w.Captions().empty());
+    EXPECT_EQ(w.CaptionsAndChanges(), bothDeleted);
+    // Ctrl+Z takes the selected row's delete back.
+    w.SelectRow("Tool");
+    QTest::keyClick(w.List(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("~Agent|Delete", "Tool|"));
 
     // F5 refreshes (asking first, as the button does), F1 opens the help.
     w.scripted.Answer(DialogResult::Yes);

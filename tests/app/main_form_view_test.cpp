@@ -178,7 +178,7 @@ TEST(MainFormList, DeleteLeavesNoRowSelected) {
     test::MainWindow w(root.System());
     w.SelectRow("Agent");
     w.Press("ButtonDelete");
-    EXPECT_THAT(w.Captions(), ElementsAre("Setup", "Tool", "Once"));
+    EXPECT_THAT(w.CaptionsAndChanges(), ElementsAre("~Agent|Delete", "Setup|", "Tool|", "Once|"));
     EXPECT_TRUE(w.SelectedCaptions().empty());
     EXPECT_FALSE(w.Find<QPushButton>("ButtonDelete")->isEnabled()); // a second quick click marks nothing
     EXPECT_EQ(w.PaneText(), "Welcome");
@@ -393,12 +393,13 @@ TEST(MainFormColumns, TheTitlesMenuHidesAndShowsColumnsAndTheNextStartKeepsThem)
         test::RightClickHeader(w.List(), 2);
         ASSERT_TRUE(menu->isVisible());
         EXPECT_THAT(menuState(menu), ElementsAre("Program Name on fixed", "Command Path on", "Location on",
-                                                 "Rating on", "Memory on"));
+                                                 "Rating on", "Memory on", "Change on"));
         test::ChooseMenuItem(menu, "MenuColumnLocation");
-        EXPECT_THAT(w.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating", "Memory"));
+        EXPECT_THAT(w.ShownTitles(),
+                    ElementsAre("Program Name", "Command Path", "Rating", "Memory", "Change"));
         test::RightClickHeader(w.List(), 4);
         test::ChooseMenuItem(menu, "MenuColumnMemory");
-        EXPECT_THAT(w.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating"));
+        EXPECT_THAT(w.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating", "Change"));
         // The columns in sight still share the list's whole width.
         QApplication::processEvents();
         EXPECT_EQ(TotalWidth(w.List()), w.List()->viewport()->width());
@@ -406,13 +407,14 @@ TEST(MainFormColumns, TheTitlesMenuHidesAndShowsColumnsAndTheNextStartKeepsThem)
     }
     demo.Reopen();
     test::MainWindow again(demo.System());
-    EXPECT_THAT(again.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating"));
+    EXPECT_THAT(again.ShownTitles(), ElementsAre("Program Name", "Command Path", "Rating", "Change"));
     auto* menu = again.Find<QMenu>("PopupMenuColumns");
     test::RightClickHeader(again.List(), 1);
     EXPECT_THAT(menuState(menu), ElementsAre("Program Name on fixed", "Command Path on", "Location off",
-                                             "Rating on", "Memory off"));
+                                             "Rating on", "Memory off", "Change on"));
     test::ChooseMenuItem(menu, "MenuColumnLocation");
-    EXPECT_THAT(again.ShownTitles(), ElementsAre("Program Name", "Command Path", "Location", "Rating"));
+    EXPECT_THAT(again.ShownTitles(),
+                ElementsAre("Program Name", "Command Path", "Location", "Rating", "Change"));
     // A sort by a column keeps working after the columns moved in sight.
     test::ClickHeader(again.List(), 2);
     EXPECT_EQ(again.HeaderText(2), QString::fromUtf8("Location \u25B2"));

@@ -3,6 +3,7 @@
 // The main window on a sandbox machine, with the helpers the window tests share: find a control, read
 // what the list, the pane and the status bar show, and drive the window through window_driver.h.
 
+#include "app/t_dlg_apply.h"
 #include "app/t_main_form.h"
 #include "platform/sandbox/sandbox_system.h"
 #include "support/recording_fakes.h"
@@ -160,6 +161,24 @@ public:
             out.push_back(RowAt(i).text(0).toStdString() + "|" + RowAt(i).text(1).toStdString());
         }
         return out;
+    }
+    // "caption|change" of every row, the Change column's text after the bar; a row struck through (deleted,
+    // not applied yet) has a "~" before its caption.
+    std::vector<std::string> CaptionsAndChanges() {
+        std::vector<std::string> out;
+        for (int i = 0; i < RowCount(); ++i) {
+            const ShownRow row = RowAt(i);
+            const bool struck = row.data(0, Qt::FontRole).value<QFont>().strikeOut();
+            out.push_back((struck ? "~" : "") + row.text(0).toStdString() + "|" + row.text(5).toStdString());
+        }
+        return out;
+    }
+    // Apply, and OK in the dialog that lists the changes.
+    void ApplyWithOk() {
+        WhenShown<TDlgApply>(form->ApplyDialog(), [](TDlgApply* dialog) {
+            test::Press(dialog->findChild<QPushButton*>(QStringLiteral("SnButtonOK")));
+        });
+        Press("ToolButtonApply");
     }
     std::vector<std::string> SelectedCaptions() {
         std::vector<std::string> out;

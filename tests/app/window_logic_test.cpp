@@ -84,7 +84,7 @@ TEST(WindowSettings, ComeBackAsWrittenAndIgnoreWhatDoesNotParse) {
     root.Value(RegistryRoot::CurrentUser, key, "Placement", "10,10,0,600,0")
         .Value(RegistryRoot::CurrentUser, key, "SideSplitter", "0,800")
         .Value(RegistryRoot::CurrentUser, key, "ListSplitter", RegistryValue::Dword(7))
-        .Value(RegistryRoot::CurrentUser, key, "Columns", "1,2,3,4,5,6")
+        .Value(RegistryRoot::CurrentUser, key, "Columns", "1,2,3,4,5,6,7")
         .Value(RegistryRoot::CurrentUser, key, "HiddenColumns", RegistryValue::Dword(3));
     EXPECT_EQ(ReadWindowSettings(registry), WindowSettings{});
     // Only names come back from a list typed by hand, each once.
