@@ -69,6 +69,10 @@ public:
     // The first window takes about two thirds of the screen; a stored placement wins when it is still on a
     // screen. Splitters and column widths come back as the user left them.
     void RestoreSettings();
+    // The display scale of the window's screen, in percent (100, 150...).
+    int ScalePercent() const;
+    // The first window, placed by no setting, grows to show its content uncut, as far as the screen allows.
+    void GrowToFitContent();
 
     TDlgBackup* BackupDialog() { return dlgBackup_; }
     TDlgApply* ApplyDialog() { return dlgApply_; }
@@ -112,6 +116,7 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // Closing asks before unapplied changes are thrown away (FormClose).
     void closeEvent(QCloseEvent* event) override;
 
@@ -191,6 +196,7 @@ private:
     bool treeSync_ = false;      // the window moves the tree's selection itself
     bool fitting_ = false;       // the window sets the column widths itself
     bool userColumns_ = false;   // the user has set a column width
+    bool fitToContent_ = false;  // no placement kept for this scale: the first show fits the content
     bool changesOnly_ = false;   // the list shows only the marked entries
     std::vector<std::string> keptHiddenColumns_; // hidden columns this version does not have
     mutable QHash<QString, int> cellWidths_;     // see ContentWidth

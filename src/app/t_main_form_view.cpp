@@ -12,10 +12,14 @@
 #include <QLabel>
 #include <QLayout>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStyleOptionViewItem>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <cmath>
 
 namespace qb {
 
@@ -26,12 +30,14 @@ constexpr int kMeasuredRows = 1000; // as a list view measures its content by de
 
 // The width a cell needs to show its whole text, as the list's delegate lays it out (check box and icon
 // included in the first column).
-int CellWidth(const QTreeView* view, const QModelIndex& index) {
+// With `bold`, as the cell of a pending change shows it.
+int CellWidth(const QTreeView* view, const QModelIndex& index, bool bold = false) {
     QStyleOptionViewItem option;
     option.initFrom(view);
     option.widget = view;
     const QVariant font = index.data(Qt::FontRole);
     option.font = font.isValid() ? font.value<QFont>() : view->font();
+    option.font.setBold(option.font.bold() || bold);
     option.decorationSize = QSize(16, 16);
     return view->itemDelegate()->sizeHint(option, index).width();
 }
@@ -167,13 +173,64 @@ void TMainForm::FitLeftPanel() {
     }
 }
 
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (fitToContent_) {
+        fitToContent_ = false;
+        // Once the layout has given every part its first size, so that what is cut can be measured.
+        QTimer::singleShot(0, this, [this] { Guard([this] { GrowToFitContent(); }); });
+    }
+}
+
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FitLeftPanel();
 }
 
+int TMainForm::ScalePercent() const {
+    return static_cast<int>(std::lround(devicePixelRatioF() * 100));
+}
+
+void TMainForm::GrowToFitContent() {
+    // What the first window needs to show without cutting: every node of the tree, and the list's columns
+    // at their text, in bold as a change would show them, the command at least at its title. At a large
+    // display scale two thirds of the screen is not that much.
+    const int treeWanted =
+        static_cast<int>(
+            treeViewMain_->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size()) *
+            std::max(1, treeViewMain_->sizeHintForRow(0)) +
+        2 * treeViewMain_->frameWidth();
+    int listWanted = listViewFix_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < kColumnCount; ++column) {
+        if (!listViewFix_->isColumnHidden(column)) {
+            const int title = listViewFix_->header()->sectionSizeHint(column);
+            int content = 3 * kNarrowestColumn;
+            if (kListColumns[static_cast<std::size_t>(column)].width != ColumnWidth::TakesRest) {
+                content = 0;
+                for (int row = 0; row < std::min(filter_->rowCount(), kMeasuredRows); ++row) {
+                    content = std::max(content, CellWidth(listViewFix_, filter_->index(row, column), true));
+                }
+            }
+            listWanted += std::max(title, content);
+        }
+    }
+    const int wider = std::max(0, listWanted - listViewFix_->viewport()->width());
+    const int taller = std::max(0, treeWanted - treeViewMain_->height());
+    if (wider == 0 && taller == 0) {
+        return;
+    }
+    const QScreen* shown = screen();
+    const QRect area = shown != nullptr ? shown->availableGeometry() : geometry();
+    // The frame the window manager adds stays on the screen too.
+    const QSize frame = frameGeometry().size() - size();
+    const QSize grown(std::min(width() + wider, area.width() - frame.width()),
+                      std::min(height() + taller, area.height() - frame.height()));
+    resize(grown);
+    move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+}
+
 void TMainForm::RestoreSettings() {
-    const WindowSettings settings = ReadWindowSettings(services_.registry);
+    const WindowSettings settings = ReadWindowSettings(services_.registry, ScalePercent());
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     // About two thirds of the screen, never smaller than the window was designed for (where it fits).
@@ -196,6 +253,7 @@ void TMainForm::RestoreSettings() {
             }
         }
     }
+    fitToContent_ = !settings.placement;
     if (settings.sideSplitter.size() == 2) {
         sideSplitter_->setSizes({settings.sideSplitter[0], settings.sideSplitter[1]});
     } else {
@@ -254,7 +312,7 @@ void TMainForm::SaveSettings() {
     }
     settings.hiddenColumns.insert(settings.hiddenColumns.end(), keptHiddenColumns_.begin(),
                                   keptHiddenColumns_.end());
-    WriteWindowSettings(services_.registry, settings);
+    WriteWindowSettings(services_.registry, settings, ScalePercent());
 }
 
 } // namespace qb

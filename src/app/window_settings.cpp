@@ -86,13 +86,17 @@ std::vector<std::string> ParseNameList(std::string_view text) {
     return names;
 }
 
-WindowSettings ReadWindowSettings(Registry& registry) {
+std::string PlacementValueName(int scalePercent) {
+    return scalePercent == 100 ? std::string("Placement") : "Placement@" + std::to_string(scalePercent);
+}
+
+WindowSettings ReadWindowSettings(Registry& registry, int scalePercent) {
     WindowSettings settings;
     const auto key = registry.OpenForReading(RegistryRoot::CurrentUser, kWindowSettingsKey);
     if (!key) {
         return settings;
     }
-    if (const auto p = ParseNumberList(ReadText(*key, "Placement"), 5, true);
+    if (const auto p = ParseNumberList(ReadText(*key, PlacementValueName(scalePercent)), 5, true);
         p && p->size() == 5 && (*p)[2] > 0 && (*p)[3] > 0 && ((*p)[4] == 0 || (*p)[4] == 1)) {
         settings.placement = WindowSettings::Placement{(*p)[0], (*p)[1], (*p)[2], (*p)[3], (*p)[4] == 1};
     }
@@ -103,7 +107,7 @@ WindowSettings ReadWindowSettings(Registry& registry) {
     return settings;
 }
 
-bool WriteWindowSettings(Registry& registry, const WindowSettings& settings) {
+bool WriteWindowSettings(Registry& registry, const WindowSettings& settings, int scalePercent) {
     const auto key = registry.OpenForWriting(RegistryRoot::CurrentUser, kWindowSettingsKey, true);
     if (!key) {
         return false;
@@ -119,7 +123,7 @@ bool WriteWindowSettings(Registry& registry, const WindowSettings& settings) {
     try {
         if (settings.placement) {
             const auto& p = *settings.placement;
-            write("Placement", {p.left, p.top, p.width, p.height, p.maximized ? 1 : 0});
+            write(PlacementValueName(scalePercent), {p.left, p.top, p.width, p.height, p.maximized ? 1 : 0});
         }
         write("SideSplitter", settings.sideSplitter);
         write("ListSplitter", settings.listSplitter);

@@ -36,10 +36,14 @@ struct WindowSettings {
 
 inline constexpr std::string_view kWindowSettingsKey = "SOFTWARE\\Quillbrook\\Window";
 
+// The placement is kept apart for each display scale, in percent: a window placed at 150 % would be small
+// and off centre at 100 %. "Placement" holds the one of 100 %, "Placement@150" the one of 150 %.
+std::string PlacementValueName(int scalePercent);
+
 // What is stored; missing or unreadable values are left empty. Never throws for a value of the wrong type.
-WindowSettings ReadWindowSettings(Registry& registry);
+WindowSettings ReadWindowSettings(Registry& registry, int scalePercent = 100);
 // False when the key cannot be written (the settings are then simply not kept).
-bool WriteWindowSettings(Registry& registry, const WindowSettings& settings);
+bool WriteWindowSettings(Registry& registry, const WindowSettings& settings, int scalePercent = 100);
 
 // "161,617" -> {161, 617}; nullopt when any part is not a number between 0 and 100000, or there are more
 // than `most` parts. Negative numbers are allowed where allowNegative says so (a window left of the
