@@ -127,6 +127,10 @@ TEST(ApplyDialogRows, ListTheKindsAndTheStatusToCome) {
         rows.push_back(row.changes + "|" + row.name + "|" + row.status);
     }
     EXPECT_THAT(rows, ElementsAre("Enable,Edit|Both|Enabled", "Delete|Deleted|", "Add|Added|Disabled"));
+    // Counted as the rows show them, both words of "Enable,Edit" too; the kind that ends an entry's life
+    // or starts it comes first.
+    EXPECT_EQ(ApplyDialogSummary(e.inventory), "4 changes: 1 add, 1 delete, 1 edit, 1 enable");
+    EXPECT_EQ(ApplyDialogSummary(Inventory{}), "0 changes");
 }
 
 TEST(ApplyDialogRows, TheStoredBackupChoiceStartsAtOne) {
