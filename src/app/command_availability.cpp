@@ -9,11 +9,14 @@ CommandAvailability AvailableCommands(const ListRow* selected, bool legacyNT) {
         a.stop = false;
         return a;
     }
-    a.edit = a.browse = a.properties = a.remove = a.search = true;
+    a.edit = a.remove = a.search = true;
+    a.browse = a.properties = selected->pathValid;
     if (!legacyNT) {
         const bool running = !selected->memory.empty();
-        a.start = !running;
+        a.start = !running && selected->pathValid;
         a.stop = running;
+    } else if (!selected->pathValid) {
+        a.start = false; // whatever runs, nothing can be started from a file that is not there
     }
     return a;
 }

@@ -24,6 +24,7 @@ struct ListRow {
     std::string memory;                   // "", "Running" or a size
     std::int32_t memoryKB = 0;            // the record's: 0 not running, -1 running of unknown size
     bool checked = false;                 // Enabled
+    bool pathValid = true;                // the program the command starts was found
     ChangeMark change = ChangeMark::None; // how it differs from the setting the user last accepted
     Rating ratingValue = Rating::Unknown; // what the rating filter compares
     // The record, owned by the inventory: valid until the next load, after which the list is filled anew.

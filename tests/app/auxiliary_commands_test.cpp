@@ -63,6 +63,21 @@ TEST(AuxiliaryCommands, FolderAndPropertiesFindAProgramNamedByAReference) {
     }
     EXPECT_EQ(messages, (std::vector<std::string>{"Cannot find the folder of an invalid item.",
                                                   "Cannot open the properties of an invalid item."}));
+
+    // A program that is gone: the window offers neither command for it, and each says why all the same.
+    const ListRow gone = Row("Broken", "[Invalid Path]C:\\Gone\\broken.exe");
+    OpenProgramFolder(&gone, root.Services());
+    ShowProgramProperties(&gone, root.Services());
+    EXPECT_EQ(desktop.opened.size(), 1u);
+    EXPECT_EQ(desktop.properties.size(), 1u);
+    messages.clear();
+    for (const auto& shown : dialogs.Messages()) {
+        messages.push_back(shown.text);
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{"Cannot find the folder of an invalid item.",
+                                                  "Cannot open the properties of an invalid item.",
+                                                  "Cannot find the folder of an invalid item.",
+                                                  "Cannot open the properties of an invalid item."}));
 }
 
 } // namespace qb
