@@ -112,6 +112,48 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
     w.Press("ButtonAdd");
 }
 
+// Find... quotes a path with blanks, so that Windows does not read the rest as arguments, and names an entry
+// that has no name of its own yet after the file; a name the user gave stays.
+TEST(EntryEditorWindow, FindQuotesAPathWithBlanksAndNamesAnUnnamedEntryAfterTheFile) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    TFormAdd* editor = w.form->EntryEditor();
+    auto* name = editor->findChild<QLineEdit*>(QStringLiteral("EditName"));
+    std::vector<std::string> seen;
+    const auto find = [&](const std::string& file) {
+        w.scripted.ChooseFile(file);
+        PressIn(editor, "ButtonFind");
+        seen.push_back(editor->NameText() + "|" + editor->CommandText());
+    };
+    const auto retype = [&](const QString& text) {
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(name, Qt::Key_Backspace);
+        QTest::keyClicks(name, text);
+    };
+    test::WhenShown<TFormAdd>(editor, [&](TFormAdd*) {
+        find("C:\\Program Files\\Disk Watch\\Disk Watch.exe"); // the preset name gives way
+        find("C:\\Apps\\app.exe");                             // now the entry has a name
+        retype(QStringLiteral("Mine"));
+        find("C:\\Apps\\app.exe");
+        retype(QString());
+        find("C:\\Apps\\app.exe");
+        PressIn(editor, "ButtonCancel");
+    });
+    w.Press("ButtonAdd");
+    w.SelectRow("Tool");
+    test::WhenShown<TFormAdd>(editor, [&](TFormAdd*) {
+        find("C:\\Program Files\\Disk Watch\\Disk Watch.exe"); // an entry's own name stays
+        PressIn(editor, "ButtonCancel");
+    });
+    w.Press("ButtonEdit");
+    EXPECT_THAT(seen,
+                ElementsAre("Disk Watch|\"C:\\Program Files\\Disk Watch\\Disk Watch.exe\"",
+                            "Disk Watch|C:\\Apps\\app.exe", "Mine|C:\\Apps\\app.exe", "app|C:\\Apps\\app.exe",
+                            "Tool|\"C:\\Program Files\\Disk Watch\\Disk Watch.exe\""));
+}
+
 TEST(EntryEditorWindow, AThirtyTwoBitSystemHasNoThirtyTwoBitPlacesToOffer) {
     test::SandboxRoot root;
     FillMachine(root, "Architecture=x86");
