@@ -20,13 +20,14 @@ std::string Target(const ListRow& row, PlatformServices& services) {
 }
 
 // ShellExecute succeeds above 32. Below, nothing opened it (no file manager, browser or mail program, or a
-// missing file): the user is told rather than left waiting.
+// missing file): the user is told rather than left waiting, and why, as far as the result says.
 bool OpenOrTell(PlatformServices& services, std::string_view verb, std::string_view target,
                 std::string_view what) {
-    if (services.shell.OpenWithVerb(verb, target) > 32) {
+    const int result = services.shell.OpenWithVerb(verb, target);
+    if (result > 32) {
         return true;
     }
-    Tell(services, "Could not open " + std::string(what) + ".");
+    Tell(services, "Could not open " + std::string(what) + ". " + ShellFailureReason(result, verb, target));
     return false;
 }
 
@@ -38,6 +39,44 @@ std::string WithTrailingBackslash(std::string folder) {
 }
 
 } // namespace
+
+std::string ShellFailureReason(int result, std::string_view verb, std::string_view target) {
+    // What the shell hands the target to: a folder for "explore", else by the address's scheme.
+    const std::string upper = UpperCase(target);
+    std::string noProgram = "No program is set to open files of this kind.";
+    std::string missing = "The file does not exist.";
+    if (EqualsIgnoreCase(verb, "explore") || upper.ends_with('\\')) {
+        noProgram = "No program is set to open folders.";
+        missing = "The folder does not exist.";
+    } else if (upper.starts_with("HTTP://") || upper.starts_with("HTTPS://")) {
+        noProgram = "No program is set to open web pages.";
+    } else if (upper.starts_with("MAILTO:")) {
+        noProgram = "No mail program is set up.";
+    }
+    switch (result) {
+    case 0:
+    case 8: // SE_ERR_OOM
+        return "Windows is out of memory or resources.";
+    case 2: // SE_ERR_FNF
+    case 3: // SE_ERR_PNF
+        return missing;
+    case 5: // SE_ERR_ACCESSDENIED
+        return "Access is denied.";
+    case 26: // SE_ERR_SHARE
+        return "The file is in use by another program.";
+    case 27: // SE_ERR_ASSOCINCOMPLETE
+    case 31: // SE_ERR_NOASSOC
+        return noProgram;
+    case 28: // SE_ERR_DDETIMEOUT
+    case 29: // SE_ERR_DDEFAIL
+    case 30: // SE_ERR_DDEBUSY
+        return "The program that opens it did not answer.";
+    case 32: // SE_ERR_DLLNOTFOUND
+        return "A part of the program that opens it is missing.";
+    default:
+        return "Windows gave the error code " + std::to_string(result) + ".";
+    }
+}
 
 std::string StartPageAddress(FileSystem& files) {
     return "file:///" + WithTrailingBackslash(files.ExecutableDirectory()) + "mess.htm";

@@ -30,6 +30,9 @@ void OpenRecommendation(PlatformServices services);
 
 // The address a web search opens: all the caption's words and the exact phrase of its program file.
 std::string WebSearchAddress(std::string_view caption, std::string_view commandCell);
+// Why ShellExecute could not open a target, in a sentence, from its result (32 or below) and what it was
+// asked to open: "No program is set to open folders." for a folder no file manager takes.
+std::string ShellFailureReason(int result, std::string_view verb, std::string_view target);
 // The address of the start page the window shows ("file:///" + tool directory + "\mess.htm").
 std::string StartPageAddress(FileSystem& files);
 

@@ -9,7 +9,8 @@ CommandAvailability AvailableCommands(const ListRow* selected, bool legacyNT) {
         a.stop = false;
         return a;
     }
-    a.browse = a.properties = a.search = true;
+    a.search = true;
+    a.browse = a.properties = selected->pathValid;
     if (selected->deleted) {
         // Only the undo acts on a deleted entry; what it runs and where it is can still be looked at.
         a.undo = true;
@@ -19,8 +20,10 @@ CommandAvailability AvailableCommands(const ListRow* selected, bool legacyNT) {
     a.edit = a.remove = true;
     if (!legacyNT) {
         const bool running = !selected->memory.empty();
-        a.start = !running;
+        a.start = !running && selected->pathValid;
         a.stop = running;
+    } else if (!selected->pathValid) {
+        a.start = false; // whatever runs, nothing can be started from a file that is not there
     }
     return a;
 }

@@ -7,7 +7,8 @@
 namespace qb {
 
 // Which row commands can be used. Start and Stop are left as they are (nullopt) on old NT with a row
-// selected, where the tool cannot tell whether a program runs.
+// selected, where the tool cannot tell whether a program runs. Start, Open and Properties need the
+// program file: a row whose path is invalid has none to start, open the folder of or show.
 struct CommandAvailability {
     bool edit = false;         // ButtonEdit, MenuEdit
     bool browse = false;       // ButtonBrowse, MenuFind

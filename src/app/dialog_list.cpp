@@ -10,12 +10,15 @@
 
 namespace qb {
 
-void FitDialogList(QDialog& dialog, QTreeWidget& list, const std::vector<int>& least) {
+void FitDialogList(QDialog& dialog, QTreeWidget& list, const std::vector<int>& least, DialogGrowth growth) {
     for (int column = 0; column < list.columnCount(); ++column) {
         list.resizeColumnToContents(column);
         const int floor =
             column < static_cast<int>(least.size()) ? least[static_cast<std::size_t>(column)] : 0;
         list.header()->resizeSection(column, std::max(floor, list.columnWidth(column)));
+    }
+    if (growth == DialogGrowth::KeepSize) {
+        return;
     }
     // What the list's frame and the room around it take besides the columns, as laid out at the dialog's
     // present size. The dialog may not have been shown yet: then only an explicit layout places the list.

@@ -77,6 +77,7 @@ std::optional<ListRow> AddListRow(const StartupItem& item, int ratingItem) {
     row.shownLocation = ShownLocation(item.Location);
     row.rating = RatingText(item.Rating);
     row.checked = item.State == ItemState::Enabled;
+    row.pathValid = item.PathValid;
     row.memory = MemoryCellText(item);
     row.memoryKB = item.MemoryKB;
     row.change = item.Change;

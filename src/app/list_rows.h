@@ -24,6 +24,7 @@ struct ListRow {
     std::string memory;                   // "", "Running" or a size
     std::int32_t memoryKB = 0;            // the record's: 0 not running, -1 running of unknown size
     bool checked = false;                 // Enabled
+    bool pathValid = true;                // the program the command starts was found
     ChangeMark change = ChangeMark::None; // how it differs from the setting the user last accepted
     // The Change column: the changes not applied yet ("Delete", "Disable, Edit"), else how it differs from
     // the accepted setting ("New", "Returned", "Changed"), else "Off in Windows" for an entry Windows' own

@@ -21,7 +21,7 @@ TDlgApply::TDlgApply(PlatformServices services, QWidget* parent) : QDialog(paren
     setObjectName(QStringLiteral("TDlgApply"));
     setWindowTitle(QStringLiteral("Apply Changes"));
     setModal(true);
-    setFixedSize(523, 324);
+    setFixedSize(523, 344); // with a line for the count above the list
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 8);
     layout->setSpacing(6);
@@ -49,6 +49,14 @@ TDlgApply::TDlgApply(PlatformServices services, QWidget* parent) : QDialog(paren
     boxRow->setContentsMargins(8, 0, 8, 0);
     boxRow->addWidget(checkBoxBackup_);
     layout->addLayout(boxRow);
+
+    // How many changes of which kinds, above the list: a long list need not be scrolled to be counted.
+    count_ = new QLabel(this);
+    count_->setObjectName(QStringLiteral("LabelChangeCount"));
+    auto* countRow = new QHBoxLayout();
+    countRow->setContentsMargins(8, 0, 8, 0);
+    countRow->addWidget(count_);
+    layout->addLayout(countRow);
 
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("SnListViewChanges"));
@@ -90,6 +98,7 @@ bool TDlgApply::BackupTicked() const {
 void TDlgApply::FormShow(const Inventory& inventory) {
     accepted_ = false;
     list_->clear();
+    count_->setText(Q(ApplyDialogSummary(inventory)));
     for (const auto& row : ApplyDialogRows(inventory)) {
         auto* item = new QTreeWidgetItem(list_);
         item->setText(0, Q(row.changes));

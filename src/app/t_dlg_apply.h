@@ -9,6 +9,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QTreeWidget;
 
 namespace qb {
@@ -36,6 +37,7 @@ private:
     PlatformServices services_;
     bool accepted_ = false;
     QCheckBox* checkBoxBackup_ = nullptr;
+    QLabel* count_ = nullptr;
     QTreeWidget* list_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include "platform/platform_error.h"
 #include "platform/text.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -43,6 +44,13 @@ TDlgBackup::TDlgBackup(PlatformServices services, StartupSession& session, QWidg
     list_->header()->resizeSection(1, 300);
     list_->header()->resizeSection(2, 90);
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { ListViewBackupDblClick(); });
+    // Said where the rows would be, so that the dialog keeps its shape when the first backup arrives.
+    noBackups_ = new QLabel(QStringLiteral("No backups yet."), list_->viewport());
+    noBackups_->setObjectName(QStringLiteral("LabelNoBackups"));
+    noBackups_->setAlignment(Qt::AlignCenter);
+    noBackups_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    noBackups_->setForegroundRole(QPalette::PlaceholderText);
+    list_->viewport()->installEventFilter(this);
     auto* listLayout = new QVBoxLayout();
     listLayout->setContentsMargins(8, 0, 8, 0);
     listLayout->addWidget(list_);
@@ -59,6 +67,7 @@ TDlgBackup::TDlgBackup(PlatformServices services, StartupSession& session, QWidg
     };
     button("SnButtonNew", QStringLiteral("New Backup"), &TDlgBackup::SnButtonNewClick);
     button("SnButtonLoad", QStringLiteral("Load Setting"), &TDlgBackup::SnButtonLoadClick);
+    button("SnButtonOpenFile", QStringLiteral("Open file..."), &TDlgBackup::SnButtonOpenFileClick);
     button("SnButtonDelete", QStringLiteral("Delete"), &TDlgBackup::SnButtonDeleteClick);
     button("SnButtonDeleteAll", QStringLiteral("Delete All"), &TDlgBackup::SnButtonDeleteAllClick);
     button("SnButtonView", QStringLiteral("View"), &TDlgBackup::SnButtonViewClick);
@@ -84,20 +93,29 @@ void TDlgBackup::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+bool TDlgBackup::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::Resize) {
+        noBackups_->setGeometry(list_->viewport()->rect());
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void TDlgBackup::FormShow() {
     Guard([&] {
         RefreshBackupList();
-        // The names are fixed-width times: in text order the oldest backup comes first.
-        std::stable_sort(rows_.begin(), rows_.end(), [](const BackupIndexRow& a, const BackupIndexRow& b) {
-            return LessIgnoreCase(a.time, b.time);
-        });
-        ShowRows();
+        // Before the dialog is in sight: the only moment it may take a new width.
+        FitDialogList(*this, *list_, {105, 300, 90}, DialogGrowth::Widen);
         chosenFile_.clear();
     });
 }
 
 void TDlgBackup::RefreshBackupList() {
     rows_ = ReadBackupIndex(services_.registry);
+    // The names are fixed-width times: in reverse text order the newest backup comes first, a new one at
+    // the top where the user sees it arrive.
+    std::stable_sort(rows_.begin(), rows_.end(), [](const BackupIndexRow& a, const BackupIndexRow& b) {
+        return LessIgnoreCase(b.time, a.time);
+    });
     ShowRows();
 }
 
@@ -109,7 +127,8 @@ void TDlgBackup::ShowRows() {
         item->setText(1, Q(row.filePath));
         item->setText(2, row.count ? QString::number(*row.count) : QString());
     }
-    FitDialogList(*this, *list_, {105, 300, 90});
+    noBackups_->setVisible(rows_.empty());
+    FitDialogList(*this, *list_, {105, 300, 90}, DialogGrowth::KeepSize);
 }
 
 const BackupIndexRow* TDlgBackup::SelectedRow() const {
@@ -158,6 +177,26 @@ void TDlgBackup::SnButtonLoadClick() {
             return;
         }
         chosenFile_ = row->filePath;
+        accept();
+    });
+}
+
+void TDlgBackup::SnButtonOpenFileClick() {
+    Guard([&] {
+        FileDialogOptions options;
+        options.filter = std::string(kBackupFilter);
+        options.initialDirectory = JoinPath(services_.files.ExecutableDirectory(), "backup");
+        options.title = "Open a backup file";
+        const auto chosen = services_.dialogs.ChooseFileToOpen(options);
+        if (!chosen) {
+            return;
+        }
+        // A typed name need not exist; a listed backup that is gone is refused with the same words.
+        if (!services_.files.FileExists(*chosen)) {
+            Tell("Backup file not exist.");
+            return;
+        }
+        chosenFile_ = *chosen;
         accept();
     });
 }

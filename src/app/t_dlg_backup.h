@@ -11,13 +11,15 @@
 #include <string>
 #include <vector>
 
+class QLabel;
 class QTreeWidget;
 
 namespace qb {
 
-// "Backup & Restore": the backups the tool wrote, listed from the backup index, with New Backup, Load
-// Setting, Delete, Delete All, View and Close. Loading happens after the dialog closes: it only hands the
-// chosen file back (ChosenFile).
+// "Backup & Restore": the backups the tool wrote, listed from the backup index, newest first, with New
+// Backup, Load Setting, Open file (any backup file, listed or not), Delete, Delete All, View and Close.
+// Loading happens after the dialog closes: it only hands the chosen file back (ChosenFile). The dialog
+// takes its size when it opens and keeps it while it is used.
 class TDlgBackup : public QDialog {
     Q_OBJECT
 
@@ -27,13 +29,16 @@ public:
     const std::string& ChosenFile() const { return chosenFile_; }
     const std::vector<BackupIndexRow>& Rows() const { return rows_; }
 
-    // Runs when the dialog opens: the list sorted by time, oldest first, and no file chosen.
+    // Runs when the dialog opens: the list, its columns and the dialog's width fitted to it, and no file
+    // chosen.
     void FormShow();
+    // Rebuilds the list from the index, newest first, without changing the dialog's size.
     void RefreshBackupList();
 
 public slots:
     void SnButtonNewClick();
     void SnButtonLoadClick();
+    void SnButtonOpenFileClick();
     void SnButtonDeleteClick();
     void SnButtonDeleteAllClick();
     void SnButtonViewClick();
@@ -42,6 +47,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ShowRows();
@@ -56,6 +62,7 @@ private:
     std::vector<BackupIndexRow> rows_; // row i is the list's item i
     std::string chosenFile_;
     QTreeWidget* list_ = nullptr;
+    QLabel* noBackups_ = nullptr; // over the empty list
 };
 
 } // namespace qb

@@ -46,7 +46,7 @@ TFormAdd::TFormAdd(PlatformServices services, const Inventory& inventory, QWidge
 
     auto* form = new QFormLayout();
     form->setContentsMargins(10, 4, 10, 4);
-    editName_ = new QLineEdit(QStringLiteral("New Program"), this);
+    editName_ = new QLineEdit(Q(kNewEntryName), this);
     editName_->setObjectName(QStringLiteral("EditName"));
     LimitTo259Bytes(editName_);
     form->addRow(QStringLiteral("Program Name:"), editName_);
@@ -110,16 +110,18 @@ void TFormAdd::SetLocationText(const std::string& location) {
 
 void TFormAdd::PrepareAdd() {
     setWindowTitle(QStringLiteral("Adding a startup program"));
+    adding_ = true;
     editIndex_ = -1;
     shownName_.clear();
     shownCommand_.clear();
-    editName_->setText(QStringLiteral("New Program"));
+    editName_->setText(Q(kNewEntryName));
     editPath_->clear(); // the location keeps what it had when the dialog last closed
 }
 
 void TFormAdd::PrepareEdit(const std::string& name, const std::string& command, const std::string& location,
                            int editIndex) {
     setWindowTitle(QStringLiteral("Editing a startup program"));
+    adding_ = false;
     editName_->setText(Q(name));
     editPath_->setText(Q(command));
     SetLocationText(location);
@@ -163,7 +165,13 @@ void TFormAdd::ButtonFindClick() {
     options.initialDirectory =
         windows.size() >= 2 && windows[1] == ':' ? windows.substr(0, 2) + "\\" : "C:\\";
     if (const auto chosen = services_.dialogs.ChooseFileToOpen(options)) {
-        editPath_->setText(Q(*chosen));
+        editPath_->setText(Q(FoundCommand(*chosen)));
+        // A name the user gave stays; an empty box, or the new entry's name as the editor preset it, takes
+        // the file's.
+        const std::string name = TrimEditorText(NameText());
+        if (name.empty() || (adding_ && name == kNewEntryName)) {
+            editName_->setText(Q(FoundName(*chosen)));
+        }
     }
 }
 

@@ -48,6 +48,7 @@ private:
 
     PlatformServices services_;
     const Inventory& inventory_;
+    bool adding_ = true; // a new entry, rather than one on the list
     int editIndex_ = -1;
     // The texts the editor opened with: a box the user leaves alone gives them back as they were.
     std::string shownName_;

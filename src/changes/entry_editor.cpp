@@ -34,6 +34,19 @@ std::string TrimEditorText(std::string_view text) {
     return std::string(text);
 }
 
+std::string FoundCommand(std::string_view path) {
+    return path.find(' ') == std::string_view::npos ? std::string(path) : "\"" + std::string(path) + "\"";
+}
+
+std::string FoundName(std::string_view path) {
+    std::string_view name = path.substr(path.find_last_of("\\/") + 1);
+    // A name that is all extension (".profile") keeps it: it has nothing else to be called by.
+    if (const auto dot = name.rfind('.'); dot != std::string_view::npos && dot > 0) {
+        name = name.substr(0, dot);
+    }
+    return std::string(name);
+}
+
 std::string EditorText(std::string_view shown, std::string_view typed) {
     return typed == shown ? std::string(shown) : TrimEditorText(typed);
 }

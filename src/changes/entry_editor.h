@@ -30,6 +30,17 @@ inline constexpr std::string_view kOnlyShortcutsEditedMessage =
 inline constexpr std::string_view kFindFilter =
     "Program files (*.exe;*.com;*.bat)|*.EXE;*.COM;*.BAT|All files(*.*)|*.*";
 
+// The name the editor shows for a new entry until the user gives one.
+inline constexpr std::string_view kNewEntryName = "New Program";
+
+// What Find... puts in the command box for the file chosen: its path, in quotes when it holds a blank, so
+// that Windows does not take the part after the blank for arguments.
+std::string FoundCommand(std::string_view path);
+
+// The name Find... proposes for an entry that has none yet: the chosen file's name without its extension
+// ("C:\Tools\Disk Watch.exe" gives "Disk Watch").
+std::string FoundName(std::string_view path);
+
 // Leading and trailing blanks and control characters go.
 std::string TrimEditorText(std::string_view text);
 

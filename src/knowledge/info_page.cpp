@@ -49,12 +49,21 @@ std::string InfoCommandText(std::string_view commandCell) {
     return last > first ? text.substr(first + 1, last - first - 1) : std::string();
 }
 
+std::string InfoCommandFile(std::string_view command, PlatformServices services) {
+    std::string program = FindProgram(command, services.system, services.files, services.registry);
+    if (program.empty()) {
+        return SplitProgramAndArguments(command).program;
+    }
+    // The search matched the command's spelling without regard to case; the user reads the file's own.
+    return StoredSpelling(program, services.files).value_or(program);
+}
+
 std::string SearchPhrase(std::string_view command) {
     return EncodeSearchTerm(TargetFileName(command));
 }
 
 std::string FillInfoTemplate(std::string_view templateText, const InfoRow& row, std::string_view description,
-                             std::string_view memoryText) {
+                             std::string_view memoryText, std::string_view commandFile) {
     std::string page(templateText.substr(0, templateText.find('\0')));
     const std::string command = InfoCommandText(row.commandCell);
 
@@ -69,6 +78,7 @@ std::string FillInfoTemplate(std::string_view templateText, const InfoRow& row, 
     ReplaceFirst(page, "<!--sec-->", EscapeHtml(row.caption));
     ReplaceFirst(page, "<!--file-->", SearchPhrase(command));
     ReplaceFirst(page, "<!--exe-->", EscapeHtml(command));
+    ReplaceFirst(page, "<!--cmdfile-->", EscapeHtml(commandFile));
 
     const auto end = page.find(kPageEnd);
     if (end != std::string::npos) {
@@ -172,7 +182,8 @@ bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDataba
                 *templateText, row,
                 ChangeNote(row, inventory) + FileNote(row, inventory) + KeptCopyNote(row, inventory) +
                     SwitchNote(row, inventory) + database.LookupDescription(row.caption, row.commandCell),
-                InfoMemoryText(row, inventory, services.system));
+                InfoMemoryText(row, inventory, services.system),
+                InfoCommandFile(RowCommand(row.commandCell), services));
             const std::string pagePath = JoinPath(directory, kPageFile);
             if (services.files.WriteFile(pagePath, page)) {
                 services.browser.Navigate("file:///" + pagePath);

@@ -23,13 +23,13 @@ struct InfoRow {
 //   "<!--name-->", "<!--path-->", "<!--locate-->", "<!--rate-->", "<!--comment-->", "<!--Memory-->" get
 //   their value inserted just before them and stay (a missing marker puts the value at the very start);
 //   "<!--title-->", "<!--sec-->", "<!--file-->", "<!--exe-->" are replaced by theirs (nothing happens when
-//   missing).
+//   missing); then "<!--cmdfile-->" by the command file (InfoCommandFile).
 // Every value taken from the entry is HTML-escaped and the search terms are percent-encoded, so an entry
 // can neither inject markup nor forge a marker a later step would find; the description keeps its markup,
 // as it is the tool's own shipped data. The template ends at its first NUL byte; the page is cut after
 // its first "</html>" (the whole text when there is none).
 std::string FillInfoTemplate(std::string_view templateText, const InfoRow& row, std::string_view description,
-                             std::string_view memoryText);
+                             std::string_view memoryText, std::string_view commandFile = {});
 
 // The memory line of a row: current and peak use of the first record with the row's name and location, or
 // the "N/A (...)" text for a program that is not running and for systems without memory counters. A program
@@ -66,6 +66,11 @@ std::string SearchWords(std::string_view caption);
 // between its first and last double quote when it has one (empty when it has only one). Raw text; escape
 // it before it goes into a page.
 std::string InfoCommandText(std::string_view commandCell);
+
+// The program file a command starts, for the page's "Command file" line: the file Windows starts
+// (FindProgram), spelt as the file system stores it, without arguments. A program that is not there is
+// given as the command writes it.
+std::string InfoCommandFile(std::string_view command, PlatformServices services);
 
 // The search phrase of a command: EncodeSearchTerm of its TargetFileName ("FOO.EXE" gives "FOO%2EEXE").
 std::string SearchPhrase(std::string_view command);

@@ -85,4 +85,39 @@ bool IsTemporaryFileName(std::string_view name) {
            IsNumberPair(name.substr(at + 5));
 }
 
+std::optional<std::string> StoredSpelling(std::string_view path, FileSystem& files) {
+    const bool drive = path.size() >= 3 && path[1] == ':' && path[2] == '\\' &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (!drive) {
+        return std::nullopt;
+    }
+    std::string stored = UpperCase(path.substr(0, 2));
+    std::string_view rest = path.substr(3);
+    while (!rest.empty()) {
+        const auto end = rest.find('\\');
+        const std::string_view part = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (part.empty()) {
+            continue; // a doubled or trailing backslash
+        }
+        if (part.find_first_of("*?") != std::string_view::npos) {
+            return std::nullopt;
+        }
+        // The part itself as the pattern: the file system compares it without regard to case.
+        const std::string folder = stored + "\\";
+        std::optional<std::string> found;
+        for (const FileEntry& entry : files.FindFiles(folder, part)) {
+            if (EqualsIgnoreCase(entry.name, part)) {
+                found = entry.name;
+                break;
+            }
+        }
+        if (!found) {
+            return std::nullopt;
+        }
+        stored = folder + *found;
+    }
+    return stored.size() == 2 ? stored + "\\" : stored; // the drive's root keeps its backslash
+}
+
 } // namespace qb

@@ -77,6 +77,11 @@ bool IsTemporaryFileName(std::string_view name);
 // with or without a dot.
 bool MatchesWildcard(std::string_view name, std::string_view pattern);
 
+// A full path ("C:\\dir\\file") spelt as the file system stores its names: each folder and the file looked
+// up in turn, without regard to case, as Windows matches them. The drive letter comes back upper-case;
+// nullopt when a part is not there (or holds a wildcard), or the path is not a full one.
+std::optional<std::string> StoredSpelling(std::string_view path, FileSystem& files);
+
 // Joins a folder and a name with one backslash.
 std::string JoinPath(std::string_view folder, std::string_view name);
 

@@ -13,8 +13,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -107,6 +110,48 @@ TEST(EntryEditorWindow, AddsAnEntryAfterItsChecks) {
     test::WhenShown<TFormAdd>(
         editor, [](TFormAdd* e) { EXPECT_EQ(e->LocationText(), "Current User\\Startup Menu"); });
     w.Press("ButtonAdd");
+}
+
+// Find... quotes a path with blanks, so that Windows does not read the rest as arguments, and names an entry
+// that has no name of its own yet after the file; a name the user gave stays.
+TEST(EntryEditorWindow, FindQuotesAPathWithBlanksAndNamesAnUnnamedEntryAfterTheFile) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    TFormAdd* editor = w.form->EntryEditor();
+    auto* name = editor->findChild<QLineEdit*>(QStringLiteral("EditName"));
+    std::vector<std::string> seen;
+    const auto find = [&](const std::string& file) {
+        w.scripted.ChooseFile(file);
+        PressIn(editor, "ButtonFind");
+        seen.push_back(editor->NameText() + "|" + editor->CommandText());
+    };
+    const auto retype = [&](const QString& text) {
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(name, Qt::Key_Backspace);
+        QTest::keyClicks(name, text);
+    };
+    test::WhenShown<TFormAdd>(editor, [&](TFormAdd*) {
+        find("C:\\Program Files\\Disk Watch\\Disk Watch.exe"); // the preset name gives way
+        find("C:\\Apps\\app.exe");                             // now the entry has a name
+        retype(QStringLiteral("Mine"));
+        find("C:\\Apps\\app.exe");
+        retype(QString());
+        find("C:\\Apps\\app.exe");
+        PressIn(editor, "ButtonCancel");
+    });
+    w.Press("ButtonAdd");
+    w.SelectRow("Tool");
+    test::WhenShown<TFormAdd>(editor, [&](TFormAdd*) {
+        find("C:\\Program Files\\Disk Watch\\Disk Watch.exe"); // an entry's own name stays
+        PressIn(editor, "ButtonCancel");
+    });
+    w.Press("ButtonEdit");
+    EXPECT_THAT(seen,
+                ElementsAre("Disk Watch|\"C:\\Program Files\\Disk Watch\\Disk Watch.exe\"",
+                            "Disk Watch|C:\\Apps\\app.exe", "Mine|C:\\Apps\\app.exe", "app|C:\\Apps\\app.exe",
+                            "Tool|\"C:\\Program Files\\Disk Watch\\Disk Watch.exe\""));
 }
 
 TEST(EntryEditorWindow, AThirtyTwoBitSystemHasNoThirtyTwoBitPlacesToOffer) {
@@ -207,6 +252,60 @@ TEST(ApplyWindow, ListsTheChangesAndKeepsTheBackupChoice) {
     // Nothing pending: said so, no dialog.
     w.Press("ToolButtonApply");
     EXPECT_EQ(w.Messages().back(), "There is no changes in the startup list.");
+}
+
+// The dialog counts the changes by kind above the list, and a command too long for any screen makes it no
+// wider than the screen: the command's column scrolls instead.
+TEST(ApplyWindow, CountsTheChangesByKindAndNeverOutgrowsTheScreen) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    std::string longCommand = "C:\\Apps\\app.exe /config ";
+    while (longCommand.size() < 255) {
+        longCommand += "C:\\Users\\User\\Settings ";
+    }
+    root.Value(RegistryRoot::CurrentUser, CV + "Run", "Long", longCommand)
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Spare", "C:\\Apps\\app.exe /spare")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Gone", "C:\\Apps\\app.exe /gone");
+    test::MainWindow w(root.System());
+    for (const char* row : {"Tool", "Long", "Spare"}) {
+        test::ClickCheckBox(w.List(), w.Row(row));
+    }
+    w.SelectRow("Gone");
+    w.Press("ButtonDelete");
+
+    TDlgApply* dialog = w.form->ApplyDialog();
+    const auto shown = [dialog] {
+        std::vector<std::string> out{
+            dialog->findChild<QLabel*>(QStringLiteral("LabelChangeCount"))->text().toStdString()};
+        auto* rows = dialog->findChild<QTreeWidget*>(QStringLiteral("SnListViewChanges"));
+        for (int i = 0; i < rows->topLevelItemCount(); ++i) {
+            out.push_back(rows->topLevelItem(i)->text(0).toStdString() + "|" +
+                          rows->topLevelItem(i)->text(1).toStdString());
+        }
+        return out;
+    };
+    test::WhenShown<TDlgApply>(dialog, [&](TDlgApply* d) {
+        EXPECT_THAT(shown(), ElementsAre("4 changes: 1 delete, 3 disables", "Disable|Tool", "Disable|Long",
+                                         "Disable|Spare", "Delete|Gone"));
+        const QRect screen = d->screen()->availableGeometry();
+        EXPECT_LE(d->frameGeometry().width(), screen.width());
+        EXPECT_TRUE(screen.contains(d->frameGeometry())) << "placed on the screen";
+        auto* rows = d->findChild<QTreeWidget*>(QStringLiteral("SnListViewChanges"));
+        rows->horizontalScrollBar()->setValue(rows->horizontalScrollBar()->maximum());
+        EXPECT_GT(rows->horizontalScrollBar()->maximum(), 0) << "the command scrolls into sight";
+        PressIn(d, "SnButtonCancel");
+    });
+    w.Press("ToolButtonApply");
+
+    // One change, and of another kind: the singular, and a kind the first showing had not.
+    w.scripted.Answer(DialogResult::Yes);
+    w.Press("ToolButtonRefresh");
+    test::ClickCheckBox(w.List(), w.Row("Off"));
+    test::WhenShown<TDlgApply>(dialog, [&](TDlgApply* d) {
+        EXPECT_THAT(shown(), ElementsAre("1 change: 1 enable", "Enable|Off"));
+        PressIn(d, "SnButtonCancel");
+    });
+    w.Press("ToolButtonApply");
 }
 
 // The registry's changes are stored at the end. When that last write fails, the apply is all or nothing:

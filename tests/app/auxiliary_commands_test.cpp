@@ -63,6 +63,48 @@ TEST(AuxiliaryCommands, FolderAndPropertiesFindAProgramNamedByAReference) {
     }
     EXPECT_EQ(messages, (std::vector<std::string>{"Cannot find the folder of an invalid item.",
                                                   "Cannot open the properties of an invalid item."}));
+
+    // A program that is gone: the window offers neither command for it, and each says why all the same.
+    const ListRow gone = Row("Broken", "[Invalid Path]C:\\Gone\\broken.exe");
+    OpenProgramFolder(&gone, root.Services());
+    ShowProgramProperties(&gone, root.Services());
+    EXPECT_EQ(desktop.opened.size(), 1u);
+    EXPECT_EQ(desktop.properties.size(), 1u);
+    messages.clear();
+    for (const auto& shown : dialogs.Messages()) {
+        messages.push_back(shown.text);
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{"Cannot find the folder of an invalid item.",
+                                                  "Cannot open the properties of an invalid item.",
+                                                  "Cannot find the folder of an invalid item.",
+                                                  "Cannot open the properties of an invalid item."}));
+}
+
+// Why the shell could not open something, from its result and what it was asked to open.
+TEST(AuxiliaryCommands, AShellFailureSaysWhy) {
+    const struct {
+        int result;
+        const char* verb;
+        const char* target;
+        const char* reason;
+    } cases[] = {
+        {31, "explore", "C:\\APPS\\", "No program is set to open folders."},
+        {2, "explore", "C:\\APPS\\", "The folder does not exist."},
+        {31, "open", "https://quillbrook.org/donate", "No program is set to open web pages."},
+        {27, "open", "HTTP://example.org/", "No program is set to open web pages."},
+        {31, "open", "mailto:?subject=x", "No mail program is set up."},
+        {31, "open", "C:\\Program Files\\Quillbrook\\Quillbrook.chm",
+         "No program is set to open files of this kind."},
+        {2, "open", "C:\\Program Files\\Quillbrook\\Quillbrook.chm", "The file does not exist."},
+        {5, "open", "C:\\x.txt", "Access is denied."},
+        {29, "open", "https://example.org/", "The program that opens it did not answer."},
+        {0, "open", "https://example.org/", "Windows is out of memory or resources."},
+        {12, "open", "https://example.org/", "Windows gave the error code 12."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.result) + " " + c.target);
+        EXPECT_EQ(ShellFailureReason(c.result, c.verb, c.target), c.reason);
+    }
 }
 
 } // namespace qb

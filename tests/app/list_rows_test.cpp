@@ -5,6 +5,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <optional>
+#include <tuple>
 
 namespace qb {
 
@@ -215,6 +217,23 @@ TEST(CommandAvailability, FollowsTheSelectionAndWhetherTheProgramRuns) {
     const auto oldNt = AvailableCommands(&idle, true);
     EXPECT_TRUE(oldNt.edit);
     EXPECT_FALSE(oldNt.start.has_value()); // left as they are
+
+    // A program file that is not there can be edited, deleted and searched for, but not started, nor its
+    // folder opened nor its properties shown; on old NT too. Stop still follows the memory cell.
+    ListRow gone;
+    gone.pathValid = false;
+    ListRow goneRunning = running;
+    goneRunning.pathValid = false;
+    for (const auto& [row, legacy, stop] : {std::tuple(&gone, false, std::optional(false)),
+                                            std::tuple(&goneRunning, false, std::optional(true)),
+                                            std::tuple(&gone, true, std::optional<bool>())}) {
+        SCOPED_TRACE(::testing::Message() << "running " << !row->memory.empty() << ", old NT " << legacy);
+        const auto a = AvailableCommands(row, legacy);
+        EXPECT_TRUE(a.edit && a.remove && a.search);
+        EXPECT_FALSE(a.browse || a.properties);
+        EXPECT_EQ(a.start, false);
+        EXPECT_EQ(a.stop, stop);
+    }
 }
 
 } // namespace qb

@@ -8,6 +8,7 @@
 #include "support/sandbox_root.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -321,14 +322,15 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
         press("SnButtonNew");
         press("SnButtonNew"); // cancelled: nothing written, the list still rebuilt
         EXPECT_EQ(times().size(), 2u);
+        EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3", "C:\\earlier.qbk|3")); // by time, newest first
     });
     EXPECT_EQ(w.scripted.FileDialogs().front().filter, "Quillbrook Backup Files (*.qbk)|*.QBK");
 
     inDialog([&] { // opening sorts by time
-        EXPECT_THAT(times(), ElementsAre("C:\\earlier.qbk|3", "C:\\later.qbk|3"));
+        EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3", "C:\\earlier.qbk|3"));
         press("SnButtonLoad");
         press("SnButtonView");
-        test::ClickRow(list, list->topLevelItem(0));
+        test::ClickRow(list, list->topLevelItem(1));
         std::filesystem::remove(root.Host("C:\\earlier.qbk"));
         press("SnButtonLoad");
         press("SnButtonView");
@@ -337,10 +339,10 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
         EXPECT_THAT(w.Messages(), ElementsAre("Please select an item.", "Please select a file.",
                                               "Backup file not exist.", "Backup file not exist."));
 
-        test::ClickRow(list, list->topLevelItem(0));
+        test::ClickRow(list, list->topLevelItem(1));
         w.scripted.Answer(DialogResult::No);
         press("SnButtonDelete"); // refused: the entry stays
-        EXPECT_THAT(times(), ElementsAre("C:\\earlier.qbk|3", "C:\\later.qbk|3"));
+        EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3", "C:\\earlier.qbk|3"));
         w.scripted.Answer(DialogResult::Yes);
         press("SnButtonDelete"); // its file is gone already; the entry goes anyway
         EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3"));
@@ -358,6 +360,109 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
     EXPECT_TRUE(dialog->ChosenFile().empty()); // Close loads nothing
     EXPECT_FALSE(root.Services().files.FileExists("C:\\later.qbk"));
     EXPECT_FALSE(HasPendingChanges(w.form->Items()));
+}
+
+namespace {
+
+// The backup list as the user reads it: each row's file and count, or the line the empty list shows.
+std::vector<std::string> BackupListShown(TDlgBackup* dialog) {
+    auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
+    auto* empty = dialog->findChild<QLabel*>(QStringLiteral("LabelNoBackups"));
+    std::vector<std::string> out;
+    if (empty != nullptr && empty->isVisible()) {
+        out.push_back("(" + empty->text().toStdString() + ")");
+    }
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        out.push_back(list->topLevelItem(i)->text(1).toStdString() + "|" +
+                      list->topLevelItem(i)->text(2).toStdString());
+    }
+    return out;
+}
+
+} // namespace
+
+// The dialog says when there is nothing to list, puts each new backup at the top, and keeps its size while
+// the list changes under the user's pointer, however long a file's name.
+TEST(BackupDialog, KeepsItsSizeWhileUsedListsTheNewestFirstAndSaysWhenThereAreNone) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
+    test::MainWindow w(root.System(), {.clock = &clock});
+    TDlgBackup* dialog = w.form->BackupDialog();
+    const auto press = [dialog](const char* name) {
+        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
+    };
+    const std::string longName = "C:\\Backups of the startup list\\before the new printer and the new "
+                                 "scanner were installed on the office computer.qbk";
+    root.Folder("C:\\Backups of the startup list");
+    std::vector<std::vector<std::string>> seen;
+    test::WhenShown(dialog, [&] {
+        const QSize opened = dialog->size();
+        seen.push_back(BackupListShown(dialog));
+        w.scripted.ChooseFile("C:\\first.qbk");
+        press("SnButtonNew");
+        seen.push_back(BackupListShown(dialog));
+        clock.time.hour = 19;
+        w.scripted.ChooseFile(longName);
+        press("SnButtonNew");
+        seen.push_back(BackupListShown(dialog));
+        EXPECT_EQ(dialog->size(), opened);
+        w.scripted.Answer(DialogResult::Yes);
+        press("SnButtonDeleteAll");
+        seen.push_back(BackupListShown(dialog));
+        EXPECT_EQ(dialog->size(), opened);
+    });
+    w.Press("ToolButtonBackup");
+    EXPECT_THAT(seen, ElementsAre(ElementsAre("(No backups yet.)"), ElementsAre("C:\\first.qbk|3"),
+                                  ElementsAre(longName + "|3", "C:\\first.qbk|3"),
+                                  ElementsAre("(No backups yet.)")));
+}
+
+// Open file takes any backup file, listed or not, and restores it as Load Setting does: the dialog closes
+// and the window shows the file's setting as changes to apply.
+TEST(BackupDialog, OpenFileRestoresABackupTheListDoesNotHold) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
+    test::MainWindow w(root.System(), {.clock = &clock});
+    TDlgBackup* dialog = w.form->BackupDialog();
+    const auto press = [dialog](const char* name) {
+        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
+    };
+    // A backup made here and carried to another folder, whose entry in the list was then deleted.
+    w.scripted.ChooseFile("C:\\saved.qbk");
+    test::WhenShown(dialog, [&] { press("SnButtonNew"); });
+    w.Press("ToolButtonBackup");
+    root.Folder("C:\\Carried");
+    std::filesystem::copy_file(root.Host("C:\\saved.qbk"), root.Host("C:\\Carried") / "Mine.qbk");
+    w.scripted.Answer(DialogResult::Yes);
+    test::WhenShown(dialog, [&] { press("SnButtonDeleteAll"); });
+    w.Press("ToolButtonBackup");
+    root.Services().registry.OpenForWriting(RegistryRoot::CurrentUser, CV + "Run", false)->DeleteValue("Bad");
+    w.Press("ToolButtonRefresh");
+    ASSERT_THAT(w.Captions(), ElementsAre("Good", "Gone"));
+
+    test::WhenShown(dialog, [&] {
+        press("SnButtonOpenFile"); // cancelled: the dialog stays
+        w.scripted.ChooseFile("C:\\Carried\\Missing.qbk");
+        press("SnButtonOpenFile");
+        EXPECT_TRUE(dialog->isVisible());
+        w.scripted.ChooseFile("C:\\Carried\\Mine.qbk");
+        press("SnButtonOpenFile");
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    w.Press("ToolButtonBackup");
+    EXPECT_THAT(w.Captions(), ElementsAre("Good", "Gone", "Bad"));
+    EXPECT_TRUE(w.Row("Bad").font(0).bold()); // to be added again
+    EXPECT_TRUE(HasPendingChanges(w.form->Items()));
+    std::vector<std::string> asked;
+    for (const auto& shown : w.scripted.FileDialogs()) {
+        asked.push_back(shown.filter + " in " + shown.initialDirectory);
+    }
+    const std::string inBackupFolder = "Quillbrook Backup Files (*.qbk)|*.QBK in " + kTool + "\\backup";
+    EXPECT_THAT(asked, ElementsAre(inBackupFolder, inBackupFolder, inBackupFolder, inBackupFolder));
+    EXPECT_THAT(w.Messages(), ElementsAre(std::string(kDeleteAllQuestion), "Backup file not exist.",
+                                          std::string(kRestoredNotAppliedMessage)));
 }
 
 } // namespace qb

@@ -115,11 +115,15 @@ TEST(MainFormCommands, WhatCouldNotBeOpenedIsSaid) {
     EXPECT_THAT(
         w.Messages(),
         ElementsAre(
-            "Could not open the folder C:\\APPS\\.", "Could not show the properties of C:\\APPS\\AGENT.EXE.",
-            "Could not open the web page https://www.google.com/search?as_q=Agent&as_epq=AGENT%2EEXE.",
-            "Could not open the web page https://quillbrook.org/donate.",
-            "Could not open a new mail message.",
-            "Could not open the link https://search.example/?q=Agent."));
+            "Could not open the folder C:\\APPS\\. No program is set to open folders.",
+            "Could not show the properties of C:\\APPS\\AGENT.EXE.",
+            "Could not open the web page https://www.google.com/search?as_q=Agent&as_epq=AGENT%2EEXE. "
+            "No program is set to open web pages.",
+            "Could not open the web page https://quillbrook.org/donate. No program is set to open web "
+            "pages.",
+            "Could not open a new mail message. No mail program is set up.",
+            "Could not open the link https://search.example/?q=Agent. No program is set to open web "
+            "pages."));
 
     // View in the backup dialog, where no text viewer exists.
     TDlgBackup* dialog = w.form->BackupDialog();

@@ -1,6 +1,7 @@
 #include "app/t_main_form.h"
 #include "inventory/process_scan.h"
 #include "main_window_fixture.h"
+#include "platform/sandbox/embedded_files.h"
 #include "support/paths.h"
 #include "support/process_guard.h"
 #include "support/recording_fakes.h"
@@ -243,19 +244,88 @@ TEST(TMainForm, RowCommandsTellWhatIsWrongAndHandTheRestToTheShell) {
     FillMachine(root);
     test::MainWindow w(root.System());
     EXPECT_FALSE(w.Find<QPushButton>("ButtonBrowse")->isEnabled()); // no row selected
-    w.SelectRow("Broken");
-    w.Press("ButtonBrowse");
-    w.Press("ButtonProperties");
     w.SelectRow("Agent");
     w.Press("ButtonBrowse");
     w.Press("ButtonProperties");
     w.Choose("MenuSearch", "Agent");
-    EXPECT_THAT(w.Messages(), ElementsAre("Cannot find the folder of an invalid item.",
-                                          "Cannot open the properties of an invalid item."));
+    EXPECT_THAT(w.Messages(), ElementsAre());
     ASSERT_EQ(w.desktop.opened.size(), 2u);
     EXPECT_EQ(w.desktop.opened[0], root.Host("C:\\Apps").string());
     EXPECT_EQ(w.desktop.opened[1], "https://www.google.com/search?as_q=Agent&as_epq=AGENT%2EEXE");
     EXPECT_THAT(w.desktop.properties, ElementsAre("C:\\APPS\\AGENT.EXE"));
+}
+
+// A row whose program file is gone offers no command that needs the file: Start, Open and Properties are
+// off on the buttons and in the list's menu, and a click on them does nothing. The rest stays.
+TEST(TMainForm, AnEntryWhoseProgramIsGoneCannotBeStartedOpenedOrShown) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    test::MainWindow w(root.System());
+    const auto commands = [&](const std::string& row) {
+        std::vector<std::string> out;
+        w.SelectRow(row);
+        for (const char* button : {"SnButtonRun", "SnButtonClose", "ButtonBrowse", "ButtonProperties",
+                                   "ButtonEdit", "ButtonDelete"}) {
+            out.push_back(std::string(button) + (w.Find<QPushButton>(button)->isEnabled() ? " on" : " off"));
+        }
+        test::RightClick(w.List(), w.Row(row));
+        auto* menu = w.Find<QMenu>("SnPopupMenuStartup");
+        for (QAction* action : menu->actions()) {
+            const std::string name = action->objectName().toStdString();
+            if (name == "MenuRun" || name == "MenuClose" || name == "MenuFind" || name == "MenuProperties" ||
+                name == "MenuSearch" || name == "MenuEdit") {
+                out.push_back(name + (action->isEnabled() ? " on" : " off"));
+            }
+        }
+        menu->close();
+        return out;
+    };
+    EXPECT_THAT(commands("Broken"), ElementsAre("SnButtonRun off", "SnButtonClose off", "ButtonBrowse off",
+                                                "ButtonProperties off", "ButtonEdit on", "ButtonDelete on",
+                                                "MenuEdit on", "MenuProperties off", "MenuSearch on",
+                                                "MenuFind off", "MenuRun off", "MenuClose off"));
+    for (const char* button : {"SnButtonRun", "ButtonBrowse", "ButtonProperties"}) {
+        w.Press(button);
+    }
+    EXPECT_THAT(w.Messages(), ElementsAre());
+    EXPECT_THAT(w.desktop.opened, ElementsAre());
+    EXPECT_THAT(w.desktop.properties, ElementsAre());
+    EXPECT_THAT(commands("Agent"),
+                ElementsAre("SnButtonRun on", "SnButtonClose off", "ButtonBrowse on", "ButtonProperties on",
+                            "ButtonEdit on", "ButtonDelete on", "MenuEdit on", "MenuProperties on",
+                            "MenuSearch on", "MenuFind on", "MenuRun on", "MenuClose off"));
+}
+
+// The shipped page's "Command file" line names the program file as the disk spells it, whatever case the
+// command writes it in, and without the command's arguments; a file that is gone as the command writes it.
+TEST(TMainForm, ThePagesCommandFileIsTheProgramAsTheDiskSpellsIt) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    for (const auto& shipped : sandbox::ShippedDataFiles()) {
+        if (shipped.path == "infotpl.dat") {
+            root.File(kTool + "\\infotpl.dat", shipped.bytes);
+        }
+    }
+    root.File("C:\\Apps\\Mixed Tool\\Agent.exe")
+        .File("C:\\Windows\\System32\\Helper.exe")
+        .Value(HKCU, CV + "Run", "Lower", "c:\\apps\\MIXED TOOL\\agent.EXE /q -x")
+        .Value(HKCU, CV + "Run", "Quoted", "\"C:\\APPS\\MIXED TOOL\\AGENT.EXE\" --tray")
+        .Value(HKCU, CV + "Run", "Bare", "HELPER /min");
+    test::MainWindow w(root.System());
+    std::vector<std::string> lines;
+    for (const char* row : {"Lower", "Quoted", "Bare", "Broken"}) {
+        w.SelectRow(row);
+        for (const QString& line : w.PaneText().split(QLatin1Char('\n'))) {
+            if (line.startsWith(QStringLiteral("Command file:"))) {
+                lines.push_back(std::string(row) + " | " +
+                                line.trimmed().toStdString()); // the line end shows as a blank
+            }
+        }
+    }
+    EXPECT_THAT(lines, ElementsAre("Lower | Command file: C:\\Apps\\Mixed Tool\\Agent.exe",
+                                   "Quoted | Command file: C:\\Apps\\Mixed Tool\\Agent.exe",
+                                   "Bare | Command file: C:\\Windows\\System32\\Helper.exe",
+                                   "Broken | Command file: C:\\Gone\\broken.exe"));
 }
 
 TEST(TMainForm, StartsAndStopsARealProgram) {

@@ -43,6 +43,27 @@ TEST(EntryEditor, TrimsBlanksAndControlCharacters) {
     EXPECT_EQ(TrimEditorText("a  b"), "a  b");
 }
 
+// What Find... makes of the file chosen: a command that starts it, and a name for the entry.
+TEST(EntryEditor, AFoundFileGivesACommandAndAName) {
+    const struct {
+        const char* path;
+        const char* command;
+        const char* name;
+    } cases[] = {
+        {"C:\\Apps\\app.exe", "C:\\Apps\\app.exe", "app"},
+        {"C:\\Program Files\\Disk Watch\\Disk Watch.exe", "\"C:\\Program Files\\Disk Watch\\Disk Watch.exe\"",
+         "Disk Watch"},
+        {"C:\\Tools\\run.me.bat", "C:\\Tools\\run.me.bat", "run.me"},
+        {"C:\\Tools\\README", "C:\\Tools\\README", "README"},
+        {"C:\\Tools.d\\.hidden", "C:\\Tools.d\\.hidden", ".hidden"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(FoundCommand(c.path), c.command);
+        EXPECT_EQ(FoundName(c.path), c.name);
+    }
+}
+
 TEST(EntryEditor, RefusesWhatCannotBeAnEntry) {
     Editor e;
     e.Loaded("Foo", kCuRun);
@@ -127,6 +148,10 @@ TEST(ApplyDialogRows, ListTheKindsAndTheStatusToCome) {
         rows.push_back(row.changes + "|" + row.name + "|" + row.status);
     }
     EXPECT_THAT(rows, ElementsAre("Enable,Edit|Both|Enabled", "Delete|Deleted|", "Add|Added|Disabled"));
+    // Counted as the rows show them, both words of "Enable,Edit" too; the kind that ends an entry's life
+    // or starts it comes first.
+    EXPECT_EQ(ApplyDialogSummary(e.inventory), "4 changes: 1 add, 1 delete, 1 edit, 1 enable");
+    EXPECT_EQ(ApplyDialogSummary(Inventory{}), "0 changes");
 }
 
 TEST(ApplyDialogRows, TheStoredBackupChoiceStartsAtOne) {

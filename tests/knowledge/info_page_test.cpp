@@ -181,6 +181,12 @@ TEST(InfoPage, FillsTheMarkersInOrder) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(FillInfoTemplate(c.templateText, c.row, c.description, c.memory), c.expected);
     }
+    // The command file takes the place of its first marker, escaped; without one it is empty.
+    EXPECT_EQ(FillInfoTemplate("<!--name-->[<!--cmdfile-->][<!--cmdfile-->]", {"Foo", "", "", ""}, "", "",
+                               "C:\\A&B.exe"),
+              "Foo<!--name-->[C:\\A&amp;B.exe][<!--cmdfile-->]");
+    EXPECT_EQ(FillInfoTemplate("<!--name-->[<!--cmdfile-->]", {"Foo", "", "", ""}, "", ""),
+              "Foo<!--name-->[]");
 }
 
 TEST(InfoPage, CommandTextAndSearchTerms) {
@@ -336,6 +342,29 @@ TEST(InfoPage, FileFailuresShowTheFileErrorBoxAndKeepThePane) {
     }
 }
 
+// The page's command file is the file Windows starts, spelt as the disk has it and without arguments; a
+// program that is not there is named as the command writes it.
+TEST(InfoPage, TheCommandFileIsTheProgramAsTheDiskSpellsIt) {
+    test::SandboxRoot root;
+    root.File("C:\\Apps\\Mixed Tool\\Agent.exe").File("C:\\Windows\\System32\\Helper.exe");
+    const struct {
+        const char* command;
+        const char* file;
+    } cases[] = {
+        {"c:\\apps\\MIXED TOOL\\agent.EXE /q", "C:\\Apps\\Mixed Tool\\Agent.exe"},
+        {"\"C:\\APPS\\MIXED TOOL\\AGENT.EXE\" --tray", "C:\\Apps\\Mixed Tool\\Agent.exe"},
+        {"C:/Apps/Mixed Tool/agent", "C:\\Apps\\Mixed Tool\\Agent.exe"},
+        {"helper.exe /min", "C:\\Windows\\System32\\Helper.exe"},
+        {"C:\\Gone\\Broken.exe /x", "C:\\Gone\\Broken.exe"},
+        {"\"C:\\Gone Away\\b.exe\" /x", "C:\\Gone Away\\b.exe"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(InfoCommandFile(c.command, root.Services()), c.file);
+    }
+}
+
 // The shipped template carries every marker once, ends in "</html>", and renders a hostile entry inertly.
 TEST(InfoPage, ShippedTemplateHoldsEveryMarker) {
     test::TempDir dir;
@@ -347,8 +376,9 @@ TEST(InfoPage, ShippedTemplateHoldsEveryMarker) {
     ASSERT_TRUE(templateText);
     EXPECT_TRUE(system.Files().FileExists(JoinPath(toolDirectory, "mess.htm")));
 
-    for (const char* marker : {"<!--name-->", "<!--path-->", "<!--locate-->", "<!--rate-->", "<!--comment-->",
-                               "<!--Memory-->", "<!--title-->", "<!--sec-->", "<!--file-->", "<!--exe-->"}) {
+    for (const char* marker :
+         {"<!--name-->", "<!--path-->", "<!--locate-->", "<!--rate-->", "<!--comment-->", "<!--Memory-->",
+          "<!--title-->", "<!--sec-->", "<!--file-->", "<!--exe-->", "<!--cmdfile-->"}) {
         SCOPED_TRACE(marker);
         const auto first = templateText->find(marker);
         ASSERT_NE(first, std::string::npos);

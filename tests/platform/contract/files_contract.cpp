@@ -1,5 +1,6 @@
 #include "platform/contract/contract_backend.h"
 #include "platform/failure_cause.h"
+#include "platform/text.h"
 
 #include <gmock/gmock.h>
 
@@ -102,6 +103,36 @@ TEST_P(FilesContract, DeletedFilesAreGone) {
     EXPECT_TRUE(backend->Files().DeleteFile(file));
     EXPECT_FALSE(backend->Files().FileExists(file));
     EXPECT_FALSE(backend->Files().DeleteFile(file));
+}
+
+// Whatever case a path is asked in, its names come back as the file system stores them.
+TEST_P(FilesContract, APathComesBackInTheSpellingTheFileSystemStores) {
+    const std::string folder = backend->ScratchFolder();
+    const auto scratch = StoredSpelling(folder, backend->Files());
+    ASSERT_TRUE(scratch.has_value()) << folder;
+    EXPECT_TRUE(EqualsIgnoreCase(*scratch, folder)) << *scratch;
+    ASSERT_TRUE(backend->Files().CreateDirectory(JoinPath(folder, "Mixed Dir")));
+    ASSERT_TRUE(backend->Files().WriteFile(JoinPath(folder, "Mixed Dir\\Agent.Exe"), "x"));
+    ASSERT_TRUE(backend->Files().WriteFile(JoinPath(folder, "Mixed Dir\\readme"), "x"));
+    const struct {
+        std::string asked;
+        std::optional<std::string> stored;
+    } cases[] = {
+        {folder + "\\MIXED DIR\\agent.exe", *scratch + "\\Mixed Dir\\Agent.Exe"},
+        {UpperCase(folder) + "\\mixed dir\\README", *scratch + "\\Mixed Dir\\readme"},
+        {folder + "\\mixed dir\\", *scratch + "\\Mixed Dir"},
+        {std::string(1, static_cast<char>(folder[0] | 0x20)) + folder.substr(1) + "\\mixed dir",
+         *scratch + "\\Mixed Dir"},
+        {folder.substr(0, 3), folder.substr(0, 3)},
+        {folder + "\\Mixed Dir\\gone.exe", std::nullopt},
+        {folder + "\\Gone\\Agent.Exe", std::nullopt},
+        {folder + "\\Mixed Dir\\Agent.*", std::nullopt},
+        {"Mixed Dir\\Agent.Exe", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        EXPECT_EQ(StoredSpelling(c.asked, backend->Files()), c.stored);
+    }
 }
 
 TEST_P(FilesContract, FindingFilesFollowsTheWildcardAndMarksDirectories) {
