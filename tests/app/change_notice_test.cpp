@@ -110,7 +110,7 @@ TEST(ChangeNotice, DisableReturnedUnticksTheReturnedEntryAsAPendingChange) {
     window.Press("ButtonDisableReturned");
     EXPECT_EQ(window.Row("Gamedock Launcher").checkState(0), Qt::Unchecked);
     EXPECT_EQ(window.Row("Sneaky").checkState(0), Qt::Checked);
-    EXPECT_EQ(window.StatusText(), "20 of 20 entries shown|1 change not applied");
+    EXPECT_EQ(window.StatusText(), "21 of 21 entries shown|1 change not applied");
 }
 
 } // namespace
