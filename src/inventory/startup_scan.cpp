@@ -33,9 +33,6 @@ bool EndsWithIgnoreCase(std::string_view text, std::string_view ending) {
     return text.size() >= ending.size() && EqualsIgnoreCase(text.substr(text.size() - ending.size()), ending);
 }
 
-// What a startup folder holds that Windows does not open at logon: subfolders, the folder's own view
-// settings, protected system files (hidden and system both; Explorer does not enumerate them), and the
-// temporary files of a write in progress (or one a killed process left).
 // The sections of a key that keeps them, in the order Windows runs them.
 std::vector<std::string> SectionsOf(RegistryKey& key) {
     std::vector<std::string> sections = key.SubkeyNames();
@@ -44,6 +41,9 @@ std::vector<std::string> SectionsOf(RegistryKey& key) {
     return sections;
 }
 
+// What a startup folder holds that Windows does not open at logon: subfolders, the folder's own view
+// settings, protected system files (hidden and system both; Explorer does not enumerate them), and the
+// temporary files of a write in progress (or one a killed process left).
 bool SkippedAtLogon(const FileEntry& entry) {
     return entry.isDirectory || entry.protectedSystemFile || EqualsIgnoreCase(entry.name, "desktop.ini") ||
            IsTemporaryFileName(entry.name);
