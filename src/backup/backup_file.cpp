@@ -116,6 +116,11 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
             ++result.skippedUnsafeNames;
             continue;
         }
+        // RunOnceEx's "Title", which versions that did not know its sections listed as an entry, is a
+        // setting of the key and no command: a restore neither writes it nor takes it away.
+        if (PlaceNameProblem(entry.location, entry.name)) {
+            continue;
+        }
         held.push_back(
             {entry.name, entry.command, entry.location, entry.arguments, entry.state, entry.fileName});
     }
@@ -154,9 +159,10 @@ LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, Platfor
             inventory.Items[static_cast<std::size_t>(k)]->State = state;
             continue;
         }
-        const std::string target = TargetPath(command, services.system, services.files);
+        const std::string_view analysed = AnalysedCommand(location, command);
+        const std::string target = TargetPath(analysed, services.system, services.files);
         StartupItem item;
-        item.Rating = ratings.LookupRating(name, command);
+        item.Rating = ratings.LookupRating(name, analysed);
         item.State = state;
         item.LoadedState = ItemState::Deleted;
         item.IconIndex = scanner.LoadItemIcon(target);

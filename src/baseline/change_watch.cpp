@@ -3,6 +3,7 @@
 #include "backup/backup_file.h"
 #include "baseline/entry_differences.h"
 #include "changes/pending_changes.h"
+#include "inventory/row_texts.h"
 #include "platform/file_system.h"
 #include "platform/profile_text.h"
 
@@ -39,6 +40,7 @@ template <typename Kept> void MarkChanges(const Inventory& inventory, const std:
     std::vector<StartupItem*> unpaired;
     for (StartupItem* item : inventory.LoadedItems) {
         item->Change = ChangeMark::None;
+        item->AcceptedCommand.clear();
         const SavedEntry now = AsSaved(*item);
         const auto [first, last] = byKey.equal_range(KeyOf(now));
         bool same = false;
@@ -60,19 +62,26 @@ template <typename Kept> void MarkChanges(const Inventory& inventory, const std:
             continue;
         }
         bool wasDisabled = false;
-        bool otherCommand = false;
+        const SavedEntry* otherCommand = nullptr; // the first kept entry of the name with another command
         for (auto it = first; it != last; ++it) {
             const SavedEntry& before = kept[it->second].entry;
             wasDisabled = wasDisabled || before.state == ItemState::Disabled;
-            otherCommand = otherCommand || !SameCommand(before.command, now.command) ||
-                           before.arguments != now.arguments;
+            if (otherCommand == nullptr &&
+                (!SameCommand(before.command, now.command) || before.arguments != now.arguments)) {
+                otherCommand = &before;
+            }
         }
         // Back with another command than the user disabled is no return: the user's copy is kept aside and
         // something else runs under its name.
-        if (wasDisabled && now.state == ItemState::Enabled && !otherCommand) {
+        if (wasDisabled && now.state == ItemState::Enabled && otherCommand == nullptr) {
             item->Change = ChangeMark::Returned;
-        } else if (otherCommand) {
+        } else if (otherCommand != nullptr) {
             item->Change = ChangeMark::Changed;
+            // Shown as the list shows a command: a shortcut's target with its arguments.
+            StartupItem accepted;
+            SetWholeCommand(accepted, otherCommand->command);
+            accepted.Arguments = otherCommand->arguments;
+            item->AcceptedCommand = ShownCommand(accepted);
         }
         // Only switched off since: the user's own doing, in Windows' settings or here. No mark.
     }
@@ -254,6 +263,7 @@ void ChangeWatch::Accept(Inventory& inventory) {
     }
     for (StartupItem* item : inventory.LoadedItems) {
         item->Change = ChangeMark::None;
+        item->AcceptedCommand.clear();
     }
     Write(kept);
 }

@@ -132,6 +132,14 @@ bool ApplyJournal::RecordValue(RegistryRoot root, RegistryView view, std::string
     return true;
 }
 
+bool ApplyJournal::RecordNewKey(RegistryRoot root, RegistryView view, std::string_view keyPath) {
+    std::string line = "K ";
+    line += root == RegistryRoot::LocalMachine ? "LM " : "CU ";
+    line += view == RegistryView::Wow32 ? "32 " : "64 ";
+    line += Hex(keyPath);
+    return Append(std::move(line), !deferValues_);
+}
+
 bool ApplyJournal::RecordNewFile(std::string_view path, std::string_view stage, std::uint64_t identity) {
     return Append("N " + Hex(path) + " " + Hex(stage) + " " + std::to_string(identity), true);
 }
@@ -327,6 +335,25 @@ bool RollBackValue(Registry& registry, const std::vector<std::string>& record) {
     return !now || key->DeleteValue(*name);
 }
 
+// Takes away a key the apply made, unless something is in it now (another program's, or what the rollback
+// could not take away). A key left is empty and harmless, so a failure here fails nothing.
+void RemoveNewKey(Registry& registry, const std::vector<std::string>& record) {
+    if (record.size() != 4) {
+        return;
+    }
+    const RegistryRoot root = record[1] == "LM" ? RegistryRoot::LocalMachine : RegistryRoot::CurrentUser;
+    const RegistryView view = record[2] == "32" ? RegistryView::Wow32 : RegistryView::Native;
+    const auto keyPath = FromHex(record[3]);
+    if (!keyPath) {
+        return;
+    }
+    const auto key = registry.OpenForReading(root, *keyPath, view);
+    if (!key || !key->ValueNames().empty() || !key->SubkeyNames().empty()) {
+        return;
+    }
+    registry.DeleteKey(root, *keyPath, view);
+}
+
 // "Tool (2).lnk" for "Tool.lnk".
 std::string KeptBesideName(std::string_view original, int n) {
     const std::string_view folder = FolderOf(original);
@@ -402,6 +429,12 @@ Recovery RecoverFromJournal(PlatformServices services, std::string_view journalF
             for (const auto& record : journal->records) {
                 if (record[0] == "V") {
                     ok = RollBackValue(services.registry, record) && ok;
+                }
+            }
+            // The keys the apply made, innermost first, once the values in them are gone again.
+            for (auto record = journal->records.rbegin(); record != journal->records.rend(); ++record) {
+                if ((*record)[0] == "K") {
+                    RemoveNewKey(services.registry, *record);
                 }
             }
             if (hold) {

@@ -16,7 +16,8 @@ namespace qb {
 // power loss is finished or rolled back by the next start of either program. Each change is recorded (and
 // flushed) before it is made: the registry value as it was, each file made (under a staged name, then
 // renamed into place) and each file taken away (renamed aside, never deleted before the apply commits).
-// Without the commit mark the apply is rolled back; with it, what was set aside is deleted.
+// Each registry key it makes is recorded too, so that a rollback leaves no empty key behind. Without the
+// commit mark the apply is rolled back; with it, what was set aside is deleted.
 class ApplyJournal {
 public:
     // files: the file system itself, not one that journals; folder: where the journal, its lock and the
@@ -36,6 +37,8 @@ public:
     // second record, for a value recorded already.
     bool RecordValue(RegistryRoot root, RegistryView view, std::string_view keyPath, std::string_view name,
                      const std::optional<RegistryValue>& before);
+    // A key about to be made, which a rollback takes away again while it holds nothing.
+    bool RecordNewKey(RegistryRoot root, RegistryView view, std::string_view keyPath);
     // A file made at path by renaming the staged file stage, which has that identity (FileStamp::identity).
     bool RecordNewFile(std::string_view path, std::string_view stage, std::uint64_t identity);
     // A file about to be renamed from original to trash, where it waits for the commit.

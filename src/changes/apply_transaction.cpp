@@ -58,6 +58,19 @@ private:
 
 std::unique_ptr<RegistryKey> JournaledRegistry::OpenForWriting(RegistryRoot root, std::string_view path,
                                                                bool createIfMissing, RegistryView view) {
+    if (createIfMissing && !inner_.OpenForReading(root, path, view)) {
+        // Every key this makes, outermost first, is journaled before it is made.
+        const std::string whole = TrimKeySeparators(path);
+        for (std::size_t end = whole.find('\\');; end = whole.find('\\', end + 1)) {
+            const std::string part = whole.substr(0, end);
+            if (!inner_.OpenForReading(root, part, view) && !journal_.RecordNewKey(root, view, part)) {
+                return nullptr; // not journaled, not made
+            }
+            if (end == std::string::npos) {
+                break;
+            }
+        }
+    }
     auto key = inner_.OpenForWriting(root, path, createIfMissing, view);
     if (!key) {
         return nullptr;

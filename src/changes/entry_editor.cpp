@@ -106,11 +106,16 @@ std::optional<std::string> EditorInputProblem(const Inventory& inventory, std::s
         }
     }
     const StartupLocation* row = FindLocation(location);
+    const bool ownName = edited != nullptr && edited->Name == name && edited->Location == location;
     if (row != nullptr && row->kind == LocationKind::Folder) {
-        const bool ownName = edited != nullptr && edited->Name == name && edited->Location == location;
         if (auto problem = ownName ? ShortcutFileNameProblem(name) : ShortcutNameProblem(name)) {
             return "The name cannot be used for a shortcut in a startup folder. " + *problem;
         }
+    }
+    // A RunOnceEx entry named "section\value" is that value of the section; the key's settings, a section's
+    // title and the list of DLLs cannot be entries.
+    if (auto problem = PlaceNameProblem(location, name); problem && !ownName) {
+        return "The name cannot be used for a command in RunOnceEx. " + *problem;
     }
     return std::nullopt;
 }
@@ -128,14 +133,15 @@ int FindRecordForEdit(const Inventory& inventory, std::string_view caption, std:
 StartupItem& AddEntry(Inventory& inventory, std::string_view name, std::string_view command,
                       std::string_view location, PlatformServices services, RatingSource& ratings,
                       IconSink& icons) {
-    const std::string target = TargetPath(command, services.system, services.files);
+    const std::string_view analysed = AnalysedCommand(location, command);
+    const std::string target = TargetPath(analysed, services.system, services.files);
     StartupItem item;
     item.IconIndex = IconFor(target, services, icons);
-    item.Rating = ratings.LookupRating(name, command);
+    item.Rating = ratings.LookupRating(name, analysed);
     item.State = ItemState::Enabled;
     item.LoadedState = ItemState::Deleted;
     item.PathValid =
-        !target.empty() || TargetFound(command, services.system, services.files, services.registry);
+        !target.empty() || TargetFound(analysed, services.system, services.files, services.registry);
     item.Name = name;
     item.Command = command;
     item.Location = location;
@@ -167,14 +173,15 @@ bool EditEntry(Inventory& inventory, int index, std::string_view nameText, std::
         }
     }
     const std::string whole = WholeCommandOf(item);
-    const std::string target = TargetPath(whole, services.system, services.files);
+    const std::string_view analysed = AnalysedCommand(location, whole);
+    const std::string target = TargetPath(analysed, services.system, services.files);
     const std::int32_t icon = IconFor(target, services, icons);
     item.Name = name;
     item.Location = location;
-    item.Rating = ratings.LookupRating(name, whole);
+    item.Rating = ratings.LookupRating(name, analysed);
     item.IconIndex = icon;
-    item.PathValid =
-        !target.empty() || TargetFound(command, services.system, services.files, services.registry);
+    item.PathValid = !target.empty() || TargetFound(AnalysedCommand(location, command), services.system,
+                                                    services.files, services.registry);
     item.Edited = true;
     return true;
 }

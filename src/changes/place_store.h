@@ -14,6 +14,9 @@ namespace qb {
 // What a removal took from a place, so that it can be put back or written again as it was.
 struct TakenCopy {
     std::optional<RegistryValue> value;  // a registry place's value
+    // The title of a section that went with its last command (RunOnceEx), for the entry that takes its place
+    // or is put back there.
+    std::optional<RegistryValue> sectionTitle;
     std::optional<std::string> shortcut; // a folder place's file, as bytes
     std::optional<ShortcutInfo> link;    // and what it holds, the base of a new version
     std::string path;                    // where the file was

@@ -1,6 +1,7 @@
 #include "inventory/process_scan.h"
 
 #include "inventory/command_line.h"
+#include "inventory/startup_location.h"
 #include "platform/text.h"
 
 #include <limits>
@@ -34,7 +35,7 @@ MatchTable(const std::vector<std::unique_ptr<StartupItem>>& items, bool win9x, S
     std::unordered_map<std::string, std::size_t> table;
     table.reserve(items.size() * (win9x ? 2 : 1));
     for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::string& command = items[i]->Command;
+        const std::string_view command = AnalysedCommand(items[i]->Location.str(), items[i]->Command.str());
         if (win9x) {
             table.try_emplace(TargetPath(command, system, files), i);
         }

@@ -80,6 +80,9 @@ struct StartupItem {
     // its value back after the entry was disabled. No later load can see this, so it is kept from here.
     bool TwinCopyRemoved = false;
     ChangeMark Change = ChangeMark::None;
+    // With the Changed mark: the command (a shortcut's with its arguments) the entry had when the user last
+    // accepted the startup setting. Empty otherwise.
+    std::string AcceptedCommand;
 };
 
 // The entry's name and command whole: the longer text while the record holds its cut copy, else the

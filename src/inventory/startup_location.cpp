@@ -1,5 +1,6 @@
 #include "inventory/startup_location.h"
 
+#include "inventory/run_once_sections.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -15,6 +16,14 @@ namespace {
 constexpr StartupLocation Reg(std::string_view label, RegistryRoot hive, std::string_view key,
                               std::string_view approved = {}, RegistryView view = RegistryView::Native) {
     return {label, LocationKind::Registry, hive, key, {}, view, approved};
+}
+
+// A run key that keeps its commands in sections, and its twin the disabled ones in sections of the same
+// names.
+constexpr StartupLocation Sections(std::string_view label, RegistryRoot hive, std::string_view key) {
+    StartupLocation row = Reg(label, hive, key);
+    row.sections = true;
+    return row;
 }
 
 constexpr StartupLocation Folder(std::string_view label, RegistryRoot hive, std::string_view disabledFolder) {
@@ -43,8 +52,8 @@ constexpr std::array kLocations = {
     Reg("All Users\\Registry\\Explorer Run", HKCU, kExplorerRun),
     Reg("All Users\\Registry\\RunOnce", HKLM, kRunOnce),
     Reg("Current User\\Registry\\RunOnce", HKCU, kRunOnce),
-    Reg("All Users\\Registry\\RunOnce Ex", HKLM, kRunOnceEx),
-    Reg("Current User\\Registry\\RunOnce Ex", HKCU, kRunOnceEx),
+    Sections("All Users\\Registry\\RunOnce Ex", HKLM, kRunOnceEx),
+    Sections("Current User\\Registry\\RunOnce Ex", HKCU, kRunOnceEx),
     Reg("All Users\\Registry\\Run Services Once", HKLM, kServicesOnce),
     Reg("Current User\\Registry\\Run Services Once", HKCU, kServicesOnce),
     Reg("All Users\\Registry\\Run Services", HKLM, kServices),
@@ -266,6 +275,16 @@ std::string_view ShownLocation(std::string_view label) {
 bool HoldsFiles(std::string_view label) {
     const StartupLocation* row = FindLocation(label);
     return row != nullptr && row->kind == LocationKind::Folder;
+}
+
+std::string_view AnalysedCommand(std::string_view label, std::string_view command) {
+    const StartupLocation* row = FindLocation(label);
+    return row != nullptr && row->sections ? SectionCommandTarget(command) : command;
+}
+
+std::optional<std::string> PlaceNameProblem(std::string_view label, std::string_view name) {
+    const StartupLocation* row = FindLocation(label);
+    return row != nullptr && row->sections ? SectionEntryNameProblem(name) : std::nullopt;
 }
 
 bool PlaceExists(const StartupLocation& location, const OsVersion& version) {

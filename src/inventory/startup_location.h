@@ -57,6 +57,9 @@ struct StartupLocation {
     // The key under Explorer\StartupApproved (in the row's hive, native view) where Windows 8 and later
     // keep the on/off switch of this place's entries; empty for places without one.
     std::string_view approvedKey = {};
+    // Registry rows whose key keeps its commands in sections, as RunOnceEx does (run_once_sections.h): the
+    // values of its subkeys are entries too, named "section\value", and so are those of its twin's.
+    bool sections = false;
 };
 
 // The key that keeps a registry place's disabled entries: its key with "Disabled" appended to the last
@@ -111,6 +114,14 @@ bool NodeShown(std::string_view node, const OsVersion& version);
 // Whether selecting the node lists entries of this location: the node is the location's leaf or one of
 // the leaf's ancestors.
 bool NodeListsLocation(std::string_view node, const StartupLocation& location);
+
+// The text the command-line analysis is given for an entry's command at the labelled place: at a place
+// that keeps sections, what a section's command runs (SectionCommandTarget); anywhere else the command.
+std::string_view AnalysedCommand(std::string_view label, std::string_view command);
+
+// Why a name cannot be an entry's at the labelled place because of how the place keeps its entries, or
+// nullopt (SectionEntryNameProblem at a place that keeps sections).
+std::optional<std::string> PlaceNameProblem(std::string_view label, std::string_view name);
 
 // Labels of the two startup-menu rows, used where a folder row must be named.
 inline constexpr std::string_view kAllUsersStartupMenu = "All Users\\Startup Menu";

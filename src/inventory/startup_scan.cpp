@@ -2,6 +2,7 @@
 
 #include "inventory/command_line.h"
 #include "inventory/process_scan.h"
+#include "inventory/run_once_sections.h"
 #include "inventory/shell_folders.h"
 #include "inventory/startup_location.h"
 #include "inventory/startup_switch.h"
@@ -30,6 +31,14 @@ bool SameText(RegistryKey& key, std::string_view name, std::string_view text) {
 
 bool EndsWithIgnoreCase(std::string_view text, std::string_view ending) {
     return text.size() >= ending.size() && EqualsIgnoreCase(text.substr(text.size() - ending.size()), ending);
+}
+
+// The sections of a key that keeps them, in the order Windows runs them.
+std::vector<std::string> SectionsOf(RegistryKey& key) {
+    std::vector<std::string> sections = key.SubkeyNames();
+    std::erase_if(sections, [](const std::string& name) { return !IsSection(name); });
+    SortAsRun(sections);
+    return sections;
 }
 
 // What a startup folder holds that Windows does not open at logon: subfolders, the folder's own view
@@ -100,7 +109,6 @@ void StartupScanner::LoadInventory() {
 }
 
 void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
-    const std::string_view label = row.label;
     const auto run = services_.registry.OpenForReading(row.hive, row.key, row.view);
     // Full access without creating: a standard user cannot open the machine's twin, which then
     // contributes nothing and loses nothing.
@@ -108,45 +116,92 @@ void StartupScanner::ScanRegistryLocation(const StartupLocation& row) {
 
     // Upper-cased names of twin copies the run key's entry stands for: a read-only load lists them once.
     std::set<std::string> standIns;
-    if (run) {
-        for (const std::string& name : run->ValueNames()) {
-            const auto value = run->ReadValue(name);
-            const auto command = TextOf(value);
-            if (!command) {
-                continue; // not a string: skipped before its twin is touched
-            }
-            bool twinCopyRemoved = false;
-            if (twin && SameText(*twin, name, *command)) {
-                if (access_ == LoadAccess::ReadOnly) {
-                    standIns.insert(UpperCase(name));
-                } else {
-                    // Another instance may be moving this entry between the two keys right now: what the
-                    // two reads saw may be its state before and after the move. Decided again as one step.
-                    const auto hold = services_.registry.HoldChanges();
-                    const auto now = TextOf(run->ReadValue(name));
-                    if (!now) {
-                        continue; // moved to the twin since: listed from there below
-                    }
-                    if (SameText(*twin, name, *now)) {
-                        twinCopyRemoved = twin->DeleteValue(name);
-                    }
-                }
-            }
-            StartupItem& item = AddLoadedItem(name, command->empty() ? " " : *command, label, true);
-            item.TwinCopyRemoved = twinCopyRemoved;
-            item.LoadedValue = value;
-            ReadSwitch(item, row);
+    ScanEnabledValues(row, run.get(), twin.get(), {}, standIns);
+    if (row.sections && run) {
+        for (const std::string& section : SectionsOf(*run)) {
+            const auto runSection =
+                services_.registry.OpenForReading(row.hive, std::string(row.key) + "\\" + section, row.view);
+            const auto twinSection = services_.registry.OpenForWriting(
+                row.hive, DisabledKey(row) + "\\" + section, false, row.view);
+            ScanEnabledValues(row, runSection.get(), twinSection.get(), section, standIns);
         }
     }
-    if (twin) {
-        for (const std::string& name : twin->ValueNames()) {
-            const auto value = twin->ReadValue(name);
-            const auto command = TextOf(value);
-            if (!command || standIns.contains(UpperCase(name))) {
-                continue;
-            }
-            AddLoadedItem(name, command->empty() ? " " : *command, label, false).LoadedValue = value;
+    ScanDisabledValues(row, twin.get(), {}, standIns);
+    if (row.sections && twin) {
+        for (const std::string& section : SectionsOf(*twin)) {
+            const auto twinSection =
+                services_.registry.OpenForReading(row.hive, DisabledKey(row) + "\\" + section, row.view);
+            ScanDisabledValues(row, twinSection.get(), section, standIns);
         }
+    }
+}
+
+std::vector<std::string> StartupScanner::ValuesListed(const StartupLocation& row, RegistryKey& key,
+                                                      const std::optional<std::string>& section) {
+    std::vector<std::string> names = key.ValueNames();
+    if (section) {
+        // A section's unnamed value is its title; its commands run in the order of their names.
+        std::erase(names, std::string());
+        SortAsRun(names);
+    } else if (row.sections) {
+        std::erase_if(names, [](const std::string& name) {
+            return IsSectionsKeySetting(name) || name.find('\\') != std::string::npos;
+        });
+    }
+    return names;
+}
+
+void StartupScanner::ScanEnabledValues(const StartupLocation& row, RegistryKey* run, RegistryKey* twin,
+                                       const std::optional<std::string>& section,
+                                       std::set<std::string>& standIns) {
+    if (run == nullptr) {
+        return;
+    }
+    for (const std::string& name : ValuesListed(row, *run, section)) {
+        const auto value = run->ReadValue(name);
+        const auto command = TextOf(value);
+        if (!command) {
+            continue; // not a string: skipped before its twin is touched
+        }
+        const std::string entryName = section ? SectionEntryName(*section, name) : name;
+        bool twinCopyRemoved = false;
+        if (twin != nullptr && SameText(*twin, name, *command)) {
+            if (access_ == LoadAccess::ReadOnly) {
+                standIns.insert(UpperCase(entryName));
+            } else {
+                // Another instance may be moving this entry between the two keys right now: what the
+                // two reads saw may be its state before and after the move. Decided again as one step.
+                const auto hold = services_.registry.HoldChanges();
+                const auto now = TextOf(run->ReadValue(name));
+                if (!now) {
+                    continue; // moved to the twin since: listed from there below
+                }
+                if (SameText(*twin, name, *now)) {
+                    twinCopyRemoved = twin->DeleteValue(name);
+                }
+            }
+        }
+        StartupItem& item = AddLoadedItem(entryName, command->empty() ? " " : *command, row.label, true);
+        item.TwinCopyRemoved = twinCopyRemoved;
+        item.LoadedValue = value;
+        ReadSwitch(item, row);
+    }
+}
+
+void StartupScanner::ScanDisabledValues(const StartupLocation& row, RegistryKey* twin,
+                                        const std::optional<std::string>& section,
+                                        const std::set<std::string>& standIns) {
+    if (twin == nullptr) {
+        return;
+    }
+    for (const std::string& name : ValuesListed(row, *twin, section)) {
+        const std::string entryName = section ? SectionEntryName(*section, name) : name;
+        const auto value = twin->ReadValue(name);
+        const auto command = TextOf(value);
+        if (!command || standIns.contains(UpperCase(entryName))) {
+            continue;
+        }
+        AddLoadedItem(entryName, command->empty() ? " " : *command, row.label, false).LoadedValue = value;
     }
 }
 
@@ -221,14 +276,16 @@ void StartupScanner::ReadSwitch(StartupItem& item, const StartupLocation& row) {
 
 StartupItem& StartupScanner::AddLoadedItem(std::string_view name, std::string_view command,
                                            std::string_view label, bool enabled, std::string_view arguments) {
-    const std::string target = TargetPath(command, services_.system, services_.files);
+    // What a section's command runs is looked for, not the form RunOnceEx keeps it in.
+    const std::string_view analysed = AnalysedCommand(label, command);
+    const std::string target = TargetPath(analysed, services_.system, services_.files);
     StartupItem item;
     item.IconIndex = LoadItemIcon(target);
     item.State = enabled ? ItemState::Enabled : ItemState::Disabled;
     item.LoadedState = item.State;
     item.PathValid =
-        !target.empty() || TargetFound(command, services_.system, services_.files, services_.registry);
-    item.Rating = ratings_.LookupRating(name, command);
+        !target.empty() || TargetFound(analysed, services_.system, services_.files, services_.registry);
+    item.Rating = ratings_.LookupRating(name, analysed);
     SetWholeName(item, name); // a record holds 259 bytes; a backup and a restore need the rest
     SetWholeCommand(item, command);
     item.Location = label;

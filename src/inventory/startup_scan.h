@@ -7,7 +7,10 @@
 #include "platform/platform_services.h"
 
 #include <optional>
+#include <set>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace qb {
 
@@ -30,7 +33,8 @@ public:
     void LoadInventory();
     // One run key and its twin: enabled entries first, then the disabled ones, each in enumeration order.
     // Values that are not strings are passed over (their twin's copy untouched), so one odd value cannot
-    // hide the entries after it.
+    // hide the entries after it. At a place that keeps sections (RunOnceEx), each side's values directly in
+    // the key (less its settings) come first, then its sections' commands in the order Windows runs them.
     void ScanRegistryLocation(const StartupLocation& row);
     // Every file of one folder that Windows would open at logon, all in the given state: shortcuts by their
     // target, other files (and shortcuts that cannot be read, which are invalid) by their path in the
@@ -44,6 +48,16 @@ public:
     std::int32_t LoadItemIcon(std::string_view targetPath);
 
 private:
+    // The names of a key's values that are entries: a section's (given its name) without its title, sorted
+    // as Windows runs them; at a place that keeps sections, the key's own without its settings.
+    std::vector<std::string> ValuesListed(const StartupLocation& row, RegistryKey& key,
+                                          const std::optional<std::string>& section);
+    // The enabled entries of a run key (or of one of its sections), with the twin's matching key to tidy; a
+    // read-only load notes in standIns the twin copies it leaves.
+    void ScanEnabledValues(const StartupLocation& row, RegistryKey* run, RegistryKey* twin,
+                           const std::optional<std::string>& section, std::set<std::string>& standIns);
+    void ScanDisabledValues(const StartupLocation& row, RegistryKey* twin,
+                            const std::optional<std::string>& section, const std::set<std::string>& standIns);
     StartupItem& AddFolderItem(const std::string& path, const std::string& opened, std::string_view fileName,
                                std::string_view label, bool enabled);
     // An entry found in its place is Disabled when Windows' own switch for it is off.

@@ -122,16 +122,43 @@ std::string SwitchNote(const InfoRow& row, const Inventory& inventory) {
     return {};
 }
 
-std::string ChangeNote(const InfoRow& row, const Inventory& inventory) {
+namespace {
+
+// The record a row's page speaks of: the first with the row's name and location.
+const StartupItem* FirstRecordNamed(const InfoRow& row, const Inventory& inventory) {
     for (const auto& item : inventory.Items) {
         if (item->Name == row.caption && item->Location == row.location) {
-            if (item->Change == ChangeMark::None) {
-                return {};
-            }
-            return "<p><b>" + std::string(ChangeMarkReason(item->Change)) + "</b></p>";
+            return item.get();
         }
     }
-    return {};
+    return nullptr;
+}
+
+} // namespace
+
+std::string ChangeNote(const InfoRow& row, const Inventory& inventory) {
+    const StartupItem* item = FirstRecordNamed(row, inventory);
+    if (item == nullptr || item->Change == ChangeMark::None) {
+        return {};
+    }
+    std::string note = "<p><b>" + std::string(ChangeMarkReason(item->Change)) + "</b>";
+    if (item->Change == ChangeMark::Changed) {
+        note +=
+            "<br>Was: " + EscapeHtml(item->AcceptedCommand) + "<br>Now: " + EscapeHtml(ShownCommand(*item));
+    }
+    return note + "</p>";
+}
+
+std::string RowDescription(const InfoRow& row, const Inventory& inventory, ProgramDatabase& database) {
+    // What a RunOnceEx section's command runs is described, not the form the section keeps it in.
+    const std::string_view shown = RowCommand(row.commandCell);
+    const std::string_view analysed = AnalysedCommand(row.location, shown);
+    const std::string cell = analysed == shown ? row.commandCell : std::string(analysed);
+    const StartupItem* item = FirstRecordNamed(row, inventory);
+    // The name of an entry whose command changed belongs to the program that was there before.
+    return item != nullptr && item->Change == ChangeMark::Changed
+               ? database.LookupCommandDescription(row.caption, cell)
+               : database.LookupDescription(row.caption, cell);
 }
 
 std::string FileNote(const InfoRow& row, const Inventory& inventory) {
@@ -181,7 +208,7 @@ bool BuildInfoPage(const InfoRow& row, const Inventory& inventory, ProgramDataba
             const std::string page = FillInfoTemplate(
                 *templateText, row,
                 ChangeNote(row, inventory) + FileNote(row, inventory) + KeptCopyNote(row, inventory) +
-                    SwitchNote(row, inventory) + database.LookupDescription(row.caption, row.commandCell),
+                    SwitchNote(row, inventory) + RowDescription(row, inventory, database),
                 InfoMemoryText(row, inventory, services.system),
                 InfoCommandFile(RowCommand(row.commandCell), services));
             const std::string pagePath = JoinPath(directory, kPageFile);

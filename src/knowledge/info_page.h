@@ -41,8 +41,13 @@ std::string InfoMemoryText(const InfoRow& row, const Inventory& inventory, Syste
 std::string SwitchNote(const InfoRow& row, const Inventory& inventory);
 
 // For an entry that is new, returned or changed since the user last accepted the startup setting (the first
-// record with the row's name and location): a paragraph that says so; "" otherwise.
+// record with the row's name and location): a paragraph that says so, for a changed one with the command it
+// was accepted with ("Was: ...") and the one there now ("Now: ..."); "" otherwise.
 std::string ChangeNote(const InfoRow& row, const Inventory& inventory);
+
+// The database's description of the row's program. For an entry whose command changed since it was
+// accepted, what its command runs now is described, not the program its name was given for.
+std::string RowDescription(const InfoRow& row, const Inventory& inventory, ProgramDatabase& database);
 
 // For a startup folder's file that is no shortcut (the first record with the row's name and location): a
 // paragraph that says Windows opens it as it is, or, for a shortcut Windows cannot read, why; "" otherwise.

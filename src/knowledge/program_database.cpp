@@ -78,6 +78,20 @@ std::string ProgramDatabase::LookupDescription(std::string_view caption, std::st
     return text.empty() ? std::string(kUnknownApplication) : text;
 }
 
+Rating ProgramDatabase::LookupCommandRating(std::string_view name, std::string_view command) {
+    return RatingFromLetter(Search(name, command, kConfirmed, EmptyFileName::Skip, ByName::No));
+}
+
+std::string ProgramDatabase::LookupCommandDescription(std::string_view caption,
+                                                      std::string_view commandCell) {
+    std::string_view command = commandCell;
+    if (command.find(kInvalidPathMarker) != std::string_view::npos) {
+        command.remove_prefix(std::min(command.size(), kInvalidPathMarker.size()));
+    }
+    std::string text = Search(caption, command, "Description", EmptyFileName::Read, ByName::No);
+    return text.empty() ? std::string(kUnknownApplication) : text;
+}
+
 std::string ProgramDatabase::LookupValue(std::string_view name, std::string_view command,
                                          std::string_view key) {
     return Search(name, command, key, EmptyFileName::Skip);
@@ -113,14 +127,23 @@ std::string ProgramDatabase::TablesValue(std::string_view name, std::string_view
 }
 
 std::string ProgramDatabase::Search(std::string_view name, std::string_view command, std::string_view key,
-                                    EmptyFileName emptyFileName) {
+                                    EmptyFileName emptyFileName, ByName byName) {
     const std::string fileName = TargetFileName(command);
-    if (const std::string_view value = MainTableValue(name, fileName, key); !value.empty()) {
+    if (byName == ByName::No) {
+        // A pair names the program along with the entry; the name alone may name the one that was there.
+        std::string pair;
+        pair.append(name).append("|").append(fileName);
+        if (const std::string_view value = entries_.Value(pair, key); !value.empty()) {
+            return std::string(value);
+        }
+    } else if (const std::string_view value = MainTableValue(name, fileName, key); !value.empty()) {
         return std::string(value);
     }
     names_.Refresh();
-    if (std::string value = names_.Value(name, key); !value.empty()) {
-        return value;
+    if (byName == ByName::Yes) {
+        if (std::string value = names_.Value(name, key); !value.empty()) {
+            return value;
+        }
     }
     if (!fileName.empty() || emptyFileName == EmptyFileName::Read) {
         fileNames_.Refresh();
@@ -128,7 +151,8 @@ std::string ProgramDatabase::Search(std::string_view name, std::string_view comm
             return value;
         }
     }
-    return patterns_.SearchPatterns(name, fileName, key);
+    // An empty name matches no rule's name pattern.
+    return patterns_.SearchPatterns(byName == ByName::Yes ? name : std::string_view(), fileName, key);
 }
 
 } // namespace qb

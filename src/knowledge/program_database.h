@@ -36,6 +36,13 @@ public:
     // first 14 characters are dropped.
     std::string LookupDescription(std::string_view caption, std::string_view commandCell);
 
+    // The same two for an entry whose name no longer says which program it runs: its command changed since
+    // the user accepted it, and the name still belongs to the program that was there. Only what names the
+    // program now running is looked up: the main table under name|file name, fn.dat under the file name,
+    // and the rules by the file name.
+    Rating LookupCommandRating(std::string_view name, std::string_view command);
+    std::string LookupCommandDescription(std::string_view caption, std::string_view commandCell);
+
     // The first non-empty value of the key from, in order: the main table under the name, the main table
     // under name|file name, sn.dat under the name, fn.dat under the file name (skipped when the command
     // gives no file name), and the rules. The name is used as given; the empty text when nothing is found.
@@ -48,8 +55,11 @@ private:
     // The description lookup differs from the rating lookup in one step: with an empty file name it still
     // reads fn.dat, under the empty section name.
     enum class EmptyFileName { Skip, Read };
+    // Whether the lookups keyed by the entry's name alone (the main table's and sn.dat's sections of a name,
+    // the rules' name patterns) count.
+    enum class ByName { Yes, No };
     std::string Search(std::string_view name, std::string_view command, std::string_view key,
-                       EmptyFileName emptyFileName);
+                       EmptyFileName emptyFileName, ByName byName = ByName::Yes);
 
     // Brings the three re-read tables up to date; when one of them changed, forgets the ratings they gave
     // and says so.

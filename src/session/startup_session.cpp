@@ -5,6 +5,21 @@
 
 namespace qb {
 
+namespace {
+
+// An entry whose command changed since the user accepted it runs another program under the old name: the
+// name would rate it as the program that was there, so it is rated by what its command runs now.
+void RateChangedByCommand(Inventory& inventory, ProgramDatabase& database) {
+    for (StartupItem* item : inventory.LoadedItems) {
+        if (item->Change == ChangeMark::Changed) {
+            const std::string command = WholeCommandOf(*item);
+            item->Rating = database.LookupCommandRating(item->Name, AnalysedCommand(item->Location, command));
+        }
+    }
+}
+
+} // namespace
+
 StartupSession::StartupSession(PlatformServices services)
     : services_(services), ownIcons_(std::make_unique<CountingIconSink>()), icons_(*ownIcons_),
       database_(services.files), watch_(services) {}
@@ -40,16 +55,21 @@ std::optional<RecoveryNotice> StartupSession::Recover() {
 void StartupSession::Load(LoadAccess access) {
     LoadInventory(inventory_, services_, database_, icons_, access);
     watch_.Loaded(inventory_);
+    RateChangedByCommand(inventory_, database_);
 }
 
 WatchedApplyResult StartupSession::Apply(ApplyConfirmation& confirmation, bool rememberChoice) {
-    return ApplyWatched(inventory_, services_, confirmation, database_, icons_, watch_, rememberChoice);
+    WatchedApplyResult result =
+        ApplyWatched(inventory_, services_, confirmation, database_, icons_, watch_, rememberChoice);
+    RateChangedByCommand(inventory_, database_); // the reload was rated by name
+    return result;
 }
 
 LoadBackupResult StartupSession::Restore(std::string_view path) {
     const LoadBackupResult result = LoadBackup(path, inventory_, services_, database_, icons_);
     if (result.loaded) {
         watch_.Loaded(inventory_); // the restore loaded the system again
+        RateChangedByCommand(inventory_, database_);
     }
     return result;
 }

@@ -7,7 +7,9 @@
 #include <QHelpEvent>
 #include <QToolTip>
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace qb::test {
 namespace {
@@ -125,6 +127,66 @@ TEST(ChangeNotice, TheChangeColumnSaysInWordsWhatTheMarksShow) {
                                                   "Sneaky|Disable", "Gamedock Launcher|Returned"}));
 }
 
+// Replaces text in the root's registry file as another program would, in the file's own encoding (UTF-16LE
+// with its byte-order mark, as the tool writes it, or UTF-8, as the demo is seeded).
+void EditRegistryFile(const std::filesystem::path& root, const QString& from, const QString& to) {
+    const std::filesystem::path file = root / "registry.reg";
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const bool utf16 = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+    QString text = utf16 ? QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
+                                              static_cast<qsizetype>((bytes.size() - 2) / 2))
+                         : QString::fromUtf8(bytes);
+    ASSERT_TRUE(text.contains(from)) << from.toStdString();
+    text.replace(from, to);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (utf16) {
+        out.write("\xFF\xFE", 2);
+        out.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    } else {
+        const QByteArray utf8 = text.toUtf8();
+        out.write(utf8.constData(), utf8.size());
+    }
+}
+
+// An entry whose command another program changed runs something else under a name the database knows: its
+// page says what it was and what it is now, and rates and describes what runs now, not what the name was
+// given for.
+TEST(ChangeNotice, AChangedEntrysPageSaysWasAndNowAndDescribesWhatRunsNow) {
+    DemoMachine demo;
+    { MainWindow first(demo.System()); } // the first run keeps the setting as it is
+    EditRegistryFile(
+        demo.Root(),
+        QStringLiteral(
+            R"("Lanternfish Sync"="\"C:\\Users\\User\\AppData\\Local\\Lanternfish\\lfsync.exe\" /background")"),
+        QStringLiteral(R"("Lanternfish Sync"="C:\\Users\\User\\AppData\\Roaming\\svch0st.exe -hide")"));
+    demo.Reopen();
+    MainWindow window(demo.System());
+    window.SelectRow("Lanternfish Sync");
+    EXPECT_EQ(
+        window.PaneText().toStdString(),
+        "Lanternfish Sync \n"
+        "Command\n"
+        "C:\\Users\\User\\AppData\\Roaming\\svch0st.exe -hide\n"
+        "Location\n"
+        "Current User\\Registry\\Run\n"
+        "Rating\n"
+        "Hamful\n"
+        "Memory\n"
+        "N/A (This program is not running)\n"
+        "\n"
+        "Description\n"
+        "\n"
+        "Changed: this entry's command is not the one it had when you last accepted the startup setting.\n"
+        "Was: \"C:\\Users\\User\\AppData\\Local\\Lanternfish\\lfsync.exe\" /background\n"
+        "Now: C:\\Users\\User\\AppData\\Roaming\\svch0st.exe -hide\n"
+        "Borrows the name of the system's service host to look harmless. The real service host never starts "
+        "from a startup entry: remove this entry and scan the computer for malware. \n"
+        "Command file: C:\\USERS\\USER\\APPDATA\\ROAMING\\SVCH0ST.EXE -HIDE \n"
+        "Search the web for this program (Lanternfish Sync) ");
+}
+
 TEST(ChangeNotice, DisableReturnedUnticksTheReturnedEntryAsAPendingChange) {
     ChangedDemo changed;
     MainWindow window(changed.demo.System());
@@ -132,7 +194,7 @@ TEST(ChangeNotice, DisableReturnedUnticksTheReturnedEntryAsAPendingChange) {
     window.Press("ButtonDisableReturned");
     EXPECT_EQ(window.Row("Gamedock Launcher").checkState(0), Qt::Unchecked);
     EXPECT_EQ(window.Row("Sneaky").checkState(0), Qt::Checked);
-    EXPECT_EQ(window.StatusText(), "20 of 20 entries shown|1 change not applied");
+    EXPECT_EQ(window.StatusText(), "21 of 21 entries shown|1 change not applied");
 }
 
 } // namespace

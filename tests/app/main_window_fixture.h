@@ -48,6 +48,8 @@ public:
         system_ = std::move(std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened));
     }
     sandbox::SandboxSystem& System() { return *system_; }
+    // The root's folder on the host, where another program may edit its files.
+    const std::filesystem::path& Root() const { return root_; }
     // The same root opened again, as a second run of the tool sees it.
     void Reopen() {
         system_.reset();

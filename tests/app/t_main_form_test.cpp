@@ -90,6 +90,47 @@ TEST(TMainForm, EveryLoadedPlaceHasANodeThatListsItsEntries) {
     EXPECT_EQ(w.StatusText(), "9 of 9 entries shown|");
 }
 
+// The demo's RunOnceEx holds a titled section of one command, and the user's keeps one more section and a
+// disabled one: a click on each RunOnceEx node shows the sections' commands, named for their sections, and
+// neither a title nor the key's settings.
+TEST(TMainForm, TheRunOnceExNodesListTheCommandsOfTheirSections) {
+    test::DemoMachine demo;
+    Registry& registry = demo.System().Services().registry;
+    const auto write = [&](const std::string& key, const std::string& name, const std::string& text) {
+        const auto opened = registry.OpenForWriting(HKCU, key, true);
+        ASSERT_TRUE(opened);
+        opened->WriteString(name, text);
+    };
+    write(CV + "RunOnceEx", "Title", "Your setup");
+    write(CV + "RunOnceEx\\Fonts", "", "Installing fonts");
+    write(CV + "RunOnceEx\\Fonts", "Serif", "||\"C:\\Program Files\\Skyglass\\skyglass.exe\" /fonts");
+    write(CV + "RunOnceEx\\Fonts", "Helper", "C:\\Gone\\fonthelp.dll|Install|/q");
+    write(CV + "RunOnceExDisabled\\0002", "Later", "||C:\\Program Files\\Hollowbell Audio\\hbpanel.exe");
+    test::MainWindow w(demo.System());
+    // Every cell of each row, and whether it is ticked.
+    const auto rows = [&] {
+        std::vector<std::string> out;
+        for (int i = 0; i < w.RowCount(); ++i) {
+            std::string row;
+            for (int column = 0; column < 5; ++column) {
+                row += w.RowAt(i).text(column).toStdString() + " | ";
+            }
+            out.push_back(row + (w.RowAt(i).checkState(0) == Qt::Checked ? "on" : "off"));
+        }
+        return out;
+    };
+    w.ClickNode("RunOnceEx", 0);
+    EXPECT_THAT(rows(), ElementsAre("0001\\1 | ||C:\\WINDOWS\\SYSTEM32\\lpksetup.exe /i de-DE /s | "
+                                    "All Users\\Registry\\RunOnce Ex | User's Choice |  | on"));
+    w.ClickNode("RunOnceEx", 1);
+    EXPECT_THAT(rows(), ElementsAre("Fonts\\Helper | [Invalid Path]C:\\Gone\\fonthelp.dll|Install|/q | "
+                                    "Current User\\Registry\\RunOnce Ex | Unknown |  | on",
+                                    "Fonts\\Serif | ||\"C:\\Program Files\\Skyglass\\skyglass.exe\" /fonts | "
+                                    "Current User\\Registry\\RunOnce Ex | User's Choice |  | on",
+                                    "0002\\Later | ||C:\\Program Files\\Hollowbell Audio\\hbpanel.exe | "
+                                    "Current User\\Registry\\RunOnce Ex | Not Required |  | off"));
+}
+
 TEST(TMainForm, StartsWithEveryListedLocationAndTheStartPage) {
     test::SandboxRoot root;
     FillMachine(root);

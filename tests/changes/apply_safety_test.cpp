@@ -278,7 +278,16 @@ void SeedMixed(Machine& m) {
         .Value(HKCU, CV + "RunDisabled", "StaleOff", "C:\\Apps\\app.exe /so")
         .Value(HKCU, kApproved + "Run", "StaleOff", kSwitchOff)
         .Value(HKCU, CV + "Run", "DeleteSwitched", "C:\\Apps\\app.exe /ds")
-        .Value(HKCU, kApproved + "Run", "DeleteSwitched", kSwitchOff);
+        .Value(HKCU, kApproved + "Run", "DeleteSwitched", kSwitchOff)
+        // Commands of RunOnceEx's sections, each the only one of its titled section.
+        .Value(HKLM, CV + "RunOnceEx\\0001", "", "Disabled next")
+        .Value(HKLM, CV + "RunOnceEx\\0001", "DisableEx", "||C:\\Apps\\app.exe /dx")
+        .Value(HKLM, CV + "RunOnceExDisabled\\0002", "", "Enabled next")
+        .Value(HKLM, CV + "RunOnceExDisabled\\0002", "EnableEx", "C:\\Apps\\app.exe /ex")
+        .Value(HKLM, CV + "RunOnceEx\\0003", "", "Deleted next")
+        .Value(HKLM, CV + "RunOnceEx\\0003", "DeleteEx", "C:\\Apps\\app.exe /xx")
+        .Value(HKLM, CV + "RunOnceEx\\0004", "", "Edited next")
+        .Value(HKLM, CV + "RunOnceEx\\0004", "EditEx", "C:\\Apps\\app.exe /old");
 }
 
 // Marks whatever is not yet as wanted; entries already there are left alone.
@@ -318,6 +327,18 @@ void MarkMixed(Machine& m) {
     if (StartupItem* deleted = FindIf(m, "DeleteSwitched", kCuRun)) {
         deleted->State = ItemState::Deleted;
     }
+    set("0001\\DisableEx", kLmOnceEx, ItemState::Disabled);
+    set("0002\\EnableEx", kLmOnceEx, ItemState::Enabled);
+    if (StartupItem* deleted = FindIf(m, "0003\\DeleteEx", kLmOnceEx)) {
+        deleted->State = ItemState::Deleted;
+    }
+    if (StartupItem* edit = FindIf(m, "0004\\EditEx", kLmOnceEx);
+        edit != nullptr && edit->Command == "C:\\Apps\\app.exe /old") {
+        m.Edit(*edit, "0004\\EditEx", "C:\\Apps\\app.exe /new", kLmOnceEx);
+    }
+    if (FindIf(m, "0005\\AddedEx", kLmOnceEx) == nullptr) {
+        m.Add("0005\\AddedEx", "||C:\\Apps\\app.exe /ax", kLmOnceEx);
+    }
 }
 
 // Each entry of the mixed apply: how it may be found before, and how after.
@@ -350,6 +371,15 @@ const std::vector<Expected> kMixed = {
      "SwitchedOff @ Current User\\Registry\\Run + : C:\\Apps\\app.exe /s"},
     {"StaleOff @ Current User\\Registry\\Run - : C:\\Apps\\app.exe /so",
      "StaleOff @ Current User\\Registry\\Run + : C:\\Apps\\app.exe /so"},
+    // RunOnceEx's sections; DeleteSwitched stays the last row.
+    {"0001\\DisableEx @ All Users\\Registry\\RunOnce Ex + : ||C:\\Apps\\app.exe /dx",
+     "0001\\DisableEx @ All Users\\Registry\\RunOnce Ex - : ||C:\\Apps\\app.exe /dx"},
+    {"0002\\EnableEx @ All Users\\Registry\\RunOnce Ex - : C:\\Apps\\app.exe /ex",
+     "0002\\EnableEx @ All Users\\Registry\\RunOnce Ex + : C:\\Apps\\app.exe /ex"},
+    {"0003\\DeleteEx @ All Users\\Registry\\RunOnce Ex + : C:\\Apps\\app.exe /xx", ""},
+    {"0004\\EditEx @ All Users\\Registry\\RunOnce Ex + : C:\\Apps\\app.exe /old",
+     "0004\\EditEx @ All Users\\Registry\\RunOnce Ex + : C:\\Apps\\app.exe /new"},
+    {"", "0005\\AddedEx @ All Users\\Registry\\RunOnce Ex + : ||C:\\Apps\\app.exe /ax"},
     {"DeleteSwitched @ Current User\\Registry\\Run - : C:\\Apps\\app.exe /ds", ""},
 };
 
@@ -439,6 +469,10 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntry) {
             ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
         }
         EXPECT_EQ(m.WholeSystem(), wanted);
+        // Each section's title is beside its command, whatever failed on the way.
+        EXPECT_EQ(m.Value(HKLM, CV + "RunOnceExDisabled\\0001", ""), RegistryValue::String("Disabled next"));
+        EXPECT_EQ(m.Value(HKLM, CV + "RunOnceEx\\0002", ""), RegistryValue::String("Enabled next"));
+        EXPECT_EQ(m.Value(HKLM, CV + "RunOnceEx\\0004", ""), RegistryValue::String("Edited next"));
     }
 }
 
@@ -454,7 +488,9 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
             .Shortcut(kUserStartup + "\\Link.lnk", "C:\\Apps\\app.exe")
             .Value(HKLM, WOW + "Run", "Kept32", "C:\\Apps\\app.exe /k32")
             .Value(HKCU, CV + "Run", "Switched", "C:\\Apps\\app.exe /s")
-            .Value(HKCU, kApproved + "Run", "Switched", kSwitchOff);
+            .Value(HKCU, kApproved + "Run", "Switched", kSwitchOff)
+            .Value(HKLM, CV + "RunOnceEx\\0001", "", "Setup")
+            .Value(HKLM, CV + "RunOnceEx\\0001", "SectionEx", "||C:\\Apps\\app.exe /sx");
         m.Load();
         WriteBackup(backup, m.inventory, m.Services());
         // Then the system moves on: one entry gone, one enabled, one moved aside, one new, one changed.
@@ -465,6 +501,7 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
         m.Edit(m.Find("Changed", kLmRun), "Changed", "C:\\Apps\\app.exe /changed", kLmRun);
         m.Find("Kept32", kLmRun32).State = ItemState::Disabled;
         m.Find("Switched", kCuRun).State = ItemState::Enabled; // Windows' switch on again
+        m.Find("0001\\SectionEx", kLmOnceEx).State = ItemState::Disabled;
         ASSERT_EQ(m.Apply(), ApplyOutcome::Applied);
     };
     const std::set<std::string> saved = {
@@ -475,6 +512,7 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
         "Link @ Current User\\Startup Menu + : C:\\Apps\\app.exe",
         "Kept32 @ All Users\\Registry\\Run (32-bit) + : C:\\Apps\\app.exe /k32",
         "Switched @ Current User\\Registry\\Run - : C:\\Apps\\app.exe /s", // saved as disabled
+        "0001\\SectionEx @ All Users\\Registry\\RunOnce Ex + : ||C:\\Apps\\app.exe /sx",
     };
     const auto restore = [&](Machine& m, PlatformServices services) {
         ASSERT_TRUE(LoadBackup(backup, m.inventory, services, *m.database, m.icons).loaded);
@@ -510,7 +548,8 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
         const auto present = m.WholeSystem();
         // Nothing lost: every saved entry and every entry of the changed system is there in one of its forms.
         // (Removed and Newcomer are each on one side only: a restore may leave either as it was.)
-        for (const std::string name : {"Kept", "Off", "Changed", "Link", "Kept32", "Switched"}) {
+        for (const std::string name :
+             {"Kept", "Off", "Changed", "Link", "Kept32", "Switched", "0001\\SectionEx"}) {
             bool found = false;
             for (const auto& entry : present) {
                 found = found || entry.starts_with(name + " @ ");
@@ -524,6 +563,8 @@ TEST(ApplySafety, NoInjectedFaultLosesAnEntryOfARestore) {
         }
         restore(m, m.Services()); // from what the failure left
         EXPECT_EQ(m.WholeSystem(), saved);
+        EXPECT_EQ(m.Value(HKLM, CV + "RunOnceEx\\0001", ""), RegistryValue::String("Setup"))
+            << "its title came back";
     }
 }
 

@@ -97,6 +97,46 @@ TEST(ListCommand, EveryFormatListsTheWholeCommandWindowsRuns) {
                 ::testing::ElementsAre(longCommand, notes));
 }
 
+// RunOnceEx's sections share the load: every format lists each section's commands under "section\value",
+// and none of the titles or the key's settings.
+TEST(ListCommand, EveryFormatListsRunOnceExSectionCommandsByTheirSections) {
+    test::SandboxRoot root;
+    root.File("C:\\Apps\\app.exe")
+        .Value(RegistryRoot::LocalMachine, CV + "RunOnceEx", "Title", "Setup")
+        .Value(RegistryRoot::LocalMachine, CV + "RunOnceEx\\0001", "", "Fonts")
+        .Value(RegistryRoot::LocalMachine, CV + "RunOnceEx\\0001", "Serif", "||C:\\Apps\\app.exe /serif")
+        .Value(RegistryRoot::CurrentUser, CV + "RunOnceExDisabled\\0002", "Later", "C:\\Gone\\later.dll|Go|");
+    const std::string r = root.Path().string();
+
+    const auto csv = RunCli({"--system-root", r, "list", "--csv"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out,
+              "name,command,location,state,rating,pathValid,memoryKB,peakMemoryKB,change\r\n"
+              "0001\\Serif,||C:\\Apps\\app.exe /serif,All Users\\Registry\\RunOnce Ex,Enabled,Unknown,true,"
+              "0,0,\r\n"
+              "0002\\Later,C:\\Gone\\later.dll|Go|,Current User\\Registry\\RunOnce Ex,Disabled,Unknown,"
+              "false,0,0,\r\n");
+
+    const auto json = RunCli({"--system-root", r, "list", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    std::vector<std::string> rows;
+    for (const auto& row : nlohmann::json::parse(json.out)) {
+        rows.push_back(row["name"].get<std::string>() + " = " + row["command"].get<std::string>());
+    }
+    EXPECT_THAT(rows, ::testing::ElementsAre("0001\\Serif = ||C:\\Apps\\app.exe /serif",
+                                             "0002\\Later = C:\\Gone\\later.dll|Go|"));
+
+    const auto table = RunCli({"--system-root", r, "list"});
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.out,
+              "State     Program Name  Rating   Memory  Location                          Command Path\n"
+              "Enabled   0001\\Serif    Unknown          All Users\\Registry\\RunOnce Ex     "
+              "||C:\\Apps\\app.exe /serif\n"
+              "Disabled  0002\\Later    Unknown          Current User\\Registry\\RunOnce Ex  "
+              "[Invalid Path]C:\\Gone\\later.dll|Go|\n"
+              "2 entries\n");
+}
+
 TEST(ListCommand, CsvQuotesFieldsThatNeedIt) {
     test::SandboxRoot root;
     root.Value(RegistryRoot::CurrentUser, CV + "Run", "a,b", "\"C:\\x y\\app.exe\" /q");

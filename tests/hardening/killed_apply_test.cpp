@@ -63,6 +63,30 @@ std::set<std::string> WholeSystemAt(const fs::path& root) {
     return out;
 }
 
+// RunOnceEx and its twin whole, titles and empty keys too: "key|name=data" (a key without values as "key|").
+std::set<std::string> SectionKeysAt(const fs::path& root) {
+    auto opened = sandbox::SandboxSystem::Open(root);
+    auto& system = *std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened);
+    Registry& registry = system.Services().registry;
+    std::set<std::string> out;
+    std::function<void(const std::string&)> dump = [&](const std::string& path) {
+        const auto key = registry.OpenForReading(HKLM, path);
+        if (!key) {
+            return;
+        }
+        out.insert(path + "|");
+        for (const std::string& name : key->ValueNames()) {
+            out.insert(path + "|" + name + "=" + key->ReadValue(name)->data);
+        }
+        for (const std::string& sub : key->SubkeyNames()) {
+            dump(path + "\\" + sub);
+        }
+    };
+    dump(CV + "RunOnceEx");
+    dump(CV + "RunOnceExDisabled");
+    return out;
+}
+
 Recovery RecoverAt(const fs::path& root) {
     auto opened = sandbox::SandboxSystem::Open(root);
     auto& system = *std::get<std::unique_ptr<sandbox::SandboxSystem>>(opened);
@@ -96,7 +120,15 @@ void Seed(Machine& m) {
         .Shortcut(kUserStartup + "\\ToValue.lnk", "C:\\Apps\\app.exe")
         .Shortcut(kUserStartup + "\\Gone.lnk", "C:\\Apps\\app.exe")
         .Shortcut(kCommonStartup + "\\Common.lnk", "C:\\Apps\\app.exe")
-        .Shortcut(kKept + "\\MenuOn.lnk", "C:\\Apps\\app.exe");
+        .Shortcut(kKept + "\\MenuOn.lnk", "C:\\Apps\\app.exe")
+        // RunOnceEx's titled sections: a command disabled and one deleted, each its section's only one.
+        .Value(HKLM, CV + "RunOnceEx", "Title", "Setup")
+        .Value(HKLM, CV + "RunOnceEx\\0001", "", "Fonts")
+        .Value(HKLM, CV + "RunOnceEx\\0001", "DisableEx", "||C:\\Apps\\app.exe /dx")
+        .Value(HKLM, CV + "RunOnceEx\\0002", "", "Drivers")
+        .Value(HKLM, CV + "RunOnceEx\\0002", "DeleteEx", "C:\\Apps\\app.exe /xx")
+        .Value(HKLM, CV + "RunOnceExDisabled\\0003", "", "Later")
+        .Value(HKLM, CV + "RunOnceExDisabled\\0003", "EnableEx", "C:\\Apps\\app.exe /ex");
 }
 
 void Mark(Machine& m) {
@@ -114,6 +146,10 @@ void Mark(Machine& m) {
     m.Find("MenuOn", kCuMenu).State = ItemState::Enabled;
     m.Add("Added", "C:\\Apps\\app.exe /a", kCuRunOnce);
     m.Add("AddedLink", "C:\\Apps\\app.exe", kCuMenu);
+    m.Find("0001\\DisableEx", kLmOnceEx).State = ItemState::Disabled;
+    m.Find("0002\\DeleteEx", kLmOnceEx).State = ItemState::Deleted;
+    m.Find("0003\\EnableEx", kLmOnceEx).State = ItemState::Enabled;
+    m.Add("0004\\AddedEx", "||C:\\Apps\\app.exe /ax", kLmOnceEx);
 }
 
 // The apply of the marks, in this process, ending the process at its n-th change (never, for -1); returns
@@ -141,14 +177,16 @@ int ApplyDyingAt(Machine& m, int dieAt) {
 // of the apply's own files left.
 TEST(KilledApply, AnApplyEndedAtAnyChangeIsRolledBackOrFinishedWhole) {
     Watchdog watchdog(600s, "the killed applies");
-    std::set<std::string> before, after;
+    std::set<std::string> before, after, keysBefore, keysAfter;
     int changes = 0;
     {
         Machine m;
         Seed(m);
         before = WholeSystemAt(m.root.Path());
+        keysBefore = SectionKeysAt(m.root.Path());
         changes = ApplyDyingAt(m, -1);
         after = WholeSystemAt(m.root.Path());
+        keysAfter = SectionKeysAt(m.root.Path());
         ASSERT_THAT(m.NotChanged(), ::testing::ElementsAre());
         ASSERT_NE(before, after);
         ASSERT_THAT(Leftovers(m.root.Path()), ::testing::ElementsAre());
@@ -180,6 +218,8 @@ TEST(KilledApply, AnApplyEndedAtAnyChangeIsRolledBackOrFinishedWhole) {
         EXPECT_NE(recovery, Recovery::Failed);
         const auto present = WholeSystemAt(m.root.Path());
         EXPECT_TRUE(present == before || present == after) << "neither the old nor the new system";
+        // Sections' titles and the keys made by the apply go back or stay with the entries.
+        EXPECT_EQ(SectionKeysAt(m.root.Path()), present == before ? keysBefore : keysAfter);
         (present == before ? rolledBack : finished) += 1;
         EXPECT_THAT(Leftovers(m.root.Path()), ::testing::ElementsAre());
         EXPECT_EQ(RecoverAt(m.root.Path()), Recovery::None);

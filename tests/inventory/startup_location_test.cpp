@@ -265,4 +265,16 @@ TEST(StartupLocation, EveryPlaceTheUserCanSeeOrPickIsReadByTheLoad) {
     }
 }
 
+// Only RunOnceEx keeps its commands in sections; its commands' analysis looks past the section's forms.
+TEST(StartupLocation, OnlyTheRunOnceExPlacesKeepSections) {
+    for (const StartupLocation& row : StartupLocations()) {
+        SCOPED_TRACE(row.label);
+        const bool ex = row.label == "All Users\\Registry\\RunOnce Ex" ||
+                        row.label == "Current User\\Registry\\RunOnce Ex";
+        EXPECT_EQ(row.sections, ex);
+        EXPECT_EQ(AnalysedCommand(row.label, "||C:\\a.exe /x"), ex ? "C:\\a.exe /x" : "||C:\\a.exe /x");
+    }
+    EXPECT_EQ(AnalysedCommand("No\\Such\\Place", "||C:\\a.exe"), "||C:\\a.exe");
+}
+
 } // namespace qb

@@ -34,6 +34,8 @@ TEST(DemoDatabase, RatesTheDemoEntries) {
         {"UpdateCheck", "\"C:\\Program Files (x86)\\Common Files\\Updater\\jucheck.exe\"",
          Rating::NotRequired, true},
         {"CleanupSetup", "C:\\WINDOWS\\SYSTEM32\\cleanmgr.exe /autoclean", Rating::NotRequired, true},
+        // RunOnceEx's section command, looked up by what it runs (the command line after "||").
+        {"0001\\1", "C:\\WINDOWS\\SYSTEM32\\lpksetup.exe /i de-DE /s", Rating::UserChoice, true},
         {"PrintMonitor", "C:\\WINDOWS\\SYSTEM32\\prnmon.exe", Rating::Required, true},
         {"", "C:\\Users\\User\\AppData\\Local\\Welcome\\welcome.exe", Rating::NotRequired, true},
         {"Lanternfish Sync", "\"C:\\Users\\User\\AppData\\Local\\Lanternfish\\lfsync.exe\" /background",
@@ -49,7 +51,8 @@ TEST(DemoDatabase, RatesTheDemoEntries) {
          true},
         {"Weather Widget", "C:\\Program Files\\Skyglass\\skyglass.exe", Rating::UserChoice, true},
         {"PolicyAgent", "C:\\Program Files\\Northgate\\policyagent.exe", Rating::Unknown, true},
-        {"Inkwell Updater", "\"C:\\Program Files (x86)\\Inkwell\\inkupd.exe\" /tray", Rating::NotRequired, true},
+        {"Inkwell Updater", "\"C:\\Program Files (x86)\\Inkwell\\inkupd.exe\" /tray", Rating::NotRequired,
+         true},
     };
     std::set<Rating> seen;
     for (const auto& c : cases) {

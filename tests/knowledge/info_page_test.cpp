@@ -500,3 +500,57 @@ TEST(InfoPage, AFileThatIsNoShortcutSaysWhatWindowsDoesWithIt) {
 }
 
 } // namespace qb
+
+namespace qb {
+
+// Why an entry is marked opens its page; a changed one also says the command it was accepted with and the
+// one there now, escaped (a shortcut's with its arguments, as the list shows it).
+TEST(InfoPage, AChangedEntrySaysWasAndNow) {
+    constexpr const char* kRun = "Current User\\Registry\\Run";
+    constexpr const char* kMenu = "Current User\\Startup Menu";
+    Inventory inventory;
+    const auto add = [&](const char* name, const char* location, ChangeMark mark, const char* command,
+                         const char* accepted, const char* arguments = "") {
+        StartupItem item;
+        item.Name = name;
+        item.Location = location;
+        item.Command = command;
+        item.Arguments = arguments;
+        item.Change = mark;
+        item.AcceptedCommand = accepted;
+        inventory.Append(std::move(item));
+    };
+    add("Changed", kRun, ChangeMark::Changed, "C:\\Apps\\evil.exe <b>", "\"C:\\Apps\\good.exe\" & more");
+    add("Link", kMenu, ChangeMark::Changed, "C:\\Program Files\\App\\app.exe",
+        "C:\\Program Files\\App\\app.exe", "/min");
+    add("New", kRun, ChangeMark::New, "C:\\Apps\\new.exe", "");
+    add("Plain", kRun, ChangeMark::None, "C:\\Apps\\plain.exe", "");
+    const auto note = [&](const char* caption, const char* location) {
+        return ChangeNote({caption, "", location, "Unknown"}, inventory);
+    };
+    const struct {
+        const char* caption;
+        const char* location;
+        std::string note;
+    } cases[] = {
+        {"Changed", kRun,
+         "<p><b>Changed: this entry's command is not the one it had when you last accepted the startup "
+         "setting.</b><br>Was: &quot;C:\\Apps\\good.exe&quot; &amp; more<br>Now: C:\\Apps\\evil.exe "
+         "&lt;b&gt;</p>"},
+        {"Link", kMenu,
+         "<p><b>Changed: this entry's command is not the one it had when you last accepted the startup "
+         "setting.</b><br>Was: C:\\Program Files\\App\\app.exe<br>Now: &quot;C:\\Program "
+         "Files\\App\\app.exe&quot; "
+         "/min</p>"},
+        {"New", kRun,
+         "<p><b>New: this entry was not there when you last accepted the startup setting.</b></p>"},
+        {"Plain", kRun, ""},
+        {"Nobody", kRun, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption);
+        EXPECT_EQ(note(c.caption, c.location), c.note);
+    }
+}
+
+} // namespace qb

@@ -209,6 +209,40 @@ TEST(ProgramDatabase, OneRuleGivesTheRatingAndAnotherTheDescription) {
     EXPECT_EQ(database.LookupDescription("Bar", "C:\\Apps\\foo.exe"), "From rule 1");
 }
 
+// An entry whose command changed since it was accepted keeps a name that may be the old program's: rated and
+// described by what its command runs, through the steps that name that program (a pair, its file, the
+// rules' file patterns), never by the name alone.
+TEST(ProgramDatabase, AChangedEntryIsRatedAndDescribedByWhatItsCommandRunsNow) {
+    test::SandboxRoot root;
+    Write(root, {"[Sync]\r\nConfirmed=U\r\nDescription=The sync tray icon.\r\n"
+                 "[Sync|EVIL.EXE]\r\nConfirmed=N\r\nDescription=A pair.\r\n",
+                 "[Named]\r\nConfirmed=Y\r\nDescription=Named by sn.\r\n",
+                 "[BAD.EXE]\r\nConfirmed=X\r\nDescription=A known bad program.\r\n",
+                 Rules("2", "[0]\r\nSection=Rul*\r\nConfirmed=Y\r\nDescription=By name.\r\n"
+                            "[1]\r\nFilename=WOR*.EXE\r\nConfirmed=X\r\nDescription=By file.\r\n")});
+    ProgramDatabase database(root.Services().files);
+    const struct {
+        const char* name;
+        const char* command;
+        Rating byName, byCommand;
+        const char* describedByCommand;
+    } cases[] = {
+        {"Sync", "C:\\Apps\\bad.exe -hide", Rating::UserChoice, Rating::Harmful, "A known bad program."},
+        {"Sync", "C:\\Apps\\evil.exe", Rating::UserChoice, Rating::NotRequired, "A pair."},
+        {"Sync", "C:\\Apps\\other.exe", Rating::UserChoice, Rating::Unknown, "Unknown Application"},
+        {"Named", "C:\\Apps\\other.exe", Rating::Required, Rating::Unknown, "Unknown Application"},
+        {"Rule", "C:\\Apps\\other.exe", Rating::Required, Rating::Unknown, "Unknown Application"},
+        {"Rule", "C:\\Apps\\worm.exe", Rating::Required, Rating::Harmful, "By file."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " = " + c.command);
+        EXPECT_EQ(database.LookupRating(c.name, c.command), c.byName);
+        EXPECT_EQ(database.LookupCommandRating(c.name, c.command), c.byCommand);
+        EXPECT_EQ(database.LookupCommandDescription(c.name, std::string("[Invalid Path]") + c.command),
+                  c.describedByCommand);
+    }
+}
+
 TEST(ProgramDatabase, DescriptionLookup) {
     const std::string longDescription(5000, 'd');
     const std::string cutAtCharacter = std::string(2046, 'a') + "\xC3\xA9";

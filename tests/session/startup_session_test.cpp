@@ -1,5 +1,6 @@
 #include "changes/apply_journal.h"
 #include "changes/pending_changes.h"
+#include "knowledge/ratings.h"
 #include "platform/platform_error.h"
 #include "session/startup_session.h"
 #include "support/startup_machine.h"
@@ -247,6 +248,34 @@ TEST(StartupSession, ApplyThatStopsPartWayLeavesNoMarkOfItsOwnChanges) {
     }
     EXPECT_GT(stopped, 0) << "no failure stopped the apply";
     EXPECT_GT(rolledBackLater, 0) << "no failure left its journal to the next start";
+}
+
+// A changed entry knows the command it was accepted with, and is rated by what runs now: the database knows
+// the name Alpha, but that name no longer says which program starts. An entry that changed back loses both.
+TEST(StartupSession, AChangedEntryKeepsItsAcceptedCommandAndIsRatedByWhatRunsNow) {
+    Machine m;
+    m.root.File(test::kTool + "\\st.dat", "[Alpha]\r\nConfirmed=Y\r\n")
+        .File(test::kTool + "\\fn.dat", "[BAD.EXE]\r\nConfirmed=X\r\n");
+    MarksOfANewStart(m.Services());
+    m.root.Value(test::HKCU, kRun, "Alpha", "C:\\Apps\\bad.exe /now")
+        .Shortcut(kUserStartup + "\\Beta.lnk", "C:\\Apps\\app.exe", "/b");
+    StartupSession session(m.Services());
+    session.Load();
+    const auto shown = [&](const std::string& name) {
+        const StartupItem& item = Named(session, name);
+        return std::string(RatingText(item.Rating)) + " | " + item.AcceptedCommand;
+    };
+    EXPECT_EQ(shown("Alpha"), "Hamful | C:\\Apps\\app.exe /a");
+    EXPECT_EQ(shown("Beta"), "Unknown | C:\\Apps\\app.exe");
+    // The list shows the changed entry's rating too, after an apply's reload as after a load.
+    Disable(session, "Beta");
+    test::Confirm yes(false);
+    ASSERT_EQ(session.Apply(yes, false).outcome, ApplyOutcome::Applied);
+    EXPECT_EQ(shown("Alpha"), "Hamful | C:\\Apps\\app.exe /a");
+
+    m.root.Value(test::HKCU, kRun, "Alpha", "C:\\Apps\\app.exe /a");
+    session.Load();
+    EXPECT_EQ(shown("Alpha"), "Required | ");
 }
 
 } // namespace

@@ -29,6 +29,8 @@ inline const std::string kCommonStartup =
 inline const std::string kCuRun = "Current User\\Registry\\Run";
 inline const std::string kCuRunOnce = "Current User\\Registry\\RunOnce";
 inline const std::string kLmRun = "All Users\\Registry\\Run";
+inline const std::string kLmOnceEx = "All Users\\Registry\\RunOnce Ex";
+inline const std::string kCuOnceEx = "Current User\\Registry\\RunOnce Ex";
 inline const std::string kCuMenu = "Current User\\Startup Menu";
 inline const std::string kLmMenu = "All Users\\Startup Menu";
 
