@@ -183,7 +183,7 @@ TEST(ChangeNotice, AChangedEntrysPageSaysWasAndNowAndDescribesWhatRunsNow) {
         "Now: C:\\Users\\User\\AppData\\Roaming\\svch0st.exe -hide\n"
         "Borrows the name of the system's service host to look harmless. The real service host never starts "
         "from a startup entry: remove this entry and scan the computer for malware. \n"
-        "Command file: C:\\USERS\\USER\\APPDATA\\ROAMING\\SVCH0ST.EXE -HIDE \n"
+        "Command file: C:\\Users\\User\\AppData\\Roaming\\svch0st.exe \n"
         "Search the web for this program (Lanternfish Sync) ");
 }
 
