@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -219,6 +220,16 @@ QWidget* TMainForm::BuildLeftPanel() {
     treeViewMain_->viewport()->installEventFilter(this);
     // Moving through the tree with the keyboard filters as a click does.
     connect(treeViewMain_, &QTreeWidget::currentItemChanged, this, [this] { TreeSelectionMoved(); });
+    // On a screen too short for the whole tree it scrolls: its scroll bar takes room beside the labels, not
+    // from them.
+    connect(treeViewMain_->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int min, int max) {
+        const int labels = static_cast<const QAbstractItemView*>(treeViewMain_)->sizeHintForColumn(0) +
+                           2 * treeViewMain_->frameWidth();
+        const int tree = labels + (max > min ? treeViewMain_->verticalScrollBar()->sizeHint().width() : 0);
+        treeViewMain_->setMinimumWidth(tree);
+        const QMargins margins = leftPanel_->layout()->contentsMargins();
+        leftPanel_->setMinimumWidth(std::max(150, tree + margins.left() + margins.right()));
+    });
     // All Programs has no fold button, and folded it would hide every place: Left or a double click leaves
     // it open.
     connect(treeViewMain_, &QTreeWidget::itemCollapsed, this, [](QTreeWidgetItem* item) {
