@@ -1,6 +1,7 @@
 #include "app/auxiliary_commands.h"
 
 #include "inventory/command_line.h"
+#include "inventory/startup_location.h"
 #include "knowledge/info_page.h"
 #include "platform/text.h"
 
@@ -16,7 +17,8 @@ void Tell(PlatformServices& services, std::string_view text) {
 
 // The row's program file, upper-cased, or "" when its target was not found.
 std::string Target(const ListRow& row, PlatformServices& services) {
-    return UpperCase(TargetPath(row.commandCell, services.system, services.files));
+    return UpperCase(
+        TargetPath(AnalysedCommand(row.location, row.commandCell), services.system, services.files));
 }
 
 // ShellExecute succeeds above 32. Below, nothing opened it (no file manager, browser or mail program, or a

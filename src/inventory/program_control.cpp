@@ -2,6 +2,7 @@
 
 #include "inventory/command_line.h"
 #include "inventory/process_scan.h"
+#include "inventory/startup_location.h"
 
 namespace qb {
 
@@ -58,14 +59,23 @@ ProgramControlResult StartProgram(const SelectedRow* row, Inventory& inventory, 
         Tell(services, kSelectItem);
         return ProgramControlResult::NothingDone;
     }
-    if (TargetPath(row->commandCell, services.system, services.files).empty()) {
+    // A RunOnceEx section's command runs what follows its "||"; the function of a DLL ("Dll|Function|...")
+    // is called in Windows' own process and cannot be started from here.
+    const std::string_view analysed = AnalysedCommand(row->location, row->commandCell);
+    if (TargetPath(analysed, services.system, services.files).empty()) {
         Tell(services, "Cannot start a program with an invalid path.");
         return ProgramControlResult::NothingDone;
     }
+    const std::string_view cell = row->commandCell;
+    if (analysed != cell && !cell.starts_with("||")) {
+        Tell(services, StartFailureMessage(5));
+        return ProgramControlResult::NothingDone;
+    }
+    const std::string_view command = analysed;
     // WinExec takes a command line as it is; the references a run key may hold are expanded here, as
     // Windows expands them at logon.
     const int result =
-        services.shell.RunCommand(services.system.ExpandEnvironmentStrings(row->commandCell), kShowNormal);
+        services.shell.RunCommand(services.system.ExpandEnvironmentStrings(command), kShowNormal);
     if (result > 31) {
         ScanProcesses(inventory.Items, services.processes, services.system, services.files);
         return ProgramControlResult::Refresh;

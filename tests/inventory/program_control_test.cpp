@@ -102,6 +102,43 @@ TEST(ProgramControl, ACommandStartsWithItsReferencesExpanded) {
     StopProgram(&row, f.inventory, services, nullptr);
 }
 
+// A RunOnceEx section's command starts as Windows' processing would run it: after "||", or as it stands; the
+// function of a DLL is Windows' own to call. The file cannot run here, so each start ends in its message.
+TEST(ProgramControl, ASectionsCommandStartsAsRunOnceExRunsIt) {
+    const struct {
+        const char* command;
+        std::vector<std::string> run;
+        const char* message;
+    } cases[] = {
+        {"||C:\\Apps\\qbsection.exe /s", {"C:\\Apps\\qbsection.exe /s"}, "The .exe file is invalid."},
+        {"C:\\Apps\\qbsection.exe /plain", {"C:\\Apps\\qbsection.exe /plain"}, "The .exe file is invalid."},
+        {"C:\\Apps\\qbsection.dll|Setup|x", {}, "Cannot start the program."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        Fixture f;
+        f.root.File("C:\\Apps\\qbsection.exe", "MZ").File("C:\\Apps\\qbsection.dll", "MZ");
+        std::filesystem::permissions(f.root.Host("C:\\Apps\\qbsection.exe"),
+                                     std::filesystem::perms::owner_read);
+        FaultPlan plan;
+        FaultyShell shell(f.root.Services().shell, plan);
+        PlatformServices services = f.Services();
+        PlatformServices watched{services.registry,  services.profiles, services.files,   shell,
+                                 services.processes, services.system,   services.dialogs, services.browser,
+                                 services.clock};
+        const SelectedRow row{"0001\\Setup", c.command, "All Users\\Registry\\RunOnce Ex"};
+        EXPECT_EQ(StartProgram(&row, f.inventory, watched), ProgramControlResult::NothingDone);
+        std::vector<std::string> run;
+        for (const auto& op : plan.Log()) {
+            if (op.name == "shell.run") {
+                run.push_back(op.subject);
+            }
+        }
+        EXPECT_EQ(run, c.run);
+        EXPECT_EQ(f.Messages(), std::vector<std::string>{c.message});
+    }
+}
+
 TEST(ProgramControl, EachStartFailureHasItsMessage) {
     const struct {
         int result;
