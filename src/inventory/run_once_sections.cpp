@@ -10,16 +10,6 @@ namespace {
 
 constexpr std::string_view kDepend = "Depend";
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 } // namespace
 
 std::optional<SectionValueName> SplitSectionEntryName(std::string_view name) {
@@ -49,14 +39,14 @@ void SortAsRun(std::vector<std::string>& names) {
 
 std::string_view SectionCommandTarget(std::string_view command) {
     if (command.starts_with("||")) {
-        return Trimmed(command.substr(2));
+        return TrimBlanks(command.substr(2));
     }
     // A DLL's path holds no '|', which Windows forbids in file names; a command line may, as an argument.
     const auto pipe = command.find('|');
     if (pipe == std::string_view::npos || command.find('|', pipe + 1) == std::string_view::npos) {
         return command;
     }
-    std::string_view dll = Trimmed(command.substr(0, pipe));
+    std::string_view dll = TrimBlanks(command.substr(0, pipe));
     if (dll.size() >= 2 && dll.front() == '"' && dll.back() == '"') {
         dll = dll.substr(1, dll.size() - 2);
     }

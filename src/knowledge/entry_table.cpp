@@ -8,16 +8,6 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 } // namespace
 
 EntryTable EntryTable::Parse(std::string_view content) {
@@ -37,13 +27,13 @@ EntryTable EntryTable::Parse(std::string_view content) {
             content.remove_prefix(end + (crlf ? 2 : 1));
         }
 
-        line = Trim(line);
+        line = TrimBlanks(line);
         if (line.empty() || line.front() == ';') {
             continue;
         }
         if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
             const auto [it, inserted] =
-                table.sections_.try_emplace(UpperCase(Trim(line.substr(1, line.size() - 2))));
+                table.sections_.try_emplace(UpperCase(TrimBlanks(line.substr(1, line.size() - 2))));
             current = inserted ? &it->second : nullptr;
             continue;
         }
@@ -51,7 +41,7 @@ EntryTable EntryTable::Parse(std::string_view content) {
         if (current == nullptr || equals == std::string_view::npos) {
             continue;
         }
-        current->try_emplace(UpperCase(Trim(line.substr(0, equals))), Trim(line.substr(equals + 1)));
+        current->try_emplace(UpperCase(TrimBlanks(line.substr(0, equals))), TrimBlanks(line.substr(equals + 1)));
     }
     return table;
 }

@@ -13,20 +13,6 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kLineEnd = "\r\n";
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // GetPrivateProfileString drops one pair of equal quotes that encloses the whole (trimmed) value; a lone
 // quote character is a value of its own.
 std::string_view Unquote(std::string_view value) {
@@ -53,7 +39,7 @@ Line ClassifyLine(std::string_view content, std::size_t start, std::size_t end, 
     line.start = start;
     line.end = end;
     line.next = next;
-    const std::string_view text = Trim(content.substr(start, end - start));
+    const std::string_view text = TrimBlanks(content.substr(start, end - start));
     if (text.empty()) {
         line.kind = LineKind::Blank;
         return line;
@@ -62,7 +48,7 @@ Line ClassifyLine(std::string_view content, std::size_t start, std::size_t end, 
         const std::size_t close = text.rfind(']');
         if (close != std::string_view::npos) {
             line.kind = LineKind::Header;
-            line.name = Trim(text.substr(1, close - 1));
+            line.name = TrimBlanks(text.substr(1, close - 1));
             return line;
         }
     }
@@ -71,8 +57,8 @@ Line ClassifyLine(std::string_view content, std::size_t start, std::size_t end, 
         return line;
     }
     line.kind = LineKind::Key;
-    line.name = Trim(text.substr(0, equals));
-    line.value = Trim(text.substr(equals + 1));
+    line.name = TrimBlanks(text.substr(0, equals));
+    line.value = TrimBlanks(text.substr(equals + 1));
     return line;
 }
 
@@ -191,7 +177,7 @@ ProfileDocument ProfileDocument::Parse(std::string_view content) {
 }
 
 const ProfileDocument::Section* ProfileDocument::FindSection(std::string_view section) const {
-    const auto it = sectionIndex_.find(UpperCase(Trim(section)));
+    const auto it = sectionIndex_.find(UpperCase(TrimBlanks(section)));
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
@@ -200,7 +186,7 @@ std::optional<std::string> ProfileDocument::Find(std::string_view section, std::
     if (found == nullptr) {
         return std::nullopt;
     }
-    const auto it = found->keyIndex.find(UpperCase(Trim(key)));
+    const auto it = found->keyIndex.find(UpperCase(TrimBlanks(key)));
     if (it == found->keyIndex.end()) {
         return std::nullopt;
     }
@@ -235,11 +221,11 @@ std::optional<std::string> ProfileLookup(std::string_view content, std::string_v
                                          std::string_view key) {
     const std::vector<Line> lines = ScanLines(content);
     const std::vector<Span> spans = SplitSections(lines);
-    const auto span = ResolveSection(spans, Trim(section));
+    const auto span = ResolveSection(spans, TrimBlanks(section));
     if (!span) {
         return std::nullopt;
     }
-    const auto line = FindKeyLine(lines, spans[*span], Trim(key));
+    const auto line = FindKeyLine(lines, spans[*span], TrimBlanks(key));
     if (!line) {
         return std::nullopt;
     }
@@ -247,7 +233,7 @@ std::optional<std::string> ProfileLookup(std::string_view content, std::string_v
 }
 
 std::string ProfileQuoted(std::string_view value) {
-    if (Unquote(Trim(value)) == value) {
+    if (Unquote(TrimBlanks(value)) == value) {
         return std::string(value);
     }
     return "\"" + std::string(value) + "\"";
@@ -255,8 +241,8 @@ std::string ProfileQuoted(std::string_view value) {
 
 std::string ProfileUpdate(std::string_view content, std::string_view section, std::string_view key,
                           std::string_view value) {
-    const std::string_view sectionName = Trim(section);
-    const std::string_view keyName = Trim(key);
+    const std::string_view sectionName = TrimBlanks(section);
+    const std::string_view keyName = TrimBlanks(key);
     const std::vector<Line> lines = ScanLines(content);
     const std::vector<Span> spans = SplitSections(lines);
 
@@ -301,8 +287,8 @@ std::string ProfileUpdate(std::string_view content, std::string_view section, st
 
 std::string ProfileUpdateAll(std::string_view content, const std::vector<ProfileEntry>& entries) {
     const auto plain = [](const ProfileEntry& entry) {
-        const std::string_view key = Trim(entry.key);
-        return !Trim(entry.section).empty() && !key.empty() && key.find('=') == std::string_view::npos &&
+        const std::string_view key = TrimBlanks(entry.key);
+        return !TrimBlanks(entry.section).empty() && !key.empty() && key.find('=') == std::string_view::npos &&
                key.front() != '[';
     };
     if (!std::all_of(entries.begin(), entries.end(), plain)) {
@@ -340,8 +326,8 @@ std::string ProfileUpdateAll(std::string_view content, const std::vector<Profile
     std::unordered_map<std::size_t, std::string> replaced; // key line -> its new value
 
     for (const auto& entry : entries) {
-        const std::string_view sectionName = Trim(entry.section);
-        const std::string_view keyName = Trim(entry.key);
+        const std::string_view sectionName = TrimBlanks(entry.section);
+        const std::string_view keyName = TrimBlanks(entry.key);
         const std::string upperKey = UpperCase(keyName);
         Target* target = nullptr;
         const std::string upperSection = UpperCase(sectionName);
@@ -428,8 +414,8 @@ std::string ProfileBuild(const std::vector<ProfileEntry>& entries) {
     std::vector<Section> sections;
     std::unordered_map<std::string, std::size_t> sectionIndex;
     for (const auto& entry : entries) {
-        const std::string_view sectionName = Trim(entry.section);
-        const std::string_view trimmedKey = Trim(entry.key);
+        const std::string_view sectionName = TrimBlanks(entry.section);
+        const std::string_view trimmedKey = TrimBlanks(entry.key);
         if (sectionName.empty() || trimmedKey.empty() || trimmedKey.find('=') != std::string_view::npos) {
             // Keys outside any named section, and keys that do not read back as themselves, follow rules of
             // their own: let the one-at-a-time writer decide.
@@ -444,7 +430,7 @@ std::string ProfileBuild(const std::vector<ProfileEntry>& entries) {
             sections.push_back({std::string(sectionName), {}, {}});
         }
         Section& section = sections[slot->second];
-        const std::string_view keyName = Trim(entry.key);
+        const std::string_view keyName = TrimBlanks(entry.key);
         auto [keySlot, keyAdded] = section.keyIndex.try_emplace(UpperCase(keyName), section.keys.size());
         if (keyAdded) {
             section.keys.push_back({std::string(keyName), entry.value});

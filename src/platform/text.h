@@ -23,6 +23,8 @@ std::string AsciiUpperCase(std::string_view text);
 
 // Comparison as Windows compares registry, file and profile names.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+// The text without the blanks and tabs at either end.
+std::string_view TrimBlanks(std::string_view text);
 bool LessIgnoreCase(std::string_view a, std::string_view b);
 
 struct LessIgnoreCaseOrder {

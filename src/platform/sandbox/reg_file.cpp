@@ -42,16 +42,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 std::size_t SkipBlanks(std::string_view text, std::size_t pos) {
     while (pos < text.size() && IsBlank(text[pos])) {
         ++pos;
