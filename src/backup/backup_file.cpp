@@ -66,6 +66,11 @@ std::string WriteBackup(std::string_view path, const Inventory& inventory, Platf
 LoadBackupResult LoadBackup(std::string_view path, Inventory& inventory, PlatformServices services,
                             RatingSource& ratings, IconSink& icons) {
     LoadBackupResult result;
+    // A file that is not there is not one of the wrong format: the user is to look for it, not to repair it.
+    if (!services.files.FileExists(path)) {
+        services.dialogs.ShowMessage(kBackupMissing, MessageKind::Information, MessageButtons::Ok);
+        return result;
+    }
     const auto saved = ReadBackupEntries(path, services.profiles);
     if (!saved) {
         services.dialogs.ShowMessage(kBackupFormatError, MessageKind::Information, MessageButtons::Ok);

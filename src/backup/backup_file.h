@@ -13,6 +13,7 @@
 namespace qb {
 
 inline constexpr std::string_view kBackupFormatError = "The format of the backup file is not correct!";
+inline constexpr std::string_view kBackupMissing = "Backup file not exist.";
 
 // "yyyy-mm-dd hh:nn:ss", the backup's "Create Time" and the name of its index entry.
 std::string FormatCreateTime(const LocalTime& time);

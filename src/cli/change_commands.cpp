@@ -273,6 +273,12 @@ int RunAdd(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session || PlaceMissing(*session, options.location, err)) {
         return kExitFailed;
     }
+    // The window's editor says "Please enter a program name." for an empty command too, beside the box that
+    // is empty; a command line has no box to point at.
+    if (command.empty() && !name.empty()) {
+        err << "The command is missing: --command names the program to start.\n";
+        return kExitFailed;
+    }
     if (const auto problem = EditorInputProblem(session->Items(), name, command, options.location, -1)) {
         err << *problem << '\n';
         return kExitFailed;

@@ -84,6 +84,10 @@ int CompareCommand(const Options& options, std::ostream& out, std::ostream& err)
     if (!session) {
         return kExitFailed;
     }
+    if (!session->Services().files.FileExists(options.backupFile)) {
+        err << kBackupMissing << '\n';
+        return kExitFailed;
+    }
     const auto saved = ReadBackupEntries(options.backupFile, session->Services().profiles);
     if (!saved) {
         err << kBackupFormatError << '\n';

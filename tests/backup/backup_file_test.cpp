@@ -154,6 +154,7 @@ TEST(BackupFile, AFileWithoutACountChangesNothing) {
     Machine m;
     m.Load();
     EXPECT_FALSE(LoadBackup("C:\\missing.qbk", m.inventory, m.Services(), *m.database, m.icons).loaded);
+    EXPECT_THAT(m.Messages(), ElementsAre("Backup file not exist.")); // not a file of the wrong format
 }
 
 TEST(BackupFile, AHugeCountCostsNoMoreThanTheSectionsPresent) {

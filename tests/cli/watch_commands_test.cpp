@@ -231,6 +231,10 @@ TEST(CompareCommand, AFileThatIsNoBackupIsAFailureNotADifference) {
     EXPECT_EQ(result.status, kExitFailed);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "The format of the backup file is not correct!\n");
+    // A file that is not there says so.
+    const Result missing = machine.Run({"compare", "C:\\gone.qbk"});
+    EXPECT_EQ(missing.status, kExitFailed);
+    EXPECT_EQ(missing.err, "Backup file not exist.\n");
 }
 
 } // namespace
