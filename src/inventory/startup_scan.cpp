@@ -72,8 +72,6 @@ std::string ShortcutEntryName(std::string_view fileName) {
     std::string name(fileName);
     if (const auto at = name.find(".lnk"); at != std::string::npos) {
         name.erase(at, 4);
-    } else if (IsShortcutFileName(name)) {
-        name.resize(name.size() - 4); // "Tool.LNK": Explorer hides the ending whatever its letter case
     }
     return name;
 }

@@ -277,7 +277,7 @@ TEST(StartupScan, EveryFileOfAStartupFolderIsAnEntryNamedAsExplorerShowsIt) {
         {"Site", "https://example.com/start", FolderFile::Other, true},
         {"Tool", "C:\\Apps\\tool.exe", FolderFile::Shortcut, true},
         {"updater.exe", at + "updater.exe", FolderFile::Other, true},
-        {"Upper", "C:\\Apps\\gone.exe", FolderFile::Shortcut, false},
+        {"Upper.LNK", "C:\\Apps\\gone.exe", FolderFile::Shortcut, false},
     };
     std::vector<std::string> want;
     std::vector<std::string> got;
