@@ -15,6 +15,11 @@ namespace {
 struct Fixture {
     Fixture() { root.System().SetDialogs(dialogs); }
     PlatformServices Services() { return root.Services(); }
+    // The machine's services with the shell the test watches.
+    PlatformServices WithShell(Shell& shell) {
+        const PlatformServices s = Services();
+        return {s.registry, s.profiles, s.files, shell, s.processes, s.system, s.dialogs, s.browser, s.clock};
+    }
     StartupItem& Record(const std::string& name, const std::string& command) {
         StartupItem& item = inventory.Append({});
         item.Name = name;
@@ -34,6 +39,17 @@ struct Fixture {
     Inventory inventory;
     const test::FolderProcessGuard started{root.Path()}; // declared after the root: it goes first
 };
+
+// What the shell was asked to run, in order.
+std::vector<std::string> CommandsRun(const FaultPlan& plan) {
+    std::vector<std::string> run;
+    for (const auto& op : plan.Log()) {
+        if (op.name == "shell.run") {
+            run.push_back(op.subject);
+        }
+    }
+    return run;
+}
 
 // A process that ignores close requests and cannot be ended.
 class StubbornProcess : public RunningProcess {
@@ -59,10 +75,7 @@ TEST(ProgramControl, NothingStartsWithoutARowOrWithAnInvalidPath) {
     Fixture f;
     FaultPlan plan;
     FaultyShell shell(f.root.Services().shell, plan);
-    PlatformServices services = f.Services();
-    PlatformServices watched{services.registry,  services.profiles, services.files,   shell,
-                             services.processes, services.system,   services.dialogs, services.browser,
-                             services.clock};
+    const PlatformServices watched = f.WithShell(shell);
     EXPECT_EQ(StartProgram(nullptr, f.inventory, watched), ProgramControlResult::NothingDone);
     const SelectedRow invalid{"Gone", "[Invalid Path]C:\\Gone\\app.exe", "Current User\\Registry\\Run"};
     EXPECT_EQ(StartProgram(&invalid, f.inventory, watched), ProgramControlResult::NothingDone);
@@ -78,28 +91,20 @@ TEST(ProgramControl, ACommandStartsWithItsReferencesExpanded) {
     MakeProgram(f.root, "C:\\Program Files\\Probe\\qbexpanded.exe");
     FaultPlan plan;
     FaultyShell shell(f.root.Services().shell, plan);
-    PlatformServices services = f.Services();
-    PlatformServices watched{services.registry,  services.profiles, services.files,   shell,
-                             services.processes, services.system,   services.dialogs, services.browser,
-                             services.clock};
+    const PlatformServices watched = f.WithShell(shell);
     StartupItem& record = f.Record("Probe", "%ProgramFiles%\\Probe\\qbexpanded.exe /tray");
     const SelectedRow row{"Probe", record.Command.str(), "Current User\\Registry\\Run"};
     ASSERT_EQ(StartProgram(&row, f.inventory, watched), ProgramControlResult::Refresh);
-    std::vector<std::string> run;
-    for (const auto& op : plan.Log()) {
-        if (op.name == "shell.run") {
-            run.push_back(op.subject);
-        }
-    }
+    const std::vector<std::string> run = CommandsRun(plan);
     EXPECT_EQ(run, std::vector<std::string>{"C:\\Program Files\\Probe\\qbexpanded.exe /tray"});
     EXPECT_TRUE(f.Messages().empty());
     for (int i = 0; i < 100 && record.MemoryKB == 0; ++i) { // then it is ended again
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ScanProcesses(f.inventory.Items, services.processes, services.system, services.files);
+        ScanProcesses(f.inventory.Items, watched.processes, watched.system, watched.files);
     }
     EXPECT_GT(record.MemoryKB, 0);
     f.dialogs.Answer(DialogResult::Yes);
-    StopProgram(&row, f.inventory, services, nullptr);
+    StopProgram(&row, f.inventory, watched, nullptr);
 }
 
 // A RunOnceEx section's command starts as Windows' processing would run it: after "||", or as it stands; the
@@ -122,18 +127,10 @@ TEST(ProgramControl, ASectionsCommandStartsAsRunOnceExRunsIt) {
                                      std::filesystem::perms::owner_read);
         FaultPlan plan;
         FaultyShell shell(f.root.Services().shell, plan);
-        PlatformServices services = f.Services();
-        PlatformServices watched{services.registry,  services.profiles, services.files,   shell,
-                                 services.processes, services.system,   services.dialogs, services.browser,
-                                 services.clock};
+        const PlatformServices watched = f.WithShell(shell);
         const SelectedRow row{"0001\\Setup", c.command, "All Users\\Registry\\RunOnce Ex"};
         EXPECT_EQ(StartProgram(&row, f.inventory, watched), ProgramControlResult::NothingDone);
-        std::vector<std::string> run;
-        for (const auto& op : plan.Log()) {
-            if (op.name == "shell.run") {
-                run.push_back(op.subject);
-            }
-        }
+        const std::vector<std::string> run = CommandsRun(plan);
         EXPECT_EQ(run, c.run);
         EXPECT_EQ(f.Messages(), std::vector<std::string>{c.message});
     }
