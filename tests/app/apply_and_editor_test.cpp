@@ -54,9 +54,7 @@ std::optional<RegistryValue> Value(test::SandboxRoot& root, const std::string& k
     return opened ? opened->ReadValue(name) : std::nullopt;
 }
 
-void PressIn(QWidget* dialog, const char* name) {
-    test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
-}
+using test::PressIn;
 
 QStringList Offered(TFormAdd* editor) {
     auto* combo = editor->findChild<QComboBox*>(QStringLiteral("ComboBoxLocation"));

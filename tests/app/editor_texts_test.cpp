@@ -57,9 +57,7 @@ void TypeInto(QLineEdit* box, const std::string& text) {
     QTest::keyClicks(box, QString::fromStdString(text));
 }
 
-void PressIn(QWidget* dialog, const char* name) {
-    test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
-}
+using test::PressIn;
 
 // Opens the editor on the row with Enter, as the user does.
 void EditWithEnter(test::MainWindow& w, const std::string& caption, std::function<void(TFormAdd*)> act) {

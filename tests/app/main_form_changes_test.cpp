@@ -205,9 +205,7 @@ TEST(MainFormChanges, ABackupLoadsAsPendingChanges) {
     test::MainWindow w(root.System(), {.clock = &clock});
     // Saved with New Backup; then another program removes "Bad" and the list is refreshed.
     TDlgBackup* dialog = w.form->BackupDialog();
-    const auto press = [dialog](const char* name) {
-        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
-    };
+    const auto press = [dialog](const char* name) { test::PressIn(dialog, name); };
     w.scripted.ChooseFile("C:\\saved.qbk");
     QTimer::singleShot(0, dialog, [&] {
         press("SnButtonNew");
@@ -252,9 +250,7 @@ TEST(BackupDialog, NewBackupRecordsTheSystemNotTheChangesNotApplied) {
     test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
     test::MainWindow w(root.System(), {.clock = &clock});
     TDlgBackup* dialog = w.form->BackupDialog();
-    const auto press = [dialog](const char* name) {
-        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
-    };
+    const auto press = [dialog](const char* name) { test::PressIn(dialog, name); };
     test::ClickCheckBox(w.List(), w.Row("Good"));
     test::ClickRow(w.List(), w.Row("Bad"));
     test::Press(w.Find<QPushButton>("ButtonDelete"));
@@ -290,9 +286,7 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
     TDlgBackup* dialog = w.form->BackupDialog();
     ASSERT_NE(dialog, nullptr);
     auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListViewBackup"));
-    const auto press = [&](const char* name) {
-        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
-    };
+    const auto press = [&](const char* name) { test::PressIn(dialog, name); };
     const auto times = [&] {
         std::vector<std::string> out;
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
@@ -389,9 +383,7 @@ TEST(BackupDialog, KeepsItsSizeWhileUsedListsTheNewestFirstAndSaysWhenThereAreNo
     test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
     test::MainWindow w(root.System(), {.clock = &clock});
     TDlgBackup* dialog = w.form->BackupDialog();
-    const auto press = [dialog](const char* name) {
-        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
-    };
+    const auto press = [dialog](const char* name) { test::PressIn(dialog, name); };
     const std::string longName = "C:\\Backups of the startup list\\before the new printer and the new "
                                  "scanner were installed on the office computer.qbk";
     root.Folder("C:\\Backups of the startup list");
@@ -426,9 +418,7 @@ TEST(BackupDialog, OpenFileRestoresABackupTheListDoesNotHold) {
     test::FixedClock clock{{2024, 3, 7, 18, 5, 9}};
     test::MainWindow w(root.System(), {.clock = &clock});
     TDlgBackup* dialog = w.form->BackupDialog();
-    const auto press = [dialog](const char* name) {
-        test::Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
-    };
+    const auto press = [dialog](const char* name) { test::PressIn(dialog, name); };
     // A backup made here and carried to another folder, whose entry in the list was then deleted.
     w.scripted.ChooseFile("C:\\saved.qbk");
     test::WhenShown(dialog, [&] { press("SnButtonNew"); });

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPersistentModelIndex>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -105,6 +106,10 @@ inline void Press(QAbstractButton* button) {
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isVisible()) << button->objectName().toStdString();
     QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+}
+// The push button of this object name in a dialog, pressed with the mouse.
+inline void PressIn(QWidget* dialog, const char* name) {
+    Press(dialog->findChild<QPushButton*>(QLatin1String(name)));
 }
 
 // A click on a column title.
