@@ -127,10 +127,6 @@ void TMainForm::UpdateChangeNotice() {
     changeNotice_->Update(CountChangeMarks(session_.Items()), changesOnly_);
 }
 
-const StartupItem* TMainForm::RecordOfRow(const ListRow& row) {
-    return row.item;
-}
-
 void TMainForm::UpdatePendingSigns() {
     // An entry added and deleted again never reaches the system: its row goes. The others show their state.
     for (int i = model_->rowCount() - 1; i >= 0; --i) {

@@ -144,8 +144,6 @@ private:
     void ApplyFilter();
     // The information pane shows the selected row as it is now, or the start page with no selection.
     void ShowCurrentPage();
-    // The record a row stands for, unless it was deleted since.
-    static const StartupItem* RecordOfRow(const ListRow& row);
     // The record of the first row with the same name, place and command as `row` (one of an earlier fill).
     const StartupItem* FindShownRecord(const ListRow& row) const;
     // The status bar, the title's " *" and the changed rows' marks.

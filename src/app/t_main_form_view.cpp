@@ -138,7 +138,7 @@ QString TMainForm::RowToolTip(const QPoint& viewportPos) const {
     if (const auto reason = ChangeMarkReason(row.change); !reason.empty()) {
         lines << QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
     }
-    if (const StartupItem* record = RecordOfRow(row); record != nullptr && IsPending(*record)) {
+    if (const StartupItem* record = row.item; record != nullptr && IsPending(*record)) {
         QStringList kinds;
         for (const ChangeKind kind : ChangeKinds(*record)) {
             const auto name = ChangeKindName(kind);
