@@ -341,7 +341,7 @@ int RunRestore(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session) {
         return kExitFailed;
     }
-    if (!session->startup->Restore(options.backupFile).loaded) {
+    if (!session->startup->Restore(session->BackupFile(options)).loaded) {
         return kExitFailed;
     }
     return ApplyMarks(*session, options, out);

@@ -65,6 +65,9 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
         return (options.locationFilter && item->Location != *options.locationFilter) ||
                (rating && item->Rating != *rating) || (options.changesOnly && item->Change == ChangeMark::None);
     });
+    if (format == ListFormat::Csv) {
+        KeepLineEnds(out);
+    }
     PrintList(out, items, format, IsWin9xFamily(session->Services().system));
     return kExitOk;
 }
@@ -79,9 +82,10 @@ int Backup(const Options& options, std::ostream& out, std::ostream& err) {
     if (!session) {
         return kExitFailed;
     }
-    const std::string time = session->startup->Backup(options.backupFile);
-    out << "Backed up " << session->Items().LoadedItems.size() << " entries to " << options.backupFile << " ("
-        << time << ").\n";
+    const std::string file = session->BackupFile(options);
+    const std::string time = session->startup->Backup(file);
+    out << "Backed up " << session->Items().LoadedItems.size() << " entries to " << file << " (" << time
+        << ").\n";
     return kExitOk;
 }
 
@@ -92,9 +96,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("quillbrook-cli ") + QB_VERSION);
     Options options;
-    app.add_option("--system-root", options.systemRoot,
-                   "The sandbox system to work on (default: $QUILLBROOK_SYSTEM_ROOT, else a per-user root "
-                   "seeded with the demo system)");
+    app.add_option("--system-root", options.systemRoot, SystemRootHelp());
 
     // Each command registers with its options what it runs.
     std::function<int()> action;
@@ -150,20 +152,26 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     runs(edit, [&] { return EditEntryCommand(options, out, err); });
 
     CLI::App* restore = app.add_subcommand("restore", "Load a backup file as the startup setting and apply");
-    restore->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")
+    restore
+        ->add_option("FILE", options.backupFile,
+                     "The backup file: a full path (C:\\...), or a name in the current folder")
         ->required();
     restore->add_flag("--no-backup", options.noBackup, "Make no automatic backup first");
     restore->add_flag("--json", options.json, "Print the result as one JSON object");
     runs(restore, [&] { return RestoreCommand(options, out, err); });
 
     CLI::App* backup = app.add_subcommand("backup", "Write a backup of the current startup setting");
-    backup->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")
+    backup
+        ->add_option("FILE", options.backupFile,
+                     "The backup file: a full path (C:\\...), or a name in the current folder")
         ->required();
     runs(backup, [&] { return Backup(options, out, err); });
 
     CLI::App* compare = app.add_subcommand(
         "compare", "Compare the startup setting with a backup file (exit 3 when they differ)");
-    compare->add_option("FILE", options.backupFile, "The backup file, a full path of the system (C:\\...)")
+    compare
+        ->add_option("FILE", options.backupFile,
+                     "The backup file: a full path (C:\\...), or a name in the current folder")
         ->required();
     compare->add_flag("--json", options.json, "Print the differences as one JSON object");
     runs(compare, [&] { return CompareCommand(options, out, err); });

@@ -19,6 +19,13 @@ public:
     virtual std::string Description() const = 0;
 };
 
+// What --system-root does in this build, for --help.
+std::string SystemRootHelp();
+
+// Makes what is written to `out` reach its file byte for byte from here on, where the C runtime would turn
+// each "\n" into "\r\n" (standard output on Windows): a CSV's "\r\n" must not become "\r\r\n".
+void KeepLineEnds(std::ostream& out);
+
 // Messages the system would show in a box go to `messages`. nullptr with the reason in `error`.
 std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot,
                                            std::ostream& messages, std::string& error);

@@ -42,6 +42,14 @@ private:
 
 } // namespace
 
+std::string SystemRootHelp() {
+    return "The sandbox system to work on (default: $QUILLBROOK_SYSTEM_ROOT, else a per-user root seeded "
+           "with "
+           "the demo system)";
+}
+
+void KeepLineEnds(std::ostream&) {} // no stream here translates line ends
+
 std::unique_ptr<HostSystem> OpenHostSystem(const std::optional<std::string>& systemRoot,
                                            std::ostream& messages, std::string& error) {
     auto system = sandbox::OpenFrontEndSystem(systemRoot, error);

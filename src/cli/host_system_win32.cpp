@@ -1,7 +1,11 @@
 #include "cli/host_system.h"
 #include "platform/win32/win32_system.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
+#include <iostream>
 #include <ostream>
 
 namespace qb::cli {
@@ -37,6 +41,20 @@ private:
 };
 
 } // namespace
+
+std::string SystemRootHelp() {
+    return "Only off Windows, where the tool works on a sandbox system; here it works on this computer, and "
+           "a "
+           "root given is refused";
+}
+
+void KeepLineEnds(std::ostream& out) {
+    if (&out == &std::cout) {
+        out.flush();
+        std::fflush(stdout);
+        _setmode(_fileno(stdout), _O_BINARY);
+    }
+}
 
 // On Windows the command line works on this computer's own registry and folders. A sandbox root, given
 // or named by QUILLBROOK_SYSTEM_ROOT, is refused rather than ignored: whoever names one expects to change

@@ -38,6 +38,9 @@ struct Session {
 
     PlatformServices Services() { return host->Services(); }
     Inventory& Items() { return startup->Items(); }
+    // The backup file the command names, as a full path: a relative name is taken from the current folder
+    // (Windows' profile functions would take it from the Windows folder), and messages say where it is.
+    std::string BackupFile(const Options& options) { return Services().files.FullPath(options.backupFile); }
 };
 
 // nullptr, with the reason on err, when the system cannot be opened. A command that only reads the system

@@ -84,11 +84,12 @@ int CompareCommand(const Options& options, std::ostream& out, std::ostream& err)
     if (!session) {
         return kExitFailed;
     }
-    if (!session->Services().files.FileExists(options.backupFile)) {
+    const std::string file = session->BackupFile(options);
+    if (!session->Services().files.FileExists(file)) {
         err << kBackupMissing << '\n';
         return kExitFailed;
     }
-    const auto saved = ReadBackupEntries(options.backupFile, session->Services().profiles);
+    const auto saved = ReadBackupEntries(file, session->Services().profiles);
     if (!saved) {
         err << kBackupFormatError << '\n';
         return kExitFailed;

@@ -40,6 +40,10 @@ public:
 
     // The directory of the running executable, without a trailing backslash.
     virtual std::string ExecutableDirectory() = 0;
+    // The full path a name stands for, as GetFullPathName makes it: a relative name ("b.qbk", "..\\b.qbk",
+    // "\\b.qbk") is taken from the current folder, and "." and ".." are resolved. A full path comes back as
+    // it was given but for those.
+    virtual std::string FullPath(std::string_view path) = 0;
     // A file, not a directory.
     virtual bool FileExists(std::string_view path) = 0;
     virtual bool DirectoryExists(std::string_view path) = 0;

@@ -267,6 +267,51 @@ TEST(BackupCommand, WritesTheCurrentSettingAndRecordsIt) {
               1u);
 }
 
+// A relative backup name is taken from the current folder: the folder the shell is in when that lies on one
+// of the sandbox's drives, else the user's profile folder, where a command prompt starts. Every command
+// that names a backup file finds it there, and the backup says where it went.
+TEST(BackupCommand, ARelativeNameIsTakenFromTheCurrentFolder) {
+    test::SandboxRoot root;
+    root.Folder("C:\\Program Files\\Quillbrook")
+        .Folder("C:\\Users\\User")
+        .Folder("C:\\Work\\Sub")
+        .Value(RegistryRoot::CurrentUser, CV + "Run", "Agent", "C:\\agent.exe");
+    const auto before = std::filesystem::current_path();
+    const struct {
+        std::filesystem::path shellFolder;
+        std::string given;
+        std::string full;
+    } cases[] = {
+        {root.Host("C:\\Work"), "rel.qbk", "C:\\Work\\rel.qbk"},
+        {root.Host("C:\\Work\\Sub"), "..\\up.qbk", "C:\\Work\\up.qbk"},
+        {root.Host("C:\\Work\\Sub"), "\\top.qbk", "C:\\top.qbk"},
+        {root.Path().parent_path(), "home.qbk", "C:\\Users\\User\\home.qbk"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::current_path(c.shellFolder);
+        const auto run = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {"--system-root", root.Path().string()});
+            return RunCli(args);
+        };
+        const auto backup = run({"backup", c.given});
+        const auto compare = run({"compare", c.given});
+        const auto restore = run({"restore", c.given, "--no-backup"});
+        std::filesystem::current_path(before);
+
+        EXPECT_EQ(backup.status, kExitOk) << c.given << ": " << backup.err;
+        EXPECT_THAT(backup.out, ::testing::StartsWith("Backed up 1 entries to " + c.full + " (")) << c.given;
+        EXPECT_TRUE(std::filesystem::exists(root.Host(c.full))) << c.given;
+        // The index records where the file is, under the time the backup printed.
+        const std::string time = backup.out.substr(backup.out.rfind('(') + 1, 19);
+        const auto entry = root.Services().registry.OpenForReading(
+            RegistryRoot::CurrentUser, "SOFTWARE\\Quillbrook\\BackupIndex\\" + time);
+        ASSERT_NE(entry, nullptr) << time;
+        EXPECT_EQ(entry->ReadString("FilePath"), c.full);
+        EXPECT_EQ(compare.status, kExitOk) << c.given << ": " << compare.err;
+        EXPECT_EQ(restore.status, kExitOk) << c.given << ": " << restore.err;
+    }
+}
+
 } // namespace qb::cli
 
 namespace qb::cli {

@@ -102,6 +102,27 @@ done
 [ "$(w reg query 'HKCU\Software\Quillbrook\BackupIndex' /s | tr -d '\r')" = "$index" ] ||
   fail "a refused backup changed the backup index"
 
+# A relative name is taken from the current folder (the profile functions alone would put it into
+# C:\windows), and the backup says where it went.
+said=$(cd "$tool" && w "$exe" backup rel2.qbk | tr -d '\r') || fail "backup rel2.qbk failed"
+rel_windows=$(w winepath -w "$tool/rel2.qbk" | tr -d '\r')
+[[ "$said" == "Backed up "*" entries to $rel_windows ("* ]] || fail "backup rel2.qbk said: $said"
+[ -f "$tool/rel2.qbk" ] || fail "rel2.qbk is not in the current folder"
+windows_copy=$(w winepath -u 'C:\windows\rel2.qbk' | tr -d '\r')
+[ ! -e "$windows_copy" ] || { rm -f "$windows_copy"; fail "rel2.qbk went into C:\windows"; }
+(cd "$tool" && w "$exe" compare rel2.qbk >/dev/null) || fail "compare rel2.qbk found no such backup, or differences"
+
+# CSV lines end in exactly CR LF, not in the CR CR LF of a text-mode stream that adds its own CR.
+w "$exe" list --csv >"$tool/list.csv" || fail "list --csv failed"
+[ "$(grep -c $'\r\r' "$tool/list.csv")" = 0 ] || fail "list --csv has lines ending in CR CR LF"
+[ "$(grep -c $'\r$' "$tool/list.csv")" = "$(wc -l <"$tool/list.csv")" ] || fail "list --csv has lines without CR LF"
+[ "$(wc -l <"$tool/list.csv")" -gt 5 ] || fail "list --csv listed too little: $(cat "$tool/list.csv")"
+
+# The help describes this build: no sandbox root seeded with a demo system on Windows.
+help=$(w "$exe" --help | tr -d '\r')
+[[ "$help" != *"demo system"* && "$help" == *"here it works on this computer"* ]] ||
+  fail "--help describes --system-root as off Windows: $help"
+
 # On Windows the CLI works on the computer itself; a sandbox root is refused.
 if w "$exe" --system-root 'C:\sandbox' list >/dev/null 2>&1; then
   fail "--system-root was accepted on Windows"

@@ -24,11 +24,41 @@ std::optional<struct stat> StatOf(const std::optional<fs::path>& host) {
 }
 } // namespace
 
-SandboxFiles::SandboxFiles(const PathMap& paths, std::string toolDirectory)
-    : paths_(paths), toolDirectory_(std::move(toolDirectory)) {}
+SandboxFiles::SandboxFiles(const PathMap& paths, std::string toolDirectory, std::string currentFolder)
+    : paths_(paths), toolDirectory_(std::move(toolDirectory)), currentFolder_(std::move(currentFolder)) {}
 
 std::string SandboxFiles::ExecutableDirectory() {
     return toolDirectory_;
+}
+
+std::string SandboxFiles::FullPath(std::string_view path) {
+    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+    std::string joined;
+    if (path.size() >= 2 && path[1] == ':') {
+        const bool rooted = path.size() > 2 && isSeparator(path[2]);
+        if (rooted) {
+            joined = path;
+        } else if (EqualsIgnoreCase(path.substr(0, 1), std::string_view(currentFolder_).substr(0, 1))) {
+            joined = currentFolder_ + "\\" + std::string(path.substr(2)); // "C:b.qbk": that drive's folder
+        } else {
+            joined = std::string(path.substr(0, 2)) + "\\" + std::string(path.substr(2));
+        }
+    } else if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
+        return std::string(path); // a network name: no drive of the sandbox
+    } else if (!path.empty() && isSeparator(path[0])) {
+        joined = currentFolder_.substr(0, 2) + std::string(path); // the current drive's root
+    } else if (!path.empty()) {
+        joined = currentFolder_ + "\\" + std::string(path);
+    }
+    const auto parsed = ParseWindowsPath(joined);
+    if (!parsed) {
+        return std::string(path);
+    }
+    std::string full{parsed->drive, ':', '\\'};
+    for (std::size_t i = 0; i < parsed->components.size(); ++i) {
+        full += (i == 0 ? "" : "\\") + parsed->components[i];
+    }
+    return full;
 }
 
 bool SandboxFiles::FileExists(std::string_view path) {

@@ -8,9 +8,11 @@ namespace qb::sandbox {
 // Files and directories of the sandbox's drives.
 class SandboxFiles : public FileSystem {
 public:
-    SandboxFiles(const PathMap& paths, std::string toolDirectory);
+    // currentFolder: the folder relative names are taken from ("C:\\Users\\User").
+    SandboxFiles(const PathMap& paths, std::string toolDirectory, std::string currentFolder);
 
     std::string ExecutableDirectory() override;
+    std::string FullPath(std::string_view path) override;
     bool FileExists(std::string_view path) override;
     bool DirectoryExists(std::string_view path) override;
     bool CreateDirectory(std::string_view path) override;
@@ -33,6 +35,7 @@ private:
 
     const PathMap& paths_;
     std::string toolDirectory_;
+    std::string currentFolder_;
 };
 
 } // namespace qb::sandbox

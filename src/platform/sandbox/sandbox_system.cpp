@@ -6,11 +6,26 @@ namespace qb::sandbox {
 
 namespace fs = std::filesystem;
 
+namespace {
+// The folder relative file names are taken from: the host's current folder when it lies on one of the
+// sandbox's drives, else the user's profile folder, where a command prompt of the user starts.
+std::string CurrentFolder(const PathMap& paths, const SandboxSettings& settings) {
+    std::error_code ec;
+    const fs::path here = fs::current_path(ec);
+    if (!ec) {
+        if (auto windows = paths.ToWindows(here)) {
+            return *windows;
+        }
+    }
+    return settings.ExpandEnvironmentStrings("%USERPROFILE%");
+}
+} // namespace
+
 SandboxSystem::SandboxSystem(const fs::path& root)
     : paths_(root), settings_(SandboxSettings::Load(root)),
       registry_(root / "registry.reg", settings_.administrator, settings_.x64),
-      files_(paths_, settings_.toolDirectory), profiles_(paths_), shell_(paths_, settings_, registry_, xdg_),
-      processes_(root), systemInfo_(settings_) {
+      files_(paths_, settings_.toolDirectory, CurrentFolder(paths_, settings_)), profiles_(paths_),
+      shell_(paths_, settings_, registry_, xdg_), processes_(root), systemInfo_(settings_) {
     if (!settings_.administrator) {
         // What Windows keeps from a standard user: the machine's startup folder and the program folders.
         paths_.ProtectFromWriting({settings_.commonStartup, "C:\\Program Files", "C:\\Program Files (x86)",

@@ -73,6 +73,23 @@ std::string Win32Files::ExecutableDirectory() {
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
+std::string Win32Files::FullPath(std::string_view path) {
+    const std::string name(path);
+    std::string full(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length =
+            ::GetFullPathNameA(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) {
+            return name; // nothing Windows can resolve: whatever uses it fails with its own reason
+        }
+        if (length < full.size()) {
+            full.resize(length);
+            return full;
+        }
+        full.resize(length); // the buffer's size the full path needs, its NUL included
+    }
+}
+
 bool Win32Files::FileExists(std::string_view path) {
     const DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

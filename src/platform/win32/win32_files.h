@@ -9,6 +9,7 @@ class Win32Files : public FileSystem {
 public:
     // GetModuleFileName of the running program.
     std::string ExecutableDirectory() override;
+    std::string FullPath(std::string_view path) override;
     bool FileExists(std::string_view path) override;
     bool DirectoryExists(std::string_view path) override;
     bool CreateDirectory(std::string_view path) override;

@@ -221,3 +221,37 @@ TEST_P(FilesContract, AMoveNeverReplacesAndKeepsTheFilesIdentity) {
 }
 
 } // namespace qb::test
+
+namespace qb::test {
+
+// A name the user types is taken as Windows takes it: relative to the current folder, with "." and ".."
+// resolved, never relative to the Windows folder as the profile functions would take it.
+TEST_P(FilesContract, AFullPathIsMadeAsWindowsMakesIt) {
+    FileSystem& files = backend->Files();
+    const std::string here = files.FullPath(".");
+    ASSERT_GE(here.size(), 3u);
+    ASSERT_EQ(here.substr(1, 2), ":\\") << here;
+    const std::string drive = here.substr(0, 2);
+    const std::string parent =
+        here.size() > 3 ? here.substr(0, std::max<std::size_t>(here.rfind('\\'), 3)) : here;
+    const struct {
+        std::string given;
+        std::string full;
+    } cases[] = {
+        {"b.qbk", JoinPath(here, "b.qbk")},
+        {"x\\..\\b.qbk", JoinPath(here, "b.qbk")},
+        {".\\x/b.qbk", JoinPath(JoinPath(here, "x"), "b.qbk")},
+        {"..\\b.qbk", JoinPath(parent, "b.qbk")},
+        {"\\b.qbk", drive + "\\b.qbk"},
+        {drive + "b.qbk", JoinPath(here, "b.qbk")},
+        {"C:\\x\\.\\y\\..\\b.qbk", "C:\\x\\b.qbk"},
+        {"C:/x//b.qbk", "C:\\x\\b.qbk"},
+        {"C:\\x\\b.qbk. ", "C:\\x\\b.qbk"},
+        {"C:\\..\\b.qbk", "C:\\b.qbk"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(files.FullPath(c.given), c.full) << c.given;
+    }
+}
+
+} // namespace qb::test
