@@ -146,6 +146,7 @@ void TDlgBackup::SnButtonNewClick() {
     Guard([&] {
         FileDialogOptions options;
         options.filter = std::string(kBackupFilter);
+        options.defaultExtension = "qbk"; // not the filter's "QBK", which Windows' dialog would add
         // The tool's backup folder, on the system's drive: a save there always works.
         options.initialDirectory = JoinPath(services_.files.ExecutableDirectory(), "backup");
         const auto chosen = services_.dialogs.ChooseFileToSave(options);

@@ -3,6 +3,7 @@
 #include "backup/backup_file.h"
 #include "backup/tool_settings.h"
 #include "platform/platform_error.h"
+#include "platform/text.h"
 
 namespace qb {
 
@@ -81,7 +82,7 @@ std::string WriteAutoBackup(const Inventory& inventory, PlatformServices service
 }
 
 std::string BackupFileName(std::string chosen) {
-    if (chosen.find(".qbk") == std::string::npos) {
+    if (UpperCase(chosen).find(".QBK") == std::string::npos) {
         chosen += ".qbk";
     }
     return chosen;

@@ -319,6 +319,8 @@ TEST(BackupDialog, ListsCreatesLoadsAndDeletesBackups) {
         EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3", "C:\\earlier.qbk|3")); // by time, newest first
     });
     EXPECT_EQ(w.scripted.FileDialogs().front().filter, "Quillbrook Backup Files (*.qbk)|*.QBK");
+    // Windows' dialog adds the filter's "QBK" to a bare name unless the dialog names its own extension.
+    EXPECT_EQ(w.scripted.FileDialogs().front().defaultExtension, "qbk");
 
     inDialog([&] { // opening sorts by time
         EXPECT_THAT(times(), ElementsAre("C:\\later.qbk|3", "C:\\earlier.qbk|3"));

@@ -265,9 +265,11 @@ TEST(BackupIndex, DeletingOneBackupRemovesItsFileAndEntry) {
     EXPECT_EQ(index[0].filePath, "C:\\two.qbk");
 }
 
+// Extensions are the same in any letter case, as on Windows, whose file dialog gives the filter's "*.QBK".
 TEST(BackupIndex, NewBackupNamesGetTheExtensionUnlessTheyHoldIt) {
     EXPECT_EQ(BackupFileName("mysetting"), "mysetting.qbk");
-    EXPECT_EQ(BackupFileName("MYSETTING.QBK"), "MYSETTING.QBK.qbk");
+    EXPECT_EQ(BackupFileName("before test.QBK"), "before test.QBK");
+    EXPECT_EQ(BackupFileName("Mixed.Qbk"), "Mixed.Qbk");
     EXPECT_EQ(BackupFileName("old.qbk.txt"), "old.qbk.txt");
 }
 
