@@ -35,11 +35,15 @@ ChangeNotice::ChangeNotice(QWidget* parent) : QFrame(parent) {
     showOnly_ = button("ButtonShowChanges", QStringLiteral("Show Only T&hese"),
                        QStringLiteral("List only the new, returned and changed entries"));
     showOnly_->setCheckable(true);
+    showRemoved_ =
+        button("ButtonShowRemoved", QStringLiteral("Remo&ved..."),
+               QStringLiteral("Name the entries that are gone since you last accepted the setting"));
     disableReturned_ = button("ButtonDisableReturned", QStringLiteral("D&isable Returned"),
                               QStringLiteral("Disable the returned entries again (applied with Apply)"));
     QPushButton* accept = button("ButtonAcceptChanges", QStringLiteral("A&ccept"),
                                  QStringLiteral("Accept the startup setting as it is: the marks clear"));
     connect(showOnly_, &QPushButton::clicked, this, &ChangeNotice::ShowOnlyToggled);
+    connect(showRemoved_, &QPushButton::clicked, this, &ChangeNotice::ShowRemovedClicked);
     connect(disableReturned_, &QPushButton::clicked, this, &ChangeNotice::DisableReturnedClicked);
     connect(accept, &QPushButton::clicked, this, &ChangeNotice::AcceptClicked);
     hide();
@@ -61,10 +65,16 @@ void ChangeNotice::Update(const ChangeCounts& counts, bool changesOnly) {
     if (counts.changed > 0) {
         parts << QStringLiteral("%1 changed").arg(counts.changed);
     }
+    if (counts.removed > 0) {
+        parts << QStringLiteral("%1 removed").arg(counts.removed);
+    }
     const QString entries = counts.total() == 1 ? QStringLiteral("entry") : QStringLiteral("entries");
     text_->setText(QStringLiteral("Since you last accepted the startup setting: %1 %2.")
                        .arg(parts.join(QStringLiteral(", ")), entries));
     disableReturned_->setVisible(counts.returned > 0);
+    showRemoved_->setVisible(counts.removed > 0);
+    // No row shows a removed entry: with nothing else, there is nothing to show only.
+    showOnly_->setVisible(counts.marked() > 0);
     showOnly_->setChecked(changesOnly);
     show();
 }

@@ -103,7 +103,7 @@ void TMainForm::RefreshList() {
 }
 
 void TMainForm::ApplyFilter() {
-    if (CountChangeMarks(session_.Items()).total() == 0) {
+    if (CountChangeMarks(session_.Items()).marked() == 0) {
         changesOnly_ = false; // nothing left to show only: every row comes back
     }
     {
@@ -124,7 +124,7 @@ void TMainForm::ApplyFilter() {
 }
 
 void TMainForm::UpdateChangeNotice() {
-    changeNotice_->Update(CountChangeMarks(session_.Items()), changesOnly_);
+    changeNotice_->Update(CountChanges(session_.Items(), session_.Watch()), changesOnly_);
 }
 
 void TMainForm::UpdatePendingSigns() {

@@ -110,6 +110,7 @@ public slots:
     void ButtonShowChangesClick(bool only);
     void ButtonDisableReturnedClick();
     void ButtonAcceptChangesClick();
+    void ButtonShowRemovedClick();
     // Loads a backup file as pending changes and shows them.
     void LoadBackupFile(const std::string& path);
 

@@ -3,6 +3,7 @@
 #include "app/auxiliary_commands.h"
 #include "app/entry_list_model.h"
 #include "app/help_window.h"
+#include "app/removed_entries_dialog.h"
 #include "app/t_dlg_apply.h"
 #include "app/t_dlg_backup.h"
 #include "app/t_form_add.h"
@@ -300,6 +301,10 @@ void TMainForm::ButtonDisableReturnedClick() {
         RefreshList();
         SelectRecordRow(record);
     });
+}
+
+void TMainForm::ButtonShowRemovedClick() {
+    Guard([&] { ShowRemovedEntries(this, session_.Watch().Removed()); });
 }
 
 void TMainForm::ButtonAcceptChangesClick() {

@@ -301,6 +301,7 @@ QWidget* TMainForm::BuildListPanel() {
     connect(changeNotice_, &ChangeNotice::DisableReturnedClicked, this,
             &TMainForm::ButtonDisableReturnedClick);
     connect(changeNotice_, &ChangeNotice::AcceptClicked, this, &TMainForm::ButtonAcceptChangesClick);
+    connect(changeNotice_, &ChangeNotice::ShowRemovedClicked, this, &TMainForm::ButtonShowRemovedClick);
     outer->addWidget(changeNotice_);
     auto* layout = new QHBoxLayout();
     layout->setContentsMargins(0, 0, 0, 0);

@@ -144,13 +144,30 @@ void ChangeWatch::Loaded(Inventory& inventory) {
             item->Change = ChangeMark::None;
             kept.push_back({AsSaved(*item), false});
         }
+        removed_.clear();
         Write(kept);
         return;
     }
     if (RecordReturns(inventory, kept)) {
         Write(kept);
     }
+    Compare(inventory, kept);
+}
+
+void ChangeWatch::Compare(Inventory& inventory, const std::vector<Kept>& kept) {
     MarkChanges(inventory, kept);
+    // Gone means gone by name and place, as compare tells a removed entry from a changed one.
+    std::vector<SavedEntry> before;
+    before.reserve(kept.size());
+    for (const Kept& k : kept) {
+        before.push_back(k.entry);
+    }
+    std::vector<SavedEntry> now;
+    now.reserve(inventory.LoadedItems.size());
+    for (const StartupItem* item : inventory.LoadedItems) {
+        now.push_back(AsSaved(*item));
+    }
+    removed_ = CompareEntries(before, now).removed;
 }
 
 bool ChangeWatch::RecordReturns(const Inventory& inventory, std::vector<Kept>& kept) {
@@ -195,7 +212,7 @@ void ChangeWatch::Applied(Inventory& inventory, const std::vector<NotChangedEntr
         Loaded(inventory); // no setting to bring up to date: the system as it is now becomes it
         return;
     }
-    MarkChanges(inventory, updated);
+    Compare(inventory, updated);
 }
 
 void ChangeWatch::Recovered(const Inventory& before, const Inventory& after) {
@@ -265,6 +282,7 @@ void ChangeWatch::Accept(Inventory& inventory) {
         item->Change = ChangeMark::None;
         item->AcceptedCommand.clear();
     }
+    removed_.clear();
     Write(kept);
 }
 
@@ -278,6 +296,12 @@ ChangeCounts CountChangeMarks(const Inventory& inventory) {
         case ChangeMark::None: break;
         }
     }
+    return counts;
+}
+
+ChangeCounts CountChanges(const Inventory& inventory, const ChangeWatch& watch) {
+    ChangeCounts counts = CountChangeMarks(inventory);
+    counts.removed = static_cast<int>(watch.Removed().size());
     return counts;
 }
 

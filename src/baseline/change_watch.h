@@ -44,6 +44,9 @@ public:
     void Accept(Inventory& inventory);
 
     const std::string& Path() const { return path_; }
+    // The entries of the kept setting that the last load found no more (gone with their name and place),
+    // in the setting's order: nothing marks them in the list, since no row holds them.
+    const std::vector<SavedEntry>& Removed() const { return removed_; }
 
 private:
     struct Kept {
@@ -56,6 +59,8 @@ private:
     // The kept setting; false when there is none (missing or damaged).
     bool Read(std::vector<Kept>& kept);
     void Write(const std::vector<Kept>& kept);
+    // Marks the loaded entries against the kept setting and finds those it holds that are gone.
+    void Compare(Inventory& inventory, const std::vector<Kept>& kept);
     // Writes down, in the kept setting, the twin copies the last load removed of entries the user had
     // disabled; true when it changed.
     static bool RecordReturns(const Inventory& inventory, std::vector<Kept>& kept);
@@ -63,17 +68,22 @@ private:
     PlatformServices services_;
     std::string path_;
     std::set<std::string> touched_; // keys of the entries the coming apply changes
+    std::vector<SavedEntry> removed_;
 };
 
-// How many loaded entries carry each mark.
+// How many loaded entries carry each mark, and how many entries of the kept setting are gone.
 struct ChangeCounts {
     int newEntries = 0;
     int returned = 0;
     int changed = 0;
+    int removed = 0;
 
-    int total() const { return newEntries + returned + changed; }
+    // The entries the list marks.
+    int marked() const { return newEntries + returned + changed; }
+    int total() const { return marked() + removed; }
 };
 
 ChangeCounts CountChangeMarks(const Inventory& inventory);
+ChangeCounts CountChanges(const Inventory& inventory, const ChangeWatch& watch);
 
 } // namespace qb

@@ -14,10 +14,6 @@ namespace qb::cli {
 
 namespace {
 
-std::string StateText(ItemState state) {
-    return state == ItemState::Enabled ? "Enabled" : "Disabled";
-}
-
 // Characters, not bytes: a column of names with accents still lines up.
 std::size_t DisplayWidth(std::string_view text) {
     return static_cast<std::size_t>(std::count_if(
@@ -84,7 +80,7 @@ void PrintTable(std::ostream& out, const std::vector<const StartupItem*>& items,
         rows.back().insert(rows.back().begin() + 1, "Change");
     }
     for (const StartupItem* item : items) {
-        rows.push_back({StateText(item->State), TerminalText(ShownName(item->Name.str())),
+        rows.push_back({std::string(StateText(item->State)), TerminalText(ShownName(item->Name.str())),
                         std::string(RatingText(item->Rating)), MemoryCellText(*item), item->Location.str(),
                         TerminalText(CommandCellText(*item))});
         if (marks) {

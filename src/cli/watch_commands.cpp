@@ -13,10 +13,6 @@ namespace qb::cli {
 
 namespace {
 
-std::string_view StateText(ItemState state) {
-    return state == ItemState::Enabled ? "Enabled" : "Disabled";
-}
-
 nlohmann::ordered_json EntryJson(const SavedEntry& entry) {
     return {{"name", entry.name},
             {"location", entry.location},

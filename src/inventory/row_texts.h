@@ -31,6 +31,11 @@ std::string CommandCellText(const StartupItem& item);
 // A Command Path cell's command: the cell without a leading "[Invalid Path]".
 std::string_view RowCommand(std::string_view commandCell);
 
+// "Enabled", or "Disabled" for every other state: what a backup, the command line and the lists say.
+inline std::string_view StateText(ItemState state) {
+    return state == ItemState::Enabled ? "Enabled" : "Disabled";
+}
+
 // "new", "returned", "changed", or "" for no mark.
 std::string_view ChangeMarkName(ChangeMark mark);
 // Why an entry is marked, in a sentence for its tooltip and information page; "" for no mark.

@@ -79,7 +79,7 @@ std::string StartupSession::Backup(std::string_view path, BackupContent content)
 }
 
 int StartupSession::Accept() {
-    const int marks = CountChangeMarks(inventory_).total();
+    const int marks = CountChangeMarks(inventory_).marked();
     watch_.Accept(inventory_);
     return marks;
 }

@@ -3,9 +3,12 @@
 #include "main_window_fixture.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QFrame>
 #include <QHelpEvent>
+#include <QTimer>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -103,6 +106,48 @@ TEST(ChangeNotice, SaysWhatChangedShowsOnlyThoseRowsAndClearsWhenAccepted) {
     EXPECT_EQ(window.Captions(), everything) << "the list shows every entry again";
     window.Press("ToolButtonRefresh");
     EXPECT_FALSE(window.Find<QFrame>("PanelChanges")->isVisible()) << "accepted marks stay cleared";
+}
+
+// An entry gone behind the user's back has no row to mark: the notice counts it, and Removed... names it.
+TEST(ChangeNotice, EntriesGoneSinceTheAcceptedSettingAreCountedAndNamedOnRequest) {
+    ChangedDemo changed;
+    {
+        const auto key =
+            changed.demo.System().Services().registry.OpenForWriting(RegistryRoot::CurrentUser, kRun, false);
+        ASSERT_TRUE(key);
+        ASSERT_TRUE(key->DeleteValue("Padnote"));
+    }
+    MainWindow window(changed.demo.System());
+    EXPECT_EQ(
+        window.Find<QLabel>("LabelChanges")->text().toStdString(),
+        "Since you last accepted the startup setting: 1 new, 1 returned, 1 changed, 1 removed entries.");
+
+    std::vector<std::string> listed;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr) << "no list of removed entries";
+        listed.push_back(dialog->windowTitle().toStdString());
+        const auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("ListRemoved"));
+        for (int i = 0; list != nullptr && i < list->topLevelItemCount(); ++i) {
+            std::string row;
+            for (int c = 0; c < list->columnCount(); ++c) {
+                row += (c == 0 ? "" : " | ") + list->topLevelItem(i)->text(c).toStdString();
+            }
+            listed.push_back(row);
+        }
+        PressIn(dialog, "ButtonClose");
+    });
+    window.Press("ButtonShowRemoved");
+    EXPECT_EQ(listed, (std::vector<std::string>{"Removed Entries",
+                                                "Padnote | Current User\\Registry\\Run | "
+                                                "C:\\Program Files\\Padnote\\padnote.exe | Disabled"}));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // With only a removed entry left, no row is marked: nothing to show only, and Accept forgets it.
+    window.Press("ButtonAcceptChanges");
+    EXPECT_FALSE(window.Find<QFrame>("PanelChanges")->isVisible());
+    window.Press("ToolButtonRefresh");
+    EXPECT_FALSE(window.Find<QFrame>("PanelChanges")->isVisible());
 }
 
 // The marks are coloured; the Change column says the same in words, and tells an entry Windows' own startup

@@ -45,12 +45,23 @@ std::set<std::string> Marks(const Inventory& inventory) {
     return out;
 }
 
-// What a program that starts now would mark on that machine.
+// What a program that starts now would mark on that machine, and the entries it would call removed.
 std::set<std::string> MarksOfANewStart(PlatformServices services) {
     StartupSession later(services);
     later.Recover();
     later.Load();
-    return Marks(later.Items());
+    std::set<std::string> out = Marks(later.Items());
+    for (const SavedEntry& gone : later.Watch().Removed()) {
+        out.insert(gone.name + " @ " + gone.location + ": removed");
+    }
+    return out;
+}
+
+// Deletes a run-key value as another program would.
+void DeleteRunValue(Machine& m, const std::string& name) {
+    const auto key = m.Services().registry.OpenForWriting(RegistryRoot::CurrentUser, kRun, false);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->DeleteValue(name));
 }
 
 StartupItem& Named(StartupSession& session, const std::string& name) {
@@ -88,6 +99,34 @@ const std::vector<StepsRow> kSteps = {
          m.root.Value(test::HKCU, kRun, "Alpha", "C:\\Apps\\app.exe /other");
      },
      {"Alpha @ " + kCuRun + ": changed"}},
+    {"EntriesGoneBehindTheBackAreRemoved",
+     [](Machine& m) {
+         MarksOfANewStart(m.Services());
+         DeleteRunValue(m, "Alpha");
+         std::filesystem::remove(m.root.Host(kUserStartup + "\\Beta.lnk"));
+     },
+     {"Alpha @ " + kCuRun + ": removed", "Beta @ " + test::kCuMenu + ": removed"}},
+    {"AnEntryDeletedThroughTheToolIsNotRemoved",
+     [](Machine& m) {
+         StartupSession session(m.Services());
+         session.Load();
+         Named(session, "Alpha").State = ItemState::Deleted;
+         test::Confirm yes(false);
+         EXPECT_EQ(session.Apply(yes, false).outcome, ApplyOutcome::Applied);
+         EXPECT_THAT(session.Watch().Removed(), IsEmpty());
+     },
+     {}},
+    {"AcceptForgetsRemovedEntries",
+     [](Machine& m) {
+         MarksOfANewStart(m.Services());
+         DeleteRunValue(m, "Alpha");
+         StartupSession session(m.Services());
+         session.Load();
+         EXPECT_EQ(session.Watch().Removed().size(), 1u);
+         EXPECT_EQ(session.Accept(), 0); // no row was marked
+         EXPECT_THAT(session.Watch().Removed(), IsEmpty());
+     },
+     {}},
     {"AcceptClearsTheMarks",
      [](Machine& m) {
          MarksOfANewStart(m.Services());
