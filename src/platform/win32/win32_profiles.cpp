@@ -1,8 +1,10 @@
 #include "platform/win32/win32_profiles.h"
 
 #include "platform/platform_error.h"
+#include "platform/profile_text.h"
 #include "platform/text.h"
 #include "platform/win32/win32_api.h"
+#include "platform/win32/win32_files.h"
 
 #include <vector>
 
@@ -24,7 +26,50 @@ std::string Read(const std::string& file, const std::string& section, const std:
     return std::string(buffer.data(), std::min<std::size_t>(length, buffer.size()));
 }
 
+bool IsUtf16(std::string_view content) {
+    return content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
+}
+
 } // namespace
+
+std::vector<std::optional<std::string>> Win32Profiles::ReadValues(std::string_view file,
+                                                                  const std::vector<ProfileKey>& keys) {
+    const auto content = files_.ReadFile(file);
+    if (content && IsUtf16(*content)) {
+        return ProfileFiles::ReadValues(file, keys);
+    }
+    std::vector<std::optional<std::string>> values(keys.size());
+    if (!content) {
+        return values; // no file: no value
+    }
+    const auto document = ProfileDocument::Parse(*content);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (auto value = document.Find(keys[i].section, keys[i].key)) {
+            values[i] = CutAtCharBoundary(*value, kValueLimit);
+        }
+    }
+    return values;
+}
+
+void Win32Profiles::WriteValues(std::string_view file, const std::vector<ProfileEntry>& entries) {
+    std::string content;
+    if (files_.FileExists(file)) {
+        auto existing = files_.ReadFile(file);
+        if (!existing) {
+            throw PlatformError::ProfileWriteFailed(file);
+        }
+        if (IsUtf16(*existing)) {
+            ProfileFiles::WriteValues(file, entries);
+            return;
+        }
+        content = existing->empty() ? ProfileBuild(entries) : ProfileUpdateAll(*existing, entries);
+    } else {
+        content = ProfileBuild(entries);
+    }
+    if (files_.IsReadOnly(file) || !files_.WriteFile(file, content)) {
+        throw PlatformError::ProfileWriteFailed(file);
+    }
+}
 
 std::optional<std::string> Win32Profiles::ReadValue(std::string_view file, std::string_view section,
                                                     std::string_view key) {

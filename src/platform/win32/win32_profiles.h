@@ -4,9 +4,14 @@
 
 namespace qb::win32 {
 
-// Profile files through GetPrivateProfileStringA and WritePrivateProfileStringA.
+class Win32Files;
+
+// Profile files through GetPrivateProfileStringA and WritePrivateProfileStringA, and many keys at once
+// through one read or one write of the whole file.
 class Win32Profiles : public ProfileFiles {
 public:
+    explicit Win32Profiles(Win32Files& files) : files_(files) {}
+
     // At most 2047 bytes, cut at a character boundary.
     std::optional<std::string> ReadValue(std::string_view file, std::string_view section,
                                          std::string_view key) override;
@@ -14,8 +19,16 @@ public:
                      std::string_view value) override;
     // GetPrivateProfileSectionNamesA; none for a missing file.
     std::vector<std::string> SectionNames(std::string_view file) override;
-    // ReadValues and WriteValues stay key by key: the profile functions have no way to write several
-    // keys at once, so a failing write of many keys may leave the first of them written.
+    // The file is read once and parsed as the profile functions read it, and written whole, replaced at
+    // once: a backup of thousands of keys costs one read or one write, not one per key (each of which reads
+    // and rewrites the whole file), and a failed write leaves the file as it was. A file in UTF-16, which
+    // the profile functions read as such, goes key by key through them.
+    std::vector<std::optional<std::string>> ReadValues(std::string_view file,
+                                                       const std::vector<ProfileKey>& keys) override;
+    void WriteValues(std::string_view file, const std::vector<ProfileEntry>& entries) override;
+
+private:
+    Win32Files& files_;
 };
 
 } // namespace qb::win32

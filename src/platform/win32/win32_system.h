@@ -39,8 +39,8 @@ public:
 private:
     ComApartment com_;
     Win32Registry registry_;
-    Win32Profiles profiles_;
     Win32Files files_;
+    Win32Profiles profiles_{files_};
     Win32Shell shell_{registry_, files_};
     Win32Processes processes_;
     Win32SystemInfo systemInfo_;

@@ -141,3 +141,58 @@ TEST_P(ProfileContract, SectionNamesComeInFileOrder) {
 }
 
 } // namespace qb::test
+
+namespace qb::test {
+
+// Many keys at once give what the keys one at a time give, on every kind of file the tool meets: a backup
+// or the accepted setting is read and written in one go, and must read and write exactly as key by key
+// through the profile functions does.
+TEST_P(ProfileContract, ManyKeysAtOnceAgreeWithOneKeyAtATime) {
+    using namespace std::string_literals;
+    // Files as the tool writes them (CRLF, no blank lines), where Wine's profile functions agree with
+    // Windows'; where they differ (blank lines, "[]", a value's leading blanks) Wine is not the reference.
+    const std::string files[] = {
+        "",
+        "[General]\r\nNumber of Startup Items=2\r\n[Item 0]\r\nProgram Name=\"a\"\r\n[Item 1]\r\nk=0\r\n",
+        "[S]\r\nk = spaced \r\nk=second\r\n[s]\r\nother=x\r\n",
+        "top=1\r\n[a]b]\r\nk='q'\r\n",
+        "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0"s, // UTF-16, as Notepad saves "Unicode"
+    };
+    const std::vector<ProfileKey> keys = {{"General", "Number of Startup Items"},
+                                          {"Item 0", "Program Name"},
+                                          {"item 1", "K"},
+                                          {"S", "k"},
+                                          {"s", "other"},
+                                          {"", "top"},
+                                          {"a]b", "k"},
+                                          {"Missing", "k"}};
+    const std::vector<ProfileEntry> writes = {{"General", "Number of Startup Items", "3"},
+                                              {"Item 2", "Program Name", "new"},
+                                              {"S", "K", "replaced"},
+                                              {"item 0", "Status", "Enabled"},
+                                              {"New Section", "k", "\"quoted\" value"}};
+    int n = 0;
+    for (const std::string& content : files) {
+        SCOPED_TRACE(n);
+        const std::string many = PutFile(*backend, "many" + std::to_string(n) + ".ini", content);
+        const std::string one = PutFile(*backend, "one" + std::to_string(n) + ".ini", content);
+        ++n;
+        std::vector<std::optional<std::string>> oneByOne;
+        for (const ProfileKey& key : keys) {
+            oneByOne.push_back(backend->Profiles().ReadValue(one, key.section, key.key));
+        }
+        EXPECT_EQ(backend->Profiles().ReadValues(many, keys), oneByOne);
+
+        backend->Profiles().WriteValues(many, writes);
+        for (const ProfileEntry& write : writes) {
+            backend->Profiles().WriteString(one, write.section, write.key, write.value);
+        }
+        EXPECT_EQ(backend->Files().ReadFile(many), backend->Files().ReadFile(one));
+    }
+    const std::string gone = JoinPath(backend->ScratchFolder(), "absent.ini");
+    EXPECT_EQ(backend->Profiles().ReadValues(gone, keys),
+              std::vector<std::optional<std::string>>(keys.size(), std::nullopt));
+    EXPECT_FALSE(backend->Files().FileExists(gone));
+}
+
+} // namespace qb::test
