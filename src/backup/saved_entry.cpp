@@ -1,6 +1,7 @@
 #include "backup/saved_entry.h"
 
 #include "inventory/startup_location.h"
+#include "inventory/startup_scan.h"
 #include "knowledge/ratings.h"
 #include "platform/profile_text.h"
 #include "platform/text.h"
@@ -307,6 +308,9 @@ std::optional<std::vector<SavedEntry>> ReadBackupEntries(std::string_view path, 
         if (row != nullptr && row->kind == LocationKind::Folder) {
             entry.arguments = value(4).value_or(std::string());
             entry.fileName = value(8).value_or(std::string());
+            if (entry.fileName.empty()) {
+                entry.name = StoredShortcutName(entry.name);
+            }
         }
         entry.rating = RatingFromText(value(5).value_or(std::string()));
         // A run key's unnamed default value is written with an empty name; any other entry needs one.

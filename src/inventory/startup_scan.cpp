@@ -69,11 +69,20 @@ std::string StartupFileEntryName(std::string_view fileName) {
 }
 
 std::string ShortcutEntryName(std::string_view fileName) {
-    std::string name(fileName);
-    if (const auto at = name.find(".lnk"); at != std::string::npos) {
-        name.erase(at, 4);
+    if (EndsWithIgnoreCase(fileName, ".lnk")) {
+        fileName.remove_suffix(4);
     }
-    return name;
+    return std::string(fileName);
+}
+
+std::string StoredShortcutName(std::string_view name) {
+    // Older versions took out the first ".lnk" in small letters only: a name that still ends in the
+    // extension in other letters kept it, and what remains is the name a load gives now. One ending in
+    // ".lnk" itself came from a file with two endings, and stays.
+    if (EndsWithIgnoreCase(name, ".lnk") && !name.ends_with(".lnk")) {
+        name.remove_suffix(4);
+    }
+    return std::string(name);
 }
 
 StartupScanner::StartupScanner(Inventory& inventory, PlatformServices services, RatingSource& ratings,

@@ -76,9 +76,12 @@ private:
 void LoadInventory(Inventory& inventory, PlatformServices services, RatingSource& ratings, IconSink& icons,
                    LoadAccess access = LoadAccess::MayTidy);
 
-// The name a shortcut file gives its entry: the file name with its first ".lnk" taken out. The match is
-// case-sensitive, so "Tool.LNK" keeps its whole name.
+// The name a shortcut file gives its entry: the file name without its ".lnk" ending, in any letters, as
+// Explorer shows it ("Tool.LNK" is "Tool").
 std::string ShortcutEntryName(std::string_view fileName);
+// The name a load gives the shortcut that a backup or the accepted setting of an older version recorded:
+// those kept an ending in capitals ("Tool.LNK"), so that the entry is still the same entry.
+std::string StoredShortcutName(std::string_view name);
 
 // Whether Windows takes a file of a startup folder for a shortcut: its name ends in ".lnk", in any case.
 bool IsShortcutFileName(std::string_view fileName);

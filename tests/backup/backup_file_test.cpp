@@ -157,6 +157,44 @@ TEST(BackupFile, AFileWithoutACountChangesNothing) {
     EXPECT_THAT(m.Messages(), ElementsAre("Backup file not exist.")); // not a file of the wrong format
 }
 
+// Older versions named a shortcut "Tool.LNK" when its ending was in capitals; a load names it "Tool" now.
+// Their backups name the same entry: read so, a restore or a compare of one finds it unchanged.
+TEST(BackupFile, AShortcutNamedWithItsEndingByAnOlderVersionIsTheSameEntry) {
+    Machine m;
+    const std::string startup = "Current User\\Startup Menu";
+    const struct {
+        std::string name;
+        std::string location;
+        std::string fileName;
+        std::string read;
+    } cases[] = {
+        {"Upper.LNK", startup, "", "Upper"},
+        {"Mixed.Lnk", startup, "", "Mixed"},
+        {"double.lnk", startup, "", "double.lnk"},        // "double.lnk.lnk": the first ending went
+        {"Notes.LNK", startup, "Notes.LNK", "Notes.LNK"}, // a file that is no shortcut keeps its name
+        {"Tool.LNK", "Current User\\Registry\\Run", "", "Tool.LNK"}, // a value's name is its own
+    };
+    std::string file =
+        "[General Info]\r\nNumber of Startup Items=" + std::to_string(std::size(cases)) + "\r\n";
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        file += "[Item " + std::to_string(i) + "]\r\nProgram Name=" + cases[i].name +
+                "\r\nCommand Path=C:\\Apps\\agent.exe\r\nLocation=" + cases[i].location +
+                "\r\nStatus=Enabled\r\n" +
+                (cases[i].fileName.empty() ? "" : "File Name=" + cases[i].fileName + "\r\n");
+    }
+    m.root.File("C:\\old.qbk", file);
+    const auto entries = ReadBackupEntries("C:\\old.qbk", m.Services().profiles);
+    ASSERT_TRUE(entries);
+    std::vector<std::string> read, want;
+    for (const SavedEntry& entry : *entries) {
+        read.push_back(entry.name + " @ " + entry.location);
+    }
+    for (const auto& c : cases) {
+        want.push_back(c.read + " @ " + c.location);
+    }
+    EXPECT_EQ(read, want);
+}
+
 TEST(BackupFile, AHugeCountCostsNoMoreThanTheSectionsPresent) {
     Machine m;
     m.root.File("C:\\b.qbk", "[General Info]\r\nNumber of Startup Items=2147483647\r\n"

@@ -252,6 +252,7 @@ TEST(StartupScan, EveryFileOfAStartupFolderIsAnEntryNamedAsExplorerShowsIt) {
         .Shortcut(kUserStartup + "\\Tool.lnk", "C:\\Apps\\tool.exe")
         .Shortcut(kUserStartup + "\\Upper.LNK", "C:\\Apps\\gone.exe")
         .Shortcut(kUserStartup + "\\double.lnk.lnk", "C:\\Apps\\tool.exe")
+        .Shortcut(kUserStartup + "\\My.lnk Tools.Lnk", "C:\\Apps\\tool.exe")
         .Shortcut(kUserStartup + "\\Docs.lnk", "C:\\Docs")
         .File(kUserStartup + "\\desktop.ini", "[.ShellClassInfo]\r\n")
         .File(kUserStartup + "\\notes.lnk", "not a link")
@@ -272,12 +273,13 @@ TEST(StartupScan, EveryFileOfAStartupFolderIsAnEntryNamedAsExplorerShowsIt) {
         {"double.lnk", "C:\\Apps\\tool.exe", FolderFile::Shortcut, true},
         {"Empty", at + "Empty.URL", FolderFile::Other, true},
         {"linkbytes", at + "linkbytes", FolderFile::Other, true},
+        {"My.lnk Tools", "C:\\Apps\\tool.exe", FolderFile::Shortcut, true},
         {"notes", at + "notes.lnk", FolderFile::UnreadableShortcut, false},
         {"report.docx", at + "report.docx", FolderFile::Other, true},
         {"Site", "https://example.com/start", FolderFile::Other, true},
         {"Tool", "C:\\Apps\\tool.exe", FolderFile::Shortcut, true},
         {"updater.exe", at + "updater.exe", FolderFile::Other, true},
-        {"Upper.LNK", "C:\\Apps\\gone.exe", FolderFile::Shortcut, false},
+        {"Upper", "C:\\Apps\\gone.exe", FolderFile::Shortcut, false},
     };
     std::vector<std::string> want;
     std::vector<std::string> got;

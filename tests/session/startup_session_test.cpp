@@ -116,6 +116,19 @@ const std::vector<StepsRow> kSteps = {
          EXPECT_THAT(session.Watch().Removed(), IsEmpty());
      },
      {}},
+    {"AShortcutAnOlderVersionKeptWithItsEndingIsTheSameEntry",
+     [](Machine& m) {
+         m.root.Shortcut(kUserStartup + "\\Upper.LNK", "C:\\Apps\\app.exe");
+         MarksOfANewStart(m.Services());
+         // The accepted setting as an older version wrote it, the ending in capitals still in the name.
+         const std::string accepted = test::kTool + "\\backup\\Accepted Setting.qbk";
+         std::string content = *m.Services().files.ReadFile(accepted);
+         const std::string now = "Program Name=Upper\r\n";
+         ASSERT_NE(content.find(now), std::string::npos);
+         content.replace(content.find(now), now.size(), "Program Name=Upper.LNK\r\n");
+         ASSERT_TRUE(m.Services().files.WriteFile(accepted, content));
+     },
+     {}},
     {"AcceptForgetsRemovedEntries",
      [](Machine& m) {
          MarksOfANewStart(m.Services());
