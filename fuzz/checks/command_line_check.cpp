@@ -24,6 +24,7 @@ class FakeDisk : public FileSystem {
 public:
     std::string ExecutableDirectory() override { return "C:\\Program Files\\Quillbrook"; }
     std::string FullPath(std::string_view path) override { return std::string(path); }
+    bool SetHidden(std::string_view) override { return false; }
     bool FileExists(std::string_view path) override {
         const auto slash = path.rfind('\\');
         const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);

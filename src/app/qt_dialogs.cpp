@@ -3,9 +3,40 @@
 #include "app/qt_text.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMessageBox>
+#include <QSortFilterProxyModel>
 
 namespace qb {
+
+namespace {
+
+// Leaves the named files out of a file dialog's listing. Qt's own dialog takes it; Windows' dialog lists
+// what Explorer lists, so the tool's own files are hidden on the disk there.
+class HiddenNamesFilter : public QSortFilterProxyModel {
+public:
+    HiddenNamesFilter(const std::vector<std::string>& names, QObject* parent)
+        : QSortFilterProxyModel(parent) {
+        for (const std::string& name : names) {
+            names_ << Q(name);
+        }
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files == nullptr) {
+            return true;
+        }
+        const QModelIndex index = files->index(row, 0, parent);
+        return files->isDir(index) || !names_.contains(files->fileName(index), Qt::CaseInsensitive);
+    }
+
+private:
+    QStringList names_;
+};
+
+} // namespace
 
 QString QtFileFilter(std::string_view windowsFilter) {
     const QStringList parts = Q(windowsFilter).split(QLatin1Char('|'));
@@ -91,6 +122,9 @@ std::optional<std::string> QtDialogs::Choose(const FileDialogOptions& options, b
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!options.defaultExtension.empty()) {
         dialog.setDefaultSuffix(Q(options.defaultExtension));
+    }
+    if (!options.hiddenNames.empty()) {
+        dialog.setProxyModel(new HiddenNamesFilter(options.hiddenNames, &dialog));
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include "app/dialog_list.h"
 #include "app/qt_text.h"
 #include "backup/backup_file.h"
+#include "baseline/change_watch.h"
 #include "platform/platform_error.h"
 #include "platform/text.h"
 
@@ -147,6 +148,7 @@ void TDlgBackup::SnButtonNewClick() {
         FileDialogOptions options;
         options.filter = std::string(kBackupFilter);
         options.defaultExtension = "qbk"; // not the filter's "QBK", which Windows' dialog would add
+        options.hiddenNames = {std::string(kAcceptedSettingFile)};
         // The tool's backup folder, on the system's drive: a save there always works.
         options.initialDirectory = JoinPath(services_.files.ExecutableDirectory(), "backup");
         const auto chosen = services_.dialogs.ChooseFileToSave(options);
@@ -188,6 +190,7 @@ void TDlgBackup::SnButtonOpenFileClick() {
         options.filter = std::string(kBackupFilter);
         options.initialDirectory = JoinPath(services_.files.ExecutableDirectory(), "backup");
         options.title = "Open a backup file";
+        options.hiddenNames = {std::string(kAcceptedSettingFile)};
         const auto chosen = services_.dialogs.ChooseFileToOpen(options);
         if (!chosen) {
             return;

@@ -134,7 +134,10 @@ void ChangeWatch::Write(const std::vector<Kept>& kept) {
     // When it cannot be written (a standard user, a tool folder that cannot be written to) the marks
     // still show for this run.
     services_.files.CreateDirectory(JoinPath(services_.files.ExecutableDirectory(), "backup"));
-    services_.files.WriteFile(path_, ProfileBuild(keys));
+    // Hidden, so that the file dialogs of the backup folder list the user's backups only.
+    if (services_.files.WriteFile(path_, ProfileBuild(keys))) {
+        services_.files.SetHidden(path_);
+    }
 }
 
 void ChangeWatch::Loaded(Inventory& inventory) {

@@ -41,6 +41,7 @@ public:
     JournaledFiles(FileSystem& inner, ApplyJournal& journal) : inner_(inner), journal_(journal) {}
     std::string ExecutableDirectory() override { return inner_.ExecutableDirectory(); }
     std::string FullPath(std::string_view path) override { return inner_.FullPath(path); }
+    bool SetHidden(std::string_view path) override { return inner_.SetHidden(path); }
     bool FileExists(std::string_view path) override { return inner_.FileExists(path); }
     bool DirectoryExists(std::string_view path) override { return inner_.DirectoryExists(path); }
     bool CreateDirectory(std::string_view path) override { return inner_.CreateDirectory(path); }

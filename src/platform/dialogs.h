@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qb {
 
@@ -17,6 +18,9 @@ struct FileDialogOptions {
     std::string initialDirectory;
     std::string fileName;
     std::string title;
+    // Files of the folder the dialog leaves out, whatever the filter: a file the tool keeps for itself among
+    // the user's own.
+    std::vector<std::string> hiddenNames;
 };
 
 // The standard dialogs. Tests answer them from a script.

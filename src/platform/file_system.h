@@ -64,6 +64,10 @@ public:
     virtual bool MoveFile(std::string_view source, std::string_view destination) = 0;
     // Whether the file carries the read-only attribute, which makes Windows refuse to delete it.
     virtual bool IsReadOnly(std::string_view path) = 0;
+    // Gives the file the hidden attribute, which keeps it out of Explorer's and the file dialogs' listings;
+    // a write that replaces the file makes a new file without it. The sandbox keeps no attributes (its own
+    // dialogs leave such files out by name) and only says whether the file is there.
+    virtual bool SetHidden(std::string_view path) = 0;
     // Adds the bytes at the end of the file, creating it when missing, and flushes them to the disk
     // before it returns: what a journal needs. All or nothing: when it fails (a full disk), the file is cut
     // back to what it held, so that no torn record is left for a later append to complete.

@@ -1,3 +1,4 @@
+#include "app/qt_dialogs.h"
 #include "app/t_dlg_backup.h"
 #include "app/t_main_form.h"
 #include "backup/backup_file.h"
@@ -8,7 +9,10 @@
 #include "support/sandbox_root.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -455,6 +459,54 @@ TEST(BackupDialog, OpenFileRestoresABackupTheListDoesNotHold) {
     EXPECT_THAT(asked, ElementsAre(inBackupFolder, inBackupFolder, inBackupFolder, inBackupFolder));
     EXPECT_THAT(w.Messages(), ElementsAre(std::string(kDeleteAllQuestion), "Backup file not exist.",
                                           std::string(kRestoredNotAppliedMessage)));
+}
+
+} // namespace qb
+
+namespace qb {
+
+// The accepted setting lies among the user's backups, a file of the tool's own: the real file dialog of
+// Open file... lists the backups and not it.
+TEST(BackupDialog, TheFileDialogListsTheUsersBackupsOnly) {
+    test::SandboxRoot root;
+    FillMachine(root);
+    root.File(kTool + "\\backup\\mine.qbk", "[General Info]\r\nNumber of Startup Items=0\r\n");
+    sandbox::SandboxSystem& system = root.System();
+    QtDialogs dialogs(PathMapping{
+        [&](std::string_view windows) -> std::optional<std::string> {
+            const auto host = system.Paths().ToHost(windows);
+            return host ? std::optional(host->string()) : std::nullopt;
+        },
+        [&](std::string_view local) { return system.Paths().ToWindows(std::filesystem::path(local)); }});
+    test::MainWindow w(system, &dialogs);
+    ASSERT_TRUE(std::filesystem::exists(root.Host(kTool + "\\backup\\Accepted Setting.qbk")));
+    TDlgBackup* backups = w.form->BackupDialog();
+    dialogs.SetOwner(backups);
+
+    std::vector<std::string> listed;
+    QTimer::singleShot(0, backups, [&] {
+        QTimer::singleShot(0, [&] {
+            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(files, nullptr) << "no file dialog";
+            auto* view = files->findChild<QListView*>(QStringLiteral("listView"));
+            ASSERT_NE(view, nullptr);
+            // The folder is read in the background: wait for its files.
+            for (int i = 0; i < 200 && view->model()->rowCount(view->rootIndex()) < 1; ++i) {
+                QTest::qWait(10);
+            }
+            for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+                listed.push_back(
+                    view->model()->index(row, 0, view->rootIndex()).data().toString().toStdString());
+            }
+            files->reject();
+        });
+        test::PressIn(backups, "SnButtonOpenFile");
+        if (backups->isVisible()) {
+            test::PressIn(backups, "ButtonClose");
+        }
+    });
+    w.Press("ToolButtonBackup");
+    EXPECT_EQ(listed, std::vector<std::string>{"mine.qbk"});
 }
 
 } // namespace qb

@@ -83,6 +83,10 @@ expect_entry QbCrossKept 'C:\windows\notepad.exe /old' 'Current User\Registry\Ru
 w reg query "HKCU\\$cv\\RunDisabled" /v QbCrossKept >/dev/null 2>&1 ||
   fail "the kept copy of QbCrossKept, another command, is gone"
 
+# The accepted setting, a file of the tool's own among the user's backups, is hidden from file dialogs.
+attributes=$(w cmd /c attrib "$(w winepath -w "$tool/backup/Accepted Setting.qbk" | tr -d '\r')" | tr -d '\r')
+[[ "$attributes" =~ ^[^:]*H ]] || fail "the accepted setting is not hidden: $attributes"
+
 # The backup command records its file in the backup index: a string and a DWORD, as reg query shows.
 backup_windows=$(w winepath -w "$tool/cross.qbk" | tr -d '\r')
 w "$exe" backup "$backup_windows" >/dev/null || fail "backup failed"

@@ -29,6 +29,31 @@ TEST(Win32Files, TheExecutableDirectoryHoldsTheRunningProgram) {
     EXPECT_TRUE(files.FileExists(JoinPath(directory, "qb_win32_tests.exe")));
 }
 
+// The accepted setting is hidden and written again at every change: a hidden file must stay replaceable, or
+// the tool would lose track of what the user accepted.
+TEST(Win32Files, AHiddenFileIsReplacedAsAnyOther) {
+    TempDir dir;
+    win32::Win32Files files;
+    const std::string path = JoinPath(dir.Path().string(), "Accepted Setting.qbk");
+    const auto hidden = [&] {
+        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    };
+    EXPECT_FALSE(files.SetHidden(path)); // no file yet
+    ASSERT_TRUE(files.WriteFile(path, "first"));
+    EXPECT_FALSE(hidden());
+    ASSERT_TRUE(files.SetHidden(path));
+    EXPECT_TRUE(hidden());
+    EXPECT_TRUE(files.SetHidden(path)); // hidden already
+    ASSERT_TRUE(files.WriteFile(path, "second"));
+    EXPECT_EQ(files.ReadFile(path), "second");
+    EXPECT_FALSE(hidden()); // a new file
+    ASSERT_TRUE(files.SetHidden(path));
+    EXPECT_TRUE(hidden());
+    EXPECT_EQ(Names(files.FindFiles(dir.Path().string(), "*.qbk")),
+              std::vector<std::string>{"Accepted Setting.qbk"});
+}
+
 TEST(Win32Files, ReplacingAFileWithOneOfTheSameSizeChangesItsStamp) {
     TempDir dir;
     win32::Win32Files files;

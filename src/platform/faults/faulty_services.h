@@ -48,6 +48,7 @@ public:
     FaultyFileSystem(FileSystem& inner, FaultPlan& plan) : inner_(inner), plan_(plan) {}
     std::string ExecutableDirectory() override { return inner_.ExecutableDirectory(); }
     std::string FullPath(std::string_view path) override { return inner_.FullPath(path); }
+    bool SetHidden(std::string_view path) override { return inner_.SetHidden(path); }
     bool FileExists(std::string_view path) override;
     bool DirectoryExists(std::string_view path) override;
     bool CreateDirectory(std::string_view path) override;

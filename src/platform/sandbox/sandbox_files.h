@@ -25,6 +25,7 @@ public:
     std::optional<FileStamp> Stamp(std::string_view path) override;
     bool MoveFile(std::string_view source, std::string_view destination) override;
     bool IsReadOnly(std::string_view path) override;
+    bool SetHidden(std::string_view path) override { return FileExists(path); }
     bool AppendFile(std::string_view path, std::string_view bytes) override;
     std::unique_ptr<FileLock> LockFile(std::string_view path) override;
 

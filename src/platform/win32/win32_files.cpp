@@ -90,6 +90,16 @@ std::string Win32Files::FullPath(std::string_view path) {
     }
 }
 
+bool Win32Files::SetHidden(std::string_view path) {
+    const DWORD attributes = AttributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return FailedWithLastError();
+    }
+    return (attributes & FILE_ATTRIBUTE_HIDDEN) != 0 ||
+           ::SetFileAttributesA(std::string(path).c_str(), attributes | FILE_ATTRIBUTE_HIDDEN) ||
+           FailedWithLastError();
+}
+
 bool Win32Files::FileExists(std::string_view path) {
     const DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

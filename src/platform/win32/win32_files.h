@@ -28,6 +28,7 @@ public:
     // MoveFileEx without MOVEFILE_REPLACE_EXISTING, written through.
     bool MoveFile(std::string_view source, std::string_view destination) override;
     bool IsReadOnly(std::string_view path) override;
+    bool SetHidden(std::string_view path) override;
     bool AppendFile(std::string_view path, std::string_view bytes) override;
     // LockFileEx on the first byte of a file opened for sharing: dropped when the handle closes, also when
     // the process dies.
