@@ -198,6 +198,7 @@ QColor ChangeMarkColour(ChangeMark mark) {
     case ChangeMark::New: return QColor(0x1c, 0x64, 0xd8);
     case ChangeMark::Returned: return QColor(0xd0, 0x21, 0x1c);
     case ChangeMark::Changed: return QColor(0x8a, 0x2b, 0xc2);
+    case ChangeMark::Removed: // no row of the list shows a removed entry
     case ChangeMark::None: break;
     }
     return {};

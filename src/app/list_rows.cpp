@@ -52,6 +52,7 @@ std::string ChangeCellText(const StartupItem& item) {
         return "Returned";
     case ChangeMark::Changed:
         return "Changed";
+    case ChangeMark::Removed: // no row of the list shows a removed entry
     case ChangeMark::None:
         break;
     }

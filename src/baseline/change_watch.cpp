@@ -296,6 +296,7 @@ ChangeCounts CountChangeMarks(const Inventory& inventory) {
         case ChangeMark::New: ++counts.newEntries; break;
         case ChangeMark::Returned: ++counts.returned; break;
         case ChangeMark::Changed: ++counts.changed; break;
+        case ChangeMark::Removed: // gone entries are no loaded records; the watch counts them
         case ChangeMark::None: break;
         }
     }

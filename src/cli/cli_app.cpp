@@ -61,6 +61,25 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
                                             : ListFormat::Table;
     // A place asked for by name is listed even when no tree node shows it.
     auto items = ListedItems(session->Items(), options.all || options.locationFilter.has_value());
+    // What changed includes what is gone: rows made of the accepted setting's entries, marked removed.
+    std::vector<StartupItem> gone;
+    if (options.changesOnly) {
+        const auto& removed = session->startup->Watch().Removed();
+        gone.reserve(removed.size());
+        for (const SavedEntry& entry : removed) {
+            StartupItem& row = gone.emplace_back();
+            SetWholeName(row, entry.name);
+            SetWholeCommand(row, entry.command);
+            row.Arguments = entry.arguments;
+            row.Location = entry.location;
+            row.State = entry.state;
+            row.Rating = entry.rating;
+            row.Change = ChangeMark::Removed;
+        }
+        for (const StartupItem& row : gone) {
+            items.push_back(&row);
+        }
+    }
     std::erase_if(items, [&](const StartupItem* item) {
         return (options.locationFilter && item->Location != *options.locationFilter) ||
                (rating && item->Rating != *rating) || (options.changesOnly && item->Change == ChangeMark::None);
@@ -116,7 +135,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         "--rating", options.ratingFilter,
         "Only the entries of this rating (Required, User's Choice, Not required, Harmful, Unknown)");
     list->add_flag("--changes", options.changesOnly,
-                   "Only the entries that are new, returned or changed since the setting was last accepted");
+                   "Only the entries that are new, returned, changed or removed since the setting was last "
+                   "accepted");
     runs(list, [&] { return List(options, out, err); });
 
     const auto entryOptions = [&](CLI::App* command) {

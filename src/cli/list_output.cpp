@@ -43,18 +43,21 @@ std::string CsvField(std::string_view raw) {
 void PrintJson(std::ostream& out, const std::vector<const StartupItem*>& items) {
     auto rows = nlohmann::ordered_json::array();
     for (const StartupItem* item : items) {
-        rows.push_back({{"name", item->Name.str()},
-                        {"command", ShownCommand(*item)}, // whole, with a shortcut's arguments
-                        {"location", item->Location.str()},
-                        {"state", StateText(item->State)},
-                        {"rating", RatingText(item->Rating)},
-                        {"pathValid", item->PathValid},
-                        {"memoryKB", item->MemoryKB},
-                        {"peakMemoryKB", item->PeakMemoryKB},
-                        {"approved", !item->SwitchedOff},
-                        {"change", item->Change == ChangeMark::None
-                                       ? nlohmann::ordered_json(nullptr)
-                                       : nlohmann::ordered_json(ChangeMarkName(item->Change))}});
+        rows.push_back(
+            {{"name", item->Name.str()},
+             {"command", ShownCommand(*item)}, // whole, with a shortcut's arguments
+             {"location", item->Location.str()},
+             {"state", StateText(item->State)},
+             {"rating", RatingText(item->Rating)},
+             // Of a removed entry nothing was looked at.
+             {"pathValid", item->Change == ChangeMark::Removed ? nlohmann::ordered_json(nullptr)
+                                                               : nlohmann::ordered_json(item->PathValid)},
+             {"memoryKB", item->MemoryKB},
+             {"peakMemoryKB", item->PeakMemoryKB},
+             {"approved", !item->SwitchedOff},
+             {"change", item->Change == ChangeMark::None
+                            ? nlohmann::ordered_json(nullptr)
+                            : nlohmann::ordered_json(ChangeMarkName(item->Change))}});
     }
     WriteJson(out, rows);
 }
@@ -64,8 +67,11 @@ void PrintCsv(std::ostream& out, const std::vector<const StartupItem*>& items) {
     for (const StartupItem* item : items) {
         out << CsvField(item->Name) << ',' << CsvField(ShownCommand(*item)) << ',' << CsvField(item->Location)
             << ',' << StateText(item->State) << ',' << CsvField(RatingText(item->Rating)) << ','
-            << (item->PathValid ? "true" : "false") << ',' << item->MemoryKB << ',' << item->PeakMemoryKB
-            << ',' << ChangeMarkName(item->Change) << "\r\n";
+            << (item->Change == ChangeMark::Removed ? ""
+                : item->PathValid                   ? "true"
+                                                    : "false")
+            << ',' << item->MemoryKB << ',' << item->PeakMemoryKB << ',' << ChangeMarkName(item->Change)
+            << "\r\n";
     }
 }
 
@@ -82,7 +88,8 @@ void PrintTable(std::ostream& out, const std::vector<const StartupItem*>& items,
     for (const StartupItem* item : items) {
         rows.push_back({std::string(StateText(item->State)), TerminalText(ShownName(item->Name.str())),
                         std::string(RatingText(item->Rating)), MemoryCellText(*item), item->Location.str(),
-                        TerminalText(CommandCellText(*item))});
+                        TerminalText(item->Change == ChangeMark::Removed ? ShownCommand(*item)
+                                                                         : CommandCellText(*item))});
         if (marks) {
             rows.back().insert(rows.back().begin() + 1, std::string(ChangeMarkName(item->Change)));
         }

@@ -52,6 +52,8 @@ std::string_view ChangeMarkName(ChangeMark mark) {
     case ChangeMark::New: return "new";
     case ChangeMark::Returned: return "returned";
     case ChangeMark::Changed: return "changed";
+    case ChangeMark::Removed:
+        return "removed";
     case ChangeMark::None: break;
     }
     return "";
@@ -66,6 +68,8 @@ std::string_view ChangeMarkReason(ChangeMark mark) {
     case ChangeMark::Changed:
         return "Changed: this entry's command is not the one it had when you last accepted the startup "
                "setting.";
+    case ChangeMark::Removed:
+        return "Removed: this entry was there when you last accepted the startup setting, and is gone now.";
     case ChangeMark::None: break;
     }
     return "";

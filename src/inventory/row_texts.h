@@ -36,7 +36,7 @@ inline std::string_view StateText(ItemState state) {
     return state == ItemState::Enabled ? "Enabled" : "Disabled";
 }
 
-// "new", "returned", "changed", or "" for no mark.
+// "new", "returned", "changed", "removed", or "" for no mark.
 std::string_view ChangeMarkName(ChangeMark mark);
 // Why an entry is marked, in a sentence for its tooltip and information page; "" for no mark.
 std::string_view ChangeMarkReason(ChangeMark mark);

@@ -28,6 +28,7 @@ enum class ChangeMark : std::int32_t {
     New,      // not there last time
     Returned, // disabled last time, enabled now
     Changed,  // same name and place, another command
+    Removed,  // there last time, gone now: only on a row the command line makes of the accepted setting
 };
 
 // One startup entry. A record has no identity of its own: rows find their record by Name, Location and

@@ -77,6 +77,46 @@ TEST(ChangeMarks, WhatAppearedCameBackOrChangedBehindTheToolsBackIsMarkedUntilAc
     EXPECT_EQ(Marks(machine, {"--changes"}), std::vector<std::string>{});
 }
 
+// An entry gone behind the tool's back has no record to mark: list --changes lists it, from the accepted
+// setting, as removed, in every format, until the setting is accepted.
+TEST(ChangeMarks, AnEntryGoneBehindTheToolsBackIsListedAsRemovedUntilAccepted) {
+    WatchedMachine machine;
+    Marks(machine); // the first run keeps the setting
+    {
+        const auto key =
+            machine.root.Services().registry.OpenForWriting(RegistryRoot::CurrentUser, kRun, false);
+        ASSERT_TRUE(key);
+        ASSERT_TRUE(key->DeleteValue("Beta"));
+    }
+    machine.root.Value(RegistryRoot::CurrentUser, kRun, "Delta", "C:\\delta.exe");
+    EXPECT_EQ(Marks(machine, {"--changes"}),
+              (std::vector<std::string>{"Delta Enabled new", "Beta Enabled removed"}));
+    EXPECT_EQ(Marks(machine),
+              (std::vector<std::string>{"Alpha Enabled -", "Gamma Enabled -", "Delta Enabled new"}))
+        << "a list of what is there lists no removed entry";
+
+    const Result json = machine.Run({"list", "--changes", "--json", "--location", kCurrentUserRun});
+    const auto rows = nlohmann::ordered_json::parse(json.out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].dump(),
+              R"({"name":"Beta","command":"C:\\beta.exe","location":"Current User\\Registry\\Run",)"
+              R"("state":"Enabled","rating":"Unknown","pathValid":null,"memoryKB":0,"peakMemoryKB":0,)"
+              R"("approved":true,"change":"removed"})");
+    const Result csv = machine.Run({"list", "--changes", "--csv"});
+    EXPECT_EQ(csv.out.substr(csv.out.rfind("Beta,")),
+              "Beta,C:\\beta.exe,Current User\\Registry\\Run,Enabled,Unknown,,0,0,removed\r\n");
+    const Result table = machine.Run({"list", "--changes", "--rating", "Unknown"});
+    EXPECT_EQ(table.out,
+              "State    Change   Program Name  Rating   Memory  Location                   Command Path\n"
+              "Enabled  new      Delta         Unknown          Current User\\Registry\\Run  [Invalid "
+              "Path]C:\\delta.exe\n"
+              "Enabled  removed  Beta          Unknown          Current User\\Registry\\Run  C:\\beta.exe\n"
+              "2 entries\n");
+
+    ASSERT_EQ(machine.Run({"accept"}).status, kExitOk);
+    EXPECT_EQ(Marks(machine, {"--changes"}), std::vector<std::string>{});
+}
+
 // A value put back under the name of an entry the user disabled, with another command: the user's copy is
 // kept, both are listed, and the one now in the run key is marked changed, not returned. Reading commands
 // leave the registry file as it was.
