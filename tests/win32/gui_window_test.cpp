@@ -275,7 +275,7 @@ protected:
 
 TEST_F(WindowOnWindows, ListsWhatRegAndTheShellPutThere) {
     Open();
-    // A shortcut is listed by its target; its arguments are kept apart.
+    // A shortcut is listed as Windows runs it: its target, then its arguments.
     EXPECT_THAT(OurRows(),
                 ElementsAre("QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
                             "Not Required | on",
@@ -284,7 +284,7 @@ TEST_F(WindowOnWindows, ListsWhatRegAndTheShellPutThere) {
                             "Unknown | on",
                             "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
                             "Hamful | off",
-                            "Qb Gui Link | C:\\windows\\notepad.exe | Current User\\Startup Menu | "
+                            "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
                             "User's Choice | on"));
 }
 
@@ -332,7 +332,7 @@ TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShow
                             "Hamful | on",
                             "QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
                             "Not Required | off",
-                            "Qb Gui Link | C:\\windows\\notepad.exe | Current User\\Startup Menu | "
+                            "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
                             "User's Choice | off"));
 }
 
@@ -387,7 +387,7 @@ TEST_F(WindowOnWindows, SelectingARowShowsItsInformationPage) {
               "N/A (This program is not running)");
     test::ClickRow(List(), Row("Qb Gui Link"));
     EXPECT_EQ(browser->toPlainText().toStdString(),
-              "Qb Gui Link\nC:\\windows\\notepad.exe\nCurrent User\\Startup Menu\nUser's Choice\nLink helper\n"
+              "Qb Gui Link\nC:\\windows\\notepad.exe /link\nCurrent User\\Startup Menu\nUser's Choice\nLink helper\n"
               "N/A (This program is not running)");
 }
 
