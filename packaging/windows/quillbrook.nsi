@@ -86,7 +86,7 @@ Function ${UN}QbWhyBusy
     System::Call 'kernel32::CloseHandle(p r0)'
     StrCpy $R0 "${PRODUCT} is running."
   ${ElseIf} $1 = ${ERROR_ACCESS_DENIED}
-    ; There, made by a user whose copy lets us see no more.
+    ; There, but not open to us: another user's copy, made with other rights than ours give.
     StrCpy $R0 "${PRODUCT} is running."
   ${Else}
     !include "in_use.nsh"
