@@ -1,6 +1,6 @@
 // Draws the desktop tool's pictures: the logo of the title panel, its large form for the help and the
-// README, the two clickable pictures of the left panel, and the programs' icon. Everything is drawn here from vector shapes
-// and a system font, so the pictures belong to the project and can be regenerated at any time.
+// README, the two clickable pictures of the left panel, and the programs' icon. Everything is drawn here from
+// vector shapes and a system font, so the pictures belong to the project and can be regenerated at any time.
 //
 //   make_pictures OUTPUT_DIR [--png PREVIEW_DIR]
 //
@@ -359,9 +359,9 @@ int main(int argc, char** argv) {
 
     // The icon is the tile alone, its rounded corners transparent, filling the square but for a margin that
     // keeps the corners' antialiasing inside it at every size down to 16 pixels.
+    const Drawing tile = [](QPainter& p) { DrawLogo(p, QRectF(4, 4, 248, 248)); };
     const QImage icon =
-        Render(QSize(256, 256), [](QPainter& p) { DrawLogo(p, QRectF(4, 4, 248, 248)); }, {}, Canvas::Transparent)
-            .convertToFormat(QImage::Format_ARGB32);
+        Render(QSize(256, 256), tile, {}, Canvas::Transparent).convertToFormat(QImage::Format_ARGB32);
 
     const Card donate{kRed, QStringLiteral("Support"), QStringLiteral("Quillbrook"),
                       [](QPainter& p) { p.fillPath(Heart(QPointF(28, 30.5), 18), kHeart); }};
