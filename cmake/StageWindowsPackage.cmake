@@ -1,8 +1,9 @@
 # Puts together what the Windows installer and the portable zip hold, then makes both:
 #   cmake -DSTAGE=dir -DPACKAGE_DIR=dir -DVERSION=x.y.z -DGUI=quillbrook.exe -DCLI=quillbrook-cli.exe
 #         -DDATA="file;..." -DLICENSE=file -DNSI=quillbrook.nsi -DMAKENSIS=makensis -DQT_PREFIX=dir
-#         -DPLUGINS="platforms/qwindows.dll;..." -DOBJDUMP=objdump -DCOMPILER=g++ -DDEPLOY=DeployQtWindows.cmake
-#         -P StageWindowsPackage.cmake
+#         -DPLUGINS="platforms/qwindows.dll;..." -DOBJDUMP=objdump -DSTRIP=strip -DCOMPILER=g++
+#         -DDEPLOY=DeployQtWindows.cmake -DICON=quillbrook.ico -DPICTURE=icon.png -DIMAGEMAGICK=convert
+#         -DRUNNING_MUTEX=name -P StageWindowsPackage.cmake
 # The stage is made afresh each time, so that nothing from an older build ends up in the package.
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${STAGE}")
@@ -24,12 +25,25 @@ foreach(program "${STAGE}/quillbrook.exe" "${STAGE}/quillbrook-cli.exe")
   endif()
 endforeach()
 
+# Qt's DLLs and MinGW's runtime come with their debugging sections (libstdc++ alone is over 20 MB of
+# them), and the programs with their symbol tables, which no user's machine needs. Only the staged copies are stripped: the build tree and Qt's cache
+# keep theirs for debugging.
+file(GLOB_RECURSE binaries "${STAGE}/*.dll" "${STAGE}/*.exe")
+foreach(binary IN LISTS binaries)
+  execute_process(COMMAND "${STRIP}" --strip-unneeded "${binary}" RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${STRIP} failed on ${binary}")
+  endif()
+endforeach()
+
 # The installer's file lists: every staged file installed, and deleted again by the uninstaller, folders
-# deepest first (RMDir only removes an empty folder).
+# deepest first (RMDir only removes an empty folder); and the programs and DLLs, which a running program
+# holds open, to be checked before anything is touched.
 file(GLOB_RECURSE files RELATIVE "${STAGE}" "${STAGE}/*")
 list(SORT files)
 set(install "")
 set(uninstall "")
+set(inUse "")
 set(folders "")
 set(sizeBytes 0)
 foreach(f IN LISTS files)
@@ -44,6 +58,9 @@ foreach(f IN LISTS files)
   endif()
   string(APPEND install "File \"${STAGE}/${f}\"\n")
   string(APPEND uninstall "Delete \"$INSTDIR\\${winFile}\"\n")
+  if(f MATCHES "\\.(exe|dll)$")
+    string(APPEND inUse "!insertmacro QB_IN_USE \"${winFile}\"\n")
+  endif()
   file(SIZE "${STAGE}/${f}" size)
   math(EXPR sizeBytes "${sizeBytes} + ${size}")
 endforeach()
@@ -58,13 +75,25 @@ set(nsisDir "${PACKAGE_DIR}/nsis")
 file(MAKE_DIRECTORY "${nsisDir}")
 file(WRITE "${nsisDir}/files.nsh" "${install}")
 file(WRITE "${nsisDir}/uninstall.nsh" "${uninstall}")
+file(WRITE "${nsisDir}/in_use.nsh" "${inUse}")
+
+# The finish page's picture: the icon on white, where NSIS would show its own.
+set(sidePicture "${nsisDir}/side.bmp")
+execute_process(
+  COMMAND "${IMAGEMAGICK}" -size 164x314 xc:white "(" "${PICTURE}" -resize 128x128 ")" -gravity north
+          -geometry +0+40 -composite -type TrueColor "BMP3:${sidePicture}"
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "Making the installer's picture failed")
+endif()
 
 set(setup "${PACKAGE_DIR}/Quillbrook-${VERSION}-setup.exe")
 set(zip "${PACKAGE_DIR}/Quillbrook-${VERSION}-win64.zip")
 file(REMOVE "${setup}" "${zip}")
 execute_process(
   COMMAND "${MAKENSIS}" -V2 -NOCD "-DVERSION=${VERSION}" "-DSTAGE=${STAGE}" "-DOUTFILE=${setup}"
-          "-DLICENSE=${STAGE}/LICENSE.txt" "-DSIZE_KB=${sizeKb}" "-X!addincludedir ${nsisDir}" "${NSI}"
+          "-DLICENSE=${STAGE}/LICENSE.txt" "-DSIZE_KB=${sizeKb}" "-DICON=${ICON}" "-DSIDE_PICTURE=${sidePicture}"
+          "-DRUNNING_MUTEX=${RUNNING_MUTEX}" "-X!addincludedir ${nsisDir}" "${NSI}"
   WORKING_DIRECTORY "${nsisDir}"
   RESULT_VARIABLE status)
 if(NOT status EQUAL 0 OR NOT EXISTS "${setup}")

@@ -10,9 +10,11 @@ set(QB_DEPLOY_QT_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/DeployQtWindows.cmake")
 set(QB_DATA_DIR "${CMAKE_CURRENT_LIST_DIR}/../data")
 cmake_path(NORMAL_PATH QB_DATA_DIR)
 
-# The plugins a Qt Widgets program of ours loads: the windows platform (the desktop), offscreen (tests
-# and pictures without a display), and the native Windows style.
+# The plugins a Qt Widgets program of ours loads in the build tree: the windows platform (the desktop),
+# offscreen (the tests, without a display), and the native Windows style. The package leaves offscreen out:
+# no user needs it.
 set(QB_QT_PLUGINS platforms/qwindows.dll platforms/qoffscreen.dll styles/qwindowsvistastyle.dll)
+set(QB_QT_SHIPPED_PLUGINS platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 
 function(qb_windows_deploy_qt target)
   if(NOT (WIN32 AND TARGET Qt6::Core))
@@ -57,8 +59,8 @@ function(qb_windows_deploy_data target)
 endfunction()
 
 # The installer and the portable zip under <build>/package/ (scripts/package-windows), made with every
-# build once makensis (Debian's nsis) is there: the two programs, their DLLs and plugins, the data files and
-# the licence.
+# build once makensis (Debian's nsis) is there: the two programs, their DLLs and plugins (stripped of their
+# debugging sections), the data files and the licence; the installer in the programs' icon.
 function(qb_windows_package)
   if(NOT (WIN32 AND TARGET quillbrook AND TARGET quillbrook-cli))
     return()
@@ -89,16 +91,19 @@ function(qb_windows_package)
   set(zip "${packageDir}/Quillbrook-${PROJECT_VERSION}-win64.zip")
   set(nsi "${PROJECT_SOURCE_DIR}/packaging/windows/quillbrook.nsi")
   set(license "${PROJECT_SOURCE_DIR}/LICENSE")
+  qb_windows_icon(icon)
   add_custom_command(
     OUTPUT "${setup}" "${zip}"
     COMMAND "${CMAKE_COMMAND}" "-DSTAGE=${packageDir}/stage" "-DPACKAGE_DIR=${packageDir}"
             "-DVERSION=${PROJECT_VERSION}" "-DGUI=$<TARGET_FILE:quillbrook>" "-DCLI=$<TARGET_FILE:quillbrook-cli>"
             "-DDATA=${data}" "-DLICENSE=${license}" "-DNSI=${nsi}" "-DMAKENSIS=${QB_MAKENSIS}"
-            "-DQT_PREFIX=${qtPrefix}" "-DPLUGINS=${QB_QT_PLUGINS}" "-DOBJDUMP=${QB_MINGW_OBJDUMP}"
-            "-DCOMPILER=${CMAKE_CXX_COMPILER}" "-DDEPLOY=${QB_DEPLOY_QT_SCRIPT}"
+            "-DQT_PREFIX=${qtPrefix}" "-DPLUGINS=${QB_QT_SHIPPED_PLUGINS}" "-DOBJDUMP=${QB_MINGW_OBJDUMP}"
+            "-DSTRIP=${CMAKE_STRIP}" "-DCOMPILER=${CMAKE_CXX_COMPILER}" "-DDEPLOY=${QB_DEPLOY_QT_SCRIPT}"
+            "-DICON=${icon}" "-DPICTURE=${QB_WINDOWS_ICON_PICTURE}" "-DIMAGEMAGICK=${QB_IMAGEMAGICK}"
+            "-DRUNNING_MUTEX=${QB_RUNNING_MUTEX}"
             -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/StageWindowsPackage.cmake"
     DEPENDS ${depends} ${data} "${license}" "${nsi}" "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/StageWindowsPackage.cmake"
-            "${QB_DEPLOY_QT_SCRIPT}"
+            "${QB_DEPLOY_QT_SCRIPT}" "${icon}" "${QB_WINDOWS_ICON_PICTURE}"
     COMMENT "Making the Windows installer and zip"
     VERBATIM)
   add_custom_target(qb_windows_package ALL DEPENDS "${setup}" "${zip}")

@@ -1,11 +1,12 @@
 // Draws the desktop tool's pictures: the logo of the title panel, its large form for the help and the
-// README, and the two clickable pictures of the left panel. Everything is drawn here from vector shapes
-// and a system font, so the pictures belong to the project and can be regenerated at any time.
+// README, the two clickable pictures of the left panel, and the programs' icon. Everything is drawn here from
+// vector shapes and a system font, so the pictures belong to the project and can be regenerated at any time.
 //
 //   make_pictures OUTPUT_DIR [--png PREVIEW_DIR]
 //
 // Shapes are drawn at four times the final size and scaled down with a smooth filter, which gives clean
-// edges at 56 pixels. The JPEGs are baseline files, as the tool decodes them with libjpeg-turbo.
+// edges at 56 pixels. The JPEGs are baseline files, as the tool decodes them with libjpeg-turbo. The icon
+// is a PNG, the only one: an icon needs the transparency JPEG lacks.
 // PREVIEW_DIR receives PNG copies of the decoded JPEGs, as they are and enlarged four times.
 
 #include <QColor>
@@ -43,10 +44,13 @@ constexpr int kJpegQuality = 92;
 
 using Drawing = std::function<void(QPainter&)>;
 
-// Draws in final-size coordinates on a canvas kSupersample times larger, then scales down.
-QImage Render(QSize size, const Drawing& shapes, const Drawing& text = {}) {
-    QImage big(size * kSupersample, QImage::Format_RGB32);
-    big.fill(Qt::white);
+// Draws in final-size coordinates on a canvas kSupersample times larger, then scales down. The canvas is
+// white, or transparent for a picture that keeps an alpha channel.
+enum class Canvas { White, Transparent };
+QImage Render(QSize size, const Drawing& shapes, const Drawing& text = {}, Canvas canvas = Canvas::White) {
+    QImage big(size * kSupersample,
+               canvas == Canvas::White ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    big.fill(canvas == Canvas::White ? QColor(Qt::white) : QColor(Qt::transparent));
     {
         QPainter painter(&big);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
@@ -301,6 +305,20 @@ bool Save(const QImage& image, const QString& directory, const QString& name,
     return true;
 }
 
+// The icon's one large size as a PNG with its transparency; the build makes the smaller sizes of the
+// Windows icon from it (cmake/WindowsManifest.cmake).
+bool SavePng(const QImage& image, const QString& directory, const QString& name) {
+    const QString path = QDir(directory).filePath(name + QStringLiteral(".png"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "png") || !file.commit()) {
+        std::fprintf(stderr, "make_pictures: cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(file.errorString()));
+        return false;
+    }
+    std::printf("%s (%d x %d)\n", qPrintable(path), image.width(), image.height());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -339,6 +357,12 @@ int main(int argc, char** argv) {
     const QImage logoLarge =
         Render(QSize(256, 256), [](QPainter& p) { DrawLogo(p, QRectF(8, 8, 240, 240)); });
 
+    // The icon is the tile alone, its rounded corners transparent, filling the square but for a margin that
+    // keeps the corners' antialiasing inside it at every size down to 16 pixels.
+    const Drawing tile = [](QPainter& p) { DrawLogo(p, QRectF(4, 4, 248, 248)); };
+    const QImage icon =
+        Render(QSize(256, 256), tile, {}, Canvas::Transparent).convertToFormat(QImage::Format_ARGB32);
+
     const Card donate{kRed, QStringLiteral("Support"), QStringLiteral("Quillbrook"),
                       [](QPainter& p) { p.fillPath(Heart(QPointF(28, 30.5), 18), kHeart); }};
     const Card tell{kBlue, QStringLiteral("Tell a friend"), QStringLiteral("about Quillbrook"),
@@ -348,5 +372,6 @@ int main(int argc, char** argv) {
     ok = Save(logoLarge, output, QStringLiteral("logo-large"), preview) && ok;
     ok = Save(RenderCard(donate), output, QStringLiteral("donate"), preview) && ok;
     ok = Save(RenderCard(tell), output, QStringLiteral("tell"), preview) && ok;
+    ok = SavePng(icon, output, QStringLiteral("icon")) && ok;
     return ok ? 0 : 1;
 }

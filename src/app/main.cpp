@@ -1,6 +1,7 @@
 #include "app/app_host.h"
 #include "app/qt_dialogs.h"
 #include "app/t_main_form.h"
+#include "platform/running_mark.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -56,6 +57,7 @@ bool AsksForTextOnly(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const qb::RunningMark running; // the installer waits while any copy runs: its DLLs are in use
     const StartOptions options;
     if (AsksForTextOnly(argc, argv)) {
         QCoreApplication console(argc, argv);

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The Windows installer as a user meets it, under Wine: a silent install (/S), the installed programs run
-# (quillbrook-cli.exe list against the shipped program database, quillbrook.exe --screenshot), the user
-# makes a backup and disables a startup shortcut (kept in the tool's folder), then a silent uninstall:
-# the programs, the Start-menu shortcut and the Uninstall key are gone, the user's backup and disabled
-# shortcut stay.
-#   installer_under_wine.sh WINE_RUN PREFIX SETUP_EXE VERSION SHELL_LINK
+# The Windows installer as a user meets it, under Wine: a silent install (/S); what Add/Remove Programs
+# shows; the icon, the size and what is shipped; the installed programs run (quillbrook-cli.exe list
+# against the shipped program database, quillbrook.exe --screenshot); an install and an uninstall while
+# the tool runs change nothing and say so; the user makes a backup and disables a startup
+# shortcut (kept in the tool's folder), then a silent uninstall: the programs, the Start-menu shortcut
+# and the Uninstall key are gone, the user's backup and disabled shortcut stay.
+#   installer_under_wine.sh WINE_RUN PREFIX SETUP_EXE VERSION SHELL_LINK OBJDUMP CHILD_EXE
 source "$(dirname "${BASH_SOURCE[0]}")/wine_script.sh"
-wine_run=$1 prefix=$2 setup=$3 version=$4 link=$5
+here=$(dirname "${BASH_SOURCE[0]}")
+wine_run=$1 prefix=$2 setup=$3 version=$4 link=$5 objdump=$6 child=$7
 
 uninstall_key="HKLM\\$cv\\Uninstall\\Quillbrook"
 dir_windows='C:\Program Files\Quillbrook'
@@ -20,7 +22,17 @@ programs=$(w reg query "HKLM\\$cv\\Explorer\\Shell Folders" /v 'Common Programs'
 programs_unix=$(w winepath -u "$programs" | tr -d '\r')
 shot=$(mktemp -d)
 
+# A long list for quillbrook-cli.exe to print: run values QbLong000 ... QbLong399, made (with "=") or
+# removed (with "=-") by one reg import.
+long_list_reg() { # long_list_reg '"notepad.exe"' or '-'
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\%s\\Run]\r\n' "$cv"
+  for i in $(seq -w 0 399); do printf '"QbLong%s"=%s\r\n' "$i" "$1"; done
+}
+lister=""
+
 cleanup() {
+  if [ -n "$lister" ]; then kill "$lister" 2>/dev/null || true; fi
+  long_list_reg - >"$shot/long-off.reg" && w reg import "$(w winepath -w "$shot/long-off.reg" | tr -d '\r')" >/dev/null 2>&1 || true
   w reg delete "HKCU\\$cv\\Run" /v QbInstalled /f >/dev/null 2>&1 || true
   w reg delete "HKCU\\$cv\\Run" /v SecurityHealth /f >/dev/null 2>&1 || true
   w reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
@@ -46,6 +58,33 @@ uninstall_string=$(w reg query "$uninstall_key" /v UninstallString | tr -d '\r' 
   sed -n 's/^ *UninstallString *REG_SZ *//p')
 [ "$uninstall_string" = "\"$dir_windows\\uninstall.exe\"" ] || fail "UninstallString is $uninstall_string"
 
+# --- what Add/Remove Programs shows, and what the installation is ---
+uninstall_value() { w reg query "$uninstall_key" /v "$1" | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+[ "$(uninstall_value DisplayIcon)" = "$dir_windows\\quillbrook.exe" ] ||
+  fail "DisplayIcon is '$(uninstall_value DisplayIcon)', not the installed quillbrook.exe"
+[ "$(uninstall_value Publisher)" = "The Quillbrook project" ] ||
+  fail "Publisher is '$(uninstall_value Publisher)'"
+# The programs, the installer and the uninstaller in the tool's icon.
+bash "$here/program_icon.sh" "$dir/quillbrook.exe" "$dir/quillbrook-cli.exe" "$dir/uninstall.exe" "$setup" >/dev/null ||
+  fail "a program, the installer or the uninstaller lacks the tool's icon"
+# Nothing shipped carries debugging sections, and the offscreen platform, which only the tests use, stays
+# at home.
+while IFS= read -r -d '' binary; do
+  if "$objdump" -h "$binary" | grep -q ' \.debug_'; then
+    fail "${binary#"$dir/"} carries debugging sections"
+  fi
+done < <(find "$dir" -type f \( -name '*.dll' -o -name '*.exe' \) -print0)
+[ ! -e "$dir/platforms/qoffscreen.dll" ] || fail "the offscreen platform plugin is installed"
+# Add/Remove Programs shows the size the installer records: what the files hold, give or take the
+# uninstaller and the folders. (On disk, du -sk, it depends on the file system's blocks and compression.)
+installed_kb=$(du -sk "$dir" | cut -f1)
+apparent_kb=$(du -sk --apparent-size "$dir" | cut -f1)
+recorded_kb=$(($(uninstall_value EstimatedSize)))
+echo "installed: $installed_kb KB on disk (du -sk), $apparent_kb KB in the files, recorded as EstimatedSize" \
+  "$recorded_kb KB; $(basename "$setup"): $(($(stat -c %s "$setup") / 1024)) KB"
+[ "$recorded_kb" -le "$apparent_kb" ] && [ $((recorded_kb * 11 / 10)) -ge "$apparent_kb" ] ||
+  fail "EstimatedSize says $recorded_kb KB, the installed files hold $apparent_kb KB"
+
 # --- the installed programs ---
 [ "$(w "$dir/quillbrook-cli.exe" --version | tr -d '\r')" = "quillbrook-cli $version" ] ||
   fail "quillbrook-cli.exe --version does not say $version"
@@ -63,7 +102,9 @@ expect_entry() { # NAME COMMAND LOCATION STATE RATING
 }
 expect_entry SecurityHealth 'C:\windows\system32\SecurityHealthSystray.exe' 'Current User\Registry\Run' Enabled Required
 expect_entry QbInstalled 'C:\windows\notepad.exe /installed' 'Current User\Registry\Run' Enabled Unknown
-QT_QPA_PLATFORM=offscreen w "$dir/quillbrook.exe" --screenshot "$(w winepath -w "$shot/window.png" | tr -d '\r')" ||
+# With Qt's windows platform, as on a user's machine (the package ships no other), on Wine's null display
+# driver.
+w "$dir/quillbrook.exe" --screenshot "$(w winepath -w "$shot/window.png" | tr -d '\r')" ||
   fail "quillbrook.exe --screenshot failed"
 if [ -f "$shot/window.png" ]; then
   # A PNG of the main window's size: the signature, then the IHDR width and height.
@@ -74,6 +115,82 @@ if [ -f "$shot/window.png" ]; then
 else
   fail "quillbrook.exe --screenshot wrote no picture"
 fi
+
+# --- an install and an uninstall while the tool runs ---
+# Each refused install or uninstall ends with status 3 and leaves every installed file byte for byte. The
+# files get a mark that any install would overwrite (LICENSE.txt, which no program reads).
+printf 'Marked by the test\r\n' >>"$dir/LICENSE.txt"
+installed_sums() { (cd "$dir" && find . -path ./backup -prune -o -type f -print0 | sort -z | xargs -0 md5sum); }
+before=$(installed_sums)
+refused_while() { # refused_while WHAT: a silent install and a silent uninstall now end with 3, changing nothing
+  local status=0
+  w "$setup" /S || status=$?
+  [ "$status" -eq 3 ] || fail "a silent install while $1 ended with status $status, not 3"
+  [ "$(installed_sums)" = "$before" ] || fail "a silent install while $1 changed the installed files"
+  # The uninstaller runs in place with _?= (otherwise it hands over to a copy of itself and returns 0 at
+  # once); Wine would quote a path with blanks as one argument, which _?= does not take.
+  status=0
+  w "$dir/uninstall.exe" /S '_?=C:\Program' 'Files\Quillbrook' || status=$?
+  [ "$status" -eq 3 ] || fail "a silent uninstall while $1 ended with status $status, not 3"
+  [ "$(installed_sums)" = "$before" ] || fail "a silent uninstall while $1 changed the installed files"
+}
+
+# quillbrook-cli.exe prints a long list into a pipe that is read only after the installers have run, as
+# it would to a pager the user has not scrolled yet: its first line says it runs, then it waits. It is a
+# copy in a folder of its own, so that only its mutex, not a file of the installation in use, can tell the
+# installers (a copy from the portable zip counts as much as the installed one).
+long_list_reg '"C:\\windows\\notepad.exe /long"' >"$shot/long-on.reg"
+w reg import "$(w winepath -w "$shot/long-on.reg" | tr -d '\r')" >/dev/null 2>&1 || fail "reg import of the long list failed"
+mkdir "$shot/elsewhere"
+cp "$dir/quillbrook-cli.exe" "$dir"/*.dat "$shot/elsewhere/"
+mkfifo "$shot/list"
+"$wine_run" "$prefix" "$shot/elsewhere/quillbrook-cli.exe" list --all --json >"$shot/list" &
+lister=$!
+exec 3<"$shot/list"
+IFS= read -r first_line <&3 || true
+[ "${first_line%$'\r'}" = "[" ] || fail "quillbrook-cli.exe list began with '$first_line'"
+refused_while "quillbrook-cli.exe runs"
+listed=$(cat <&3 | grep -c '"name": "QbLong') || true
+exec 3<&-
+wait "$lister" || fail "quillbrook-cli.exe list failed"
+lister=""
+[ "$listed" -eq 400 ] || fail "quillbrook-cli.exe listed $listed of the 400 long-list entries"
+long_list_reg - >"$shot/long-off.reg"
+w reg import "$(w winepath -w "$shot/long-off.reg" | tr -d '\r')" >/dev/null 2>&1 || fail "reg import removing the long list failed"
+
+# The window is open, on Wine's null display driver: as soon as Qt's windows platform is loaded (after the
+# mark, the first thing the program makes), it runs.
+"$wine_run" "$prefix" "$dir/quillbrook.exe" >/dev/null 2>&1 &
+lister=$!
+for attempt in $(seq 1 300); do
+  grep -q 'platforms/qwindows.dll' "/proc/$lister/maps" 2>/dev/null && break
+  sleep 0.1
+done
+refused_while "quillbrook.exe is open"
+kill "$lister" 2>/dev/null || true
+wait "$lister" 2>/dev/null || true
+lister=""
+
+# A program of the installation runs that holds no mutex, as a copy of the tool too old to hold one
+# would: the test's child program in the place of quillbrook.exe. Windows keeps a running program's file
+# from being written.
+cp "$child" "$dir/quillbrook.exe"
+before=$(installed_sums)
+"$wine_run" "$prefix" "$dir/quillbrook.exe" --ignore-close >/dev/null 2>&1 &
+lister=$!
+for attempt in $(seq 1 100); do
+  grep -q 'Quillbrook/quillbrook.exe' "/proc/$lister/maps" 2>/dev/null && break
+  sleep 0.1
+done
+refused_while "a program of the installation runs"
+kill "$lister" 2>/dev/null || true
+wait "$lister" 2>/dev/null || true
+lister=""
+
+# Once nothing runs, the same install goes through and puts the files back as shipped.
+w "$setup" /S || fail "the install once nothing ran ended with status $?"
+! grep -q 'Marked by the test' "$dir/LICENSE.txt" || fail "the install once nothing ran kept the old LICENSE.txt"
+if cmp -s "$child" "$dir/quillbrook.exe"; then fail "the install once nothing ran kept the old quillbrook.exe"; fi
 
 # --- what the user keeps: a backup and a disabled startup shortcut, both in the tool's folder ---
 w "$dir/quillbrook-cli.exe" backup "$dir_windows\\backup\\mine.qbk" >/dev/null || fail "backup failed"
