@@ -276,16 +276,17 @@ protected:
 TEST_F(WindowOnWindows, ListsWhatRegAndTheShellPutThere) {
     Open();
     // A shortcut is listed as Windows runs it: its target, then its arguments.
-    EXPECT_THAT(OurRows(),
-                ElementsAre("QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
-                            "Not Required | on",
-                            // An expandable value is listed as stored.
-                            "QbGuiBeta | %SystemRoot%\\system32\\cmd.exe /c beta | Current User\\Registry\\Run | "
-                            "Unknown | on",
-                            "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
-                            "Hamful | off",
-                            "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
-                            "User's Choice | on"));
+    EXPECT_THAT(
+        OurRows(),
+        ElementsAre("QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
+                    "Not Required | on",
+                    // An expandable value is listed as stored.
+                    "QbGuiBeta | %SystemRoot%\\system32\\cmd.exe /c beta | Current User\\Registry\\Run | "
+                    "Unknown | on",
+                    "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
+                    "Hamful | off",
+                    "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
+                    "User's Choice | on"));
 }
 
 TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShowThem) {
@@ -325,15 +326,16 @@ TEST_F(WindowOnWindows, UntickingAndApplyMovesTheEntriesWhereRegAndTheFolderShow
     EXPECT_EQ(LoadShellLink(tool_ + "\\ShortCutCurrUser\\" + kLinkName + ".lnk"), "C:\\windows\\notepad.exe | /link");
     // The list is read again from the system after the apply: the run key's values first, then its
     // disabled twin's.
-    EXPECT_THAT(OurRows(),
-                ElementsAre("QbGuiBeta | %SystemRoot%\\system32\\cmd.exe /c beta | Current User\\Registry\\Run | "
-                            "Unknown | on",
-                            "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
-                            "Hamful | on",
-                            "QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
-                            "Not Required | off",
-                            "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
-                            "User's Choice | off"));
+    EXPECT_THAT(
+        OurRows(),
+        ElementsAre("QbGuiBeta | %SystemRoot%\\system32\\cmd.exe /c beta | Current User\\Registry\\Run | "
+                    "Unknown | on",
+                    "QbGuiOff | [Invalid Path]C:\\Gone\\qbguioff.exe | Current User\\Registry\\Run | "
+                    "Hamful | on",
+                    "QbGuiAlpha | C:\\windows\\notepad.exe /alpha | Current User\\Registry\\Run | "
+                    "Not Required | off",
+                    "Qb Gui Link | C:\\windows\\notepad.exe /link | Current User\\Startup Menu | "
+                    "User's Choice | off"));
 }
 
 TEST_F(WindowOnWindows, TheBackupDialogWritesABackupFileAndItsIndexEntry) {
@@ -386,9 +388,9 @@ TEST_F(WindowOnWindows, SelectingARowShowsItsInformationPage) {
               "QbGuiAlpha\nC:\\windows\\notepad.exe /alpha\nCurrent User\\Registry\\Run\nNot Required\nAlpha helper\n"
               "N/A (This program is not running)");
     test::ClickRow(List(), Row("Qb Gui Link"));
-    EXPECT_EQ(browser->toPlainText().toStdString(),
-              "Qb Gui Link\nC:\\windows\\notepad.exe /link\nCurrent User\\Startup Menu\nUser's Choice\nLink helper\n"
-              "N/A (This program is not running)");
+    EXPECT_EQ(browser->toPlainText().toStdString(), "Qb Gui Link\nC:\\windows\\notepad.exe /link\nCurrent "
+                                                    "User\\Startup Menu\nUser's Choice\nLink helper\n"
+                                                    "N/A (This program is not running)");
 }
 
 // A program that adds itself while the tool is closed: the next start marks it, as reg.exe put it there.

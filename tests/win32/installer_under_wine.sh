@@ -158,34 +158,34 @@ lister=""
 long_list_reg - >"$shot/long-off.reg"
 w reg import "$(w winepath -w "$shot/long-off.reg" | tr -d '\r')" >/dev/null 2>&1 || fail "reg import removing the long list failed"
 
+# Starts a program under Wine and waits (up to TENTHS tenths of a second) until it has mapped a file whose
+# path holds MAPPED, checks that the installer and the uninstaller refuse while it runs, then ends it.
+refused_while_running() { # refused_while_running WHAT MAPPED TENTHS PROGRAM [ARGUMENTS...]
+  local what=$1 mapped=$2 tenths=$3
+  shift 3
+  "$wine_run" "$prefix" "$@" >/dev/null 2>&1 &
+  lister=$!
+  for attempt in $(seq 1 "$tenths"); do
+    grep -q "$mapped" "/proc/$lister/maps" 2>/dev/null && break
+    sleep 0.1
+  done
+  refused_while "$what"
+  kill "$lister" 2>/dev/null || true
+  wait "$lister" 2>/dev/null || true
+  lister=""
+}
+
 # The window is open, on Wine's null display driver: as soon as Qt's windows platform is loaded (after the
 # mark, the first thing the program makes), it runs.
-"$wine_run" "$prefix" "$dir/quillbrook.exe" >/dev/null 2>&1 &
-lister=$!
-for attempt in $(seq 1 300); do
-  grep -q 'platforms/qwindows.dll' "/proc/$lister/maps" 2>/dev/null && break
-  sleep 0.1
-done
-refused_while "quillbrook.exe is open"
-kill "$lister" 2>/dev/null || true
-wait "$lister" 2>/dev/null || true
-lister=""
+refused_while_running "quillbrook.exe is open" platforms/qwindows.dll 300 "$dir/quillbrook.exe"
 
 # A program of the installation runs that holds no mutex, as a copy of the tool too old to hold one
 # would: the test's child program in the place of quillbrook.exe. Windows keeps a running program's file
 # from being written.
 cp "$child" "$dir/quillbrook.exe"
 before=$(installed_sums)
-"$wine_run" "$prefix" "$dir/quillbrook.exe" --ignore-close >/dev/null 2>&1 &
-lister=$!
-for attempt in $(seq 1 100); do
-  grep -q 'Quillbrook/quillbrook.exe' "/proc/$lister/maps" 2>/dev/null && break
-  sleep 0.1
-done
-refused_while "a program of the installation runs"
-kill "$lister" 2>/dev/null || true
-wait "$lister" 2>/dev/null || true
-lister=""
+refused_while_running "a program of the installation runs" Quillbrook/quillbrook.exe 100 "$dir/quillbrook.exe" \
+  --ignore-close
 
 # Once nothing runs, the same install goes through and puts the files back as shipped.
 w "$setup" /S || fail "the install once nothing ran ended with status $?"
