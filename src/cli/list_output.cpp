@@ -14,12 +14,6 @@ namespace qb::cli {
 
 namespace {
 
-// Characters, not bytes: a column of names with accents still lines up.
-std::size_t DisplayWidth(std::string_view text) {
-    return static_cast<std::size_t>(std::count_if(
-        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 std::string CsvField(std::string_view raw) {
     // A spreadsheet takes a cell that begins with one of these for a formula: a name or command chosen by
     // whoever put the entry there would run in the reader's sheet. A leading quote makes it text again.

@@ -1,8 +1,10 @@
 #include "cli/terminal_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 namespace qb::cli {
 
@@ -83,6 +85,65 @@ std::string TerminalText(std::string_view text) {
         text.remove_prefix(length);
     }
     return out;
+}
+
+namespace {
+
+struct Range {
+    char32_t first;
+    char32_t last;
+};
+
+// East Asian Wide and Fullwidth characters, as terminals draw them.
+constexpr Range kWide[] = {
+    {0x1100, 0x115F}, {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},   {0x2E80, 0x303E},
+    {0x3041, 0x33FF}, {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},   {0xA960, 0xA97F},
+    {0xAC00, 0xD7A3}, {0xF900, 0xFAFF},   {0xFE10, 0xFE19},   {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},
+    {0xFFE0, 0xFFE6}, {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
+};
+
+// Marks drawn on the character before them, and characters that take no room.
+constexpr Range kZero[] = {
+    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x0610, 0x061A}, {0x064B, 0x065F},
+    {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2060, 0x2064}, {0x20D0, 0x20FF}, {0x3099, 0x309A},
+    {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFEFF, 0xFEFF},
+};
+
+bool In(const Range* begin, const Range* end, char32_t c) {
+    return std::any_of(begin, end, [c](const Range& r) { return c >= r.first && c <= r.last; });
+}
+
+} // namespace
+
+std::size_t DisplayWidth(std::string_view text) {
+    std::size_t width = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
+        bool whole = length != 0 && i + length <= text.size();
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        for (std::size_t k = 1; whole && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            whole = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (!whole) {
+            ++width; // a byte that is not UTF-8
+            ++i;
+            continue;
+        }
+        i += length;
+        if (In(std::begin(kZero), std::end(kZero), c)) {
+            continue;
+        }
+        width += In(std::begin(kWide), std::end(kWide), c) ? 2 : 1;
+    }
+    return width;
 }
 
 } // namespace qb::cli

@@ -11,4 +11,9 @@ namespace qb::cli {
 // that are not UTF-8 are escaped one by one.
 std::string TerminalText(std::string_view text);
 
+// The columns UTF-8 text takes in a terminal: two for each wide East Asian character (CJK ideographs,
+// kana, Hangul syllables, full-width forms, most emoji), none for combining marks and zero-width
+// characters, one for every other character. A byte that is not UTF-8 takes one.
+std::size_t DisplayWidth(std::string_view text);
+
 } // namespace qb::cli

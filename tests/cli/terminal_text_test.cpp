@@ -30,4 +30,31 @@ TEST(TerminalText, ControlsAndReorderingMarksAreEscapedAndTheRestStays) {
     }
 }
 
+// What a terminal gives each character: the text table's columns line up only when this is right.
+TEST(DisplayWidth, WideCharactersTakeTwoColumnsAndMarksNone) {
+    const struct {
+        std::string text;
+        std::size_t width;
+    } cases[] = {
+        {"", 0},
+        {"Agent", 5},
+        {"Z\xC3\xBCrich", 6},                        // Zürich: one column a letter, accents too
+        {"\xE8\xA8\xAD\xE5\xAE\x9A", 4},             // 設定: two CJK ideographs
+        {"\xE3\x82\xA2\xE3\x83\x97\xE3\x83\xAA", 6}, // アプリ: katakana
+        {"\xED\x95\x9C\xEA\xB8\x80", 4},             // 한글: Hangul syllables
+        {"\xEF\xBC\xA1", 2},                         // Ａ: full-width
+        {"\xF0\x9F\x98\x80", 2},                     // an emoji
+        {"e\xCC\x81", 1},                            // e and a combining acute accent
+        {"a\xE2\x80\x8B"
+         "b",
+         2},                                                     // a zero-width space between
+        {"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", 6}, // Москва
+        {"\xFF\xFEx", 3},                                        // bytes that are not UTF-8: one column each
+        {"\xE8\xA8", 2},                                         // a character cut short
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DisplayWidth(c.text), c.width) << c.text;
+    }
+}
+
 } // namespace qb::cli
