@@ -2,6 +2,7 @@
 
 #include "app/dialog_list.h"
 #include "app/qt_text.h"
+#include "backup/saved_entry.h"
 #include "inventory/row_texts.h"
 #include "inventory/startup_item.h"
 
@@ -36,11 +37,9 @@ void ShowRemovedEntries(QWidget* owner, const std::vector<SavedEntry>& removed) 
     list->header()->setSectionsClickable(false);
     for (const SavedEntry& entry : removed) {
         // The command as the list showed it: a shortcut's target with its arguments.
-        StartupItem shown;
-        SetWholeCommand(shown, entry.command);
-        shown.Arguments = entry.arguments;
-        list->addTopLevelItem(new QTreeWidgetItem(QStringList{
-            Q(ShownName(entry.name)), Q(entry.location), Q(ShownCommand(shown)), Q(StateText(entry.state))}));
+        list->addTopLevelItem(
+            new QTreeWidgetItem(QStringList{Q(ShownName(entry.name)), Q(entry.location),
+                                            Q(ShownCommand(RecordOf(entry))), Q(StateText(entry.state))}));
     }
     layout->addWidget(list, 1);
 

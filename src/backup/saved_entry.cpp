@@ -189,6 +189,17 @@ std::string ItemSection(int position) {
     return "Item " + std::to_string(position);
 }
 
+StartupItem RecordOf(const SavedEntry& entry) {
+    StartupItem record;
+    SetWholeName(record, entry.name);
+    SetWholeCommand(record, entry.command);
+    record.Arguments = entry.arguments;
+    record.Location = entry.location;
+    record.State = entry.state;
+    record.Rating = entry.rating;
+    return record;
+}
+
 std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent content) {
     std::vector<SavedEntry> entries;
     entries.reserve(inventory.LoadedItems.size());

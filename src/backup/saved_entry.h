@@ -37,6 +37,10 @@ inline constexpr std::string_view kEntryCountKey = "Number of Startup Items";
 // The section of the entry at `position`: "Item n", n counting from 0.
 std::string ItemSection(int position);
 
+// A record of the entry as the backup holds it, not loaded from the system: for showing it as the list
+// shows an entry (its command with a shortcut's arguments, ShownCommand).
+StartupItem RecordOf(const SavedEntry& entry);
+
 // The entries of the last load (LoadedItems) as a backup records them.
 std::vector<SavedEntry> SavedEntries(const Inventory& inventory, BackupContent content);
 

@@ -78,10 +78,7 @@ template <typename Kept> void MarkChanges(const Inventory& inventory, const std:
         } else if (otherCommand != nullptr) {
             item->Change = ChangeMark::Changed;
             // Shown as the list shows a command: a shortcut's target with its arguments.
-            StartupItem accepted;
-            SetWholeCommand(accepted, otherCommand->command);
-            accepted.Arguments = otherCommand->arguments;
-            item->AcceptedCommand = ShownCommand(accepted);
+            item->AcceptedCommand = ShownCommand(RecordOf(*otherCommand));
         }
         // Only switched off since: the user's own doing, in Windows' settings or here. No mark.
     }

@@ -67,14 +67,8 @@ int List(const Options& options, std::ostream& out, std::ostream& err) {
         const auto& removed = session->startup->Watch().Removed();
         gone.reserve(removed.size());
         for (const SavedEntry& entry : removed) {
-            StartupItem& row = gone.emplace_back();
-            SetWholeName(row, entry.name);
-            SetWholeCommand(row, entry.command);
-            row.Arguments = entry.arguments;
-            row.Location = entry.location;
-            row.State = entry.state;
-            row.Rating = entry.rating;
-            row.Change = ChangeMark::Removed;
+            gone.push_back(RecordOf(entry));
+            gone.back().Change = ChangeMark::Removed;
         }
         for (const StartupItem& row : gone) {
             items.push_back(&row);

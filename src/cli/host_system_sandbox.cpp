@@ -44,8 +44,7 @@ private:
 
 std::string SystemRootHelp() {
     return "The sandbox system to work on (default: $QUILLBROOK_SYSTEM_ROOT, else a per-user root seeded "
-           "with "
-           "the demo system)";
+           "with the demo system)";
 }
 
 void KeepLineEnds(std::ostream&) {} // no stream here translates line ends

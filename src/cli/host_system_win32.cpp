@@ -44,8 +44,7 @@ private:
 
 std::string SystemRootHelp() {
     return "Only off Windows, where the tool works on a sandbox system; here it works on this computer, and "
-           "a "
-           "root given is refused";
+           "a root given is refused";
 }
 
 void KeepLineEnds(std::ostream& out) {
